@@ -1,0 +1,192 @@
+#include "control/Codes.h"
+#include "control/tSystemeBarriere.h"
+#include "support/Banc.h"
+#include "support/Journaliseur.h"
+
+using namespace borne;
+using borne::test::Banc;
+using borne::test::Journaliseur;
+using Lignes = std::vector<std::string>;
+
+namespace {
+
+class Systeme : public Banc {
+protected:
+    void poser(bool amont, bool aval) {
+        p.CheckBox1.setChecked(amont, Auteur::Utilisateur);
+        p.CheckBox2.setChecked(aval, Auteur::Utilisateur);
+    }
+    tSystemeBarriere systeme;
+};
+
+struct Position {
+    bool amont, aval;
+    int resultat;
+    const char* texte;
+};
+
+const Position kPositions[] = {
+    {false, false, VEHICULE_ABSENT, "pas de Vehicule"},
+    {true, false, VEHICULE_SUR_BOUCLE_AMONT, "Vehicule sur boucle amont"},
+    {true, true, VEHICULE_AU_MILIEU, "Vehicule au milieu"},
+    {false, true, VEHICULE_SUR_BOUCLE_AVAL, "Vehicule sur boucle aval"},
+};
+
+} // namespace
+
+TEST_F(Systeme, ConstructionPutsTheBoomDownAndDrivesNothingElse) {
+    p.reinitialiser();
+    Journaliseur ecritures;
+    tSystemeBarriere neuf;
+    EXPECT_EQ(ecritures.lignes,
+              (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0", "Image5.Visible = 0"}));
+}
+
+TEST_F(Systeme, PositionFromTheTwoLoops) {
+    for (const auto& pos : kPositions) {
+        SCOPED_TRACE(pos.texte);
+        poser(pos.amont, pos.aval);
+        Journaliseur ecritures;
+        EXPECT_EQ(systeme.LirePositionVehicule(), pos.resultat);
+        EXPECT_EQ(ecritures.lignes, Lignes{std::string("StatusBar1.SimpleText = ") + pos.texte});
+    }
+}
+
+TEST_F(Systeme, ALoopThatChangesBetweenTwoTestsLetsTheLastTestThatHoldsDecide) {
+    // The car reaches the upstream loop just after the first test saw the lane empty.
+    const int cle = p.ajouterObservateur([&](const Ecriture& e) {
+        if (&e.controle == &p.StatusBar1 && std::get<std::string>(e.valeur) == "pas de Vehicule")
+            p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    });
+    Journaliseur ecritures;
+    EXPECT_EQ(systeme.LirePositionVehicule(), VEHICULE_SUR_BOUCLE_AMONT);
+    p.retirerObservateur(cle);
+    EXPECT_EQ(ecritures.lignes,
+              (Lignes{"StatusBar1.SimpleText = pas de Vehicule", "StatusBar1.SimpleText = Vehicule sur boucle amont"}));
+}
+
+TEST_F(Systeme, ARaiseDoesEveryStepInOrder) {
+    Journaliseur ecritures;
+    systeme.OuvrirBarriere();
+    EXPECT_EQ(horloge.maintenant(), 2000);
+    EXPECT_EQ(ecritures.lignes, (Lignes{
+                                    "CheckBox5.Checked = 0",
+                                    "Shape1.Brush.Color = 0x008000",
+                                    "Moteur.Text = ON",
+                                    "Shape3.Brush.Color = 0x00FFFF",
+                                    "CheckBox4.Checked = 1",
+                                    "Image3.Visible = 1",
+                                    "Image5.Visible = 1",
+                                    "Image2.Visible = 0",
+                                    "Image6.Visible = 0",
+                                    "Image7.Visible = 0",
+                                    "Shape1.Brush.Color = 0xFFFFFF",
+                                    "Shape2.Brush.Color = 0xFFFFFF",
+                                    "Moteur.Text = OFF",
+                                    "Shape3.Brush.Color = 0xFFFFFF",
+                                }));
+}
+
+TEST_F(Systeme, ALoweringShowsTheBoomDownPictureFirst) {
+    systeme.OuvrirBarriere();
+    Journaliseur ecritures;
+    systeme.FermerBarriere();
+    EXPECT_EQ(horloge.maintenant(), 4000);
+    EXPECT_EQ(ecritures.lignes, (Lignes{
+                                    "CheckBox4.Checked = 0",
+                                    "Shape2.Brush.Color = 0x008000",
+                                    "Moteur.Text = ON",
+                                    "Shape3.Brush.Color = 0x00FFFF",
+                                    "CheckBox5.Checked = 1",
+                                    "Image2.Visible = 1",
+                                    "Image5.Visible = 0",
+                                    "Image3.Visible = 0",
+                                    "Image6.Visible = 0",
+                                    "Image7.Visible = 0",
+                                    "Shape1.Brush.Color = 0xFFFFFF",
+                                    "Shape2.Brush.Color = 0xFFFFFF",
+                                    "Moteur.Text = OFF",
+                                    "Shape3.Brush.Color = 0xFFFFFF",
+                                }));
+}
+
+TEST_F(Systeme, ASensorTickedAgainDuringTheRaiseMeansASecondPass) {
+    horloge.pendantProchaineAttente(1000, [&] { p.CheckBox5.setChecked(true, Auteur::Utilisateur); });
+    systeme.OuvrirBarriere();
+    EXPECT_EQ(horloge.maintenant(), 4000);
+    EXPECT_EQ(horloge.nombreAttentes(), 2);
+    EXPECT_TRUE(p.CheckBox4.Checked());
+    EXPECT_FALSE(p.CheckBox5.Checked());
+    EXPECT_EQ(p.Moteur.Text(), "OFF");
+}
+
+TEST_F(Systeme, DuringAPassTheMotorRunsAndBothSensorsAreClear) {
+    bool vu = false;
+    horloge.pendantProchaineAttente(1, [&] {
+        vu = true;
+        EXPECT_FALSE(p.CheckBox4.Checked());
+        EXPECT_FALSE(p.CheckBox5.Checked());
+        EXPECT_EQ(p.Moteur.Text(), "ON");
+        EXPECT_EQ(p.Shape1.BrushColor(), clGreen);
+        EXPECT_EQ(p.Shape3.BrushColor(), clYellow);
+    });
+    systeme.OuvrirBarriere();
+    EXPECT_TRUE(vu);
+}
+
+TEST_F(Systeme, ALoweringThatFindsTheBoomDownOnlyStopsTheMotorAndTheLight) {
+    p.Image6.setVisible(true);
+    p.Shape3.setBrushColor(clYellow);
+    p.Moteur.setText("ON");
+    Journaliseur ecritures;
+    systeme.FermerBarriere();
+    EXPECT_EQ(horloge.maintenant(), 0);
+    EXPECT_TRUE(p.Image6.Visible());
+    EXPECT_TRUE(p.CheckBox5.Checked());
+    EXPECT_EQ(ecritures.lignes, (Lignes{"Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF",
+                                        "Moteur.Text = OFF", "Shape3.Brush.Color = 0xFFFFFF"}));
+}
+
+TEST_F(Systeme, ARaiseWithTheDownSensorClearDoesNoPass) {
+    p.CheckBox5.setChecked(false, Auteur::Utilisateur);
+    p.Shape3.setBrushColor(clYellow);
+    systeme.OuvrirBarriere();
+    EXPECT_EQ(horloge.maintenant(), 0);
+    EXPECT_FALSE(p.CheckBox4.Checked());
+    EXPECT_TRUE(p.Image2.Visible());
+    EXPECT_EQ(p.Shape3.BrushColor(), clWhite);
+}
+
+TEST_F(Systeme, ARaiseWithBothSensorsTickedTakesOnePass) {
+    p.CheckBox4.setChecked(true, Auteur::Utilisateur);
+    systeme.OuvrirBarriere();
+    EXPECT_EQ(horloge.nombreAttentes(), 1);
+    EXPECT_TRUE(p.CheckBox4.Checked());
+    EXPECT_FALSE(p.CheckBox5.Checked());
+}
+
+TEST_F(Systeme, TheCardCodeIsWrittenOnEveryCallAndTheCardStaysIn) {
+    char code[12] = "xxxxxxxxxxx";
+    EXPECT_EQ(systeme.LireCarte(code), 0);
+    EXPECT_STREQ(code, "6082");
+    p.CheckBox10.setChecked(true, Auteur::Utilisateur);
+    EXPECT_EQ(systeme.LireCarte(code), 1);
+    EXPECT_EQ(systeme.LireCarte(code), 1);
+    EXPECT_TRUE(p.CheckBox10.Checked());
+    char court[3];
+    systeme.LireCarte(court); // a short destination is cut, never overrun
+    EXPECT_STREQ(court, "60");
+}
+
+TEST_F(Systeme, DisplayAndBacklight) {
+    systeme.Afficher("-     Mode Test      -", "-     Mode Test      -");
+    EXPECT_EQ(p.Edit1.Text(), "-     Mode Test      -");
+    EXPECT_EQ(p.Edit2.Text(), "-     mode test      -");
+    systeme.AllumerAfficheur();
+    EXPECT_EQ(p.Edit1.Color(), clLime);
+    EXPECT_EQ(p.Edit2.Color(), clLime);
+    systeme.EteindreAfficheur();
+    EXPECT_EQ(p.Edit1.Color(), clMoneyGreen);
+    EXPECT_EQ(p.Edit2.Color(), clMoneyGreen);
+    EXPECT_EQ(p.Edit1.Text(), "-     Mode Test      -");
+}

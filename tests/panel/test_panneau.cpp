@@ -1,0 +1,145 @@
+#include "support/Banc.h"
+
+#include <vector>
+
+using namespace borne;
+using borne::test::Banc;
+
+namespace {
+
+struct Stocke {
+    const char* nom;
+    Propriete propriete;
+    Valeur valeur;
+};
+
+// The window as it is built, before anything writes to it.
+const Stocke kStocke[] = {
+    {"CheckBox1", Propriete::Checked, false},
+    {"CheckBox5", Propriete::Checked, false},
+    {"CheckBox3", Propriete::Caption, std::string("Autorisez Acces")},
+    {"CheckBox4", Propriete::Caption, std::string("EtatHaut")},
+    {"CheckBox16", Propriete::Caption, std::string("7")},
+    {"CheckBox17", Propriete::Caption, std::string("5")},
+    {"CheckBox6", Propriete::Caption, std::string("CheckBox6")},
+    {"Edit1", Propriete::Text, std::string("Edit1")},
+    {"Edit1", Propriete::Color, clMoneyGreen},
+    {"Edit2", Propriete::Text, std::string("edit2")},
+    {"Moteur", Propriete::Text, std::string()},
+    {"Shape1", Propriete::BrushColor, clWhite},
+    {"Shape3", Propriete::BrushColor, clWhite},
+    {"Shape4", Propriete::BrushColor, clLime},
+    {"Label3", Propriete::Caption, std::string("Label3")},
+    {"Label4", Propriete::Caption, std::string("Label4")},
+    {"Label5", Propriete::Caption, std::string("Label5")},
+    {"PlaceRestantes", Propriete::Text, std::string()},
+    {"GroupBox14", Propriete::Caption, std::string("GroupBox14")},
+    {"GroupBox14", Propriete::Visible, false},
+    {"GroupBox9", Propriete::Visible, true},
+    {"Image6", Propriete::Visible, true},
+    {"Image7", Propriete::Visible, true},
+    {"StatusBar1", Propriete::SimpleText, std::string()},
+    {"Button13", Propriete::Caption, std::string("Quitter")},
+    {"Label2", Propriete::Caption, std::string("Decendre")},
+    {"GroupBox6", Propriete::Caption, std::string("CapteursLisse")},
+};
+
+class Panneau : public Banc {};
+
+} // namespace
+
+TEST_F(Panneau, EveryControlStartsInItsStoredState) {
+    for (const auto& s : kStocke) {
+        SCOPED_TRACE(s.nom);
+        Controle* c = p.trouver(s.nom);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->lire(s.propriete), s.valeur) << nomPropriete(s.propriete);
+    }
+    EXPECT_EQ(p.Evenement.etiquette(), "Ev\xE8nement");
+}
+
+TEST_F(Panneau, HoldsEveryNamedControlOnce) {
+    EXPECT_EQ(p.controles().size(), 55u);
+    for (const Controle* c : p.controles()) EXPECT_EQ(p.trouver(c->nom()), c);
+    EXPECT_EQ(p.trouver("CheckBox11"), nullptr); // the numbering skips it
+    EXPECT_EQ(p.trouver("Keypad"), nullptr);
+}
+
+TEST_F(Panneau, AContainerIsListedBeforeWhatItContains) {
+    std::vector<std::string> vus;
+    for (const Controle* c : p.controles()) {
+        if (!c->parent().empty()) {
+            EXPECT_NE(std::find(vus.begin(), vus.end(), c->parent()), vus.end()) << c->nom();
+        }
+        vus.push_back(c->nom());
+    }
+    EXPECT_EQ(p.Label5.parent(), "GroupBox14");
+    EXPECT_EQ(p.GroupBox14.parent(), "GroupBox9");
+}
+
+TEST_F(Panneau, Edit2StoresLowerCaseWhoeverWrites) {
+    p.Edit2.setText("- 3 Essais max -");
+    EXPECT_EQ(p.Edit2.Text(), "- 3 essais max -");
+    p.Edit2.setText("\xC9T\xC9", Auteur::Utilisateur);
+    EXPECT_EQ(p.Edit2.Text(), "\xE9t\xE9");
+    p.Edit1.setText("-     Mode Test      -");
+    EXPECT_EQ(p.Edit1.Text(), "-     Mode Test      -");
+}
+
+TEST_F(Panneau, AWriteIsNotifiedWithItsAuthorAndTheStoredValue) {
+    std::vector<std::tuple<std::string, Propriete, Auteur, Valeur>> vues;
+    const int cle = p.ajouterObservateur([&](const Ecriture& e) {
+        // The control's lock is released: reading it back from the observer must not deadlock.
+        EXPECT_EQ(e.controle.lire(e.propriete), e.valeur);
+        vues.emplace_back(e.controle.nom(), e.propriete, e.auteur, e.valeur);
+    });
+    p.Edit2.setText("ABC");
+    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    p.Shape4.setBrushColor(clRed);
+    p.Shape4.setBrushColor(clRed); // the same value again still counts as a write
+    p.retirerObservateur(cle);
+    p.Edit1.setText("unseen");
+    ASSERT_EQ(vues.size(), 4u);
+    EXPECT_EQ(vues[0], std::make_tuple(std::string("Edit2"), Propriete::Text, Auteur::Terminal, Valeur("abc")));
+    EXPECT_EQ(vues[1], std::make_tuple(std::string("CheckBox1"), Propriete::Checked, Auteur::Utilisateur, Valeur(true)));
+    EXPECT_EQ(std::get<3>(vues[3]), Valeur(clRed));
+}
+
+TEST_F(Panneau, WritesOfTheWrongShapeAreRefused) {
+    Controle& image = p.Image3;
+    EXPECT_FALSE(image.ecrire(Propriete::Text, std::string("x")));
+    EXPECT_FALSE(image.ecrire(Propriete::Visible, std::string("1")));
+    EXPECT_TRUE(image.ecrire(Propriete::Visible, false));
+    EXPECT_FALSE(p.Image3.Visible());
+    EXPECT_TRUE(proprieteDe(Genre::Forme, Propriete::BrushColor));
+    EXPECT_FALSE(proprieteDe(Genre::EditionEtiquetee, Propriete::Color));
+}
+
+TEST_F(Panneau, AFrozenPanelTakesNoMoreFromTheTerminalButStillFromTheUser) {
+    int notifications = 0;
+    const int cle = p.ajouterObservateur([&](const Ecriture&) { ++notifications; });
+    p.figer();
+    p.Moteur.setText("ON");
+    p.CheckBox5.setChecked(true);
+    bool lance = false;
+    EXPECT_FALSE(p.siActif([&] { lance = true; }));
+    EXPECT_FALSE(lance);
+    EXPECT_EQ(notifications, 0);
+    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    EXPECT_EQ(notifications, 1);
+    EXPECT_EQ(p.Moteur.Text(), "");
+    EXPECT_FALSE(p.CheckBox5.Checked());
+    EXPECT_TRUE(p.CheckBox1.Checked());
+    p.retirerObservateur(cle);
+}
+
+TEST_F(Panneau, ResetRestoresTheStoredStateAndThaws) {
+    p.Label4.setCaption("COMPLET");
+    p.GroupBox14.setVisible(true);
+    p.figer();
+    p.reinitialiser();
+    EXPECT_EQ(p.Label4.Caption(), "Label4");
+    EXPECT_FALSE(p.GroupBox14.Visible());
+    p.Moteur.setText("OFF");
+    EXPECT_EQ(p.Moteur.Text(), "OFF");
+}

@@ -1,0 +1,26 @@
+// Records the terminal's writes to the panel as "NAME.PROPERTY = value" lines, in the order made.
+#pragma once
+
+#include "panel/PanneauOperateur.h"
+
+#include <string>
+#include <vector>
+
+namespace borne::test {
+
+class Journaliseur {
+public:
+    Journaliseur();
+    ~Journaliseur();
+    Journaliseur(const Journaliseur&) = delete;
+    Journaliseur& operator=(const Journaliseur&) = delete;
+
+    std::vector<std::string> lignes;
+
+private:
+    int cle_;
+};
+
+std::string enTexte(const Valeur& v); // 0/1, 0x%06X, or the text itself
+
+} // namespace borne::test
