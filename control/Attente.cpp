@@ -67,9 +67,14 @@ Horloge& horlogeInstallee() {
     return h != nullptr ? *h : horlogeParDefaut();
 }
 
-void attendre(int ms) { horlogeInstallee().attendre(ms); }
+void attendre(int ms) {
+    horlogeInstallee().attendre(ms);
+}
 
-HorlogeInstallee::HorlogeInstallee(Horloge& h) : precedente_(g_horloge.exchange(&h, std::memory_order_acq_rel)) {}
-HorlogeInstallee::~HorlogeInstallee() { g_horloge.store(precedente_, std::memory_order_release); }
+HorlogeInstallee::HorlogeInstallee(Horloge& h)
+    : precedente_(g_horloge.exchange(&h, std::memory_order_acq_rel)) {}
+HorlogeInstallee::~HorlogeInstallee() {
+    g_horloge.store(precedente_, std::memory_order_release);
+}
 
 } // namespace borne

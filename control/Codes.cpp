@@ -25,7 +25,9 @@ constexpr const char* kNomsEtats[NB_ETATS] = {
 };
 } // namespace
 
-const char* nomEtatCode(int etat) noexcept { return etat >= 0 && etat < NB_ETATS ? kNomsEtats[etat] : nullptr; }
+const char* nomEtatCode(int etat) noexcept {
+    return etat >= 0 && etat < NB_ETATS ? kNomsEtats[etat] : nullptr;
+}
 
 int etatDepuisNom(const char* nom) noexcept {
     for (int i = 0; i < NB_ETATS; ++i)

@@ -63,5 +63,5 @@ inline constexpr int DUREE_MOUVEMENT_MS = 2000;
 
 // Names of the states, as the journal and the scenario runner write them (15 to 17 included here; the
 // journal itself has no name for them).
-const char* nomEtatCode(int etat) noexcept; // nullptr outside 0..17
+const char* nomEtatCode(int etat) noexcept;  // nullptr outside 0..17
 int etatDepuisNom(const char* nom) noexcept; // -1 when unknown

@@ -53,9 +53,13 @@ void tSystemeBarriere::Afficher(const char* ligne1, const char* ligne2) {
     p.Edit2.setText(ligne2 != nullptr ? ligne2 : "");
 }
 
-void tSystemeBarriere::AllumerEclairage() { panneau().Shape3.setBrushColor(borne::clYellow); }
+void tSystemeBarriere::AllumerEclairage() {
+    panneau().Shape3.setBrushColor(borne::clYellow);
+}
 
-void tSystemeBarriere::EteindreEclairage() { panneau().Shape3.setBrushColor(borne::clWhite); }
+void tSystemeBarriere::EteindreEclairage() {
+    panneau().Shape3.setBrushColor(borne::clWhite);
+}
 
 void tSystemeBarriere::OuvrirBarriere() {
     auto& p = panneau();
@@ -115,7 +119,9 @@ void tSystemeBarriere::EteindreAfficheur() {
     p.Edit2.setColor(borne::clMoneyGreen);
 }
 
-int tSystemeBarriere::LireClavier() { return clavier->LireTouche(); }
+int tSystemeBarriere::LireClavier() {
+    return clavier->LireTouche();
+}
 
 int tSystemeBarriere::LireCarte(char* codeCarte, std::size_t capacite) {
     borne::copierBorne(codeCarte, capacite, kCodeCarte);

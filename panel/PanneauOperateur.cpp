@@ -36,10 +36,10 @@ bool proprieteDe(Genre g, Propriete p) noexcept {
 
 // ---- Controle ----
 
-Controle::Controle(PanneauOperateur& panneau, std::string nom, Genre genre, std::string parent, Proprietes stocke,
-                   bool minuscules)
-    : minuscules_(minuscules), panneau_(panneau), nom_(std::move(nom)), genre_(genre), parent_(std::move(parent)),
-      stocke_(std::move(stocke)), valeurs_(stocke_) {
+Controle::Controle(PanneauOperateur& panneau, std::string nom, Genre genre, std::string parent,
+                   Proprietes stocke, bool minuscules)
+    : minuscules_(minuscules), panneau_(panneau), nom_(std::move(nom)), genre_(genre),
+      parent_(std::move(parent)), stocke_(std::move(stocke)), valeurs_(stocke_) {
     panneau_.inscrire(this);
 }
 
@@ -102,69 +102,118 @@ void Controle::restaurer() {
 CaseACocher::CaseACocher(PanneauOperateur& p, std::string nom, std::string caption, std::string parent)
     : Controle(p, std::move(nom), Genre::CaseACocher, std::move(parent),
                {{Propriete::Checked, false}, {Propriete::Caption, std::move(caption)}}) {}
-bool CaseACocher::Checked() const { return lireBool(Propriete::Checked); }
-void CaseACocher::setChecked(bool coche, Auteur a) { ecrire(Propriete::Checked, coche, a); }
-std::string CaseACocher::Caption() const { return lireTexte(Propriete::Caption); }
+bool CaseACocher::Checked() const {
+    return lireBool(Propriete::Checked);
+}
+void CaseACocher::setChecked(bool coche, Auteur a) {
+    ecrire(Propriete::Checked, coche, a);
+}
+std::string CaseACocher::Caption() const {
+    return lireTexte(Propriete::Caption);
+}
 
 Edition::Edition(PanneauOperateur& p, std::string nom, std::string texte, Couleur couleur, bool minuscules,
                  std::string parent)
     : Controle(p, std::move(nom), Genre::Edition, std::move(parent),
                {{Propriete::Text, std::move(texte)}, {Propriete::Color, couleur}}, minuscules) {}
-std::string Edition::Text() const { return lireTexte(Propriete::Text); }
-void Edition::setText(std::string_view texte, Auteur a) { ecrire(Propriete::Text, std::string(texte), a); }
-Couleur Edition::Color() const { return lireCouleur(Propriete::Color); }
-void Edition::setColor(Couleur c, Auteur a) { ecrire(Propriete::Color, c, a); }
+std::string Edition::Text() const {
+    return lireTexte(Propriete::Text);
+}
+void Edition::setText(std::string_view texte, Auteur a) {
+    ecrire(Propriete::Text, std::string(texte), a);
+}
+Couleur Edition::Color() const {
+    return lireCouleur(Propriete::Color);
+}
+void Edition::setColor(Couleur c, Auteur a) {
+    ecrire(Propriete::Color, c, a);
+}
 
-EditionEtiquetee::EditionEtiquetee(PanneauOperateur& p, std::string nom, std::string etiquette, std::string parent)
-    : Controle(p, std::move(nom), Genre::EditionEtiquetee, std::move(parent), {{Propriete::Text, std::string()}}),
+EditionEtiquetee::EditionEtiquetee(PanneauOperateur& p, std::string nom, std::string etiquette,
+                                   std::string parent)
+    : Controle(p, std::move(nom), Genre::EditionEtiquetee, std::move(parent),
+               {{Propriete::Text, std::string()}}),
       etiquette_(std::move(etiquette)) {}
-std::string EditionEtiquetee::Text() const { return lireTexte(Propriete::Text); }
-void EditionEtiquetee::setText(std::string_view texte, Auteur a) { ecrire(Propriete::Text, std::string(texte), a); }
+std::string EditionEtiquetee::Text() const {
+    return lireTexte(Propriete::Text);
+}
+void EditionEtiquetee::setText(std::string_view texte, Auteur a) {
+    ecrire(Propriete::Text, std::string(texte), a);
+}
 
 Etiquette::Etiquette(PanneauOperateur& p, std::string nom, std::string caption, std::string parent)
-    : Controle(p, std::move(nom), Genre::Etiquette, std::move(parent), {{Propriete::Caption, std::move(caption)}}) {}
-std::string Etiquette::Caption() const { return lireTexte(Propriete::Caption); }
-void Etiquette::setCaption(std::string_view texte, Auteur a) { ecrire(Propriete::Caption, std::string(texte), a); }
+    : Controle(p, std::move(nom), Genre::Etiquette, std::move(parent),
+               {{Propriete::Caption, std::move(caption)}}) {}
+std::string Etiquette::Caption() const {
+    return lireTexte(Propriete::Caption);
+}
+void Etiquette::setCaption(std::string_view texte, Auteur a) {
+    ecrire(Propriete::Caption, std::string(texte), a);
+}
 
-BoiteGroupe::BoiteGroupe(PanneauOperateur& p, std::string nom, std::string caption, bool visible, std::string parent)
+BoiteGroupe::BoiteGroupe(PanneauOperateur& p, std::string nom, std::string caption, bool visible,
+                         std::string parent)
     : Controle(p, std::move(nom), Genre::BoiteGroupe, std::move(parent),
                {{Propriete::Caption, std::move(caption)}, {Propriete::Visible, visible}}) {}
-std::string BoiteGroupe::Caption() const { return lireTexte(Propriete::Caption); }
-void BoiteGroupe::setCaption(std::string_view texte, Auteur a) { ecrire(Propriete::Caption, std::string(texte), a); }
-bool BoiteGroupe::Visible() const { return lireBool(Propriete::Visible); }
-void BoiteGroupe::setVisible(bool visible, Auteur a) { ecrire(Propriete::Visible, visible, a); }
+std::string BoiteGroupe::Caption() const {
+    return lireTexte(Propriete::Caption);
+}
+void BoiteGroupe::setCaption(std::string_view texte, Auteur a) {
+    ecrire(Propriete::Caption, std::string(texte), a);
+}
+bool BoiteGroupe::Visible() const {
+    return lireBool(Propriete::Visible);
+}
+void BoiteGroupe::setVisible(bool visible, Auteur a) {
+    ecrire(Propriete::Visible, visible, a);
+}
 
 Forme::Forme(PanneauOperateur& p, std::string nom, FormeContour contour, Couleur brosse, std::string parent)
     : Controle(p, std::move(nom), Genre::Forme, std::move(parent), {{Propriete::BrushColor, brosse}}),
       contour_(contour) {}
-Couleur Forme::BrushColor() const { return lireCouleur(Propriete::BrushColor); }
-void Forme::setBrushColor(Couleur c, Auteur a) { ecrire(Propriete::BrushColor, c, a); }
+Couleur Forme::BrushColor() const {
+    return lireCouleur(Propriete::BrushColor);
+}
+void Forme::setBrushColor(Couleur c, Auteur a) {
+    ecrire(Propriete::BrushColor, c, a);
+}
 
 Image::Image(PanneauOperateur& p, std::string nom)
     : Controle(p, std::move(nom), Genre::Image, {}, {{Propriete::Visible, true}}) {}
-bool Image::Visible() const { return lireBool(Propriete::Visible); }
-void Image::setVisible(bool visible, Auteur a) { ecrire(Propriete::Visible, visible, a); }
+bool Image::Visible() const {
+    return lireBool(Propriete::Visible);
+}
+void Image::setVisible(bool visible, Auteur a) {
+    ecrire(Propriete::Visible, visible, a);
+}
 
 BarreEtat::BarreEtat(PanneauOperateur& p, std::string nom)
     : Controle(p, std::move(nom), Genre::BarreEtat, {}, {{Propriete::SimpleText, std::string()}}) {}
-std::string BarreEtat::SimpleText() const { return lireTexte(Propriete::SimpleText); }
+std::string BarreEtat::SimpleText() const {
+    return lireTexte(Propriete::SimpleText);
+}
 void BarreEtat::setSimpleText(std::string_view texte, Auteur a) {
     ecrire(Propriete::SimpleText, std::string(texte), a);
 }
 
 Bouton::Bouton(PanneauOperateur& p, std::string nom, std::string caption)
     : Controle(p, std::move(nom), Genre::Bouton, {}, {{Propriete::Caption, std::move(caption)}}) {}
-std::string Bouton::Caption() const { return lireTexte(Propriete::Caption); }
+std::string Bouton::Caption() const {
+    return lireTexte(Propriete::Caption);
+}
 
 // ---- The panel ----
 
 PanneauOperateur::PanneauOperateur()
     : Image1(*this, "Image1"), Image2(*this, "Image2"), Image3(*this, "Image3"), Image7(*this, "Image7"),
-      Image6(*this, "Image6"), Image4(*this, "Image4"), Image5(*this, "Image5"), StatusBar1(*this, "StatusBar1"),
-      GroupBox9(*this, "GroupBox9", "Superviseur", true), GroupBox5(*this, "GroupBox5", "Gardien", true, "GroupBox9"),
-      Label3(*this, "Label3", "Label3", "GroupBox5"), CheckBox3(*this, "CheckBox3", "Autorisez Acces", "GroupBox5"),
+      Image6(*this, "Image6"), Image4(*this, "Image4"), Image5(*this, "Image5"),
+      StatusBar1(*this, "StatusBar1"), GroupBox9(*this, "GroupBox9", "Superviseur", true),
+      GroupBox5(*this, "GroupBox5", "Gardien", true, "GroupBox9"),
+      Label3(*this, "Label3", "Label3", "GroupBox5"),
+      CheckBox3(*this, "CheckBox3", "Autorisez Acces", "GroupBox5"),
       MessageGardien(*this, "MessageGardien", "MessageGardien", "GroupBox5"),
-      CheckBox7(*this, "CheckBox7", "Eclairage", "GroupBox5"), CheckBox8(*this, "CheckBox8", "Alarme", "GroupBox5"),
+      CheckBox7(*this, "CheckBox7", "Eclairage", "GroupBox5"),
+      CheckBox8(*this, "CheckBox8", "Alarme", "GroupBox5"),
       CheckBox9(*this, "CheckBox9", "Afficher", "GroupBox5"),
       GroupBox8(*this, "GroupBox8", "Parking", true, "GroupBox9"),
       Shape4(*this, "Shape4", FormeContour::RectangleArrondi, clLime, "GroupBox8"),
@@ -185,16 +234,21 @@ PanneauOperateur::PanneauOperateur()
       Shape1(*this, "Shape1", FormeContour::Cercle, clWhite, "GroupBox2"),
       Shape2(*this, "Shape2", FormeContour::Cercle, clWhite, "GroupBox2"),
       Label1(*this, "Label1", "Monter", "GroupBox2"), Label2(*this, "Label2", "Decendre", "GroupBox2"),
-      Moteur(*this, "Moteur", "Moteur", "GroupBox2"), GroupBox4(*this, "GroupBox4", "EclairageBarriere", true),
-      Shape3(*this, "Shape3", FormeContour::Ellipse, clWhite, "GroupBox4"), Button13(*this, "Button13", "Quitter"),
-      GroupBox6(*this, "GroupBox6", "CapteursLisse", true), CheckBox4(*this, "CheckBox4", "EtatHaut", "GroupBox6"),
+      Moteur(*this, "Moteur", "Moteur", "GroupBox2"),
+      GroupBox4(*this, "GroupBox4", "EclairageBarriere", true),
+      Shape3(*this, "Shape3", FormeContour::Ellipse, clWhite, "GroupBox4"),
+      Button13(*this, "Button13", "Quitter"), GroupBox6(*this, "GroupBox6", "CapteursLisse", true),
+      CheckBox4(*this, "CheckBox4", "EtatHaut", "GroupBox6"),
       CheckBox5(*this, "CheckBox5", "EtatBas", "GroupBox6"), CheckBox2(*this, "CheckBox2", ""),
       CheckBox1(*this, "CheckBox1", ""), CheckBox6(*this, "CheckBox6", "CheckBox6") {}
 
-void PanneauOperateur::inscrire(Controle* c) { controles_.push_back(c); }
+void PanneauOperateur::inscrire(Controle* c) {
+    controles_.push_back(c);
+}
 
 Controle* PanneauOperateur::trouver(std::string_view nom) const noexcept {
-    auto it = std::find_if(controles_.begin(), controles_.end(), [&](const Controle* c) { return c->nom() == nom; });
+    auto it = std::find_if(controles_.begin(), controles_.end(),
+                           [&](const Controle* c) { return c->nom() == nom; });
     return it == controles_.end() ? nullptr : *it;
 }
 
@@ -222,7 +276,8 @@ void PanneauOperateur::notifier(const Ecriture& e) const {
         liste = observateurs_;
     }
     if (!liste) return;
-    for (const auto& [cle, observateur] : *liste) observateur(e);
+    for (const auto& [cle, observateur] : *liste)
+        observateur(e);
 }
 
 void PanneauOperateur::figer() {
@@ -231,7 +286,8 @@ void PanneauOperateur::figer() {
         fige_.store(true, std::memory_order_release);
     }
     // A terminal write that saw the panel thawed holds its control's lock until its value is stored.
-    for (Controle* c : controles_) std::lock_guard verrou(c->verrou_);
+    for (Controle* c : controles_)
+        std::lock_guard verrou(c->verrou_);
 }
 
 bool PanneauOperateur::siActif(const std::function<void()>& f) {
@@ -246,7 +302,8 @@ void PanneauOperateur::reinitialiser() {
         std::lock_guard verrou(portillon_);
         fige_.store(false, std::memory_order_release);
     }
-    for (Controle* c : controles_) c->restaurer();
+    for (Controle* c : controles_)
+        c->restaurer();
 }
 
 PanneauOperateur& panneau() {

@@ -31,7 +31,17 @@ inline constexpr Couleur clMaroon = 0x000080;
 inline constexpr Couleur clBlue = 0xFF0000;
 inline constexpr Couleur clTeal = 0x808000;
 
-enum class Genre { CaseACocher, Edition, EditionEtiquetee, Etiquette, BoiteGroupe, Forme, Image, BarreEtat, Bouton };
+enum class Genre {
+    CaseACocher,
+    Edition,
+    EditionEtiquetee,
+    Etiquette,
+    BoiteGroupe,
+    Forme,
+    Image,
+    BarreEtat,
+    Bouton
+};
 enum class Propriete { Checked, Caption, Text, Color, Visible, BrushColor, SimpleText };
 enum class Auteur { Terminal, Utilisateur };
 enum class FormeContour { Cercle, Ellipse, RectangleArrondi };
@@ -39,7 +49,7 @@ enum class FormeContour { Cercle, Ellipse, RectangleArrondi };
 // A property's value: Checked/Visible as bool, colours as Couleur, texts as Windows-1252 bytes.
 using Valeur = std::variant<bool, Couleur, std::string>;
 
-const char* nomPropriete(Propriete p) noexcept; // "Checked", "Brush.Color", ...
+const char* nomPropriete(Propriete p) noexcept;  // "Checked", "Brush.Color", ...
 bool proprieteDe(Genre g, Propriete p) noexcept; // does this kind of control have this property?
 
 class Controle;
@@ -135,7 +145,8 @@ public:
 
 class BoiteGroupe : public Controle {
 public:
-    BoiteGroupe(PanneauOperateur& p, std::string nom, std::string caption, bool visible, std::string parent = {});
+    BoiteGroupe(PanneauOperateur& p, std::string nom, std::string caption, bool visible,
+                std::string parent = {});
     std::string Caption() const;
     void setCaption(std::string_view texte, Auteur a = Auteur::Terminal);
     bool Visible() const;
@@ -208,37 +219,37 @@ public:
     // Every named control, declared (and so built and listed) in the window's stored order.
     Image Image1, Image2, Image3, Image7, Image6, Image4, Image5;
     BarreEtat StatusBar1;
-    BoiteGroupe GroupBox9;             // "Superviseur"
-    BoiteGroupe GroupBox5;             //   "Gardien"
+    BoiteGroupe GroupBox9; // "Superviseur"
+    BoiteGroupe GroupBox5; //   "Gardien"
     Etiquette Label3;
     CaseACocher CheckBox3;
     EditionEtiquetee MessageGardien;
     CaseACocher CheckBox7, CheckBox8, CheckBox9;
-    BoiteGroupe GroupBox8;             //   "Parking"
+    BoiteGroupe GroupBox8; //   "Parking"
     Forme Shape4;
     Etiquette Label4;
     EditionEtiquetee PlaceRestantes;
-    BoiteGroupe GroupBox14;            //   the terminal's identity, hidden as stored
+    BoiteGroupe GroupBox14; //   the terminal's identity, hidden as stored
     Etiquette Label5;
     EditionEtiquetee Default;
-    BoiteGroupe GroupBox13;            // "Debug"
+    BoiteGroupe GroupBox13; // "Debug"
     EditionEtiquetee EtatCourant, Evenement;
-    BoiteGroupe Clavier;               // the keypad; the names do not follow the digits
-    CaseACocher CheckBox12, CheckBox13, CheckBox14, CheckBox15, CheckBox16, CheckBox17, CheckBox18, CheckBox19,
-        CheckBox20, CheckBox21;
-    CaseACocher CheckBox10;            // the card slot
-    Edition Edit1, Edit2;              // the display's two lines
-    BoiteGroupe GroupBox2;             // "Actionneurs"
+    BoiteGroupe Clavier; // the keypad; the names do not follow the digits
+    CaseACocher CheckBox12, CheckBox13, CheckBox14, CheckBox15, CheckBox16, CheckBox17, CheckBox18,
+        CheckBox19, CheckBox20, CheckBox21;
+    CaseACocher CheckBox10; // the card slot
+    Edition Edit1, Edit2;   // the display's two lines
+    BoiteGroupe GroupBox2;  // "Actionneurs"
     Forme Shape1, Shape2;
     Etiquette Label1, Label2;
     EditionEtiquetee Moteur;
-    BoiteGroupe GroupBox4;             // "EclairageBarriere"
+    BoiteGroupe GroupBox4; // "EclairageBarriere"
     Forme Shape3;
-    Bouton Button13;                   // "Quitter"
-    BoiteGroupe GroupBox6;             // "CapteursLisse"
-    CaseACocher CheckBox4, CheckBox5;  // boom up / boom down sensors
-    CaseACocher CheckBox2, CheckBox1;  // downstream / upstream loops
-    CaseACocher CheckBox6;             // attendant call
+    Bouton Button13;                  // "Quitter"
+    BoiteGroupe GroupBox6;            // "CapteursLisse"
+    CaseACocher CheckBox4, CheckBox5; // boom up / boom down sensors
+    CaseACocher CheckBox2, CheckBox1; // downstream / upstream loops
+    CaseACocher CheckBox6;            // attendant call
 
 private:
     friend class Controle;

@@ -61,7 +61,8 @@ int octetPour(char32_t cp) {
 std::string versUtf8(std::string_view cp1252) {
     std::string sortie;
     sortie.reserve(cp1252.size() + cp1252.size() / 4);
-    for (char c : cp1252) ajouterUtf8(sortie, pointDeCode(static_cast<unsigned char>(c)));
+    for (char c : cp1252)
+        ajouterUtf8(sortie, pointDeCode(static_cast<unsigned char>(c)));
     return sortie;
 }
 
@@ -125,7 +126,8 @@ char minusculeCp1252(char c) noexcept {
 
 std::string enMinusculesCp1252(std::string_view texte) {
     std::string sortie(texte);
-    for (char& c : sortie) c = minusculeCp1252(c);
+    for (char& c : sortie)
+        c = minusculeCp1252(c);
     return sortie;
 }
 

@@ -15,8 +15,17 @@ struct Touche {
 
 // Scan order: 1 to 9, then 0, then the attendant call; not the order of the names.
 const Touche kOrdre[] = {
-    {"CheckBox12", 1}, {"CheckBox13", 2}, {"CheckBox14", 3}, {"CheckBox15", 4}, {"CheckBox17", 5}, {"CheckBox18", 6},
-    {"CheckBox16", 7}, {"CheckBox19", 8}, {"CheckBox20", 9}, {"CheckBox21", 0}, {"CheckBox6", TOUCHE_APPEL_GARDIEN},
+    {"CheckBox12", 1},
+    {"CheckBox13", 2},
+    {"CheckBox14", 3},
+    {"CheckBox15", 4},
+    {"CheckBox17", 5},
+    {"CheckBox18", 6},
+    {"CheckBox16", 7},
+    {"CheckBox19", 8},
+    {"CheckBox20", 9},
+    {"CheckBox21", 0},
+    {"CheckBox6", TOUCHE_APPEL_GARDIEN},
 };
 
 class Clavier : public Banc {
@@ -39,7 +48,8 @@ TEST_F(Clavier, EachKeyAloneGivesItsValueAndSpringsBack) {
 }
 
 TEST_F(Clavier, AllKeysTogetherComeOutOneAReadingInScanOrder) {
-    for (const auto& t : kOrdre) cocher(t.controle);
+    for (const auto& t : kOrdre)
+        cocher(t.controle);
     for (const auto& t : kOrdre) {
         EXPECT_EQ(clavier.LireTouche(), t.resultat);
         EXPECT_FALSE(coche(t.controle));

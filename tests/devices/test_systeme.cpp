@@ -38,8 +38,8 @@ TEST_F(Systeme, ConstructionPutsTheBoomDownAndDrivesNothingElse) {
     p.reinitialiser();
     Journaliseur ecritures;
     tSystemeBarriere neuf;
-    EXPECT_EQ(ecritures.lignes,
-              (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0", "Image5.Visible = 0"}));
+    EXPECT_EQ(ecritures.lignes, (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0",
+                                        "Image5.Visible = 0"}));
 }
 
 TEST_F(Systeme, PositionFromTheTwoLoops) {
@@ -61,8 +61,8 @@ TEST_F(Systeme, ALoopThatChangesBetweenTwoTestsLetsTheLastTestThatHoldsDecide) {
     Journaliseur ecritures;
     EXPECT_EQ(systeme.LirePositionVehicule(), VEHICULE_SUR_BOUCLE_AMONT);
     p.retirerObservateur(cle);
-    EXPECT_EQ(ecritures.lignes,
-              (Lignes{"StatusBar1.SimpleText = pas de Vehicule", "StatusBar1.SimpleText = Vehicule sur boucle amont"}));
+    EXPECT_EQ(ecritures.lignes, (Lignes{"StatusBar1.SimpleText = pas de Vehicule",
+                                        "StatusBar1.SimpleText = Vehicule sur boucle amont"}));
 }
 
 TEST_F(Systeme, ARaiseDoesEveryStepInOrder) {

@@ -9,7 +9,7 @@ using borne::test::Banc;
 
 namespace {
 class Concurrence : public Banc {};
-}
+} // namespace
 
 TEST_F(Concurrence, AReaderNeverSeesAMixtureOfTwoTexts) {
     const std::string a(4000, 'A');
@@ -51,11 +51,14 @@ TEST_F(Concurrence, NothingTheTerminalWritesShowsAfterTheFreezeReturns) {
     std::atomic<bool> depart{false};
     std::thread travailleur([&] {
         depart = true;
-        for (int i = 0; i < 200000 && !p.fige(); ++i) p.Moteur.setText(i % 2 ? "ON" : "OFF");
+        for (int i = 0; i < 200000 && !p.fige(); ++i)
+            p.Moteur.setText(i % 2 ? "ON" : "OFF");
         // Keep writing after the freeze: every one of these must be dropped.
-        for (int i = 0; i < 1000; ++i) p.Moteur.setText("APRES");
+        for (int i = 0; i < 1000; ++i)
+            p.Moteur.setText("APRES");
     });
-    while (!depart.load()) std::this_thread::yield();
+    while (!depart.load())
+        std::this_thread::yield();
     p.figer();
     const std::string vu = p.Moteur.Text();
     const std::uint64_t version = p.Moteur.version();

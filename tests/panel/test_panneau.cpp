@@ -60,7 +60,8 @@ TEST_F(Panneau, EveryControlStartsInItsStoredState) {
 
 TEST_F(Panneau, HoldsEveryNamedControlOnce) {
     EXPECT_EQ(p.controles().size(), 55u);
-    for (const Controle* c : p.controles()) EXPECT_EQ(p.trouver(c->nom()), c);
+    for (const Controle* c : p.controles())
+        EXPECT_EQ(p.trouver(c->nom()), c);
     EXPECT_EQ(p.trouver("CheckBox11"), nullptr); // the numbering skips it
     EXPECT_EQ(p.trouver("Keypad"), nullptr);
 }
@@ -100,8 +101,10 @@ TEST_F(Panneau, AWriteIsNotifiedWithItsAuthorAndTheStoredValue) {
     p.retirerObservateur(cle);
     p.Edit1.setText("unseen");
     ASSERT_EQ(vues.size(), 4u);
-    EXPECT_EQ(vues[0], std::make_tuple(std::string("Edit2"), Propriete::Text, Auteur::Terminal, Valeur("abc")));
-    EXPECT_EQ(vues[1], std::make_tuple(std::string("CheckBox1"), Propriete::Checked, Auteur::Utilisateur, Valeur(true)));
+    EXPECT_EQ(vues[0],
+              std::make_tuple(std::string("Edit2"), Propriete::Text, Auteur::Terminal, Valeur("abc")));
+    EXPECT_EQ(vues[1], std::make_tuple(std::string("CheckBox1"), Propriete::Checked, Auteur::Utilisateur,
+                                       Valeur(true)));
     EXPECT_EQ(std::get<3>(vues[3]), Valeur(clRed));
 }
 

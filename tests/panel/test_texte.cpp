@@ -50,7 +50,8 @@ TEST_P(Utf8, BothWays) {
 
 INSTANTIATE_TEST_SUITE_P(Cp1252, Utf8,
                          ::testing::Values(Conversion{"ascii", "Bonjour!", "Bonjour!"},
-                                           Conversion{"e_acute", "Gardien appel\xE9", "Gardien appel\xC3\xA9"},
+                                           Conversion{"e_acute", "Gardien appel\xE9",
+                                                      "Gardien appel\xC3\xA9"},
                                            Conversion{"e_grave", "Ev\xE8nement", "Ev\xC3\xA8nement"},
                                            Conversion{"euro_from_the_0x80_range", "\x80", "\xE2\x82\xAC"},
                                            Conversion{"oe_ligature", "\x9C", "\xC5\x93"},
@@ -58,16 +59,19 @@ INSTANTIATE_TEST_SUITE_P(Cp1252, Utf8,
                          [](const auto& info) { return std::string(info.param.nom); });
 
 TEST(Utf8, WhatCp1252CannotHoldBecomesOneQuestionMark) {
-    EXPECT_EQ(depuisUtf8("a\xE2\x86\x92z"), "a?z");      // an arrow
-    EXPECT_EQ(depuisUtf8("\xF0\x9F\x9A\x97"), "?");      // a car, four bytes
-    EXPECT_EQ(depuisUtf8("\xC3"), "?");                  // cut short
-    EXPECT_EQ(depuisUtf8("\xC0\xAF"), "?");              // overlong
-    EXPECT_EQ(depuisUtf8("\xFFok"), "?ok");              // not UTF-8 at all
+    EXPECT_EQ(depuisUtf8("a\xE2\x86\x92z"), "a?z"); // an arrow
+    EXPECT_EQ(depuisUtf8("\xF0\x9F\x9A\x97"), "?"); // a car, four bytes
+    EXPECT_EQ(depuisUtf8("\xC3"), "?");             // cut short
+    EXPECT_EQ(depuisUtf8("\xC0\xAF"), "?");         // overlong
+    EXPECT_EQ(depuisUtf8("\xFFok"), "?ok");         // not UTF-8 at all
 }
 
 TEST(Minuscules, AccentedCapitalsIncluded) {
     EXPECT_EQ(enMinusculesCp1252("-     Mode Test      -"), "-     mode test      -");
-    EXPECT_EQ(enMinusculesCp1252("\xC9T\xC9 \xC0 \xC7" "A \xD6\xDE"), "\xE9t\xE9 \xE0 \xE7" "a \xF6\xFE");
+    EXPECT_EQ(enMinusculesCp1252("\xC9T\xC9 \xC0 \xC7"
+                                 "A \xD6\xDE"),
+              "\xE9t\xE9 \xE0 \xE7"
+              "a \xF6\xFE");
     EXPECT_EQ(enMinusculesCp1252("\x8A\x8C\x8E\x9F"), "\x9A\x9C\x9E\xFF");
     EXPECT_EQ(enMinusculesCp1252("\xD7\xDF"), "\xD7\xDF"); // the multiplication sign and sharp s stay
 }

@@ -47,9 +47,12 @@ std::string enTexte(const Valeur& v) {
 Journaliseur::Journaliseur()
     : cle_(panneau().ajouterObservateur([this](const Ecriture& e) {
           if (e.auteur == Auteur::Terminal)
-              lignes.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " + enTexte(e.valeur));
+              lignes.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
+                               enTexte(e.valeur));
       })) {}
 
-Journaliseur::~Journaliseur() { panneau().retirerObservateur(cle_); }
+Journaliseur::~Journaliseur() {
+    panneau().retirerObservateur(cle_);
+}
 
 } // namespace borne::test

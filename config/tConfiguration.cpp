@@ -1,0 +1,160 @@
+#include "config/tConfiguration.h"
+
+#include "panel/Texte.h"
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+namespace {
+
+// A line is matched on its first 199 characters, as a 200-byte line buffer holds them.
+constexpr std::size_t kTailleLigne = 200;
+// Integer values go through a 12-byte text: at most 11 characters are converted.
+constexpr std::size_t kTailleEntier = 12;
+constexpr std::size_t kTailleBloc = 4096;
+
+// The value of the last line holding the key, if any line held it.
+struct Valeur {
+    bool trouvee = false;
+    std::array<char, kTailleLigne> texte{};
+    std::size_t longueur = 0;
+
+    std::string_view vue() const { return std::string_view(texte.data(), longueur); }
+};
+
+// Splits a line that holds the key: "=" signs that open the line are skipped, the first part runs to
+// the next "=", and the value is all that follows it, verbatim.
+void prendreValeur(std::string_view ligne, Valeur& v) {
+    std::string_view valeur;
+    const std::size_t debut = ligne.find_first_not_of('=');
+    if (debut != std::string_view::npos) {
+        const std::size_t egal = ligne.find('=', debut);
+        if (egal != std::string_view::npos) valeur = ligne.substr(egal + 1);
+    }
+    v.longueur = borne::copierBorne(v.texte.data(), v.texte.size(), valeur);
+    v.trouvee = true;
+}
+
+void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, Valeur& v) {
+    // The line is a zero-terminated text: a NUL byte ends it.
+    if (const void* nul = std::memchr(ligne, '\0', n))
+        n = static_cast<std::size_t>(static_cast<const char*>(nul) - ligne);
+    const std::string_view texte(ligne, n);
+    if (texte.find(cle) != std::string_view::npos) prendreValeur(texte, v);
+}
+
+// Scans the whole file for the key. False when the file cannot be opened or a read fails: then nothing
+// of it is used.
+bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
+    std::FILE* f = std::fopen(fichier, "rb");
+    if (f == nullptr) return false;
+
+    char bloc[kTailleBloc];
+    char ligne[kTailleLigne - 1]; // the kept part of the current line; the rest of a long line is dropped
+    std::size_t n = 0;
+    bool crEnAttente = false; // a CR is kept only if something other than the line end follows it
+
+    auto garder = [&](char c) {
+        if (n < sizeof ligne) ligne[n++] = c;
+    };
+
+    bool ok = true;
+    for (;;) {
+        const std::size_t lus = std::fread(bloc, 1, sizeof bloc, f);
+        for (std::size_t i = 0; i < lus; ++i) {
+            const char c = bloc[i];
+            if (c == '\n') {
+                crEnAttente = false;
+                examinerLigne(ligne, n, cle, v);
+                n = 0;
+                continue;
+            }
+            if (crEnAttente) garder('\r');
+            crEnAttente = (c == '\r');
+            if (!crEnAttente) garder(c);
+        }
+        if (lus < sizeof bloc) {
+            ok = std::ferror(f) == 0;
+            break;
+        }
+    }
+    std::fclose(f);
+    if (!ok) return false;
+    if (n > 0) examinerLigne(ligne, n, cle, v); // a last line without its line end
+    return true;
+}
+
+void lireTexte(const char* fichier, std::string_view cle, char* dest, std::size_t capacite) {
+    Valeur v;
+    if (!chercher(fichier, cle, v) || !v.trouvee) return;
+    borne::copierBorne(dest, capacite, v.vue());
+}
+
+std::optional<std::int32_t> convertir(std::string_view texte) {
+    std::size_t i = 0;
+    auto blanc = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (i < texte.size() && blanc(texte[i]))
+        ++i;
+    bool negatif = false;
+    if (i < texte.size() && (texte[i] == '+' || texte[i] == '-')) negatif = texte[i++] == '-';
+    // At most 11 characters: the magnitude stays far inside 64 bits.
+    std::int64_t nombre = 0;
+    for (; i < texte.size() && texte[i] >= '0' && texte[i] <= '9'; ++i)
+        nombre = nombre * 10 + (texte[i] - '0');
+    if (negatif) nombre = -nombre;
+    if (nombre < std::numeric_limits<std::int32_t>::min() ||
+        nombre > std::numeric_limits<std::int32_t>::max())
+        return std::nullopt;
+    return static_cast<std::int32_t>(nombre);
+}
+
+std::optional<std::int32_t> lireEntier(const char* fichier, std::string_view cle) {
+    Valeur v;
+    if (!chercher(fichier, cle, v) || !v.trouvee || v.longueur == 0) return std::nullopt;
+    char local[kTailleEntier];
+    const std::size_t n = borne::copierBorne(local, v.vue());
+    return convertir(std::string_view(local, n));
+}
+
+} // namespace
+
+tConfiguration::tConfiguration(const char* nomFichierConfig, const char* nomFichierChip) {
+    borne::copierBorne(this->nomFichierConfig, nomFichierConfig ? nomFichierConfig : "");
+    borne::copierBorne(this->nomFichierChip, nomFichierChip ? nomFichierChip : "");
+}
+
+void tConfiguration::LireIPSuperviseur(char* dest, std::size_t capacite) {
+    lireTexte(nomFichierConfig, "IPsuperviseur=", dest, capacite);
+}
+
+void tConfiguration::LirePortSuperviseur(char* dest, std::size_t capacite) {
+    lireTexte(nomFichierConfig, "PORTsuperviseur=", dest, capacite);
+}
+
+// The address is the one setting kept in CHIP.INI; an ADDRESS= line in Config.cfg is ignored.
+void tConfiguration::LireAdresse(char* dest, std::size_t capacite) {
+    lireTexte(nomFichierChip, "ADDRESS=", dest, capacite);
+}
+
+void tConfiguration::LirePortServeur(char* dest, std::size_t capacite) {
+    lireTexte(nomFichierConfig, "portserver=", dest, capacite);
+}
+
+void tConfiguration::LireNomAcces(char* dest, std::size_t capacite) {
+    lireTexte(nomFichierConfig, "nomacces=", dest, capacite);
+}
+
+void tConfiguration::LireCode(char* dest, std::size_t capacite) {
+    lireTexte(nomFichierConfig, "code=", dest, capacite);
+}
+
+std::optional<std::int32_t> tConfiguration::LireMode() {
+    return lireEntier(nomFichierConfig, "mode=");
+}
+
+std::optional<std::int32_t> tConfiguration::LireNumeroAcces() {
+    return lireEntier(nomFichierConfig, "numeroacces=");
+}

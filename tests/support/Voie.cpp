@@ -1,0 +1,66 @@
+#include "support/Voie.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace borne::test {
+
+void Voie::configurer(const std::string& config, const std::string& chip) {
+    std::ofstream(dossier() / "Config.cfg", std::ios::binary) << config;
+    std::ofstream(dossier() / "CHIP.INI", std::ios::binary) << chip;
+}
+
+void Voie::demarrer(int mode, const std::string& extra) {
+    configurer("mode=" + std::to_string(mode) +
+               "\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\nnomacces=Entree Nord\n"
+               "numeroacces=2\n" +
+               extra);
+    construire();
+}
+
+void Voie::construire() { g = std::make_unique<tGestionBarriere>(); }
+
+void Voie::boucles(bool a, bool b) {
+    p.CheckBox1.setChecked(a, Auteur::Utilisateur);
+    p.CheckBox2.setChecked(b, Auteur::Utilisateur);
+}
+
+void Voie::touche(int chiffre) {
+    static const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14", "CheckBox15",
+                                             "CheckBox17", "CheckBox18", "CheckBox16", "CheckBox19", "CheckBox20"};
+    p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+}
+
+void Voie::taper(const std::string& chiffres) {
+    for (char c : chiffres) {
+        touche(c - '0');
+        tour();
+    }
+}
+
+void Voie::tour(int n) {
+    for (int i = 0; i < n; ++i) g->Tour();
+}
+
+std::vector<std::string> Voie::journal() const {
+    std::ifstream f(dossier() / "Log.txt", std::ios::binary);
+    const std::string tout((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::vector<std::string> lignes;
+    std::istringstream flux(tout);
+    std::string ligne;
+    const std::string tete("EtatCourant = \0", 15);
+    const std::string milieu(";      Evenement = \0", 20);
+    while (std::getline(flux, ligne)) {
+        const auto m = ligne.find(milieu);
+        if (ligne.rfind(tete, 0) != 0 || m == std::string::npos || ligne.back() != ';') {
+            lignes.push_back("MALFORMED " + ligne);
+            continue;
+        }
+        lignes.push_back(ligne.substr(tete.size(), m - tete.size()) + " " +
+                         ligne.substr(m + milieu.size(), ligne.size() - 1 - m - milieu.size()));
+    }
+    return lignes;
+}
+
+} // namespace borne::test
