@@ -1,36 +1,23 @@
 #include "control/Codes.h"
 
+#include "journal/tDebug.h"
+
 #include <cstring>
 
 namespace {
-constexpr const char* kNomsEtats[NB_ETATS] = {
-    "ETAT_VEHICULE_ABSENT",
-    "ETAT_ATTENTE_AUTORISATION",
-    "ETAT_VERIFIER_CODECLAVIER",
-    "ETAT_VERIFIER_CARTE",
-    "ETAT_APPEL_GARDIEN",
-    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT",
-    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT",
-    "ETAT_VEHICULE_AU_MILIEU_ENTRANT",
-    "ETAT_VEHICULE_AU_MILIEU_SORTANT",
-    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT",
-    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT",
-    "ETAT_ALARME",
-    "ETAT_VEHICULE_ENTRE",
-    "ETAT_VEHICULE_SORT",
-    "ETAT_DEFAUT",
-    "ETAT_HORS_SERVICE",
-    "ETAT_HORS_SERVICE_OUVERT",
-    "ETAT_MODE_TEST",
-};
+// The journal names states 0 to 14; these three have no journal name but still need one on screen.
+constexpr const char* kNomsHorsJournal[] = {"ETAT_HORS_SERVICE", "ETAT_HORS_SERVICE_OUVERT", "ETAT_MODE_TEST"};
 } // namespace
 
 const char* nomEtatCode(int etat) noexcept {
-    return etat >= 0 && etat < NB_ETATS ? kNomsEtats[etat] : nullptr;
+    if (etat >= ETAT_VEHICULE_ABSENT && etat <= ETAT_DEFAUT) return tDebug::NomEtat(static_cast<unsigned>(etat));
+    if (etat >= ETAT_HORS_SERVICE && etat <= ETAT_MODE_TEST) return kNomsHorsJournal[etat - ETAT_HORS_SERVICE];
+    return nullptr;
 }
 
 int etatDepuisNom(const char* nom) noexcept {
+    if (nom == nullptr) return -1;
     for (int i = 0; i < NB_ETATS; ++i)
-        if (std::strcmp(kNomsEtats[i], nom) == 0) return i;
+        if (std::strcmp(nomEtatCode(i), nom) == 0) return i;
     return -1;
 }

@@ -1,0 +1,135 @@
+#include "journal/tDebug.h"
+
+#include "panel/PanneauOperateur.h"
+#include "panel/Texte.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+using borne::panneau;
+
+namespace {
+
+constexpr const char* kNomsEtats[] = {
+    "ETAT_VEHICULE_ABSENT",
+    "ETAT_ATTENTE_AUTORISATION",
+    "ETAT_VERIFIER_CODECLAVIER",
+    "ETAT_VERIFIER_CARTE",
+    "ETAT_APPEL_GARDIEN",
+    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT",
+    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT",
+    "ETAT_VEHICULE_AU_MILIEU_ENTRANT",
+    "ETAT_VEHICULE_AU_MILIEU_SORTANT",
+    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT",
+    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT",
+    "ETAT_ALARME",
+    "ETAT_VEHICULE_ENTRE",
+    "ETAT_VEHICULE_SORT",
+    "ETAT_DEFAUT",
+};
+
+constexpr const char* kNomsEvenements[] = {
+    "VEHICULE_ABSENT",     "VEHICULE_SUR_BOUCLE_AMONT",
+    "VEHICULE_AU_MILIEU",  "VEHICULE_SUR_BOUCLE_AVAL",
+    "PARKING_PLEIN",       "CODECLAVIER",
+    "CODECARTE",           "ALARME_ACTIVE",
+    "MESSAGE_SUPERVISEUR", "LUMIERE_ACTIVE",
+    "ENTREE_VEHICULE",     "SORTIE_VEHICULE",
+    "AUTORISATION_OK",
+};
+
+constexpr unsigned int kNbEtats = sizeof kNomsEtats / sizeof kNomsEtats[0];
+constexpr unsigned int kNbEvenements = sizeof kNomsEvenements / sizeof kNomsEvenements[0];
+
+// Each label goes out with its terminating zero byte; the six spaces do not.
+constexpr std::string_view kEtiquetteEtat("EtatCourant = ", 15);
+constexpr std::string_view kEtiquetteEvenement("Evenement = ", 13);
+constexpr std::string_view kSeparateur("      ");
+
+std::string ligneJournal(std::string_view etat, std::string_view evenement) {
+    std::string ligne;
+    ligne.reserve(kEtiquetteEtat.size() + etat.size() + 1 + kSeparateur.size() + kEtiquetteEvenement.size() +
+                  evenement.size() + 2);
+    ligne.append(kEtiquetteEtat).append(etat).append(";");
+    ligne.append(kSeparateur);
+    ligne.append(kEtiquetteEvenement).append(evenement).append(";");
+    ligne.push_back('\n');
+    return ligne;
+}
+
+// The whole line in one write, so a stop between two writes can never leave half of it; a short
+// write is only continued, never restarted.
+bool ecrireTout(int fd, std::string_view octets) {
+    while (!octets.empty()) {
+        const ssize_t n = ::write(fd, octets.data(), octets.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        octets.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+const char* tDebug::NomEtat(unsigned int code) {
+    return code < kNbEtats ? kNomsEtats[code] : nullptr;
+}
+
+const char* tDebug::NomEvenement(unsigned int code) {
+    return code < kNbEvenements ? kNomsEvenements[code] : nullptr;
+}
+
+tDebug::tDebug(const char* nomFichier) {
+    borne::copierBorne(this->nomFichier, nomFichier != nullptr ? nomFichier : "");
+    nomEtat[0] = '\0';
+    nomEvenement[0] = '\0';
+    etatPrecedent[0] = '\0';
+    evenementPrecedent[0] = '\0';
+}
+
+void tDebug::NoterEtat(unsigned int code) {
+    const char* nom = NomEtat(code);
+    if (nom == nullptr) return;
+    borne::copierBorne(nomEtat, nom);
+    panneau().EtatCourant.setText(nom);
+}
+
+void tDebug::NoterEvenement(unsigned int code) {
+    const char* nom = NomEvenement(code);
+    if (nom == nullptr) return;
+    panneau().Evenement.setText(nom);
+    borne::copierBorne(nomEvenement, nom);
+}
+
+bool tDebug::Ecrire() {
+    const std::string_view etat = borne::texteDe(nomEtat);
+    const std::string_view evenement = borne::texteDe(nomEvenement);
+    // A line only when both names moved since the previous turn.
+    const bool change =
+        etat != borne::texteDe(etatPrecedent) && evenement != borne::texteDe(evenementPrecedent);
+    const std::string ligne = change ? ligneJournal(etat, evenement) : std::string();
+
+    bool ecrit = false;
+    // Once "Quitter" has frozen the panel nothing more is appended; a line under way is finished first.
+    panneau().siActif([&] {
+        // Opened at every turn, even with nothing to write, so a missing journal is created.
+        const int fd = ::open(nomFichier, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) return;
+        const bool ligneEcrite = change && ecrireTout(fd, ligne);
+        const bool ferme = ::close(fd) == 0;
+        ecrit = ligneEcrite && ferme;
+    });
+
+    // This turn's names become the previous ones whatever happened to the file, so a change that
+    // could not be written is not written later either.
+    borne::copierBorne(etatPrecedent, etat);
+    borne::copierBorne(evenementPrecedent, evenement);
+    return ecrit;
+}

@@ -1,0 +1,211 @@
+#include "journal/tDebug.h"
+#include "support/Banc.h"
+#include "support/Journaliseur.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace borne;
+using namespace std::string_literals;
+using borne::test::Banc;
+using borne::test::Journaliseur;
+using Lignes = std::vector<std::string>;
+
+namespace {
+
+// The exact bytes of one journal line: each label keeps its terminating zero.
+std::string ligne(const std::string& etat, const std::string& evenement) {
+    return "EtatCourant = \0"s + etat + ";      Evenement = \0"s + evenement + ";\n";
+}
+
+class Journal : public Banc {
+protected:
+    std::string contenu(const char* nom = "Log.txt") const {
+        std::ifstream f(dossier() / nom, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    }
+    bool tour(unsigned etat, unsigned evenement) {
+        journal.NoterEvenement(evenement);
+        journal.NoterEtat(etat);
+        return journal.Ecrire();
+    }
+    tDebug journal{"Log.txt"};
+};
+
+} // namespace
+
+TEST_F(Journal, ExampleLineByteForByte) {
+    EXPECT_TRUE(tour(1, 1));
+    const std::string attendu = "EtatCourant = \0ETAT_ATTENTE_AUTORISATION;      Evenement = "
+                                "\0VEHICULE_SUR_BOUCLE_AMONT;\n"s;
+    ASSERT_EQ(attendu.size(), 87u);
+    EXPECT_EQ(contenu(), attendu);
+}
+
+TEST_F(Journal, NameTablesEndWhereTheJournalStopsNaming) {
+    EXPECT_STREQ(tDebug::NomEtat(0), "ETAT_VEHICULE_ABSENT");
+    EXPECT_STREQ(tDebug::NomEtat(5), "ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT");
+    EXPECT_STREQ(tDebug::NomEtat(14), "ETAT_DEFAUT");
+    EXPECT_EQ(tDebug::NomEtat(15), nullptr);
+    EXPECT_EQ(tDebug::NomEtat(0xFFFFFFFFu), nullptr);
+    EXPECT_STREQ(tDebug::NomEvenement(0), "VEHICULE_ABSENT");
+    EXPECT_STREQ(tDebug::NomEvenement(12), "AUTORISATION_OK");
+    EXPECT_EQ(tDebug::NomEvenement(13), nullptr);
+}
+
+TEST_F(Journal, NamesAreShownInTheDebugGroup) {
+    Journaliseur ecritures;
+    journal.NoterEtat(11);
+    journal.NoterEvenement(7);
+    EXPECT_EQ(ecritures.lignes, (Lignes{"EtatCourant.Text = ETAT_ALARME", "Evenement.Text = ALARME_ACTIVE"}));
+}
+
+TEST_F(Journal, UnknownCodesChangeNeitherTheNamesNorThePanel) {
+    ASSERT_TRUE(tour(0, 0));
+    Journaliseur ecritures;
+    journal.NoterEtat(15);
+    journal.NoterEtat(17);
+    journal.NoterEvenement(13);
+    EXPECT_TRUE(ecritures.lignes.empty());
+    EXPECT_FALSE(journal.Ecrire()) << "the names moved although the codes were unknown";
+    EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
+}
+
+// Turns (state, event) and whether each writes a line. A change of one name alone writes nothing, yet
+// that name becomes the previous one: a later turn that changes only the other name writes nothing
+// either.
+TEST_F(Journal, LineOnlyWhenBothNamesChangedSinceThePreviousTurn) {
+    const struct Tour {
+        unsigned etat, evenement;
+        bool ligne;
+    } tours[] = {
+        {0, 0, true},  // first turn: the previous names are empty
+        {0, 0, false}, // nothing changed
+        {1, 1, true},  // both changed
+        {2, 1, false}, // state alone
+        {2, 2, false}, // event alone, the state having become the previous one
+        {1, 1, true},  // both
+        {1, 0, false}, // event alone
+        {0, 0, false}, // state alone, the event having become the previous one
+        {11, 7, true}, // both
+    };
+    std::string attendu;
+    for (const Tour& t : tours) {
+        SCOPED_TRACE(std::to_string(t.etat) + "/" + std::to_string(t.evenement));
+        EXPECT_EQ(tour(t.etat, t.evenement), t.ligne);
+        if (t.ligne) attendu += ligne(tDebug::NomEtat(t.etat), tDebug::NomEvenement(t.evenement));
+        EXPECT_EQ(contenu(), attendu);
+    }
+}
+
+TEST_F(Journal, MissingFileIsCreatedEvenWithoutALine) {
+    ASSERT_FALSE(std::filesystem::exists(dossier() / "Log.txt")) << "the constructor must not create it";
+    EXPECT_FALSE(journal.Ecrire());
+    EXPECT_TRUE(std::filesystem::exists(dossier() / "Log.txt"));
+    EXPECT_EQ(contenu(), "");
+}
+
+TEST_F(Journal, ExistingContentIsKept) {
+    { std::ofstream(dossier() / "Log.txt", std::ios::binary) << "ancien\n"; }
+    ASSERT_TRUE(tour(3, 6));
+    EXPECT_EQ(contenu(), "ancien\n" + ligne("ETAT_VERIFIER_CARTE", "CODECARTE"));
+}
+
+TEST_F(Journal, LongFileNameIsCutToFortyNineCharacters) {
+    const std::string nom(60, 'j');
+    tDebug long_(nom.c_str());
+    long_.NoterEtat(0);
+    long_.NoterEvenement(0);
+    EXPECT_TRUE(long_.Ecrire());
+    EXPECT_EQ(contenu(nom.substr(0, 49).c_str()), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
+}
+
+// --- When the file lets us down -----------------------------------------------------------------
+
+TEST_F(Journal, UnopenableJournalWritesNothingSaysNothingAndStillMovesOn) {
+    std::filesystem::create_directory(dossier() / "Log.txt");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const bool ecrit = tour(1, 1);
+    const std::string sortie = testing::internal::GetCapturedStdout();
+    const std::string erreurs = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(ecrit);
+    EXPECT_EQ(sortie, "");
+    EXPECT_EQ(erreurs, "");
+    EXPECT_EQ(p.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
+    EXPECT_EQ(p.Evenement.Text(), "VEHICULE_SUR_BOUCLE_AMONT");
+    EXPECT_TRUE(std::filesystem::is_empty(dossier() / "Log.txt"));
+
+    // Once the file can be written again, the lost change is not written late.
+    std::filesystem::remove(dossier() / "Log.txt");
+    EXPECT_FALSE(journal.Ecrire());
+    EXPECT_EQ(contenu(), "");
+}
+
+TEST_F(Journal, FailedWriteIsNotASuccess) {
+    tDebug plein("/dev/full");
+    plein.NoterEtat(0);
+    plein.NoterEvenement(0);
+    EXPECT_FALSE(plein.Ecrire());
+    // The names still became the previous ones: nothing is attempted again.
+    EXPECT_FALSE(plein.Ecrire());
+}
+
+TEST_F(Journal, FrozenPanelAppendsNothingButTheNamesMoveOn) {
+    ASSERT_TRUE(tour(0, 0));
+    p.figer();
+    EXPECT_FALSE(tour(1, 1));
+    EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
+
+    p.reinitialiser(); // thawed: the frozen turn's names are the previous ones now
+    EXPECT_FALSE(tour(1, 1));
+    EXPECT_TRUE(tour(2, 2));
+    EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT") +
+                             ligne("ETAT_VERIFIER_CODECLAVIER", "VEHICULE_AU_MILIEU"));
+}
+
+TEST_F(Journal, FrozenPanelDoesNotEvenCreateTheFile) {
+    p.figer();
+    EXPECT_FALSE(tour(0, 0));
+    EXPECT_FALSE(std::filesystem::exists(dossier() / "Log.txt"));
+}
+
+// "Quitter" freezes the panel while the worker is writing: the journal holds whole lines only, one for
+// each Ecrire that reported success, and no Ecrire begun after the freeze appends anything.
+TEST_F(Journal, FreezingDuringWritesNeverLeavesHalfALine) {
+    std::atomic<int> reussis{0};
+    std::atomic<bool> fige{false};
+    std::atomic<bool> ecritApresGel{false};
+    std::thread travailleur([&] {
+        for (unsigned i = 0;; ++i) {
+            const unsigned code = i % 2 == 0 ? 5 : 12;
+            journal.NoterEvenement(code);
+            journal.NoterEtat(code);
+            const bool dejaFige = fige;
+            if (!journal.Ecrire()) break;
+            ++reussis;
+            if (dejaFige) {
+                ecritApresGel = true;
+                break;
+            }
+        }
+    });
+    while (reussis < 20)
+        std::this_thread::yield();
+    p.figer();
+    fige = true;
+    travailleur.join();
+
+    EXPECT_FALSE(ecritApresGel);
+    const std::string a = ligne(tDebug::NomEtat(5), tDebug::NomEvenement(5));
+    const std::string b = ligne(tDebug::NomEtat(12), tDebug::NomEvenement(12));
+    std::string attendu;
+    for (int i = 0; i < reussis; ++i)
+        attendu += i % 2 == 0 ? a : b;
+    EXPECT_EQ(contenu(), attendu);
+}
