@@ -1,0 +1,179 @@
+// Runs 100,000 turns of a mixed scenario (cars entering by code, by card, by the attendant's
+// authorisation, and leaving) through the scenario runner, without trace, in a temporary folder.
+// The journal is written as the terminal writes it: Log.txt opened and closed at every turn.
+// Prints the turns per second and the mean cost of one turn.
+#include "scenario/Scenario.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr long kTours = 100000;
+
+// One loop of the mixed traffic; it starts and ends with an empty lane, the boom down and the car park
+// empty, and checks that on the way so a wrong turn would not go unnoticed.
+constexpr const char* kBoucle = R"(tick CheckBox1
+turn
+tick CheckBox18
+turn
+tick CheckBox21
+turn
+tick CheckBox19
+turn
+tick CheckBox13
+turn
+turn
+turn
+tick CheckBox2
+turn
+untick CheckBox1
+turn
+untick CheckBox2
+turn
+turn
+turn
+expect etat 0
+tick CheckBox2
+turn
+turn
+tick CheckBox1
+turn
+untick CheckBox2
+turn
+untick CheckBox1
+turn
+turn
+turn
+tick CheckBox1
+turn
+tick CheckBox10
+turn
+turn
+untick CheckBox10
+turn
+turn
+tick CheckBox2
+turn
+untick CheckBox1
+turn
+untick CheckBox2
+turn
+turn
+turn
+expect PlaceRestantes.Text 1
+tick CheckBox2
+turn
+turn
+tick CheckBox1
+turn
+untick CheckBox2
+turn
+untick CheckBox1
+turn
+turn
+turn
+tick CheckBox1
+turn
+tick CheckBox3
+turn
+turn
+turn
+tick CheckBox2
+turn
+untick CheckBox1
+turn
+untick CheckBox2
+turn
+turn
+turn
+expect Image2.Visible 1
+tick CheckBox2
+turn
+turn
+tick CheckBox1
+turn
+untick CheckBox2
+turn
+untick CheckBox1
+turn
+turn
+turn
+expect etat ETAT_VEHICULE_ABSENT
+expect PlaceRestantes.Text 2
+expect CheckBox5.Checked 1
+)";
+
+// Swallows the trace that is not asked for, and the summary.
+class Puits : public std::streambuf {
+protected:
+    int overflow(int c) override { return c; }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+long toursDe(const borne::scenario::Script& s) {
+    long n = 0;
+    for (const auto& c : s.commandes)
+        if (c.verbe == borne::scenario::Verbe::Tourner) n += static_cast<long>(c.tours);
+    return n;
+}
+
+} // namespace
+
+int main() {
+    namespace fs = std::filesystem;
+    using namespace borne::scenario;
+
+    const long parBoucle = toursDe(analyser(kBoucle));
+    std::string texte;
+    long tours = 0;
+    while (tours + parBoucle <= kTours) {
+        texte += kBoucle;
+        tours += parBoucle;
+    }
+    if (tours < kTours) texte += "turn " + std::to_string(kTours - tours) + "\n"; // the lane idle
+    const Script script = analyser(texte);
+    if (!script.erreurs.empty() || toursDe(script) != kTours) {
+        std::fprintf(stderr, "bench_scenario: the generated script is faulty\n");
+        return 1;
+    }
+
+    const fs::path ancien = fs::current_path();
+    const fs::path dossier =
+        fs::temp_directory_path() / ("borne-bench-scenario-" + std::to_string(::getpid()));
+    fs::remove_all(dossier);
+    fs::create_directories(dossier);
+    fs::current_path(dossier);
+    std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
+                                   "nomacces=Entree Nord\nnumeroacces=2\n";
+    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+
+    Puits puits;
+    std::ostream rien(&puits);
+    std::ostringstream erreurs;
+    const auto debut = std::chrono::steady_clock::now();
+    const Bilan bilan = executer(script.commandes, "bench", false, rien, erreurs);
+    const auto fin = std::chrono::steady_clock::now();
+    const auto journal = fs::file_size("Log.txt");
+
+    fs::current_path(ancien);
+    fs::remove_all(dossier);
+
+    if (bilan.echouees != 0) {
+        std::fprintf(stderr, "bench_scenario: the scenario went wrong:\n%s", erreurs.str().c_str());
+        return 1;
+    }
+    const double secondes = std::chrono::duration<double>(fin - debut).count();
+    std::printf("bench_scenario: %ld turns in %.3f s (%d expectations met, Log.txt %ju bytes)\n", kTours,
+                secondes, bilan.reussies, static_cast<std::uintmax_t>(journal));
+    std::printf("turns per second: %.0f (target >= 20000)\n", static_cast<double>(kTours) / secondes);
+    std::printf("mean cost of one turn: %.2f us\n", secondes * 1e6 / static_cast<double>(kTours));
+    return 0;
+}

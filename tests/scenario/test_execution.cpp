@@ -1,0 +1,121 @@
+// The runner in-process: usage, refusal of a faulty script before anything runs, the trace, and the
+// check of expectations against what the terminal shows.
+#include "scenario/Scenario.h"
+#include "support/Banc.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace borne;
+using namespace borne::scenario;
+
+namespace {
+
+class Execution : public test::Banc {
+protected:
+    void reglages(int mode) {
+        std::ofstream("Config.cfg") << "mode=" << mode
+                                    << "\nnomacces=Entree Nord\nnumeroacces=7\ncode=1234\n";
+        std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+    }
+    void script(const std::string& nom, const std::string& texte) {
+        std::ofstream(nom, std::ios::binary) << texte;
+    }
+
+    int lancer(std::vector<std::string> arguments, const std::string& stdin_ = "") {
+        arguments.insert(arguments.begin(), "borne-scenario");
+        std::istringstream entree(stdin_);
+        sortie.str("");
+        erreurs.str("");
+        return principal(arguments, entree, sortie, erreurs);
+    }
+
+    std::ostringstream sortie, erreurs;
+};
+
+} // namespace
+
+TEST_F(Execution, BadUsageExitsTwoWithTheUsage) {
+    EXPECT_EQ(lancer({}), 2);
+    EXPECT_NE(erreurs.str().find("usage: borne-scenario [--trace] SCRIPT"), std::string::npos);
+    EXPECT_EQ(lancer({"--verbose", "a.scn"}), 2);
+    EXPECT_NE(erreurs.str().find("unknown option \"--verbose\""), std::string::npos);
+    EXPECT_EQ(lancer({"a.scn", "b.scn"}), 2);
+    EXPECT_EQ(lancer({"absent.scn"}), 2);
+    EXPECT_NE(erreurs.str().find("cannot read absent.scn"), std::string::npos);
+    std::filesystem::create_directory("dossier.scn");
+    EXPECT_EQ(lancer({"dossier.scn"}), 2);
+    EXPECT_EQ(sortie.str(), "");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+}
+
+TEST_F(Execution, AFaultyScriptRunsNothing) {
+    reglages(0);
+    script("s.scn", "turn\ntick CheckBox1\nturn 3\ntick Nope\n");
+    EXPECT_EQ(lancer({"--trace", "s.scn"}), 2);
+    EXPECT_EQ(erreurs.str(), "s.scn:4: unknown control \"Nope\"\n");
+    EXPECT_EQ(sortie.str(), "");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+    // The panel was not touched either: the controller was never built.
+    EXPECT_FALSE(p.CheckBox5.Checked());
+}
+
+TEST_F(Execution, AnEmptyScriptBuildsTheTerminalAndPasses) {
+    reglages(0);
+    EXPECT_EQ(lancer({"-"}, ""), 0);
+    EXPECT_EQ(sortie.str(), "expectations: 0 passed, 0 failed\n");
+    EXPECT_TRUE(p.CheckBox5.Checked());
+}
+
+TEST_F(Execution, FailuresAreCountedAndTheRunGoesOn) {
+    reglages(0);
+    const std::string texte =
+        "expect etat 3\nexpect Edit1.Color 0xc0dcc0\nexpect Shape4.Brush.Color 0x0000FF\n"
+        "turn\nexpect Shape4.Brush.Color 0x00FF00\nexpect CheckBox5.Checked 0\n";
+    EXPECT_EQ(lancer({"-"}, texte), 1);
+    EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\"\n"
+                             "-:3: expected Shape4.Brush.Color = \"0x0000FF\", got \"0x00FF00\"\n"
+                             "-:6: expected CheckBox5.Checked = \"0\", got \"1\"\n");
+    EXPECT_EQ(sortie.str(), "expectations: 2 passed, 3 failed\n");
+}
+
+TEST_F(Execution, StatesWithoutAJournalNameAreNamedInFailures) {
+    reglages(1);
+    EXPECT_EQ(lancer({"-"}, "expect etat 0\n"), 1);
+    EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"0\", got \"ETAT_HORS_SERVICE\"\n");
+}
+
+TEST_F(Execution, TypingStoresLikeTheControlAndIsNotTraced) {
+    reglages(0);
+    const std::string texte = "type Edit2 ABC É\nexpect Edit2.Text abc é\ntype MessageGardien Pont ā\n"
+                              "expect MessageGardien.Text Pont ?\ntick CheckBox1\nuntick CheckBox1\n";
+    EXPECT_EQ(lancer({"--trace", "-"}, texte), 0) << erreurs.str();
+    EXPECT_EQ(sortie.str().find("MessageGardien"), std::string::npos);
+    EXPECT_EQ(sortie.str().find("CheckBox1"), std::string::npos);
+    EXPECT_EQ(sortie.str().find("Edit2.Text = abc"), std::string::npos);
+}
+
+TEST_F(Execution, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
+    reglages(2); // out of service with the boom raised: a 2000 ms raise while the controller is built
+    EXPECT_EQ(lancer({"--trace", "-"}, "turn 2\n"), 0);
+    const std::string t = sortie.str();
+    EXPECT_EQ(t.rfind("0 CheckBox5.Checked = 1\n", 0), 0u) << t;
+    EXPECT_NE(t.find("\n0 Edit2.Text =   ..................  \n"), std::string::npos);
+    EXPECT_NE(t.find("\n0 Moteur.Text = ON\n"), std::string::npos);
+    EXPECT_NE(t.find("\n2000 CheckBox4.Checked = 1\n"), std::string::npos);
+    EXPECT_NE(t.find("\n2000 Moteur.Text = OFF\n"), std::string::npos);
+    EXPECT_NE(t.find("\n2000 Shape1.Brush.Color = 0xFFFFFF\n"), std::string::npos);
+    // Two turns of state 16: each ends after its 500 ms pause; the state has no journal name.
+    EXPECT_NE(t.find("\n2500 StatusBar1.SimpleText = pas de Vehicule\n"), std::string::npos);
+    EXPECT_EQ(t.find("EtatCourant"), std::string::npos);
+    EXPECT_NE(t.find("\n2500 Evenement.Text = VEHICULE_ABSENT\n"), std::string::npos);
+    EXPECT_EQ(t.substr(t.size() - 34), "\nexpectations: 0 passed, 0 failed\n");
+}
+
+TEST_F(Execution, EachRunStartsFromTheStoredPanel) {
+    reglages(0);
+    p.Label4.setCaption("leftover");
+    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    EXPECT_EQ(lancer({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << erreurs.str();
+}

@@ -1,0 +1,22 @@
+// borne-scenario: replays a written scenario against the terminal's controller, headless and in
+// virtual time. Everything but the standard streams lives in the scenario library.
+#include "scenario/Scenario.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    // The trace can run to millions of lines: let std::cout buffer instead of syncing with stdio.
+    std::ios::sync_with_stdio(false);
+    std::cin.tie(nullptr);
+    try {
+        const std::vector<std::string> arguments(argv, argv + argc);
+        return borne::scenario::principal(arguments, std::cin, std::cout, std::cerr);
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "borne-scenario: " << e.what() << '\n';
+        return 2;
+    }
+}
