@@ -1,0 +1,39 @@
+#include "app/MonThread.h"
+
+#include "control/Attente.h"
+#include "control/tGestionBarriere.h"
+#include "panel/PanneauOperateur.h"
+
+MyThread* threadBarriere = nullptr;
+
+MyThread::MyThread(bool CreateSuspended)
+    : gestionBarriere(std::make_unique<tGestionBarriere>()),
+      horloge_(dynamic_cast<borne::HorlogeReelle*>(&borne::horlogeInstallee())) {
+    if (!CreateSuspended) start();
+}
+
+MyThread::~MyThread() {
+    Arreter();
+    wait();
+}
+
+void MyThread::Arreter() {
+    // The panel first: once figer() returns, nothing the worker does can show, even a write that was
+    // already under way; then the clock, so that its wait no longer returns to the cycle.
+    borne::panneau().figer();
+    if (horloge_ != nullptr) horloge_->arreter();
+}
+
+void MyThread::run() {
+    Execute();
+}
+
+void MyThread::Execute() {
+    try {
+        gestionBarriere->Executer();
+    } catch (const borne::ArretDemande&) {
+        // The normal end: stopped from the window.
+    } catch (...) {
+        // Anything else ends the worker quietly; the window stays usable.
+    }
+}

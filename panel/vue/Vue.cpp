@@ -1,0 +1,303 @@
+#include "panel/vue/Vue.h"
+
+#include "panel/Texte.h"
+#include "panel/vue/Disposition.h"
+#include "panel/vue/Widgets.h"
+
+#include "panel/images/Images.h"
+
+#include <QCheckBox>
+#include <QFont>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <stdexcept>
+#include <string>
+
+namespace borne::vue {
+
+namespace {
+
+QString enQString(std::string_view cp1252) {
+    return QString::fromStdString(versUtf8(cp1252));
+}
+
+std::string depuisQString(const QString& s) {
+    return depuisUtf8(s.toStdString());
+}
+
+QFont enQFont(const Police& police) {
+    QFont f(QString::fromUtf8(fenetre().famillePolice));
+    f.setPixelSize(police.hauteur);
+    f.setBold(police.gras);
+    return f;
+}
+
+// Colours of a widget: its background (role Window, or Base for an edit's inside) and its text.
+void colorer(QWidget* w, Couleur fond, Couleur texte, bool edition = false) {
+    QPalette pal = w->palette();
+    const QColor t = enQColor(valeurReelle(texte));
+    pal.setColor(QPalette::WindowText, t);
+    pal.setColor(QPalette::Text, t);
+    pal.setColor(QPalette::ButtonText, t);
+    if (edition) {
+        pal.setColor(QPalette::Base, enQColor(valeurReelle(fond)));
+    } else {
+        pal.setColor(QPalette::Window, enQColor(valeurReelle(fond)));
+        pal.setColor(QPalette::Button, enQColor(valeurReelle(fond)));
+        w->setAutoFillBackground(true);
+    }
+    w->setPalette(pal);
+}
+
+// The seven pictures, decoded once for the process and kept in the screen's fast format, in the order
+// Image1..Image7. Shared (not copied) by every widget that shows one.
+const std::vector<QImage>& imagesDecodees() {
+    static const std::vector<QImage> images = [] {
+        std::vector<QImage> liste;
+        for (const ImageRgb& rgb : decoderImagesIntegrees()) {
+            QImage image(rgb.pixels.data(), rgb.largeur, rgb.hauteur, rgb.largeur * 3, QImage::Format_RGB888);
+            liste.push_back(
+                image.convertToFormat(QImage::Format_RGB32)); // a copy: the decoded buffer goes away
+        }
+        return liste;
+    }();
+    return images;
+}
+
+} // namespace
+
+struct Vue::Relais {
+    std::mutex verrou;
+    Vue* vue = nullptr; // GUARDED_BY(verrou); cleared when the view goes
+};
+
+Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQuitter)
+    : panneau_(p), surClicQuitter_(std::move(surClicQuitter)), relais_(std::make_shared<Relais>()) {
+    construire(contenu);
+    relais_->vue = this;
+    cle_ = panneau_.ajouterObservateur([relais = relais_](const Ecriture& e) {
+        std::lock_guard verrou(relais->verrou);
+        if (relais->vue != nullptr) relais->vue->signaler(e.controle);
+    });
+    // Anything written between the build and the observer's arrival.
+    for (auto& lien : liens_)
+        rafraichir(*lien);
+}
+
+Vue::~Vue() {
+    panneau_.retirerObservateur(cle_);
+    std::lock_guard verrou(relais_->verrou);
+    relais_->vue = nullptr;
+}
+
+QWidget* Vue::widget(std::string_view nom) const {
+    for (const auto& lien : liens_)
+        if (lien->controle->nom() == nom) return lien->widget;
+    return nullptr;
+}
+
+QWidget* Vue::etiquette(std::string_view nom) const {
+    for (const auto& lien : liens_)
+        if (lien->controle->nom() == nom) return lien->etiquette;
+    return nullptr;
+}
+
+void Vue::construire(QWidget* contenu) {
+    const Fenetre& f = fenetre();
+    colorer(contenu, f.couleur, f.police.couleur);
+    contenu->setFont(enQFont(f.police));
+    contenu->setFixedSize(f.largeurContenu, f.hauteurContenu);
+
+    // The stored places are those of the window scrolled by `defilement`: on the unscrolled panel a
+    // control placed on the window sits that much lower.
+    for (Controle* c : panneau_.controles()) {
+        auto lien = std::make_unique<Lien>();
+        lien->controle = c;
+        QWidget* parent = c->parent().empty() ? contenu : widget(c->parent());
+        if (parent == nullptr) throw std::logic_error("panel control placed before its group: " + c->nom());
+        lien->widget = creer(*lien, parent);
+        if (c->parent().empty()) lien->widget->move(lien->widget->x(), lien->widget->y() + f.defilement);
+        parControle_[c] = lien.get();
+        liens_.push_back(std::move(lien));
+    }
+    // Windowed controls above the pictures, shapes and labels of the same parent, in stored order;
+    // among the others, stored order already puts later ones on top.
+    for (auto& lien : liens_) {
+        if (!estFenetre(lien->controle->genre())) continue;
+        lien->widget->raise();
+    }
+}
+
+QWidget* Vue::creer(Lien& lien, QWidget* parent) {
+    Controle& c = *lien.controle;
+    const Placement* pl = placement(c.nom());
+    if (pl == nullptr) throw std::logic_error("no stored place for panel control " + c.nom());
+    const Police police = policeEffective(panneau_, c.nom());
+    const Couleur fond = couleurEffective(panneau_, c.nom());
+    const QRect ici(pl->gauche, pl->haut, pl->largeur, pl->hauteur);
+    QWidget* w = nullptr;
+
+    switch (c.genre()) {
+    case Genre::Image: {
+        const int rang = c.nom().back() - '1';
+        const auto& images = imagesDecodees();
+        QImage image;
+        if (rang >= 0 && static_cast<std::size_t>(rang) < images.size()) image = images[rang];
+        w = new ImageWidget(image, parent);
+        w->setAttribute(Qt::WA_TransparentForMouseEvents);
+        break;
+    }
+    case Genre::BarreEtat: w = new BarreEtatWidget(parent); break;
+    case Genre::BoiteGroupe: w = new BoiteGroupeWidget(parent); break;
+    case Genre::Forme: {
+        auto* forme = new FormeWidget(static_cast<Forme&>(c).contour(), parent);
+        w = forme;
+        break;
+    }
+    case Genre::Etiquette: {
+        auto* label = new QLabel(parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        w = label;
+        break;
+    }
+    case Genre::CaseACocher: {
+        auto* box = new QCheckBox(parent);
+        Controle* modele = &c;
+        QObject::connect(box, &QCheckBox::clicked, this, [modele](bool coche) {
+            modele->ecrire(Propriete::Checked, Valeur{coche}, Auteur::Utilisateur);
+        });
+        w = box;
+        break;
+    }
+    case Genre::Edition:
+    case Genre::EditionEtiquetee: {
+        auto* edit = new QLineEdit(parent);
+        Controle* modele = &c;
+        QObject::connect(edit, &QLineEdit::textEdited, this, [modele](const QString& texte) {
+            modele->ecrire(Propriete::Text, Valeur{depuisQString(texte)}, Auteur::Utilisateur);
+        });
+        w = edit;
+        if (c.genre() == Genre::EditionEtiquetee) {
+            // The caption above, in the font and colour of the edit's parent.
+            auto* label = new QLabel(enQString(static_cast<EditionEtiquetee&>(c).etiquette()), parent);
+            label->setObjectName(QString::fromStdString(c.nom() + "Etiquette"));
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            const Couleur fondParent =
+                c.parent().empty() ? fenetre().couleur : couleurEffective(panneau_, c.parent());
+            const Police policeParent =
+                c.parent().empty() ? fenetre().police : policeEffective(panneau_, c.parent());
+            colorer(label, fondParent, policeParent.couleur);
+            label->setFont(enQFont(policeParent));
+            label->setGeometry(pl->gauche, pl->haut - pl->hauteurEtiquette - espaceEtiquette,
+                               pl->largeurEtiquette, pl->hauteurEtiquette);
+            lien.etiquette = label;
+        }
+        break;
+    }
+    case Genre::Bouton: {
+        auto* bouton = new QPushButton(parent);
+        QObject::connect(bouton, &QPushButton::clicked, this, [this] {
+            if (surClicQuitter_) surClicQuitter_();
+        });
+        w = bouton;
+        break;
+    }
+    }
+
+    w->setObjectName(QString::fromStdString(c.nom()));
+    w->setGeometry(ici);
+    w->setFont(enQFont(police));
+    if (c.genre() == Genre::Edition || c.genre() == Genre::EditionEtiquetee)
+        colorer(w, fond, police.couleur, true);
+    else if (c.genre() != Genre::Image && c.genre() != Genre::Forme)
+        colorer(w, fond, police.couleur);
+    w->setFocusPolicy(c.genre() == Genre::CaseACocher || c.genre() == Genre::Edition ||
+                              c.genre() == Genre::EditionEtiquetee || c.genre() == Genre::Bouton
+                          ? Qt::StrongFocus
+                          : Qt::NoFocus);
+    return w;
+}
+
+void Vue::signaler(const Controle& c) {
+    auto it = parControle_.find(&c);
+    if (it == parControle_.end()) return;
+    Lien* lien = it->second;
+    if (lien->enAttente.exchange(true, std::memory_order_acq_rel)) return; // one refresh already on its way
+    postes_.fetch_add(1, std::memory_order_relaxed);
+    QMetaObject::invokeMethod(
+        this,
+        [this, lien] {
+            // Cleared before reading, so a write that lands during the refresh posts another one.
+            lien->enAttente.store(false, std::memory_order_release);
+            rafraichir(*lien);
+        },
+        Qt::QueuedConnection);
+}
+
+void Vue::rafraichir(Lien& lien) {
+    Controle& c = *lien.controle;
+    QWidget* w = lien.widget;
+    const QSignalBlocker silence(w); // what the model says is not the user's doing
+    switch (c.genre()) {
+    case Genre::CaseACocher: {
+        auto* box = static_cast<QCheckBox*>(w);
+        auto& modele = static_cast<CaseACocher&>(c);
+        box->setChecked(modele.Checked());
+        const QString texte = enQString(modele.Caption());
+        if (box->text() != texte) box->setText(texte);
+        break;
+    }
+    case Genre::Edition:
+    case Genre::EditionEtiquetee: {
+        auto* edit = static_cast<QLineEdit*>(w);
+        const QString texte = enQString(std::get<std::string>(c.lire(Propriete::Text)));
+        if (edit->text() != texte) {
+            const int curseur = edit->cursorPosition();
+            edit->setText(texte);
+            if (edit->hasFocus()) edit->setCursorPosition(std::min(curseur, static_cast<int>(texte.size())));
+        }
+        if (c.genre() == Genre::Edition) {
+            const QColor fond = enQColor(static_cast<Edition&>(c).Color());
+            if (edit->palette().color(QPalette::Base) != fond) {
+                QPalette pal = edit->palette();
+                pal.setColor(QPalette::Base, fond);
+                edit->setPalette(pal);
+            }
+        }
+        break;
+    }
+    case Genre::Etiquette: {
+        auto* label = static_cast<QLabel*>(w);
+        const QString texte = enQString(static_cast<Etiquette&>(c).Caption());
+        if (label->text() != texte) label->setText(texte);
+        break;
+    }
+    case Genre::BoiteGroupe: {
+        auto* boite = static_cast<QGroupBox*>(w);
+        auto& modele = static_cast<BoiteGroupe&>(c);
+        const QString texte = enQString(modele.Caption());
+        if (boite->title() != texte) boite->setTitle(texte);
+        boite->setHidden(!modele.Visible());
+        break;
+    }
+    case Genre::Forme:
+        static_cast<FormeWidget*>(w)->setCouleur(enQColor(static_cast<Forme&>(c).BrushColor()));
+        break;
+    case Genre::Image: w->setHidden(!static_cast<Image&>(c).Visible()); break;
+    case Genre::BarreEtat: break; // simple mode off: its text is kept by the model, not drawn
+    case Genre::Bouton: {
+        auto* bouton = static_cast<QPushButton*>(w);
+        const QString texte = enQString(static_cast<Bouton&>(c).Caption());
+        if (bouton->text() != texte) bouton->setText(texte);
+        break;
+    }
+    }
+}
+
+} // namespace borne::vue

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Opens the terminal's window with the example settings of one mode.
+# Usage: ./run.sh [MODE]   MODE: a folder of examples/ (default: supervised)
+# Installs what is missing, builds the program, and runs it in run/MODE/, a working folder made from
+# examples/MODE/ the first time (Log.txt there grows from one run to the next).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+modes=()
+for dossier in examples/*/; do modes+=("$(basename "$dossier")"); done
+mode="${1:-supervised}"
+if [ ! -d "examples/$mode" ] || [ -z "$mode" ] || [[ "$mode" == */* ]]; then
+    echo "Unknown mode '$mode'. Modes: ${modes[*]}" >&2
+    exit 2
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+    cat >&2 <<'FIN'
+No display: the terminal is a window and needs a graphical session.
+Run it from a desktop session, through ssh -X (or -Y), or on a virtual display:
+    xvfb-run ./run.sh        (Debian package xvfb)
+FIN
+    exit 1
+fi
+
+source tools/paquets.sh
+tools/installer-paquets.sh "${PAQUETS_CONSTRUCTION[@]}" "${PAQUETS_FENETRE[@]}"
+if [ ! -f build/build.ninja ]; then
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build build --target borne
+
+travail="run/$mode"
+mkdir -p "$travail"
+# The settings come from the example each time they are missing; an existing folder keeps its own.
+for fichier in "examples/$mode"/*; do
+    [ -e "$travail/$(basename "$fichier")" ] || cp "$fichier" "$travail/"
+done
+cd "$travail"
+exec ../../build/app/borne

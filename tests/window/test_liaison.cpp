@@ -1,0 +1,177 @@
+// The view bound to the model, without a terminal behind it: stored states on screen, the model's writes
+// from another thread shown by the window's thread, the user's actions written into the model, and no
+// write echoed back.
+#include "Fenetre.h"
+
+#include "panel/images/Images.h"
+#include "panel/vue/Vue.h"
+#include "panel/vue/Widgets.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+#include <thread>
+#include <vector>
+
+namespace borne::test {
+namespace {
+
+// Types text as a keyboard would, characters beyond ASCII included.
+void taper(QWidget* w, const QString& texte) {
+    for (QChar c : texte) {
+        QKeyEvent appui(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &appui);
+        QKeyEvent relache(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(w, &relache);
+    }
+}
+
+class Liaison : public Banc {
+protected:
+    Liaison() {
+        contenu.setAttribute(Qt::WA_DontShowOnScreen);
+        contenu.show();
+        cle = p.ajouterObservateur([this](const Ecriture& e) {
+            if (e.auteur == Auteur::Utilisateur) ecritsParUtilisateur.push_back(e.controle.nom());
+        });
+    }
+    ~Liaison() override { p.retirerObservateur(cle); }
+
+    template <class T> T* vu(const char* nom) { return static_cast<T*>(vue.widget(nom)); }
+
+    QWidget contenu;
+    vue::Vue vue{&contenu, p, [this] { ++clicsQuitter; }};
+    std::vector<std::string> ecritsParUtilisateur; // written on the window's thread only
+    int clicsQuitter = 0;
+    int cle = 0;
+};
+
+TEST_F(Liaison, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
+    EXPECT_EQ(vu<QLineEdit>("Edit1")->text(), "Edit1");
+    EXPECT_EQ(vu<QLineEdit>("Edit2")->text(), "edit2");
+    EXPECT_EQ(vu<QLabel>("Label3")->text(), "Label3");
+    EXPECT_EQ(vu<QLabel>("Label4")->text(), "Label4");
+    EXPECT_EQ(vu<QLineEdit>("PlaceRestantes")->text(), "");
+    EXPECT_TRUE(vu<QGroupBox>("GroupBox14")->isHidden());
+    EXPECT_FALSE(vue.widget("Label5")->isVisible()) << "hidden with its group";
+    for (const char* image : {"Image1", "Image2", "Image3", "Image4", "Image5", "Image6", "Image7"})
+        EXPECT_FALSE(vue.widget(image)->isHidden()) << image;
+    EXPECT_EQ(vu<vue::FormeWidget>("Shape4")->couleur(), QColor(0, 255, 0));
+    EXPECT_EQ(vu<vue::FormeWidget>("Shape1")->couleur(), QColor(255, 255, 255));
+}
+
+TEST_F(Liaison, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
+    std::thread terminal([&] {
+        for (int i = 0; i < 5000; ++i) {
+            p.Label3.setCaption(i % 2 ? "x" : "Gardien appel\xE9");
+            p.Shape4.setBrushColor(i % 2 ? clLime : clRed);
+            p.Image6.setVisible(i % 2 != 0);
+        }
+        p.Label3.setCaption("Gardien appel\xE9");
+        p.Shape4.setBrushColor(clRed);
+        p.Image6.setVisible(false);
+    });
+    terminal.join(); // the window's thread is not running its loop: every write so far is pending
+    EXPECT_LE(vue.rafraichissementsPostes(), 3u) << "a flood of writes to one control costs one refresh";
+    ASSERT_TRUE(
+        attendreQue([&] { return vu<QLabel>("Label3")->text() == QString::fromUtf8("Gardien appelé"); }));
+    EXPECT_TRUE(vue.widget("Image6")->isHidden());
+    // What the user sees: the lamp's middle is red.
+    const QImage lampe = vue.widget("Shape4")->grab().toImage();
+    EXPECT_EQ(lampe.pixelColor(20, 20), QColor(255, 0, 0));
+    EXPECT_TRUE(ecritsParUtilisateur.empty()) << "the terminal's writes are not echoed as the user's";
+}
+
+TEST_F(Liaison, TerminalWritesShowTextsColoursVisibilityAndTicks) {
+    p.Edit2.setText("-     Mode Test      -");
+    p.Edit1.setColor(clLime);
+    p.GroupBox14.setCaption("Entr\xE9"
+                            "e Nord");
+    p.GroupBox14.setVisible(true);
+    p.CheckBox5.setChecked(true);
+    p.StatusBar1.setSimpleText("Vehicule au milieu");
+    ASSERT_TRUE(attendreQue([&] { return vu<QCheckBox>("CheckBox5")->isChecked(); }));
+    EXPECT_EQ(vu<QLineEdit>("Edit2")->text(), "-     mode test      -");
+    EXPECT_EQ(vu<QLineEdit>("Edit1")->palette().color(QPalette::Base), QColor(0, 255, 0));
+    EXPECT_EQ(vu<QGroupBox>("GroupBox14")->title(), QString::fromUtf8("Entrée Nord"));
+    EXPECT_FALSE(vue.widget("GroupBox14")->isHidden());
+    EXPECT_TRUE(vue.widget("Label5")->isVisible());
+    EXPECT_TRUE(ecritsParUtilisateur.empty());
+}
+
+TEST_F(Liaison, AUsersTickAndUntickReachTheModelOnceEach) {
+    for (const char* nom : {"CheckBox1", "CheckBox10", "CheckBox17", "CheckBox3"}) {
+        SCOPED_TRACE(nom);
+        ecritsParUtilisateur.clear();
+        auto* box = vu<QCheckBox>(nom);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+        EXPECT_TRUE(std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)));
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
+        EXPECT_FALSE(std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)));
+        attendreQue([] { return false; }, 50); // let any echo through
+        EXPECT_EQ(ecritsParUtilisateur, (std::vector<std::string>{nom, nom}));
+    }
+}
+
+TEST_F(Liaison, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
+    auto* touche = vu<QCheckBox>("CheckBox12");
+    QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
+    std::thread([&] { p.CheckBox12.setChecked(false); }).join(); // the keypad reader takes the press
+    ASSERT_TRUE(attendreQue([&] { return !touche->isChecked(); }));
+    QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_TRUE(p.CheckBox12.Checked());
+}
+
+TEST_F(Liaison, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
+    auto* message = vu<QLineEdit>("MessageGardien");
+    message->setFocus();
+    taper(message, QString::fromUtf8("Sortie fermée"));
+    EXPECT_EQ(p.MessageGardien.Text(), "Sortie ferm\xE9"
+                                       "e");
+
+    auto* ligne2 = vu<QLineEdit>("Edit2");
+    ligne2->clear();
+    taper(ligne2, QString::fromUtf8("ÉTÉ"));
+    EXPECT_EQ(p.Edit2.Text(), "\xE9t\xE9");
+    ASSERT_TRUE(attendreQue([&] { return ligne2->text() == QString::fromUtf8("été"); }));
+}
+
+QColor pixel(const ImageRgb& image, int x, int y) {
+    const unsigned char* p = &image.pixels[static_cast<std::size_t>((y * image.largeur + x) * 3)];
+    return QColor(p[0], p[1], p[2]);
+}
+
+TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverEarlierOnes) {
+    const std::vector<ImageRgb> images = decoderImagesIntegrees();
+    // The panel unscrolled: a control stored at top T on the window is drawn at T + 20.
+    const QImage ecran = contenu.grab().toImage();
+    auto vu = [&](int x, int y) { return ecran.pixelColor(x, y + 20); };
+    // Image1 alone at (8, -20): its first row is on screen row -20 + 20 = 0 of the unscrolled panel.
+    EXPECT_EQ(vu(8 + 3, -20 + 1), pixel(images[0], 3, 1));
+    EXPECT_EQ(vu(8 + 40, -20 + 400), pixel(images[0], 40, 400));
+    // The barrier view shows the top of its stack, Image6 (nothing hid it here).
+    EXPECT_EQ(vu(312 + 100, -20 + 100), pixel(images[5], 100, 100));
+    // The lane plan shows Image5, 4 rows higher than Image4; below its 153 rows, Image4's last rows.
+    EXPECT_EQ(vu(296 + 30, 256 + 50), pixel(images[4], 30, 50));
+    EXPECT_EQ(vu(296 + 30, 256 + 155), pixel(images[3], 30, 151));
+    // Hiding the upper pictures lets the lower ones show.
+    p.Image6.setVisible(false);
+    p.Image7.setVisible(false);
+    p.Image5.setVisible(false);
+    ASSERT_TRUE(attendreQue([&] { return vue.widget("Image5")->isHidden(); }));
+    const QImage apres = contenu.grab().toImage();
+    EXPECT_EQ(apres.pixelColor(312 + 100, 100 - 20 + 20), pixel(images[2], 100, 100));
+    EXPECT_EQ(apres.pixelColor(296 + 30, 260 + 50 + 20), pixel(images[3], 30, 50));
+}
+
+TEST_F(Liaison, QuitterHandsItsClickToTheShell) {
+    QTest::mouseClick(vue.widget("Button13"), Qt::LeftButton);
+    EXPECT_EQ(clicsQuitter, 1);
+}
+
+} // namespace
+} // namespace borne::test
