@@ -1,28 +1,47 @@
-// borne-capture OUT.png [DELAY_MS]: runs the program in the current folder (with its Config.cfg and
-// CHIP.INI), lets the terminal turn for DELAY_MS (1600 by default), saves the window's client area to
-// OUT.png and quits as "Quitter" does. Offscreen unless QT_QPA_PLATFORM says otherwise.
+// borne-capture OUT.png [DELAY_MS] [entry]: runs the program in the current folder (with its Config.cfg
+// and CHIP.INI), lets the terminal turn for DELAY_MS (1600 by default), saves the window's client area to
+// OUT.png and quits as "Quitter" does. With "entry", a car arrives on the upstream loop at once, the
+// attendant lets it in a second later and it moves onto both loops once the boom is up, so the picture
+// shows a car entering. Offscreen unless QT_QPA_PLATFORM says otherwise.
 #include "app/IHM.h"
 #include "app/Programme.h"
+#include "panel/PanneauOperateur.h"
 
 #include <QPixmap>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+
+namespace {
+
+// The user's hands, at moments of the real clock.
+void entreeDUneVoiture(QObject* contexte) {
+    using borne::Auteur;
+    auto& p = borne::panneau();
+    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    QTimer::singleShot(1000, contexte, [&p] { p.CheckBox3.setChecked(true, Auteur::Utilisateur); });
+    QTimer::singleShot(4600, contexte, [&p] { p.CheckBox2.setChecked(true, Auteur::Utilisateur); });
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: borne-capture OUT.png [DELAY_MS]\n");
+        std::fprintf(stderr, "usage: borne-capture OUT.png [DELAY_MS] [entry]\n");
         return 2;
     }
     const QString sortie = QString::fromLocal8Bit(argv[1]);
     const int delai = argc > 2 ? std::atoi(argv[2]) : 1600;
+    const bool entree = argc > 3 && std::strcmp(argv[3], "entry") == 0;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     bool enregistree = false;
     int argcQt = 1;
     borne::Demarrage demarrage;
     demarrage.fenetreMontree = [&](TForm1& fenetre) {
+        if (entree) entreeDUneVoiture(&fenetre);
         QTimer::singleShot(delai, &fenetre, [&] {
             enregistree = fenetre.grab().save(sortie, "PNG");
             fenetre.Button13Click(fenetre.controle("Button13"));
