@@ -3,6 +3,7 @@
 #include "panel/Texte.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace borne {
 
@@ -17,6 +18,16 @@ const char* nomPropriete(Propriete p) noexcept {
     case Propriete::SimpleText: return "SimpleText";
     }
     return "?";
+}
+
+std::string valeurEnTexte(const Valeur& v) {
+    if (const bool* b = std::get_if<bool>(&v)) return *b ? "1" : "0";
+    if (const Couleur* c = std::get_if<Couleur>(&v)) {
+        char tampon[16];
+        std::snprintf(tampon, sizeof tampon, "0x%06X", static_cast<unsigned>(*c));
+        return tampon;
+    }
+    return versUtf8(std::get<std::string>(v));
 }
 
 bool proprieteDe(Genre g, Propriete p) noexcept {

@@ -9,19 +9,6 @@ namespace {
 class Entree : public Voie {
 protected:
     void SetUp() override { demarrer(MODE_SUPERVISE); }
-    // A whole entry granted by the attendant, ending with the boom down again.
-    void entrerParGardien() {
-        amont();
-        tour();
-        autoriser(); // a grant read in any other state than 1 is lost
-        tour(3);
-        milieu();
-        tour();
-        aval();
-        tour();
-        vide();
-        tour(3);
-    }
 };
 } // namespace
 
@@ -224,7 +211,8 @@ TEST_F(Entree, ACardForgottenInTheReaderIsReportedOnceTheLaneIsEmpty) {
     EXPECT_EQ(p.Default.Text(), "");
     tour();
     EXPECT_EQ(etat(), ETAT_VEHICULE_ABSENT);
-    EXPECT_EQ(p.Default.Text(), "carte oubli\xE9" "e");
+    EXPECT_EQ(p.Default.Text(), "carte oubli\xE9"
+                                "e");
 }
 
 TEST_F(Entree, FourthDigitCardAndGrantInOneTurnGoToTheAttendantState) {

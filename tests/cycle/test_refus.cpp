@@ -53,7 +53,8 @@ TEST_F(Refus, TheThirdEntryIsNotVerifiedEvenWhenRight) {
     vide();
     tour();
     EXPECT_EQ(etat(), ETAT_VEHICULE_ABSENT);
-    EXPECT_EQ(p.Default.Text(), "carte oubli\xE9" "e"); // leaving the fault state always says so
+    EXPECT_EQ(p.Default.Text(), "carte oubli\xE9"
+                                "e"); // leaving the fault state always says so
     tour();
     EXPECT_EQ(g->nbEssaisCourant(), 1);
     EXPECT_EQ(ligne1(), "-      Bonjour!      -");

@@ -86,11 +86,12 @@ TEST_P(HorsServiceTest, OnlyAnAlarmLeavesTheStartStateAndThenNoGreetingIsShown) 
                                   "ETAT_ATTENTE_AUTORISATION VEHICULE_SUR_BOUCLE_AMONT"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, HorsServiceTest,
-                         ::testing::Values(HorsService{"out_of_service", MODE_HORS_SERVICE, ETAT_HORS_SERVICE},
-                                           HorsService{"raised", MODE_HORS_SERVICE_OUVERT, ETAT_HORS_SERVICE_OUVERT},
-                                           HorsService{"test", MODE_TEST, ETAT_MODE_TEST}),
-                         [](const auto& info) { return std::string(info.param.nom); });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, HorsServiceTest,
+    ::testing::Values(HorsService{"out_of_service", MODE_HORS_SERVICE, ETAT_HORS_SERVICE},
+                      HorsService{"raised", MODE_HORS_SERVICE_OUVERT, ETAT_HORS_SERVICE_OUVERT},
+                      HorsService{"test", MODE_TEST, ETAT_MODE_TEST}),
+    [](const auto& info) { return std::string(info.param.nom); });
 
 TEST_F(Voie, TheLightRequestLightsTheDisplayWhileItLasts) {
     demarrer(MODE_HORS_SERVICE);
@@ -135,24 +136,8 @@ TEST_F(Voie, TheAttendantCallShowsUntilTheNextGrant) {
 
 TEST_F(Voie, AnEmptyLaneWithAFullCarParkKeepsTheTries) {
     demarrer(MODE_SUPERVISE);
-    auto entrer = [&](bool refuserUnCode) {
-        amont();
-        tour();
-        if (refuserUnCode) {
-            taper("1111");
-            tour();
-        }
-        autoriser();
-        tour(3);
-        milieu();
-        tour();
-        aval();
-        tour();
-        vide();
-        tour(3);
-    };
-    entrer(false);
-    entrer(true); // this car fills the car park after a refused code
+    entrerParGardien();
+    entrerParGardien(true); // this car fills the car park after a refused code
     EXPECT_EQ(ligne1(), "  --- COMPLET !!!---  ");
     EXPECT_EQ(ligne2(), "-     **********     -");
     tour(2);

@@ -159,7 +159,7 @@ TEST_F(Supervision, OccupancyDisplayFollowsTheCount) {
             s.SignalerPassage(SORTIE_VEHICULE);
         Journaliseur ecritures;
         EXPECT_EQ(s.LireEtatParking(), l.resultat);
-        EXPECT_EQ(ecritures.lignes, (Lignes{"Shape4.Brush.Color = " + test::enTexte(Valeur(l.lampe)),
+        EXPECT_EQ(ecritures.lignes, (Lignes{"Shape4.Brush.Color = " + valeurEnTexte(Valeur(l.lampe)),
                                             std::string("Label4.Caption = ") + l.mot,
                                             std::string("PlaceRestantes.Text = ") + l.places}));
     }

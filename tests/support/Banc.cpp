@@ -30,25 +30,13 @@ Banc::~Banc() {
 
 #include "support/Journaliseur.h"
 
-#include <cstdio>
-
 namespace borne::test {
-
-std::string enTexte(const Valeur& v) {
-    if (const bool* b = std::get_if<bool>(&v)) return *b ? "1" : "0";
-    if (const Couleur* c = std::get_if<Couleur>(&v)) {
-        char tampon[16];
-        std::snprintf(tampon, sizeof tampon, "0x%06X", static_cast<unsigned>(*c));
-        return tampon;
-    }
-    return std::get<std::string>(v);
-}
 
 Journaliseur::Journaliseur()
     : cle_(panneau().ajouterObservateur([this](const Ecriture& e) {
           if (e.auteur == Auteur::Terminal)
               lignes.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
-                               enTexte(e.valeur));
+                               valeurEnTexte(e.valeur));
       })) {}
 
 Journaliseur::~Journaliseur() {

@@ -21,6 +21,4 @@ private:
     int cle_;
 };
 
-std::string enTexte(const Valeur& v); // 0/1, 0x%06X, or the text itself
-
 } // namespace borne::test

@@ -19,7 +19,9 @@ void Voie::demarrer(int mode, const std::string& extra) {
     construire();
 }
 
-void Voie::construire() { g = std::make_unique<tGestionBarriere>(); }
+void Voie::construire() {
+    g = std::make_unique<tGestionBarriere>();
+}
 
 void Voie::boucles(bool a, bool b) {
     p.CheckBox1.setChecked(a, Auteur::Utilisateur);
@@ -27,8 +29,9 @@ void Voie::boucles(bool a, bool b) {
 }
 
 void Voie::touche(int chiffre) {
-    static const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14", "CheckBox15",
-                                             "CheckBox17", "CheckBox18", "CheckBox16", "CheckBox19", "CheckBox20"};
+    static const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14",
+                                             "CheckBox15", "CheckBox17", "CheckBox18", "CheckBox16",
+                                             "CheckBox19", "CheckBox20"};
     p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
 }
 
@@ -39,8 +42,26 @@ void Voie::taper(const std::string& chiffres) {
     }
 }
 
+void Voie::entrerParGardien(bool apresUnCodeRefuse) {
+    amont();
+    tour();
+    if (apresUnCodeRefuse) {
+        taper("1111");
+        tour();
+    }
+    autoriser(); // a grant read in any other state than 1 is lost
+    tour(3);
+    milieu();
+    tour();
+    aval();
+    tour();
+    vide();
+    tour(3);
+}
+
 void Voie::tour(int n) {
-    for (int i = 0; i < n; ++i) g->Tour();
+    for (int i = 0; i < n; ++i)
+        g->Tour();
 }
 
 std::vector<std::string> Voie::journal() const {

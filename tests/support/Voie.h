@@ -34,6 +34,10 @@ protected:
     // Types a whole code, one key and one turn per digit, with the car on the upstream loop.
     void taper(const std::string& chiffres);
 
+    // A whole entry granted by the attendant, from arrival to the boom down again; optionally after a
+    // refused keypad code.
+    void entrerParGardien(bool apresUnCodeRefuse = false);
+
     void tour(int n = 1);
     int etat() const { return g->etatCourant(); }
     std::string ligne1() const { return p.Edit1.Text(); }

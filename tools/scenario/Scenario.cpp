@@ -277,7 +277,7 @@ private:
 bool egal(const Valeur& attendu, const Valeur& lu) {
     // Texts are compared as the trace shows them, in UTF-8, so a script can only match what it could
     // have read in a trace.
-    if (const auto* texte = std::get_if<std::string>(&attendu)) return enTexte(lu) == *texte;
+    if (const auto* texte = std::get_if<std::string>(&attendu)) return valeurEnTexte(lu) == *texte;
     return attendu == lu;
 }
 
@@ -332,16 +332,6 @@ Script analyser(std::string_view texte, const PanneauOperateur& panneau) {
     return std::move(a.script);
 }
 
-std::string enTexte(const Valeur& v) {
-    if (const bool* b = std::get_if<bool>(&v)) return *b ? "1" : "0";
-    if (const Couleur* c = std::get_if<Couleur>(&v)) {
-        char tampon[16];
-        std::snprintf(tampon, sizeof tampon, "0x%06X", static_cast<unsigned>(*c));
-        return tampon;
-    }
-    return versUtf8(std::get<std::string>(v));
-}
-
 Bilan executer(const std::vector<Commande>& commandes, std::string_view nomScript, bool trace,
                std::ostream& sortie, std::ostream& erreurs) {
     PanneauOperateur& p = panneau();
@@ -361,7 +351,7 @@ Bilan executer(const std::vector<Commande>& commandes, std::string_view nomScrip
             ligne += '.';
             ligne += nomPropriete(e.propriete);
             ligne += " = ";
-            ligne += enTexte(e.valeur);
+            ligne += valeurEnTexte(e.valeur);
             ligne += '\n';
             sortie.write(ligne.data(), static_cast<std::streamsize>(ligne.size()));
         });
@@ -396,7 +386,7 @@ Bilan executer(const std::vector<Commande>& commandes, std::string_view nomScrip
             if (egal(c.attendu, lu))
                 ++bilan.reussies;
             else
-                echec(c, c.controle + "." + nomPropriete(c.propriete), enTexte(lu));
+                echec(c, c.controle + "." + nomPropriete(c.propriete), valeurEnTexte(lu));
             break;
         }
         case Verbe::VerifierEtat: {

@@ -52,9 +52,6 @@ struct Script {
 Script analyser(std::string_view texte);
 Script analyser(std::string_view texte, const PanneauOperateur& panneau);
 
-// A property's value as the trace and the failure messages show it: 0/1, 0x%06X, texts in UTF-8.
-std::string enTexte(const Valeur& v);
-
 struct Bilan {
     int reussies = 0;
     int echouees = 0;
