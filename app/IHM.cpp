@@ -91,7 +91,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
     if (travailleur_ != nullptr) {
         travailleur_->Arreter();
         // Cannot take long: the stopped clock ends its wait at once and it never waits for this thread.
-        travailleur_->wait();
+        travailleur_->AttendreFin();
     }
     e->accept();
 }

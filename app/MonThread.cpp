@@ -14,7 +14,12 @@ MyThread::MyThread(bool CreateSuspended)
 
 MyThread::~MyThread() {
     Arreter();
+    AttendreFin();
+}
+
+void MyThread::AttendreFin() {
     wait();
+    const std::lock_guard fin(fin_);
 }
 
 void MyThread::Arreter() {
@@ -25,6 +30,7 @@ void MyThread::Arreter() {
 }
 
 void MyThread::run() {
+    const std::lock_guard fin(fin_);
     Execute();
 }
 

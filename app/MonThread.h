@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <memory>
+#include <mutex>
 
 class tGestionBarriere;
 namespace borne {
@@ -18,6 +19,10 @@ public:
     // Stops and joins the worker first: destroying a running thread is not allowed.
     ~MyThread() override;
 
+    // Waits for the worker's end as seen by the standard library, so everything the worker did is visible
+    // to the caller (QThread's own join is not a synchronisation the race detector can see).
+    void AttendreFin();
+
     // Stops the worker where it stands, from the window's thread: from the call on, the panel takes no
     // more of its writes and the journal no more of its lines; its current or next wait ends the cycle.
     // Never waits for the worker.
@@ -30,6 +35,7 @@ private:
     void Execute();
 
     std::unique_ptr<tGestionBarriere> gestionBarriere; // touched by the worker alone once it runs
+    std::mutex fin_;                                   // held by the body until it returns
     borne::HorlogeReelle* horloge_;                    // the clock the worker waits on, if it is the real one
 };
 

@@ -68,7 +68,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     // The worker is stopped before the window and the panel go; it never waits for this thread.
     if (threadBarriere != nullptr) {
         threadBarriere->Arreter();
-        threadBarriere->wait();
+        threadBarriere->AttendreFin();
     }
     fenetre.reset();
     return 0;

@@ -117,15 +117,18 @@ bool tDebug::Ecrire() {
     const std::string ligne = change ? ligneJournal(etat, evenement) : std::string();
 
     bool ecrit = false;
-    // Once "Quitter" has frozen the panel nothing more is appended; a line under way is finished first.
-    panneau().siActif([&] {
-        // Opened at every turn, even with nothing to write, so a missing journal is created.
-        const int fd = ::open(nomFichier, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) return;
-        const bool ligneEcrite = change && ecrireTout(fd, ligne);
+    // Opened at every turn, even with nothing to write, so a missing journal is created; opened outside
+    // the stop's gate and without blocking, so a journal that cannot take a line at once (a pipe with no
+    // reader) never holds up "Quitter".
+    const int fd = panneau().fige()
+                       ? -1
+                       : ::open(nomFichier, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd >= 0) {
+        // Once "Quitter" has frozen the panel nothing more is appended; a line under way is finished first.
+        panneau().siActif([&] { ecrit = change && ecrireTout(fd, ligne); });
         const bool ferme = ::close(fd) == 0;
-        ecrit = ligneEcrite && ferme;
-    });
+        ecrit = ecrit && ferme;
+    }
 
     // This turn's names become the previous ones whatever happened to the file, so a change that
     // could not be written is not written later either.

@@ -1,0 +1,271 @@
+// Bad inputs against the whole terminal (the controller with its reader, journal and devices), each
+// with what the terminal does about it: settings files that are missing, empty, binary, huge or not
+// files at all; values far too long; a journal that cannot be opened or written; every box ticked and
+// every edit filled in every state.
+#include "Endurance.h"
+#include "Outils.h"
+
+#include "control/Codes.h"
+#include "support/Journaliseur.h"
+#include "support/Voie.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <optional>
+#include <random>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace borne;
+using namespace std::string_literals;
+
+namespace {
+
+// ------------------------------------------------------------------------- bad settings files
+
+// What to put where a settings file is expected.
+struct Fichier {
+    enum Genre { Absent, Contenu, Dossier } genre = Absent;
+    std::string octets;
+};
+Fichier absent() {
+    return {};
+}
+Fichier contenu(std::string s) {
+    return {Fichier::Contenu, std::move(s)};
+}
+Fichier dossier() {
+    return {Fichier::Dossier, {}};
+}
+
+std::string binaire(std::size_t n, unsigned graine) {
+    std::mt19937 hasard(graine);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(hasard() & 0xFF);
+    return s;
+}
+
+struct CasReglages {
+    const char* nom;
+    Fichier config;
+    Fichier chip;
+    int mode;             // the mode the terminal starts in
+    std::string nomAcces; // what it keeps of "nomacces="
+};
+
+const std::string kReglages = "mode=0\nnomacces=Nord\nnumeroacces=2\ncode=6082\n";
+
+const CasReglages kCasReglages[] = {
+    // No readable mode starts the lane out of service, where it lets nobody in.
+    {"ConfigAbsent", absent(), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigVide", contenu(""), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigEstUnDossier", dossier(), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigBinaire", contenu(binaire(64 * 1024, 7)), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigDeDixMoSansFinDeLigne", contenu(std::string(10 << 20, 'x')), contenu("ADDRESS=12\n"),
+     MODE_HORS_SERVICE, ""},
+    {"ModeHorsDesCinq", contenu("mode=7\nnomacces=Nord\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE,
+     "Nord"},
+    {"ModeNegatif", contenu("mode=-1\nnomacces=Nord\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, "Nord"},
+    {"ModeQuiDeborde", contenu("mode=99999999999\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    // Only the first 199 characters of a line count; the next line is read as usual.
+    {"LigneDUnMo", contenu("mode=4" + std::string(1 << 20, ' ') + "\nnomacces=Apres\n"), absent(), MODE_LOCAL,
+     "Apres"},
+    // A CR alone ends no line: the whole file is one line, and every key finds the same value.
+    {"FinsDeLigneCrSeules", contenu("mode=0\rnomacces=Nord\r"), absent(), MODE_SUPERVISE, "0\rnomacces=Nord"},
+    {"OctetsNulsDansLaLigne", contenu("mode=0\nnomacces=No\0rd\n"s), absent(), MODE_SUPERVISE, "No"},
+    // Values far longer than their fields are cut to them.
+    {"ValeursTropLongues",
+     contenu("mode=0\nIPsuperviseur=" + std::string(300, '1') + "\nPORTsuperviseur=" + std::string(300, '2') +
+             "\nportserver=" + std::string(300, '3') + "\nnomacces=" + std::string(300, 'N') +
+             "\nnumeroacces=" + std::string(300, '9') + "\n"),
+     contenu("ADDRESS=" + std::string(300, 'A') + "\n"), MODE_SUPERVISE, std::string(49, 'N')},
+    // CHIP.INI only gives the address: whatever it is, the terminal starts as Config.cfg says.
+    {"ChipAbsent", contenu(kReglages), absent(), MODE_SUPERVISE, "Nord"},
+    {"ChipEstUnDossier", contenu(kReglages), dossier(), MODE_SUPERVISE, "Nord"},
+    {"ChipBinaire", contenu(kReglages), contenu(binaire(4096, 11)), MODE_SUPERVISE, "Nord"},
+    {"ChipDUnMo", contenu(kReglages), contenu("ADDRESS=" + std::string(1 << 20, '7')), MODE_SUPERVISE,
+     "Nord"},
+};
+
+class MauvaisReglages : public test::Voie, public ::testing::WithParamInterface<CasReglages> {
+protected:
+    static void poser(const char* nom, const Fichier& f) {
+        if (f.genre == Fichier::Contenu) std::ofstream(nom, std::ios::binary) << f.octets;
+        if (f.genre == Fichier::Dossier) std::filesystem::create_directory(nom);
+    }
+};
+
+TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
+    const CasReglages& c = GetParam();
+    poser("Config.cfg", c.config);
+    poser("CHIP.INI", c.chip);
+    construire();
+    EXPECT_EQ(g->modeCourant(), c.mode);
+    EXPECT_EQ(g->nomAccesCourant(), c.nomAcces);
+    EXPECT_LE(g->codeLocalCourant().size(), 9u);
+    if (g->aUneSupervision()) {
+        EXPECT_LE(p.GroupBox14.Caption().size(), 31u);
+    }
+
+    // A car comes, types the link's code, goes through and leaves: whatever the settings, every turn
+    // ends in a known state and the journal holds whole lines.
+    amont();
+    tour();
+    taper("6082");
+    tour(2);
+    milieu();
+    tour();
+    aval();
+    tour();
+    vide();
+    tour(3);
+    EXPECT_GE(etat(), 0);
+    EXPECT_LT(etat(), NB_ETATS);
+    if (c.mode == MODE_SUPERVISE) {
+        EXPECT_EQ(p.PlaceRestantes.Text(), "1") << "the car went in";
+    }
+    if (c.mode == MODE_HORS_SERVICE) {
+        EXPECT_EQ(etat(), ETAT_HORS_SERVICE) << "nobody let in";
+    }
+    EXPECT_EQ(stress::verifierJournal(stress::contenuDe("Log.txt")), "");
+}
+
+void PrintTo(const CasReglages& c, std::ostream* os) {
+    *os << c.nom;
+}
+
+INSTANTIATE_TEST_SUITE_P(Robustesse, MauvaisReglages, ::testing::ValuesIn(kCasReglages),
+                         [](const auto& info) { return std::string(info.param.nom); });
+
+// ------------------------------------------------------------------------- a journal that fails
+
+class JournalEnPanne : public test::Voie {
+protected:
+    // The panel writes of a whole journey (a car let in by code), with Log.txt as `preparer` leaves it.
+    template <class F> std::vector<std::string> trajet(F preparer) {
+        preparer();
+        test::Journaliseur ecritures;
+        demarrer(MODE_SUPERVISE);
+        amont();
+        tour();
+        taper("6082");
+        tour(2);
+        milieu();
+        tour();
+        aval();
+        tour();
+        vide();
+        tour(3);
+        return ecritures.lignes;
+    }
+    std::vector<std::string> reference() {
+        auto lignes = trajet([] {});
+        EXPECT_FALSE(stress::contenuDe("Log.txt").empty());
+        g.reset();
+        p.reinitialiser();
+        std::filesystem::remove("Log.txt");
+        return lignes;
+    }
+};
+
+TEST_F(JournalEnPanne, ALogThatCannotBeOpenedChangesNothingTheTerminalDoes) {
+    const auto attendu = reference();
+    const auto vu = trajet([] { std::filesystem::create_directory("Log.txt"); });
+    EXPECT_EQ(vu, attendu);
+    EXPECT_TRUE(std::filesystem::is_empty("Log.txt"));
+}
+
+TEST_F(JournalEnPanne, AFullDiskChangesNothingTheTerminalDoes) {
+    const auto attendu = reference();
+    const auto vu = trajet([] { std::filesystem::create_symlink("/dev/full", "Log.txt"); });
+    EXPECT_EQ(vu, attendu);
+}
+
+// A named pipe where Log.txt should be: opening it for writing waits for a reader that never comes. The
+// worker must not hold up "Quitter" with it: the freeze has to return at once all the same. Disabled
+// until the journal stops opening its file inside the freeze's gate (the freeze now waits for ever).
+TEST_F(JournalEnPanne, APipeForALogNeverHoldsUpTheStop) {
+    ASSERT_EQ(::mkfifo("Log.txt", 0644), 0);
+    demarrer(MODE_SUPERVISE);
+    std::thread travailleur([&] { tour(); }); // its journal line waits on the pipe
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto gel = std::async(std::launch::async, [&] { p.figer(); });
+    if (gel.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+        std::fprintf(stderr, "the freeze is still blocked by the journal's pipe after 2 s\n");
+        std::_Exit(1); // the worker cannot be joined: end here rather than hang the suite
+    }
+    // A reader at last (one that never waits itself), so that a worker still waiting can finish.
+    const int lecteur = ::open("Log.txt", O_RDONLY | O_NONBLOCK);
+    travailleur.join();
+    if (lecteur >= 0) ::close(lecteur);
+}
+
+// ------------------------------------------------------------------------- everything ticked
+
+const char* const kCases[] = {"CheckBox1",  "CheckBox2",  "CheckBox3",  "CheckBox4",  "CheckBox5",
+                              "CheckBox6",  "CheckBox7",  "CheckBox8",  "CheckBox9",  "CheckBox10",
+                              "CheckBox12", "CheckBox13", "CheckBox14", "CheckBox15", "CheckBox16",
+                              "CheckBox17", "CheckBox18", "CheckBox19", "CheckBox20", "CheckBox21"};
+const char* const kEditions[] = {"Edit1",          "Edit2",   "Moteur",      "MessageGardien",
+                                 "PlaceRestantes", "Default", "EtatCourant", "Evenement"};
+
+class ToutCoche : public test::Voie {};
+
+// In every state of every mode, the user ticks every box at once (the boom's sensors included), or
+// unticks them all, or flips a few, and types huge texts into every edit: each turn still ends in a
+// known state with a code of at most four digits, and the journal holds whole lines.
+TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
+    const std::uint64_t graine = stress::graine();
+    std::printf("seed %llu\n", static_cast<unsigned long long>(graine));
+    std::mt19937_64 hasard(graine);
+    std::array<int, NB_ETATS> coches{};
+    for (int mode = MODE_SUPERVISE; mode <= MODE_LOCAL; ++mode) {
+        SCOPED_TRACE("mode " + std::to_string(mode) + ", seed " + std::to_string(graine));
+        g.reset();
+        p.reinitialiser();
+        std::filesystem::remove("Log.txt");
+        demarrer(mode, "code=6082\n");
+        stress::Utilisateur utilisateur(hasard());
+        for (int n = 0; n < 10000; ++n) {
+            const int avant = etat();
+            utilisateur.agir(p); // brings the lane into every state
+            // Every box at once, more often in a state that has not had it yet.
+            const bool tout = hasard() % 100 < (coches[static_cast<std::size_t>(avant)] == 0 ? 50u : 5u);
+            const auto geste = tout ? 0 : 1 + hasard() % 19;
+            if (geste == 0) {
+                for (const char* c : kCases)
+                    p.trouver(c)->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+                ++coches[static_cast<std::size_t>(avant)];
+            } else if (geste == 1) {
+                for (const char* c : kCases)
+                    p.trouver(c)->ecrire(Propriete::Checked, false, Auteur::Utilisateur);
+            } else if (geste == 2) {
+                for (int k = 0; k < 3; ++k)
+                    p.trouver(kCases[hasard() % std::size(kCases)])
+                        ->ecrire(Propriete::Checked, hasard() % 2 == 0, Auteur::Utilisateur);
+            }
+            if (hasard() % 50 == 0)
+                for (const char* e : kEditions)
+                    p.trouver(e)->ecrire(Propriete::Text, std::string(hasard() % 100000, '\xE9'),
+                                         Auteur::Utilisateur);
+            tour();
+            ASSERT_GE(etat(), 0);
+            ASSERT_LT(etat(), NB_ETATS);
+            ASSERT_LE(g->codeSaisiCourant().size(), 4u);
+            ASSERT_LE(g->codeMasqueCourant().size(), 4u);
+        }
+        EXPECT_EQ(stress::verifierJournal(stress::contenuDe("Log.txt")), "");
+    }
+    // Every state that a mode can reach was hit with every box ticked at least once.
+    for (int e = 0; e < NB_ETATS; ++e)
+        EXPECT_GT(coches[static_cast<std::size_t>(e)], 0) << "state " << e << " never saw every box ticked";
+}
+
+} // namespace

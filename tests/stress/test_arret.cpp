@@ -1,0 +1,179 @@
+// The stop, two hundred times, at random moments: the worker runs the real cycle on the real (shortened)
+// clock while a user plays with the panel, and is stopped the way the window stops it: the panel is
+// frozen, then the clock. Whatever the moment (a pause, a boom movement, a journal line on its way), the
+// worker ends at once by the clock's stop, the panel does not change after the freeze, and Log.txt
+// holds complete, well-formed lines only and takes none after the freeze.
+#include "Outils.h"
+
+#include "control/tGestionBarriere.h"
+#include "support/Banc.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+using namespace borne;
+using namespace std::chrono_literals;
+
+namespace {
+
+enum class Moment { Pause, Mouvement, Journal };
+
+const char* const kEntrees[] = {"CheckBox1",  "CheckBox2",  "CheckBox3",  "CheckBox6",  "CheckBox7",
+                                "CheckBox8",  "CheckBox9",  "CheckBox10", "CheckBox12", "CheckBox13",
+                                "CheckBox14", "CheckBox15", "CheckBox16", "CheckBox17", "CheckBox18",
+                                "CheckBox19", "CheckBox20", "CheckBox21"};
+
+// A user who ticks and unticks every input box of the panel (never the boom's sensors) at random.
+void jouer(PanneauOperateur& p, std::uint64_t graine, const std::atomic<bool>& fin) {
+    std::mt19937_64 hasard(graine);
+    while (!fin.load()) {
+        const char* nom = kEntrees[hasard() % std::size(kEntrees)];
+        p.trouver(nom)->ecrire(Propriete::Checked, hasard() % 3 != 0, Auteur::Utilisateur);
+        if (hasard() % 16 == 0)
+            p.MessageGardien.setText(std::string(hasard() % 40, 'm'), Auteur::Utilisateur);
+        std::this_thread::sleep_for(std::chrono::microseconds(300 + hasard() % 2000));
+    }
+}
+
+// Waits for `signal` (set by the worker's own panel writes) at most `limite`.
+bool attendreSignal(const std::atomic<bool>& signal, std::chrono::milliseconds limite) {
+    const auto fin = std::chrono::steady_clock::now() + limite;
+    while (!signal.load()) {
+        if (std::chrono::steady_clock::now() > fin) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+class ArretAuHasard : public test::Banc {};
+
+TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
+    const std::uint64_t g = stress::graine();
+    std::printf("seed %llu (BORNE_GRAINE=%llu replays it)\n", static_cast<unsigned long long>(g),
+                static_cast<unsigned long long>(g));
+    std::mt19937_64 hasard(g);
+    int arretsEnMouvement = 0, arretsJournal = 0, notificationsTardives = 0, lignesTotales = 0;
+
+    for (int essai = 0; essai < 200; ++essai) {
+        SCOPED_TRACE("stop " + std::to_string(essai) + ", seed " + std::to_string(g));
+        p.reinitialiser();
+        std::filesystem::remove("Log.txt");
+        const int mode = static_cast<int>(hasard() % 5);
+        std::ofstream("Config.cfg") << "mode=" << mode << "\nnomacces=Nord\nnumeroacces=1\ncode=1234\n";
+        std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+        const auto moment = static_cast<Moment>(hasard() % 3);
+
+        stress::HorlogeRapide horloge;
+        HorlogeInstallee installee(horloge);
+        auto gestion = std::make_unique<tGestionBarriere>(); // on this thread, before the worker runs
+
+        // The worker's own writes tell when a movement starts and when a journal line is near (the
+        // state's name is shown just before the line is appended); writes after the freeze are kept.
+        std::atomic<bool> arme{false}, signal{false}, gele{false};
+        std::mutex verrou;
+        std::vector<std::pair<std::string, Valeur>> tardives;
+        const int cle = p.ajouterObservateur([&](const Ecriture& e) {
+            if (e.auteur != Auteur::Terminal) return;
+            if (gele.load()) {
+                std::lock_guard v(verrou);
+                tardives.emplace_back(e.controle.nom() + "." + nomPropriete(e.propriete), e.valeur);
+            }
+            if (!arme.load()) return;
+            if (moment == Moment::Mouvement && &e.controle == &p.Moteur &&
+                std::get<std::string>(e.valeur) == "ON")
+                signal = true;
+            if (moment == Moment::Journal && &e.controle == &p.EtatCourant) signal = true;
+        });
+
+        std::promise<std::string> issue;
+        auto fini = issue.get_future();
+        std::thread travailleur([&] {
+            try {
+                gestion->Executer();
+            } catch (const ArretDemande&) {
+                issue.set_value("stopped by the clock");
+            } catch (const std::exception& e) {
+                issue.set_value(std::string("escaped: ") + e.what());
+            } catch (...) {
+                issue.set_value("escaped: unknown");
+            }
+        });
+        std::atomic<bool> finUtilisateur{false};
+        std::thread utilisateur(jouer, std::ref(p), hasard(), std::cref(finUtilisateur));
+
+        // The moment of the stop. The user leaves the panel first, so that whatever changes after the
+        // freeze can only be the terminal's doing.
+        const auto laisser = [&] {
+            finUtilisateur = true;
+            utilisateur.join();
+        };
+        switch (moment) {
+        case Moment::Pause:
+            std::this_thread::sleep_for(std::chrono::microseconds(hasard() % 40000));
+            laisser();
+            break;
+        case Moment::Mouvement:
+            arme = true;
+            attendreSignal(signal, 400ms); // inside a raise or a lowering (20 ms each)
+            laisser();
+            std::this_thread::sleep_for(std::chrono::microseconds(hasard() % 18000));
+            break;
+        case Moment::Journal:
+            std::this_thread::sleep_for(std::chrono::microseconds(hasard() % 10000));
+            laisser();
+            arme = true;
+            if (attendreSignal(signal, 100ms)) // a few microseconds before or inside the line's write
+                for (auto n = hasard() % 3000; n > 0; --n)
+                    std::atomic_signal_fence(std::memory_order_seq_cst);
+            break;
+        }
+
+        // The stop, as the window does it.
+        p.figer();
+        gele = true;
+        const auto apres = stress::etatDuPanneau();
+        const std::string journal = stress::contenuDe("Log.txt");
+        horloge.arreter();
+
+        if (fini.wait_for(5s) != std::future_status::ready) {
+            std::fprintf(stderr, "DEADLOCK: the worker did not end within 5 s of the stop %d (seed %llu)\n",
+                         essai, static_cast<unsigned long long>(g));
+            std::_Exit(1); // a blocked thread cannot be joined: end the process rather than hang the suite
+        }
+        travailleur.join();
+        const std::string raison = fini.get();
+        p.retirerObservateur(cle);
+
+        EXPECT_EQ(raison, "stopped by the clock");
+        EXPECT_EQ(stress::etatDuPanneau(), apres) << "the panel changed after the freeze";
+        // A write stored just before the freeze may be announced just after it; it must announce the
+        // value the panel already held at the freeze, never a new one.
+        for (const auto& [propriete, valeur] : tardives)
+            EXPECT_EQ(apres.at(propriete), valeur) << propriete << " written after the freeze";
+        notificationsTardives += static_cast<int>(tardives.size());
+        EXPECT_EQ(stress::contenuDe("Log.txt"), journal) << "a line was appended after the freeze";
+        std::size_t lignes = 0;
+        EXPECT_EQ(stress::verifierJournal(journal, &lignes), "");
+        lignesTotales += static_cast<int>(lignes);
+        if (std::get<std::string>(apres.at("Moteur.Text")) == "ON") ++arretsEnMouvement;
+        if (moment == Moment::Journal && signal) ++arretsJournal;
+        if (HasFailure()) break;
+    }
+    std::printf("stops inside a movement: %d, next to a journal line: %d, journal lines checked: %d, "
+                "writes announced after the freeze (values already stored): %d\n",
+                arretsEnMouvement, arretsJournal, lignesTotales, notificationsTardives);
+    // The random moments must really have reached the places they aim at.
+    EXPECT_GT(arretsEnMouvement, 5);
+    EXPECT_GT(arretsJournal, 5);
+    EXPECT_GT(lignesTotales, 100);
+}
+
+} // namespace
