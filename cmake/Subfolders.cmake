@@ -1,0 +1,33 @@
+# Adds every direct subfolder of the current source folder that holds a CMakeLists.txt, in name order,
+# so a new tool, suite or benchmark is picked up by creating its folder.
+function(borne_add_subfolders)
+    file(GLOB entries LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT entries)
+    foreach(entry IN LISTS entries)
+        if(IS_DIRECTORY ${entry} AND EXISTS ${entry}/CMakeLists.txt)
+            add_subdirectory(${entry})
+        endif()
+    endforeach()
+endfunction()
+
+# One layer of the terminal's logic: a static library that the programs link, and beside it a shared
+# copy linked with -z defs against the shared copies of the layers it may use only. An include across
+# the layers' arrows leaves a symbol that copy cannot resolve, so the build fails at that layer whatever
+# the link order of the programs.
+#   borne_layer(NAME SOURCES a.cpp b.cpp USES borne_x borne_y)
+function(borne_layer name)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;USES")
+    add_library(${name}_objects OBJECT ${arg_SOURCES})
+    set_target_properties(${name}_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    target_include_directories(${name}_objects PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name}_objects PUBLIC Threads::Threads ${arg_USES})
+    add_library(${name} STATIC $<TARGET_OBJECTS:${name}_objects>)
+    target_link_libraries(${name} PUBLIC ${name}_objects)
+    set(checks)
+    foreach(used IN LISTS arg_USES)
+        list(APPEND checks ${used}_layer_check)
+    endforeach()
+    add_library(${name}_layer_check SHARED $<TARGET_OBJECTS:${name}_objects>)
+    target_link_libraries(${name}_layer_check PRIVATE Threads::Threads ${checks})
+    target_link_options(${name}_layer_check PRIVATE -Wl,-z,defs)
+endfunction()
