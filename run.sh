@@ -23,8 +23,8 @@ FIN
     exit 1
 fi
 
-source tools/paquets.sh
-tools/installer-paquets.sh "${PAQUETS_CONSTRUCTION[@]}" "${PAQUETS_FENETRE[@]}"
+source tools/packages.sh
+tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}"
 if [ ! -f build/build.ninja ]; then
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi

@@ -2,8 +2,8 @@
 # Installs what is missing, builds everything and runs the whole test suite.
 set -euo pipefail
 cd "$(dirname "$0")"
-source tools/paquets.sh
-tools/installer-paquets.sh "${PAQUETS_CONSTRUCTION[@]}" "${PAQUETS_FENETRE[@]}" "${PAQUETS_TESTS[@]}"
+source tools/packages.sh
+tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j"$(nproc)"

@@ -2,8 +2,8 @@
 
 #include "app/MonThread.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/vue/Disposition.h"
-#include "panel/vue/Vue.h"
+#include "panel/view/Disposition.h"
+#include "panel/view/Vue.h"
 
 #include <QCloseEvent>
 #include <QScrollArea>

@@ -7,8 +7,8 @@
 #include "app/MonThread.h"
 #include "control/Attente.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/vue/Disposition.h"
-#include "panel/vue/Vue.h"
+#include "panel/view/Disposition.h"
+#include "panel/view/Vue.h"
 
 #include <QApplication>
 #include <QCheckBox>

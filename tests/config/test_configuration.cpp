@@ -1,6 +1,6 @@
 // The configuration reader against file contents: one table for the text settings, one for the integers.
 #include "config/tConfiguration.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <string>
 
 using namespace std::string_literals;
-using borne::test::Banc;
+using borne::test::Sandbox;
 
 namespace {
 
@@ -112,7 +112,7 @@ const CasTexte kCasTexte[] = {
     {"NomDeChipJamaisLu", "mode=0\n", "nomacces=Chip\n", kNom, 50, {}},
 };
 
-class LectureDeTexte : public Banc, public ::testing::WithParamInterface<CasTexte> {};
+class LectureDeTexte : public Sandbox, public ::testing::WithParamInterface<CasTexte> {};
 
 TEST_P(LectureDeTexte, CopieLaValeurOuLaisseLaDestination) {
     const CasTexte& c = GetParam();
@@ -184,7 +184,7 @@ const CasEntier kCasEntier[] = {
     {"ModeDeChipJamaisLu", "nomacces=X\n", kMode, {}},
 };
 
-class LectureDEntier : public Banc, public ::testing::WithParamInterface<CasEntier> {};
+class LectureDEntier : public Sandbox, public ::testing::WithParamInterface<CasEntier> {};
 
 TEST_P(LectureDEntier, ConvertitLaValeur) {
     const CasEntier& c = GetParam();
@@ -197,7 +197,7 @@ TEST_P(LectureDEntier, ConvertitLaValeur) {
 INSTANTIATE_TEST_SUITE_P(Config, LectureDEntier, ::testing::ValuesIn(kCasEntier),
                          [](const auto& info) { return std::string(info.param.nom); });
 
-class Configuration : public Banc {};
+class Configuration : public Sandbox {};
 
 TEST_F(Configuration, UnDossierALaPlaceDuFichierNeDonneRien) {
     std::filesystem::create_directory("Config.cfg");

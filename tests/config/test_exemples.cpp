@@ -1,12 +1,12 @@
 // Each example folder's settings, read as the terminal reads them at start.
 #include "config/tConfiguration.h"
 #include "control/Codes.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <filesystem>
 #include <string>
 
-using borne::test::Banc;
+using borne::test::Sandbox;
 namespace fs = std::filesystem;
 
 namespace {
@@ -29,14 +29,14 @@ const Exemple kExemples[] = {
     {"standalone", MODE_LOCAL},
 };
 
-class Exemples : public Banc, public ::testing::WithParamInterface<Exemple> {};
+class Exemples : public Sandbox, public ::testing::WithParamInterface<Exemple> {};
 
 TEST_P(Exemples, DonnentLeurModeEtLeursReglages) {
     const Exemple& e = GetParam();
     // Copied into the working folder and read by the names the terminal uses.
     const fs::path source = fs::path(BORNE_EXAMPLES) / e.dossier;
-    fs::copy_file(source / "Config.cfg", dossier() / "Config.cfg");
-    fs::copy_file(source / "CHIP.INI", dossier() / "CHIP.INI");
+    fs::copy_file(source / "Config.cfg", folder() / "Config.cfg");
+    fs::copy_file(source / "CHIP.INI", folder() / "CHIP.INI");
 
     tConfiguration conf("Config.cfg", "CHIP.INI");
     char ip[50] = "", portSup[10] = "", adresse[50] = "", portServeur[10] = "", nom[50] = "";

@@ -1,9 +1,9 @@
 // The controller's start-up: the picture of each mode on the panel, and the state the cycle starts in.
-#include "support/Journaliseur.h"
-#include "support/Voie.h"
+#include "support/WriteLog.h"
+#include "support/Lane.h"
 
 using namespace borne;
-using borne::test::Voie;
+using borne::test::Lane;
 
 namespace {
 
@@ -44,19 +44,19 @@ const Depart kDeparts[] = {
      true, 0},
 };
 
-class Demarrage : public Voie, public ::testing::WithParamInterface<Depart> {};
+class Demarrage : public Lane, public ::testing::WithParamInterface<Depart> {};
 
 } // namespace
 
 TEST_P(Demarrage, StartPictureOfTheMode) {
     const Depart& d = GetParam();
-    configurer(d.config);
-    construire();
-    EXPECT_EQ(etat(), d.etat);
-    EXPECT_EQ(ligne1(), d.ligne1);
-    EXPECT_EQ(ligne2(), d.ligne2);
-    EXPECT_EQ(horloge.maintenant(), d.attenteMs);
-    EXPECT_EQ(d.leveeAuDepart ? flecheHaute() : flecheBasse(), true);
+    configure(d.config);
+    build();
+    EXPECT_EQ(state(), d.etat);
+    EXPECT_EQ(line1(), d.ligne1);
+    EXPECT_EQ(line2(), d.ligne2);
+    EXPECT_EQ(clock.maintenant(), d.attenteMs);
+    EXPECT_EQ(d.leveeAuDepart ? boomUp() : boomDown(), true);
     EXPECT_EQ(p.Image2.Visible(), !d.leveeAuDepart);
     EXPECT_EQ(p.Image3.Visible(), d.leveeAuDepart);
     EXPECT_EQ(p.Image5.Visible(), d.leveeAuDepart);
@@ -75,42 +75,42 @@ TEST_P(Demarrage, StartPictureOfTheMode) {
     EXPECT_EQ(g->codeSaisiCourant(), "");
     EXPECT_EQ(g->codeMasqueCourant(), "");
     // The start-up writes nothing to the journal; its first line comes from the first turn.
-    EXPECT_FALSE(std::filesystem::exists(dossier() / "Log.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder() / "Log.txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Demarrage, ::testing::ValuesIn(kDeparts),
                          [](const auto& info) { return std::string(info.param.nom); });
 
-TEST_F(Voie, TheLocalCodeIsReadOnlyInTheStandaloneMode) {
-    demarrer(MODE_SUPERVISE, "code=1234\n");
+TEST_F(Lane, TheLocalCodeIsReadOnlyInTheStandaloneMode) {
+    start(MODE_SUPERVISE, "code=1234\n");
     EXPECT_EQ(g->codeLocalCourant(), "");
     g.reset();
     p.reinitialiser();
-    demarrer(MODE_LOCAL, "code=1234\n");
+    start(MODE_LOCAL, "code=1234\n");
     EXPECT_EQ(g->codeLocalCourant(), "1234");
     EXPECT_EQ(g->nomAccesCourant(), "Entree Nord"); // the other settings are still read and kept
 }
 
-TEST_F(Voie, WithoutAnySettingsTheLaneIsOutOfServiceWithAnEmptyIdentity) {
-    construire();
-    EXPECT_EQ(etat(), ETAT_HORS_SERVICE);
+TEST_F(Lane, WithoutAnySettingsTheLaneIsOutOfServiceWithAnEmptyIdentity) {
+    build();
+    EXPECT_EQ(state(), ETAT_HORS_SERVICE);
     EXPECT_EQ(g->modeCourant(), MODE_HORS_SERVICE);
     EXPECT_TRUE(p.GroupBox14.Visible());
     EXPECT_EQ(p.GroupBox14.Caption(), "");
     EXPECT_EQ(p.Label5.Caption(), "0");
 }
 
-TEST_F(Voie, OverlongSettingsAreCutToTheirFields) {
-    configurer("mode=4\nnomacces=" + std::string(80, 'N') + "\ncode=" + std::string(30, '7') + "\n");
-    construire();
+TEST_F(Lane, OverlongSettingsAreCutToTheirFields) {
+    configure("mode=4\nnomacces=" + std::string(80, 'N') + "\ncode=" + std::string(30, '7') + "\n");
+    build();
     EXPECT_EQ(g->nomAccesCourant(), std::string(49, 'N'));
     EXPECT_EQ(g->codeLocalCourant(), std::string(9, '7'));
 }
 
-TEST_F(Voie, StartUpDrivesTheDevicesInTheOrderOfThePicture) {
-    configurer("mode=0\nnomacces=A\nnumeroacces=-3\n");
-    test::Journaliseur ecritures;
-    construire();
+TEST_F(Lane, StartUpDrivesTheDevicesInTheOrderOfThePicture) {
+    configure("mode=0\nnomacces=A\nnumeroacces=-3\n");
+    test::WriteLog ecritures;
+    build();
     const std::vector<std::string> attendu = {
         // the devices are created: boom down
         "CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0", "Image5.Visible = 0",

@@ -1,10 +1,10 @@
 #include "control/Codes.h"
 #include "control/tSystemeBarriere.h"
-#include "support/Banc.h"
-#include "support/Journaliseur.h"
+#include "support/Sandbox.h"
+#include "support/WriteLog.h"
 
 using namespace borne;
-using borne::test::Banc;
+using borne::test::Sandbox;
 
 namespace {
 
@@ -28,7 +28,7 @@ const Touche kOrdre[] = {
     {"CheckBox6", TOUCHE_APPEL_GARDIEN},
 };
 
-class Clavier : public Banc {
+class Clavier : public Sandbox {
 protected:
     void cocher(const char* nom) { p.trouver(nom)->ecrire(Propriete::Checked, true, Auteur::Utilisateur); }
     bool coche(const char* nom) { return std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)); }
@@ -66,7 +66,7 @@ TEST_F(Clavier, SevenAndFiveTogetherGiveFiveFirst) {
 }
 
 TEST_F(Clavier, NothingPressedChangesNothing) {
-    test::Journaliseur ecritures;
+    test::WriteLog ecritures;
     EXPECT_EQ(clavier.LireTouche(), TOUCHE_AUCUNE);
     EXPECT_TRUE(ecritures.lignes.empty());
 }

@@ -1,16 +1,16 @@
 #include "control/Codes.h"
 #include "control/tSystemeBarriere.h"
-#include "support/Banc.h"
-#include "support/Journaliseur.h"
+#include "support/Sandbox.h"
+#include "support/WriteLog.h"
 
 using namespace borne;
-using borne::test::Banc;
-using borne::test::Journaliseur;
+using borne::test::Sandbox;
+using borne::test::WriteLog;
 using Lignes = std::vector<std::string>;
 
 namespace {
 
-class Systeme : public Banc {
+class Systeme : public Sandbox {
 protected:
     void poser(bool amont, bool aval) {
         p.CheckBox1.setChecked(amont, Auteur::Utilisateur);
@@ -36,7 +36,7 @@ const Position kPositions[] = {
 
 TEST_F(Systeme, ConstructionPutsTheBoomDownAndDrivesNothingElse) {
     p.reinitialiser();
-    Journaliseur ecritures;
+    WriteLog ecritures;
     tSystemeBarriere neuf;
     EXPECT_EQ(ecritures.lignes, (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0",
                                         "Image5.Visible = 0"}));
@@ -46,7 +46,7 @@ TEST_F(Systeme, PositionFromTheTwoLoops) {
     for (const auto& pos : kPositions) {
         SCOPED_TRACE(pos.texte);
         poser(pos.amont, pos.aval);
-        Journaliseur ecritures;
+        WriteLog ecritures;
         EXPECT_EQ(systeme.LirePositionVehicule(), pos.resultat);
         EXPECT_EQ(ecritures.lignes, Lignes{std::string("StatusBar1.SimpleText = ") + pos.texte});
     }
@@ -58,7 +58,7 @@ TEST_F(Systeme, ALoopThatChangesBetweenTwoTestsLetsTheLastTestThatHoldsDecide) {
         if (&e.controle == &p.StatusBar1 && std::get<std::string>(e.valeur) == "pas de Vehicule")
             p.CheckBox1.setChecked(true, Auteur::Utilisateur);
     });
-    Journaliseur ecritures;
+    WriteLog ecritures;
     EXPECT_EQ(systeme.LirePositionVehicule(), VEHICULE_SUR_BOUCLE_AMONT);
     p.retirerObservateur(cle);
     EXPECT_EQ(ecritures.lignes, (Lignes{"StatusBar1.SimpleText = pas de Vehicule",
@@ -66,9 +66,9 @@ TEST_F(Systeme, ALoopThatChangesBetweenTwoTestsLetsTheLastTestThatHoldsDecide) {
 }
 
 TEST_F(Systeme, ARaiseDoesEveryStepInOrder) {
-    Journaliseur ecritures;
+    WriteLog ecritures;
     systeme.OuvrirBarriere();
-    EXPECT_EQ(horloge.maintenant(), 2000);
+    EXPECT_EQ(clock.maintenant(), 2000);
     EXPECT_EQ(ecritures.lignes, (Lignes{
                                     "CheckBox5.Checked = 0",
                                     "Shape1.Brush.Color = 0x008000",
@@ -89,9 +89,9 @@ TEST_F(Systeme, ARaiseDoesEveryStepInOrder) {
 
 TEST_F(Systeme, ALoweringShowsTheBoomDownPictureFirst) {
     systeme.OuvrirBarriere();
-    Journaliseur ecritures;
+    WriteLog ecritures;
     systeme.FermerBarriere();
-    EXPECT_EQ(horloge.maintenant(), 4000);
+    EXPECT_EQ(clock.maintenant(), 4000);
     EXPECT_EQ(ecritures.lignes, (Lignes{
                                     "CheckBox4.Checked = 0",
                                     "Shape2.Brush.Color = 0x008000",
@@ -111,10 +111,10 @@ TEST_F(Systeme, ALoweringShowsTheBoomDownPictureFirst) {
 }
 
 TEST_F(Systeme, ASensorTickedAgainDuringTheRaiseMeansASecondPass) {
-    horloge.pendantProchaineAttente(1000, [&] { p.CheckBox5.setChecked(true, Auteur::Utilisateur); });
+    clock.pendantProchaineAttente(1000, [&] { p.CheckBox5.setChecked(true, Auteur::Utilisateur); });
     systeme.OuvrirBarriere();
-    EXPECT_EQ(horloge.maintenant(), 4000);
-    EXPECT_EQ(horloge.nombreAttentes(), 2);
+    EXPECT_EQ(clock.maintenant(), 4000);
+    EXPECT_EQ(clock.nombreAttentes(), 2);
     EXPECT_TRUE(p.CheckBox4.Checked());
     EXPECT_FALSE(p.CheckBox5.Checked());
     EXPECT_EQ(p.Moteur.Text(), "OFF");
@@ -122,7 +122,7 @@ TEST_F(Systeme, ASensorTickedAgainDuringTheRaiseMeansASecondPass) {
 
 TEST_F(Systeme, DuringAPassTheMotorRunsAndBothSensorsAreClear) {
     bool vu = false;
-    horloge.pendantProchaineAttente(1, [&] {
+    clock.pendantProchaineAttente(1, [&] {
         vu = true;
         EXPECT_FALSE(p.CheckBox4.Checked());
         EXPECT_FALSE(p.CheckBox5.Checked());
@@ -138,9 +138,9 @@ TEST_F(Systeme, ALoweringThatFindsTheBoomDownOnlyStopsTheMotorAndTheLight) {
     p.Image6.setVisible(true);
     p.Shape3.setBrushColor(clYellow);
     p.Moteur.setText("ON");
-    Journaliseur ecritures;
+    WriteLog ecritures;
     systeme.FermerBarriere();
-    EXPECT_EQ(horloge.maintenant(), 0);
+    EXPECT_EQ(clock.maintenant(), 0);
     EXPECT_TRUE(p.Image6.Visible());
     EXPECT_TRUE(p.CheckBox5.Checked());
     EXPECT_EQ(ecritures.lignes, (Lignes{"Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF",
@@ -151,7 +151,7 @@ TEST_F(Systeme, ARaiseWithTheDownSensorClearDoesNoPass) {
     p.CheckBox5.setChecked(false, Auteur::Utilisateur);
     p.Shape3.setBrushColor(clYellow);
     systeme.OuvrirBarriere();
-    EXPECT_EQ(horloge.maintenant(), 0);
+    EXPECT_EQ(clock.maintenant(), 0);
     EXPECT_FALSE(p.CheckBox4.Checked());
     EXPECT_TRUE(p.Image2.Visible());
     EXPECT_EQ(p.Shape3.BrushColor(), clWhite);
@@ -160,7 +160,7 @@ TEST_F(Systeme, ARaiseWithTheDownSensorClearDoesNoPass) {
 TEST_F(Systeme, ARaiseWithBothSensorsTickedTakesOnePass) {
     p.CheckBox4.setChecked(true, Auteur::Utilisateur);
     systeme.OuvrirBarriere();
-    EXPECT_EQ(horloge.nombreAttentes(), 1);
+    EXPECT_EQ(clock.nombreAttentes(), 1);
     EXPECT_TRUE(p.CheckBox4.Checked());
     EXPECT_FALSE(p.CheckBox5.Checked());
 }

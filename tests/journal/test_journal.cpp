@@ -1,6 +1,6 @@
 #include "journal/tDebug.h"
-#include "support/Banc.h"
-#include "support/Journaliseur.h"
+#include "support/Sandbox.h"
+#include "support/WriteLog.h"
 
 #include <atomic>
 #include <filesystem>
@@ -12,8 +12,8 @@
 
 using namespace borne;
 using namespace std::string_literals;
-using borne::test::Banc;
-using borne::test::Journaliseur;
+using borne::test::Sandbox;
+using borne::test::WriteLog;
 using Lignes = std::vector<std::string>;
 
 namespace {
@@ -23,13 +23,13 @@ std::string ligne(const std::string& etat, const std::string& evenement) {
     return "EtatCourant = \0"s + etat + ";      Evenement = \0"s + evenement + ";\n";
 }
 
-class Journal : public Banc {
+class Journal : public Sandbox {
 protected:
     std::string contenu(const char* nom = "Log.txt") const {
-        std::ifstream f(dossier() / nom, std::ios::binary);
+        std::ifstream f(folder() / nom, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     }
-    bool tour(unsigned etat, unsigned evenement) {
+    bool turn(unsigned etat, unsigned evenement) {
         journal.NoterEvenement(evenement);
         journal.NoterEtat(etat);
         return journal.Ecrire();
@@ -40,7 +40,7 @@ protected:
 } // namespace
 
 TEST_F(Journal, ExampleLineByteForByte) {
-    EXPECT_TRUE(tour(1, 1));
+    EXPECT_TRUE(turn(1, 1));
     const std::string attendu = "EtatCourant = \0ETAT_ATTENTE_AUTORISATION;      Evenement = "
                                 "\0VEHICULE_SUR_BOUCLE_AMONT;\n"s;
     ASSERT_EQ(attendu.size(), 87u);
@@ -59,15 +59,15 @@ TEST_F(Journal, NameTablesEndWhereTheJournalStopsNaming) {
 }
 
 TEST_F(Journal, NamesAreShownInTheDebugGroup) {
-    Journaliseur ecritures;
+    WriteLog ecritures;
     journal.NoterEtat(11);
     journal.NoterEvenement(7);
     EXPECT_EQ(ecritures.lignes, (Lignes{"EtatCourant.Text = ETAT_ALARME", "Evenement.Text = ALARME_ACTIVE"}));
 }
 
 TEST_F(Journal, UnknownCodesChangeNeitherTheNamesNorThePanel) {
-    ASSERT_TRUE(tour(0, 0));
-    Journaliseur ecritures;
+    ASSERT_TRUE(turn(0, 0));
+    WriteLog ecritures;
     journal.NoterEtat(15);
     journal.NoterEtat(17);
     journal.NoterEvenement(13);
@@ -97,22 +97,22 @@ TEST_F(Journal, LineOnlyWhenBothNamesChangedSinceThePreviousTurn) {
     std::string attendu;
     for (const Tour& t : tours) {
         SCOPED_TRACE(std::to_string(t.etat) + "/" + std::to_string(t.evenement));
-        EXPECT_EQ(tour(t.etat, t.evenement), t.ligne);
+        EXPECT_EQ(turn(t.etat, t.evenement), t.ligne);
         if (t.ligne) attendu += ligne(tDebug::NomEtat(t.etat), tDebug::NomEvenement(t.evenement));
         EXPECT_EQ(contenu(), attendu);
     }
 }
 
 TEST_F(Journal, MissingFileIsCreatedEvenWithoutALine) {
-    ASSERT_FALSE(std::filesystem::exists(dossier() / "Log.txt")) << "the constructor must not create it";
+    ASSERT_FALSE(std::filesystem::exists(folder() / "Log.txt")) << "the constructor must not create it";
     EXPECT_FALSE(journal.Ecrire());
-    EXPECT_TRUE(std::filesystem::exists(dossier() / "Log.txt"));
+    EXPECT_TRUE(std::filesystem::exists(folder() / "Log.txt"));
     EXPECT_EQ(contenu(), "");
 }
 
 TEST_F(Journal, ExistingContentIsKept) {
-    { std::ofstream(dossier() / "Log.txt", std::ios::binary) << "ancien\n"; }
-    ASSERT_TRUE(tour(3, 6));
+    { std::ofstream(folder() / "Log.txt", std::ios::binary) << "ancien\n"; }
+    ASSERT_TRUE(turn(3, 6));
     EXPECT_EQ(contenu(), "ancien\n" + ligne("ETAT_VERIFIER_CARTE", "CODECARTE"));
 }
 
@@ -128,10 +128,10 @@ TEST_F(Journal, LongFileNameIsCutToFortyNineCharacters) {
 // --- When the file lets us down -----------------------------------------------------------------
 
 TEST_F(Journal, UnopenableJournalWritesNothingSaysNothingAndStillMovesOn) {
-    std::filesystem::create_directory(dossier() / "Log.txt");
+    std::filesystem::create_directory(folder() / "Log.txt");
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const bool ecrit = tour(1, 1);
+    const bool ecrit = turn(1, 1);
     const std::string sortie = testing::internal::GetCapturedStdout();
     const std::string erreurs = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(ecrit);
@@ -139,10 +139,10 @@ TEST_F(Journal, UnopenableJournalWritesNothingSaysNothingAndStillMovesOn) {
     EXPECT_EQ(erreurs, "");
     EXPECT_EQ(p.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
     EXPECT_EQ(p.Evenement.Text(), "VEHICULE_SUR_BOUCLE_AMONT");
-    EXPECT_TRUE(std::filesystem::is_empty(dossier() / "Log.txt"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder() / "Log.txt"));
 
     // Once the file can be written again, the lost change is not written late.
-    std::filesystem::remove(dossier() / "Log.txt");
+    std::filesystem::remove(folder() / "Log.txt");
     EXPECT_FALSE(journal.Ecrire());
     EXPECT_EQ(contenu(), "");
 }
@@ -157,22 +157,22 @@ TEST_F(Journal, FailedWriteIsNotASuccess) {
 }
 
 TEST_F(Journal, FrozenPanelAppendsNothingButTheNamesMoveOn) {
-    ASSERT_TRUE(tour(0, 0));
+    ASSERT_TRUE(turn(0, 0));
     p.figer();
-    EXPECT_FALSE(tour(1, 1));
+    EXPECT_FALSE(turn(1, 1));
     EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
 
     p.reinitialiser(); // thawed: the frozen turn's names are the previous ones now
-    EXPECT_FALSE(tour(1, 1));
-    EXPECT_TRUE(tour(2, 2));
+    EXPECT_FALSE(turn(1, 1));
+    EXPECT_TRUE(turn(2, 2));
     EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT") +
                              ligne("ETAT_VERIFIER_CODECLAVIER", "VEHICULE_AU_MILIEU"));
 }
 
 TEST_F(Journal, FrozenPanelDoesNotEvenCreateTheFile) {
     p.figer();
-    EXPECT_FALSE(tour(0, 0));
-    EXPECT_FALSE(std::filesystem::exists(dossier() / "Log.txt"));
+    EXPECT_FALSE(turn(0, 0));
+    EXPECT_FALSE(std::filesystem::exists(folder() / "Log.txt"));
 }
 
 // "Quitter" freezes the panel while the worker is writing: the journal holds whole lines only, one for

@@ -1,14 +1,14 @@
 // Two threads on one panel: each single read or write of one property is atomic.
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <atomic>
 #include <thread>
 
 using namespace borne;
-using borne::test::Banc;
+using borne::test::Sandbox;
 
 namespace {
-class Concurrence : public Banc {};
+class Concurrence : public Sandbox {};
 } // namespace
 
 TEST_F(Concurrence, AReaderNeverSeesAMixtureOfTwoTexts) {

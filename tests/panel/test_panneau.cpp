@@ -1,9 +1,9 @@
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <vector>
 
 using namespace borne;
-using borne::test::Banc;
+using borne::test::Sandbox;
 
 namespace {
 
@@ -44,7 +44,7 @@ const Stocke kStocke[] = {
     {"GroupBox6", Propriete::Caption, std::string("CapteursLisse")},
 };
 
-class Panneau : public Banc {};
+class Panneau : public Sandbox {};
 
 } // namespace
 

@@ -1,7 +1,7 @@
 // The runner in-process: usage, refusal of a faulty script before anything runs, the trace, and the
 // check of expectations against what the terminal shows.
 #include "scenario/Scenario.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +12,7 @@ using namespace borne::scenario;
 
 namespace {
 
-class Execution : public test::Banc {
+class Execution : public test::Sandbox {
 protected:
     void reglages(int mode) {
         std::ofstream("Config.cfg") << "mode=" << mode

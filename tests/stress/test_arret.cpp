@@ -6,7 +6,7 @@
 #include "Outils.h"
 
 #include "control/tGestionBarriere.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <atomic>
 #include <chrono>
@@ -53,7 +53,7 @@ bool attendreSignal(const std::atomic<bool>& signal, std::chrono::milliseconds l
     return true;
 }
 
-class ArretAuHasard : public test::Banc {};
+class ArretAuHasard : public test::Sandbox {};
 
 TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
     const std::uint64_t g = stress::graine();

@@ -6,7 +6,7 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,7 +40,7 @@ void laisserTourner(int ms, std::mt19937_64& hasard, bool utilisateur) {
     }
 }
 
-class ArretFenetre : public test::Banc {};
+class ArretFenetre : public test::Sandbox {};
 
 TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
     const std::uint64_t g = stress::graine();

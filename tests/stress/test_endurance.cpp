@@ -5,7 +5,7 @@
 #include "Outils.h"
 
 #include "control/Codes.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <cstdio>
 
@@ -15,7 +15,7 @@ namespace {
 
 constexpr long kTours = 20000;
 
-class Endurance : public test::Banc, public ::testing::WithParamInterface<int> {};
+class Endurance : public test::Sandbox, public ::testing::WithParamInterface<int> {};
 
 TEST_P(Endurance, EveryTurnKeepsTheInvariants) {
     const int mode = GetParam();

@@ -1,7 +1,7 @@
 #include "control/Codes.h"
 #include "control/tSupervision.h"
-#include "support/Banc.h"
-#include "support/Journaliseur.h"
+#include "support/Sandbox.h"
+#include "support/WriteLog.h"
 
 #include <climits>
 #include <cstring>
@@ -9,15 +9,15 @@
 #include <vector>
 
 using namespace borne;
-using borne::test::Banc;
-using borne::test::Journaliseur;
+using borne::test::Sandbox;
+using borne::test::WriteLog;
 using Lignes = std::vector<std::string>;
 
 namespace {
 
 const std::string kGardienAppele = "Gardien appel\xE9";
 
-class Supervision : public Banc {
+class Supervision : public Sandbox {
 protected:
     tSupervision lien{"192.168.1.10", "5000", "Entree Nord", 7, "192.168.1.1", "6000", MODE_SUPERVISE};
 };
@@ -28,7 +28,7 @@ protected:
 
 TEST_F(Supervision, ConstructionShowsTheIdentityThenHidesTheCarPictures) {
     p.reinitialiser();
-    Journaliseur ecritures;
+    WriteLog ecritures;
     tSupervision neuf("10.0.0.1", "80", "Sortie Sud", 7, "10.0.0.2", "8080", MODE_TEST);
     EXPECT_EQ(ecritures.lignes, (Lignes{"GroupBox14.Visible = 1", "GroupBox14.Caption = Sortie Sud",
                                         "Label5.Caption = 7", "Image6.Visible = 0", "Image7.Visible = 0"}));
@@ -69,7 +69,7 @@ TEST_F(Supervision, AuthorisationIsTakenOnceAndEmptiesTheCallStatus) {
 }
 
 TEST_F(Supervision, NoAuthorisationTouchesNothing) {
-    Journaliseur ecritures;
+    WriteLog ecritures;
     EXPECT_EQ(lien.LireAutorisation(), 0);
     EXPECT_TRUE(ecritures.lignes.empty());
     EXPECT_EQ(p.Label3.Caption(), "Label3");
@@ -157,7 +157,7 @@ TEST_F(Supervision, OccupancyDisplayFollowsTheCount) {
             s.SignalerPassage(ENTREE_VEHICULE);
         for (int i = 0; i < l.sorties; ++i)
             s.SignalerPassage(SORTIE_VEHICULE);
-        Journaliseur ecritures;
+        WriteLog ecritures;
         EXPECT_EQ(s.LireEtatParking(), l.resultat);
         EXPECT_EQ(ecritures.lignes, (Lignes{"Shape4.Brush.Color = " + valeurEnTexte(Valeur(l.lampe)),
                                             std::string("Label4.Caption = ") + l.mot,
@@ -166,7 +166,7 @@ TEST_F(Supervision, OccupancyDisplayFollowsTheCount) {
 }
 
 TEST_F(Supervision, PassagesShowTheirPictures) {
-    Journaliseur ecritures;
+    WriteLog ecritures;
     lien.SignalerPassage(ENTREE_VEHICULE);
     lien.SignalerPassage(SORTIE_VEHICULE);
     EXPECT_EQ(ecritures.lignes, (Lignes{"Image6.Visible = 1", "Image7.Visible = 1"}));
@@ -174,7 +174,7 @@ TEST_F(Supervision, PassagesShowTheirPictures) {
 
 TEST_F(Supervision, OtherPassageKindsChangeNothing) {
     lien.SignalerPassage(ENTREE_VEHICULE);
-    Journaliseur ecritures;
+    WriteLog ecritures;
     for (int kind : {int{AUTORISATION_OK}, 0, -1, int{CODECLAVIER}})
         lien.SignalerPassage(kind);
     EXPECT_TRUE(ecritures.lignes.empty());

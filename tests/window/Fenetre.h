@@ -5,7 +5,7 @@
 #include "app/IHM.h"
 #include "app/MonThread.h"
 #include "control/Attente.h"
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,15 +37,15 @@ inline bool attendreQue(const std::function<bool()>& condition, int ms = 3000) {
 }
 
 // The main window over a running terminal, as the program builds it.
-class BancFenetre : public Banc {
+class WindowSandbox : public Sandbox {
 protected:
-    explicit BancFenetre(int mode = 0) {
+    explicit WindowSandbox(int mode = 0) {
         ecrireReglages(mode);
         fenetre = std::make_unique<TForm1>(nullptr);
         fenetre->show();
         attendreQue([&] { return fenetre->isVisible(); });
     }
-    ~BancFenetre() override {
+    ~WindowSandbox() override {
         fenetre.reset();
         // The test owns what the program leaves to the end of the process.
         delete threadBarriere;

@@ -30,7 +30,7 @@ std::map<std::string, Valeur> etatDuPanneau() {
     return etat;
 }
 
-class Arret : public BancFenetre {
+class Arret : public WindowSandbox {
 protected:
     // Puts a car on the downstream loop: the terminal lets it out and starts raising the boom (2000 ms).
     void lancerUneMontee() {

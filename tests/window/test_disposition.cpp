@@ -2,7 +2,7 @@
 // as typed here (not the layout data the window is built from), on the real widgets.
 #include "Fenetre.h"
 
-#include "panel/vue/Disposition.h"
+#include "panel/view/Disposition.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -120,7 +120,7 @@ QPoint placeDansLaFenetre(const std::string& nom) {
     return p;
 }
 
-class Disposition : public BancFenetre {};
+class Disposition : public WindowSandbox {};
 
 TEST_F(Disposition, WindowOpensAt543_20ScrolledBy20WithA571By736ClientArea) {
     EXPECT_EQ(fenetre->windowTitle(), "Velmora");

@@ -4,8 +4,8 @@
 #include "Fenetre.h"
 
 #include "panel/images/Images.h"
-#include "panel/vue/Vue.h"
-#include "panel/vue/Widgets.h"
+#include "panel/view/Vue.h"
+#include "panel/view/Widgets.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -21,7 +21,7 @@ namespace borne::test {
 namespace {
 
 // Types text as a keyboard would, characters beyond ASCII included.
-void taper(QWidget* w, const QString& texte) {
+void typeCode(QWidget* w, const QString& texte) {
     for (QChar c : texte) {
         QKeyEvent appui(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
         QApplication::sendEvent(w, &appui);
@@ -30,7 +30,7 @@ void taper(QWidget* w, const QString& texte) {
     }
 }
 
-class Liaison : public Banc {
+class Liaison : public Sandbox {
 protected:
     Liaison() {
         contenu.setAttribute(Qt::WA_DontShowOnScreen);
@@ -129,13 +129,13 @@ TEST_F(Liaison, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
 TEST_F(Liaison, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
     auto* message = vu<QLineEdit>("MessageGardien");
     message->setFocus();
-    taper(message, QString::fromUtf8("Sortie fermée"));
+    typeCode(message, QString::fromUtf8("Sortie fermée"));
     EXPECT_EQ(p.MessageGardien.Text(), "Sortie ferm\xE9"
                                        "e");
 
     auto* ligne2 = vu<QLineEdit>("Edit2");
     ligne2->clear();
-    taper(ligne2, QString::fromUtf8("ÉTÉ"));
+    typeCode(ligne2, QString::fromUtf8("ÉTÉ"));
     EXPECT_EQ(p.Edit2.Text(), "\xE9t\xE9");
     ASSERT_TRUE(attendreQue([&] { return ligne2->text() == QString::fromUtf8("été"); }));
 }

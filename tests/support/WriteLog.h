@@ -8,12 +8,12 @@
 
 namespace borne::test {
 
-class Journaliseur {
+class WriteLog {
 public:
-    Journaliseur();
-    ~Journaliseur();
-    Journaliseur(const Journaliseur&) = delete;
-    Journaliseur& operator=(const Journaliseur&) = delete;
+    WriteLog();
+    ~WriteLog();
+    WriteLog(const WriteLog&) = delete;
+    WriteLog& operator=(const WriteLog&) = delete;
 
     std::vector<std::string> lignes;
 

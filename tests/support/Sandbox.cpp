@@ -1,4 +1,4 @@
-#include "support/Banc.h"
+#include "support/Sandbox.h"
 
 #include <atomic>
 #include <string>
@@ -10,7 +10,7 @@ namespace {
 std::atomic<int> g_compteur{0};
 }
 
-Banc::Banc() {
+Sandbox::Sandbox() {
     panneau().reinitialiser();
     ancien_ = std::filesystem::current_path();
     dossier_ = std::filesystem::temp_directory_path() /
@@ -20,7 +20,7 @@ Banc::Banc() {
     std::filesystem::current_path(dossier_);
 }
 
-Banc::~Banc() {
+Sandbox::~Sandbox() {
     std::error_code ec;
     std::filesystem::current_path(ancien_, ec);
     std::filesystem::remove_all(dossier_, ec);
@@ -28,18 +28,18 @@ Banc::~Banc() {
 
 } // namespace borne::test
 
-#include "support/Journaliseur.h"
+#include "support/WriteLog.h"
 
 namespace borne::test {
 
-Journaliseur::Journaliseur()
+WriteLog::WriteLog()
     : cle_(panneau().ajouterObservateur([this](const Ecriture& e) {
           if (e.auteur == Auteur::Terminal)
               lignes.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
                                valeurEnTexte(e.valeur));
       })) {}
 
-Journaliseur::~Journaliseur() {
+WriteLog::~WriteLog() {
     panneau().retirerObservateur(cle_);
 }
 

@@ -6,8 +6,8 @@
 #include "Outils.h"
 
 #include "control/Codes.h"
-#include "support/Journaliseur.h"
-#include "support/Voie.h"
+#include "support/WriteLog.h"
+#include "support/Lane.h"
 
 #include <chrono>
 #include <cstdio>
@@ -40,7 +40,7 @@ Fichier absent() {
 Fichier contenu(std::string s) {
     return {Fichier::Contenu, std::move(s)};
 }
-Fichier dossier() {
+Fichier folder() {
     return {Fichier::Dossier, {}};
 }
 
@@ -66,7 +66,7 @@ const CasReglages kCasReglages[] = {
     // No readable mode starts the lane out of service, where it lets nobody in.
     {"ConfigAbsent", absent(), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     {"ConfigVide", contenu(""), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
-    {"ConfigEstUnDossier", dossier(), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigEstUnDossier", folder(), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     {"ConfigBinaire", contenu(binaire(64 * 1024, 7)), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     {"ConfigDeDixMoSansFinDeLigne", contenu(std::string(10 << 20, 'x')), contenu("ADDRESS=12\n"),
      MODE_HORS_SERVICE, ""},
@@ -88,13 +88,13 @@ const CasReglages kCasReglages[] = {
      contenu("ADDRESS=" + std::string(300, 'A') + "\n"), MODE_SUPERVISE, std::string(49, 'N')},
     // CHIP.INI only gives the address: whatever it is, the terminal starts as Config.cfg says.
     {"ChipAbsent", contenu(kReglages), absent(), MODE_SUPERVISE, "Nord"},
-    {"ChipEstUnDossier", contenu(kReglages), dossier(), MODE_SUPERVISE, "Nord"},
+    {"ChipEstUnDossier", contenu(kReglages), folder(), MODE_SUPERVISE, "Nord"},
     {"ChipBinaire", contenu(kReglages), contenu(binaire(4096, 11)), MODE_SUPERVISE, "Nord"},
     {"ChipDUnMo", contenu(kReglages), contenu("ADDRESS=" + std::string(1 << 20, '7')), MODE_SUPERVISE,
      "Nord"},
 };
 
-class MauvaisReglages : public test::Voie, public ::testing::WithParamInterface<CasReglages> {
+class MauvaisReglages : public test::Lane, public ::testing::WithParamInterface<CasReglages> {
 protected:
     static void poser(const char* nom, const Fichier& f) {
         if (f.genre == Fichier::Contenu) std::ofstream(nom, std::ios::binary) << f.octets;
@@ -106,7 +106,7 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
     const CasReglages& c = GetParam();
     poser("Config.cfg", c.config);
     poser("CHIP.INI", c.chip);
-    construire();
+    build();
     EXPECT_EQ(g->modeCourant(), c.mode);
     EXPECT_EQ(g->nomAccesCourant(), c.nomAcces);
     EXPECT_LE(g->codeLocalCourant().size(), 9u);
@@ -116,23 +116,23 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
 
     // A car comes, types the link's code, goes through and leaves: whatever the settings, every turn
     // ends in a known state and the journal holds whole lines.
-    amont();
-    tour();
-    taper("6082");
-    tour(2);
-    milieu();
-    tour();
-    aval();
-    tour();
-    vide();
-    tour(3);
-    EXPECT_GE(etat(), 0);
-    EXPECT_LT(etat(), NB_ETATS);
+    upstream();
+    turn();
+    typeCode("6082");
+    turn(2);
+    middle();
+    turn();
+    downstream();
+    turn();
+    emptyLane();
+    turn(3);
+    EXPECT_GE(state(), 0);
+    EXPECT_LT(state(), NB_ETATS);
     if (c.mode == MODE_SUPERVISE) {
         EXPECT_EQ(p.PlaceRestantes.Text(), "1") << "the car went in";
     }
     if (c.mode == MODE_HORS_SERVICE) {
-        EXPECT_EQ(etat(), ETAT_HORS_SERVICE) << "nobody let in";
+        EXPECT_EQ(state(), ETAT_HORS_SERVICE) << "nobody let in";
     }
     EXPECT_EQ(stress::verifierJournal(stress::contenuDe("Log.txt")), "");
 }
@@ -146,23 +146,23 @@ INSTANTIATE_TEST_SUITE_P(Robustesse, MauvaisReglages, ::testing::ValuesIn(kCasRe
 
 // ------------------------------------------------------------------------- a journal that fails
 
-class JournalEnPanne : public test::Voie {
+class JournalEnPanne : public test::Lane {
 protected:
     // The panel writes of a whole journey (a car let in by code), with Log.txt as `preparer` leaves it.
     template <class F> std::vector<std::string> trajet(F preparer) {
         preparer();
-        test::Journaliseur ecritures;
-        demarrer(MODE_SUPERVISE);
-        amont();
-        tour();
-        taper("6082");
-        tour(2);
-        milieu();
-        tour();
-        aval();
-        tour();
-        vide();
-        tour(3);
+        test::WriteLog ecritures;
+        start(MODE_SUPERVISE);
+        upstream();
+        turn();
+        typeCode("6082");
+        turn(2);
+        middle();
+        turn();
+        downstream();
+        turn();
+        emptyLane();
+        turn(3);
         return ecritures.lignes;
     }
     std::vector<std::string> reference() {
@@ -193,8 +193,8 @@ TEST_F(JournalEnPanne, AFullDiskChangesNothingTheTerminalDoes) {
 // until the journal stops opening its file inside the freeze's gate (the freeze now waits for ever).
 TEST_F(JournalEnPanne, APipeForALogNeverHoldsUpTheStop) {
     ASSERT_EQ(::mkfifo("Log.txt", 0644), 0);
-    demarrer(MODE_SUPERVISE);
-    std::thread travailleur([&] { tour(); }); // its journal line waits on the pipe
+    start(MODE_SUPERVISE);
+    std::thread travailleur([&] { turn(); }); // its journal line waits on the pipe
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     auto gel = std::async(std::launch::async, [&] { p.figer(); });
     if (gel.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
@@ -216,7 +216,7 @@ const char* const kCases[] = {"CheckBox1",  "CheckBox2",  "CheckBox3",  "CheckBo
 const char* const kEditions[] = {"Edit1",          "Edit2",   "Moteur",      "MessageGardien",
                                  "PlaceRestantes", "Default", "EtatCourant", "Evenement"};
 
-class ToutCoche : public test::Voie {};
+class ToutCoche : public test::Lane {};
 
 // In every state of every mode, the user ticks every box at once (the boom's sensors included), or
 // unticks them all, or flips a few, and types huge texts into every edit: each turn still ends in a
@@ -231,10 +231,10 @@ TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
         g.reset();
         p.reinitialiser();
         std::filesystem::remove("Log.txt");
-        demarrer(mode, "code=6082\n");
+        start(mode, "code=6082\n");
         stress::Utilisateur utilisateur(hasard());
         for (int n = 0; n < 10000; ++n) {
-            const int avant = etat();
+            const int avant = state();
             utilisateur.agir(p); // brings the lane into every state
             // Every box at once, more often in a state that has not had it yet.
             const bool tout = hasard() % 100 < (coches[static_cast<std::size_t>(avant)] == 0 ? 50u : 5u);
@@ -255,9 +255,9 @@ TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
                 for (const char* e : kEditions)
                     p.trouver(e)->ecrire(Propriete::Text, std::string(hasard() % 100000, '\xE9'),
                                          Auteur::Utilisateur);
-            tour();
-            ASSERT_GE(etat(), 0);
-            ASSERT_LT(etat(), NB_ETATS);
+            turn();
+            ASSERT_GE(state(), 0);
+            ASSERT_LT(state(), NB_ETATS);
             ASSERT_LE(g->codeSaisiCourant().size(), 4u);
             ASSERT_LE(g->codeMasqueCourant().size(), 4u);
         }

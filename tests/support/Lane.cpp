@@ -1,4 +1,4 @@
-#include "support/Voie.h"
+#include "support/Lane.h"
 
 #include <fstream>
 #include <iterator>
@@ -6,66 +6,66 @@
 
 namespace borne::test {
 
-void Voie::configurer(const std::string& config, const std::string& chip) {
-    std::ofstream(dossier() / "Config.cfg", std::ios::binary) << config;
-    std::ofstream(dossier() / "CHIP.INI", std::ios::binary) << chip;
+void Lane::configure(const std::string& config, const std::string& chip) {
+    std::ofstream(folder() / "Config.cfg", std::ios::binary) << config;
+    std::ofstream(folder() / "CHIP.INI", std::ios::binary) << chip;
 }
 
-void Voie::demarrer(int mode, const std::string& extra) {
-    configurer("mode=" + std::to_string(mode) +
+void Lane::start(int mode, const std::string& extra) {
+    configure("mode=" + std::to_string(mode) +
                "\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\nnomacces=Entree Nord\n"
                "numeroacces=2\n" +
                extra);
-    construire();
+    build();
 }
 
-void Voie::construire() {
+void Lane::build() {
     g = std::make_unique<tGestionBarriere>();
 }
 
-void Voie::boucles(bool a, bool b) {
+void Lane::loops(bool a, bool b) {
     p.CheckBox1.setChecked(a, Auteur::Utilisateur);
     p.CheckBox2.setChecked(b, Auteur::Utilisateur);
 }
 
-void Voie::touche(int chiffre) {
+void Lane::pressKey(int chiffre) {
     static const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14",
                                              "CheckBox15", "CheckBox17", "CheckBox18", "CheckBox16",
                                              "CheckBox19", "CheckBox20"};
     p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
 }
 
-void Voie::taper(const std::string& chiffres) {
+void Lane::typeCode(const std::string& chiffres) {
     for (char c : chiffres) {
-        touche(c - '0');
-        tour();
+        pressKey(c - '0');
+        turn();
     }
 }
 
-void Voie::entrerParGardien(bool apresUnCodeRefuse) {
-    amont();
-    tour();
+void Lane::entryByAttendant(bool apresUnCodeRefuse) {
+    upstream();
+    turn();
     if (apresUnCodeRefuse) {
-        taper("1111");
-        tour();
+        typeCode("1111");
+        turn();
     }
-    autoriser(); // a grant read in any other state than 1 is lost
-    tour(3);
-    milieu();
-    tour();
-    aval();
-    tour();
-    vide();
-    tour(3);
+    authorise(); // a grant read in any other state than 1 is lost
+    turn(3);
+    middle();
+    turn();
+    downstream();
+    turn();
+    emptyLane();
+    turn(3);
 }
 
-void Voie::tour(int n) {
+void Lane::turn(int n) {
     for (int i = 0; i < n; ++i)
         g->Tour();
 }
 
-std::vector<std::string> Voie::journal() const {
-    std::ifstream f(dossier() / "Log.txt", std::ios::binary);
+std::vector<std::string> Lane::journalEntries() const {
+    std::ifstream f(folder() / "Log.txt", std::ios::binary);
     const std::string tout((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::vector<std::string> lignes;
     std::istringstream flux(tout);

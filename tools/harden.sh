@@ -18,9 +18,9 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 racine="$PWD"
 
-source tools/paquets.sh
-tools/installer-paquets.sh "${PAQUETS_CONSTRUCTION[@]}" "${PAQUETS_FENETRE[@]}" "${PAQUETS_TESTS[@]}" \
-    "${PAQUETS_DURCISSEMENT[@]}" || exit 1
+source tools/packages.sh
+tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}" "${TEST_PACKAGES[@]}" \
+    "${HARDEN_PACKAGES[@]}" || exit 1
 
 prefixe="${DURCISSEMENT_PREFIXE:-build-}"
 normal="${DURCISSEMENT_NORMAL:-build}"
@@ -78,7 +78,7 @@ tsan() {
     local dossier="${prefixe}tsan"
     configurer "$dossier" -DBORNE_SANITIZE=thread || return 1
     # Only the suites that run more than one thread.
-    local cibles=(test_panel test_journal test_stress test_robustesse)
+    local cibles=(test_panel test_journal test_stress test_robustness)
     if [ -e "$dossier/tests/window" ]; then cibles+=(test_window borne-essai-sortie); fi
     if grep -q test_stress_fenetre "$dossier/build.ninja"; then cibles+=(test_stress_fenetre); fi
     cmake --build "$dossier" --target "${cibles[@]}" || return 1

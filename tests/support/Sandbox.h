@@ -10,19 +10,19 @@
 
 namespace borne::test {
 
-class Banc : public ::testing::Test {
+class Sandbox : public ::testing::Test {
 protected:
-    Banc();
-    ~Banc() override;
+    Sandbox();
+    ~Sandbox() override;
 
     PanneauOperateur& p = panneau();
-    HorlogeVirtuelle horloge;
+    HorlogeVirtuelle clock;
 
     // A fresh empty folder that is the working directory for the test's duration.
-    const std::filesystem::path& dossier() const { return dossier_; }
+    const std::filesystem::path& folder() const { return dossier_; }
 
 private:
-    HorlogeInstallee installee_{horloge};
+    HorlogeInstallee installee_{clock};
     std::filesystem::path ancien_;
     std::filesystem::path dossier_;
 };

@@ -1,8 +1,8 @@
-#include "panel/vue/Vue.h"
+#include "panel/view/Vue.h"
 
 #include "panel/Texte.h"
-#include "panel/vue/Disposition.h"
-#include "panel/vue/Widgets.h"
+#include "panel/view/Disposition.h"
+#include "panel/view/Widgets.h"
 
 #include "panel/images/Images.h"
 

@@ -1,4 +1,4 @@
-#include "panel/vue/Widgets.h"
+#include "panel/view/Widgets.h"
 
 #include <QPainter>
 

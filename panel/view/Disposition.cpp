@@ -1,4 +1,4 @@
-#include "panel/vue/Disposition.h"
+#include "panel/view/Disposition.h"
 
 #include <algorithm>
 

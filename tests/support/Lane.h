@@ -1,0 +1,54 @@
+// A lane under test: writes the settings, builds the controller in virtual time and drives it the way
+// a user drives the panel.
+#pragma once
+
+#include "control/Codes.h"
+#include "control/tGestionBarriere.h"
+#include "support/Sandbox.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace borne::test {
+
+class Lane : public Sandbox {
+protected:
+    // Writes Config.cfg (and a CHIP.INI) into the test's folder.
+    void configure(const std::string& config, const std::string& chip = "ADDRESS=12\n");
+    // Settings of the given mode with the usual identity, then the controller.
+    void start(int mode, const std::string& extra = "");
+    void build(); // the controller, from whatever settings are in the folder
+
+    // The user's hands.
+    void emptyLane() { loops(false, false); }
+    void upstream() { loops(true, false); }
+    void middle() { loops(true, true); }
+    void downstream() { loops(false, true); }
+    void loops(bool amont, bool aval);
+    void pressKey(int chiffre); // ticks the key of that digit
+    void callAttendant() { p.CheckBox6.setChecked(true, Auteur::Utilisateur); }
+    void card(bool dedans) { p.CheckBox10.setChecked(dedans, Auteur::Utilisateur); }
+    void authorise() { p.CheckBox3.setChecked(true, Auteur::Utilisateur); }
+    void alarm(bool active) { p.CheckBox8.setChecked(active, Auteur::Utilisateur); }
+    // Types a whole code, one key and one turn per digit, with the car on the upstream loop.
+    void typeCode(const std::string& chiffres);
+
+    // A whole entry granted by the attendant, from arrival to the boom down again; optionally after a
+    // refused keypad code.
+    void entryByAttendant(bool apresUnCodeRefuse = false);
+
+    void turn(int n = 1);
+    int state() const { return g->etatCourant(); }
+    std::string line1() const { return p.Edit1.Text(); }
+    std::string line2() const { return p.Edit2.Text(); }
+    bool boomUp() const { return p.CheckBox4.Checked() && !p.CheckBox5.Checked(); } // boom up
+    bool boomDown() const { return p.CheckBox5.Checked() && !p.CheckBox4.Checked(); } // boom down
+
+    // Log.txt, one entry per line as "STATE EVENT" (the line's fixed parts checked on the way).
+    std::vector<std::string> journalEntries() const;
+
+    std::unique_ptr<tGestionBarriere> g;
+};
+
+} // namespace borne::test
