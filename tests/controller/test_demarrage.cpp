@@ -1,6 +1,6 @@
 // The controller's start-up: the picture of each mode on the panel, and the state the cycle starts in.
-#include "support/WriteLog.h"
 #include "support/Lane.h"
+#include "support/WriteLog.h"
 
 using namespace borne;
 using borne::test::Lane;
@@ -15,33 +15,33 @@ struct Depart {
     const char* ligne2;
     bool leveeAuDepart; // boom up at the end of construction
     Couleur eclairage;
-    bool supervision;  // GroupBox14 shown with the identity
-    int attenteMs;     // virtual time spent in construction
+    bool supervision; // GroupBox14 shown with the identity
+    int attenteMs;    // virtual time spent in construction
 };
 
 const std::string kIdentite = "IPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
                               "nomacces=Entree Nord\nnumeroacces=2\ncode=6082\n";
 
 const Depart kDeparts[] = {
-    {"supervised", "mode=0\n" + kIdentite, ETAT_VEHICULE_ABSENT, "-      Bonjour!      -", "-     **********     -",
-     false, clWhite, true, 0},
-    {"out_of_service", "mode=1\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ",
-     false, clWhite, true, 0},
+    {"supervised", "mode=0\n" + kIdentite, ETAT_VEHICULE_ABSENT, "-      Bonjour!      -",
+     "-     **********     -", false, clWhite, true, 0},
+    {"out_of_service", "mode=1\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ",
+     "  ..................  ", false, clWhite, true, 0},
     {"out_of_service_raised", "mode=2\n" + kIdentite, ETAT_HORS_SERVICE_OUVERT, "     HORS SERVICE     ",
      "  ..................  ", true, clWhite, true, 2000},
-    {"test", "mode=3\n" + kIdentite, ETAT_MODE_TEST, "     HORS SERVICE     ", "-     mode test      -", false, clYellow,
-     true, 0},
-    {"standalone", "mode=4\n" + kIdentite, ETAT_VEHICULE_ABSENT, "-      Bonjour!      L", "-     **********     -",
-     false, clWhite, false, 0},
+    {"test", "mode=3\n" + kIdentite, ETAT_MODE_TEST, "     HORS SERVICE     ", "-     mode test      -",
+     false, clYellow, true, 0},
+    {"standalone", "mode=4\n" + kIdentite, ETAT_VEHICULE_ABSENT, "-      Bonjour!      L",
+     "-     **********     -", false, clWhite, false, 0},
     // A lane whose settings cannot say how it works starts out of service.
-    {"mode_5", "mode=5\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ", false,
-     clWhite, true, 0},
-    {"mode_negative", "mode=-1\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ",
+    {"mode_5", "mode=5\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ",
      false, clWhite, true, 0},
-    {"mode_empty", "mode=\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ", false,
+    {"mode_negative", "mode=-1\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ",
+     "  ..................  ", false, clWhite, true, 0},
+    {"mode_empty", "mode=\n" + kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ",
+     "  ..................  ", false, clWhite, true, 0},
+    {"no_mode_line", kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ", false,
      clWhite, true, 0},
-    {"no_mode_line", kIdentite, ETAT_HORS_SERVICE, "     HORS SERVICE     ", "  ..................  ", false, clWhite,
-     true, 0},
 };
 
 class Demarrage : public Lane, public ::testing::WithParamInterface<Depart> {};
@@ -118,8 +118,8 @@ TEST_F(Lane, StartUpDrivesTheDevicesInTheOrderOfThePicture) {
         "GroupBox14.Visible = 1", "GroupBox14.Caption = A", "Label5.Caption = -3", "Image6.Visible = 0",
         "Image7.Visible = 0",
         // the display, then the boom (already down: only the motor stops) and the backlight
-        "Edit1.Text = -      Bonjour!      -", "Edit2.Text = -     **********     -", "Shape1.Brush.Color = 0xFFFFFF",
-        "Shape2.Brush.Color = 0xFFFFFF", "Moteur.Text = OFF", "Shape3.Brush.Color = 0xFFFFFF",
-        "Edit1.Color = 0xC0DCC0", "Edit2.Color = 0xC0DCC0"};
+        "Edit1.Text = -      Bonjour!      -", "Edit2.Text = -     **********     -",
+        "Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF", "Moteur.Text = OFF",
+        "Shape3.Brush.Color = 0xFFFFFF", "Edit1.Color = 0xC0DCC0", "Edit2.Color = 0xC0DCC0"};
     EXPECT_EQ(ecritures.lignes, attendu);
 }

@@ -58,13 +58,13 @@ TEST_F(Entree, ByKeypadCodeFromArrivalToTheGreetingAgain) {
     EXPECT_FALSE(p.Image6.Visible());
     EXPECT_EQ(line1(), "-      Bonjour!      -");
     EXPECT_EQ(journalEntries(), (Journal{
-                             "ETAT_VEHICULE_ABSENT VEHICULE_ABSENT",
-                             "ETAT_ATTENTE_AUTORISATION VEHICULE_SUR_BOUCLE_AMONT",
-                             "ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT AUTORISATION_OK",
-                             "ETAT_VEHICULE_AU_MILIEU_ENTRANT VEHICULE_AU_MILIEU",
-                             "ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT VEHICULE_SUR_BOUCLE_AVAL",
-                             "ETAT_VEHICULE_ENTRE VEHICULE_ABSENT",
-                         }));
+                                    "ETAT_VEHICULE_ABSENT VEHICULE_ABSENT",
+                                    "ETAT_ATTENTE_AUTORISATION VEHICULE_SUR_BOUCLE_AMONT",
+                                    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT AUTORISATION_OK",
+                                    "ETAT_VEHICULE_AU_MILIEU_ENTRANT VEHICULE_AU_MILIEU",
+                                    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT VEHICULE_SUR_BOUCLE_AVAL",
+                                    "ETAT_VEHICULE_ENTRE VEHICULE_ABSENT",
+                                }));
 }
 
 TEST_F(Entree, ALeavingCarIsCountedOut) {

@@ -83,7 +83,7 @@ TEST_P(HorsServiceTest, OnlyAnAlarmLeavesTheStartStateAndThenNoGreetingIsShown) 
     EXPECT_EQ(line2(), l2);
     // The first line needs a state name; the out-of-service turns had none.
     EXPECT_EQ(journalEntries(), (Journal{"ETAT_ALARME ALARME_ACTIVE", "ETAT_VEHICULE_ABSENT VEHICULE_ABSENT",
-                                  "ETAT_ATTENTE_AUTORISATION VEHICULE_SUR_BOUCLE_AMONT"}));
+                                         "ETAT_ATTENTE_AUTORISATION VEHICULE_SUR_BOUCLE_AMONT"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -6,8 +6,8 @@
 #include "Outils.h"
 
 #include "control/Codes.h"
-#include "support/WriteLog.h"
 #include "support/Lane.h"
+#include "support/WriteLog.h"
 
 #include <chrono>
 #include <cstdio>

@@ -13,9 +13,9 @@ void Lane::configure(const std::string& config, const std::string& chip) {
 
 void Lane::start(int mode, const std::string& extra) {
     configure("mode=" + std::to_string(mode) +
-               "\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\nnomacces=Entree Nord\n"
-               "numeroacces=2\n" +
-               extra);
+              "\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\nnomacces=Entree Nord\n"
+              "numeroacces=2\n" +
+              extra);
     build();
 }
 

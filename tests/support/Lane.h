@@ -42,7 +42,7 @@ protected:
     int state() const { return g->etatCourant(); }
     std::string line1() const { return p.Edit1.Text(); }
     std::string line2() const { return p.Edit2.Text(); }
-    bool boomUp() const { return p.CheckBox4.Checked() && !p.CheckBox5.Checked(); } // boom up
+    bool boomUp() const { return p.CheckBox4.Checked() && !p.CheckBox5.Checked(); }   // boom up
     bool boomDown() const { return p.CheckBox5.Checked() && !p.CheckBox4.Checked(); } // boom down
 
     // Log.txt, one entry per line as "STATE EVENT" (the line's fixed parts checked on the way).
