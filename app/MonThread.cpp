@@ -2,6 +2,7 @@
 
 #include "control/Attente.h"
 #include "control/tGestionBarriere.h"
+#include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 
 MyThread* threadBarriere = nullptr;
@@ -24,8 +25,10 @@ void MyThread::AttendreFin() {
 
 void MyThread::Arreter() {
     // The panel first: once figer() returns, nothing the worker does can show, even a write that was
-    // already under way; then the clock, so that its wait no longer returns to the cycle.
+    // already under way; then the journal's file, which takes no line begun after it; then the clock,
+    // so that its wait no longer returns to the cycle.
     borne::panneau().figer();
+    borne::FichierJournal::arreter();
     if (horloge_ != nullptr) horloge_->arreter();
 }
 

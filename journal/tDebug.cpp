@@ -1,14 +1,11 @@
 #include "journal/tDebug.h"
 
+#include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "panel/Texte.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 using borne::panneau;
 
@@ -61,21 +58,6 @@ std::string ligneJournal(std::string_view etat, std::string_view evenement) {
     return ligne;
 }
 
-// The whole line in one write, so a stop between two writes can never leave half of it; a short
-// write is only continued, never restarted.
-bool ecrireTout(int fd, std::string_view octets) {
-    while (!octets.empty()) {
-        const ssize_t n = ::write(fd, octets.data(), octets.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        octets.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 } // namespace
 
 const char* tDebug::NomEtat(unsigned int code) {
@@ -116,19 +98,8 @@ bool tDebug::Ecrire() {
         etat != borne::texteDe(etatPrecedent) && evenement != borne::texteDe(evenementPrecedent);
     const std::string ligne = change ? ligneJournal(etat, evenement) : std::string();
 
-    bool ecrit = false;
-    // Opened at every turn, even with nothing to write, so a missing journal is created; opened outside
-    // the stop's gate and without blocking, so a journal that cannot take a line at once (a pipe with no
-    // reader) never holds up "Quitter".
-    const int fd = panneau().fige()
-                       ? -1
-                       : ::open(nomFichier, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd >= 0) {
-        // Once "Quitter" has frozen the panel nothing more is appended; a line under way is finished first.
-        panneau().siActif([&] { ecrit = change && ecrireTout(fd, ligne); });
-        const bool ferme = ::close(fd) == 0;
-        ecrit = ecrit && ferme;
-    }
+    // Opened at every turn, even with nothing to write, so that a missing journal is created.
+    const bool ecrit = borne::FichierJournal::ajouter(nomFichier, ligne);
 
     // This turn's names become the previous ones whatever happened to the file, so a change that
     // could not be written is not written later either.

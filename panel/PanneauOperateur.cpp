@@ -292,27 +292,14 @@ void PanneauOperateur::notifier(const Ecriture& e) const {
 }
 
 void PanneauOperateur::figer() {
-    {
-        std::lock_guard verrou(portillon_);
-        fige_.store(true, std::memory_order_release);
-    }
+    fige_.store(true, std::memory_order_release);
     // A terminal write that saw the panel thawed holds its control's lock until its value is stored.
     for (Controle* c : controles_)
         std::lock_guard verrou(c->verrou_);
 }
 
-bool PanneauOperateur::siActif(const std::function<void()>& f) {
-    std::lock_guard verrou(portillon_);
-    if (fige()) return false;
-    f();
-    return true;
-}
-
 void PanneauOperateur::reinitialiser() {
-    {
-        std::lock_guard verrou(portillon_);
-        fige_.store(false, std::memory_order_release);
-    }
+    fige_.store(false, std::memory_order_release);
     for (Controle* c : controles_)
         c->restaurer();
 }

@@ -211,8 +211,6 @@ public:
     // write already under way has been stored, so nothing the terminal does can show after the call.
     void figer();
     bool fige() const noexcept { return fige_.load(std::memory_order_acquire); }
-    // Runs f unless the panel is frozen; figer() waits for an f under way. For the journal's line.
-    bool siActif(const std::function<void()>& f);
 
     // Puts every control back into its stored state and thaws the panel; observers stay. For tests and
     // the scenario runner, which start each run from a freshly built window.
@@ -259,7 +257,6 @@ private:
     void notifier(const Ecriture& e) const;
 
     std::atomic<bool> fige_{false};
-    std::mutex portillon_; // taken by siActif() and figer()
 
     mutable std::mutex verrouObservateurs_;
     using Liste = std::vector<std::pair<int, Observateur>>;

@@ -1,3 +1,4 @@
+#include "journal/FichierJournal.h"
 #include "journal/tDebug.h"
 #include "support/Sandbox.h"
 #include "support/WriteLog.h"
@@ -156,52 +157,52 @@ TEST_F(Journal, FailedWriteIsNotASuccess) {
     EXPECT_FALSE(plein.Ecrire());
 }
 
-TEST_F(Journal, FrozenPanelAppendsNothingButTheNamesMoveOn) {
+TEST_F(Journal, StoppedJournalAppendsNothingButTheNamesMoveOn) {
     ASSERT_TRUE(turn(0, 0));
-    p.figer();
+    FichierJournal::arreter();
     EXPECT_FALSE(turn(1, 1));
     EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
 
-    p.reinitialiser(); // thawed: the frozen turn's names are the previous ones now
+    FichierJournal::reprendre(); // the stopped turn's names are the previous ones now
     EXPECT_FALSE(turn(1, 1));
     EXPECT_TRUE(turn(2, 2));
     EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT") +
                              ligne("ETAT_VERIFIER_CODECLAVIER", "VEHICULE_AU_MILIEU"));
 }
 
-TEST_F(Journal, FrozenPanelDoesNotEvenCreateTheFile) {
-    p.figer();
+TEST_F(Journal, StoppedJournalDoesNotEvenCreateTheFile) {
+    FichierJournal::arreter();
     EXPECT_FALSE(turn(0, 0));
     EXPECT_FALSE(std::filesystem::exists(folder() / "Log.txt"));
 }
 
-// "Quitter" freezes the panel while the worker is writing: the journal holds whole lines only, one for
-// each Ecrire that reported success, and no Ecrire begun after the freeze appends anything.
-TEST_F(Journal, FreezingDuringWritesNeverLeavesHalfALine) {
+// "Quitter" stops the journal while the worker is writing: the journal holds whole lines only, one for
+// each Ecrire that reported success, and no Ecrire begun after the stop appends anything.
+TEST_F(Journal, StoppingDuringWritesNeverLeavesHalfALine) {
     std::atomic<int> reussis{0};
-    std::atomic<bool> fige{false};
-    std::atomic<bool> ecritApresGel{false};
+    std::atomic<bool> arrete{false};
+    std::atomic<bool> ecritApresArret{false};
     std::thread travailleur([&] {
         for (unsigned i = 0;; ++i) {
             const unsigned code = i % 2 == 0 ? 5 : 12;
             journal.NoterEvenement(code);
             journal.NoterEtat(code);
-            const bool dejaFige = fige;
+            const bool dejaArrete = arrete;
             if (!journal.Ecrire()) break;
             ++reussis;
-            if (dejaFige) {
-                ecritApresGel = true;
+            if (dejaArrete) {
+                ecritApresArret = true;
                 break;
             }
         }
     });
     while (reussis < 20)
         std::this_thread::yield();
-    p.figer();
-    fige = true;
+    FichierJournal::arreter();
+    arrete = true;
     travailleur.join();
 
-    EXPECT_FALSE(ecritApresGel);
+    EXPECT_FALSE(ecritApresArret);
     const std::string a = ligne(tDebug::NomEtat(5), tDebug::NomEvenement(5));
     const std::string b = ligne(tDebug::NomEtat(12), tDebug::NomEvenement(12));
     std::string attendu;

@@ -124,9 +124,6 @@ TEST_F(Panneau, AFrozenPanelTakesNoMoreFromTheTerminalButStillFromTheUser) {
     p.figer();
     p.Moteur.setText("ON");
     p.CheckBox5.setChecked(true);
-    bool lance = false;
-    EXPECT_FALSE(p.siActif([&] { lance = true; }));
-    EXPECT_FALSE(lance);
     EXPECT_EQ(notifications, 0);
     p.CheckBox1.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(notifications, 1);

@@ -1,11 +1,12 @@
 // The stop, two hundred times, at random moments: the worker runs the real cycle on the real (shortened)
 // clock while a user plays with the panel, and is stopped the way the window stops it: the panel is
-// frozen, then the clock. Whatever the moment (a pause, a boom movement, a journal line on its way), the
-// worker ends at once by the clock's stop, the panel does not change after the freeze, and Log.txt
-// holds complete, well-formed lines only and takes none after the freeze.
+// frozen, then the journal's file is stopped, then the clock. Whatever the moment (a pause, a boom movement,
+// a journal line on its way), the worker ends at once by the clock's stop, the panel does not change after
+// the freeze, and Log.txt holds complete, well-formed lines only and takes none after the freeze.
 #include "Outils.h"
 
 #include "control/tGestionBarriere.h"
+#include "journal/FichierJournal.h"
 #include "support/Sandbox.h"
 
 #include <atomic>
@@ -65,6 +66,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
     for (int essai = 0; essai < 200; ++essai) {
         SCOPED_TRACE("stop " + std::to_string(essai) + ", seed " + std::to_string(g));
         p.reinitialiser();
+        FichierJournal::reprendre();
         std::filesystem::remove("Log.txt");
         const int mode = static_cast<int>(hasard() % 5);
         std::ofstream("Config.cfg") << "mode=" << mode << "\nnomacces=Nord\nnumeroacces=1\ncode=1234\n";
@@ -139,6 +141,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         // The stop, as the window does it.
         p.figer();
         gele = true;
+        FichierJournal::arreter();
         const auto apres = stress::etatDuPanneau();
         const std::string journal = stress::contenuDe("Log.txt");
         horloge.arreter();

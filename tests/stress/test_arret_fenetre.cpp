@@ -6,6 +6,7 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
+#include "journal/FichierJournal.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
     for (int essai = 0; essai < 40; ++essai) {
         SCOPED_TRACE("stop " + std::to_string(essai) + ", seed " + std::to_string(g));
         p.reinitialiser();
+        FichierJournal::reprendre();
         std::filesystem::remove("Log.txt");
         std::ofstream("Config.cfg") << "mode=" << hasard() % 5
                                     << "\nnomacces=Nord\nnumeroacces=1\ncode=6082\n";

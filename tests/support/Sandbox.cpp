@@ -1,5 +1,7 @@
 #include "support/Sandbox.h"
 
+#include "journal/FichierJournal.h"
+
 #include <atomic>
 #include <string>
 #include <unistd.h>
@@ -12,6 +14,7 @@ std::atomic<int> g_compteur{0};
 
 Sandbox::Sandbox() {
     panneau().reinitialiser();
+    FichierJournal::reprendre();
     ancien_ = std::filesystem::current_path();
     dossier_ = std::filesystem::temp_directory_path() /
                ("borne-test-" + std::to_string(::getpid()) + "-" + std::to_string(g_compteur++));

@@ -1,5 +1,5 @@
-// A test bench: the process-wide panel back in its stored state, a virtual clock installed and a
-// fresh working folder, for every test that uses it.
+// A test bench: the process-wide panel back in its stored state, the journal's file in service, a
+// virtual clock installed and a fresh working folder, for every test that uses it.
 #pragma once
 
 #include "control/Attente.h"

@@ -1,0 +1,37 @@
+// The journal's file sink: every access to the journal's file goes through here, and so does the stop,
+// so that the journal itself knows nothing of how the terminal is stopped.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <sys/types.h>
+
+namespace borne {
+
+class FichierJournal {
+public:
+    // Opens `nom` for appending (creating it), appends `ligne` and closes it; true only when the whole
+    // line reached the file. An empty line only opens and closes, so a missing journal is still created.
+    // Never waits for a pipe (no reader, or a full one: the line is lost). Once stopped, returns false
+    // without opening anything.
+    static bool ajouter(const char* nom, std::string_view ligne);
+
+    // The stop, from any thread: no line begins after it returns, and a line under way is finished
+    // first. True when a call was under way.
+    static bool arreter();
+    // A call is under way.
+    static bool occupe() noexcept;
+    // Back in service, for tests and runs that start afresh.
+    static void reprendre();
+
+    // The system calls that a disk can hold up, replaceable by tests to hold them up at will.
+    struct Appels {
+        int (*ouvrir)(const char* nom, int drapeaux, mode_t droits);
+        ssize_t (*ecrire)(int fd, const void* octets, std::size_t n);
+    };
+    static Appels appelsSysteme() noexcept;
+    // Sets both calls; the previous ones are returned so they can be put back.
+    static Appels remplacerAppels(const Appels& a) noexcept;
+};
+
+} // namespace borne
