@@ -2,8 +2,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <mutex>
+#include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace borne {
@@ -24,18 +27,69 @@ std::atomic<bool> g_arrete{false};
 std::atomic<int> g_enCours{0};
 std::mutex g_portillon; // held while a line is written, and by the stop
 
-// The whole line in one write, so a stop between two writes can never leave half of it; a short
-// write is only continued, never restarted.
-bool ecrireTout(int fd, std::string_view octets) {
+// SIGPIPE (a pipe whose reader has gone) and SIGXFSZ (a file-size limit) are sent to the thread that
+// writes, and either would end the process. They are held back for this thread while the line is
+// written, and dropped if the write raised them: for the journal they are one more failed write.
+class SignauxRetenus {
+public:
+    SignauxRetenus() {
+        ::sigemptyset(&signaux_);
+        ::sigaddset(&signaux_, SIGPIPE);
+        ::sigaddset(&signaux_, SIGXFSZ);
+        ::pthread_sigmask(SIG_BLOCK, &signaux_, &masque_);
+        ::sigpending(&dejaLa_);
+    }
+    ~SignauxRetenus() {
+        sigset_t leves;
+        ::sigpending(&leves);
+        for (const int s : {SIGPIPE, SIGXFSZ}) {
+            if (!::sigismember(&leves, s) || ::sigismember(&dejaLa_, s)) continue;
+            sigset_t un;
+            ::sigemptyset(&un);
+            ::sigaddset(&un, s);
+            const timespec aussitot{};
+            while (::sigtimedwait(&un, nullptr, &aussitot) < 0 && errno == EINTR) {
+            }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &masque_, nullptr);
+    }
+    SignauxRetenus(const SignauxRetenus&) = delete;
+    SignauxRetenus& operator=(const SignauxRetenus&) = delete;
+
+private:
+    sigset_t signaux_;
+    sigset_t masque_;
+    sigset_t dejaLa_;
+};
+
+// Takes back the `n` bytes of a line that could not be written whole. Appending leaves the file's
+// offset at their end; they are cut only if they are still the file's last bytes, since a line that
+// another writer appended after them is not ours to cut. A pipe or a device keeps no fragment to cut:
+// a pipe takes a short line whole or not at all.
+void couper(int fd, std::size_t n) {
+    struct stat etat {};
+    const off_t fin = ::lseek(fd, 0, SEEK_CUR);
+    if (fin < static_cast<off_t>(n) || ::fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode) ||
+        etat.st_size != fin)
+        return;
+    while (::ftruncate(fd, fin - static_cast<off_t>(n)) != 0 && errno == EINTR) {
+    }
+}
+
+// The whole line, or nothing of it: a short write is continued, and a write that fails after a part
+// went out takes that part back, so the next line never lands on a fragment.
+bool ecrireTout(int fd, std::string_view ligne) {
     const auto ecrire = g_ecrire.load();
-    while (!octets.empty()) {
-        const ssize_t n = ecrire(fd, octets.data(), octets.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
+    const SignauxRetenus retenus;
+    std::size_t ecrits = 0;
+    while (ecrits < ligne.size()) {
+        const ssize_t n = ecrire(fd, ligne.data() + ecrits, ligne.size() - ecrits);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (ecrits > 0) couper(fd, ecrits);
             return false;
         }
-        if (n == 0) return false;
-        octets.remove_prefix(static_cast<std::size_t>(n));
+        ecrits += static_cast<std::size_t>(n);
     }
     return true;
 }

@@ -11,9 +11,11 @@ namespace borne {
 class FichierJournal {
 public:
     // Opens `nom` for appending (creating it), appends `ligne` and closes it; true only when the whole
-    // line reached the file. An empty line only opens and closes, so a missing journal is still created.
-    // Never waits for a pipe (no reader, or a full one: the line is lost). Once stopped, returns false
-    // without opening anything.
+    // line reached the file. A line that cannot go in whole (a nearly full disk, a file-size limit)
+    // leaves nothing of itself behind, and no signal of the file system (a broken pipe, the size limit)
+    // ends the process: both are failed writes. An empty line only opens and closes, so a missing
+    // journal is still created. Never waits for a pipe (no reader, or a full one: the line is lost).
+    // Once stopped, returns false without opening anything.
     static bool ajouter(const char* nom, std::string_view ligne);
 
     // The stop, from any thread: no line begins after it returns, and a line under way is finished
