@@ -1,6 +1,7 @@
 #include "app/IHM.h"
 
 #include "app/MonThread.h"
+#include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Vue.h"
@@ -91,7 +92,9 @@ void TForm1::closeEvent(QCloseEvent* e) {
     if (travailleur_ != nullptr) {
         travailleur_->Arreter();
         // Cannot take long: the stopped clock ends its wait at once and it never waits for this thread.
-        travailleur_->AttendreFin();
+        // A journal line that the disk holds up is the exception: the worker then ends when the disk lets
+        // it, and the program waits for it only once the window is gone.
+        if (!borne::FichierJournal::occupe()) travailleur_->AttendreFin();
     }
     e->accept();
 }

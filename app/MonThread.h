@@ -24,8 +24,8 @@ public:
     void AttendreFin();
 
     // Stops the worker where it stands, from the window's thread: from the call on, the panel takes no
-    // more of its writes and the journal no more of its lines; its current or next wait ends the cycle.
-    // Never waits for the worker.
+    // more of its writes and the journal begins no more lines (one under way ends whole, whenever the
+    // disk lets it); its current or next wait ends the cycle. Never waits for the worker.
     void Arreter();
 
 protected:

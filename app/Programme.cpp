@@ -65,7 +65,8 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     } catch (...) {
         montrerErreur("");
     }
-    // The worker is stopped before the window and the panel go; it never waits for this thread.
+    // The worker is stopped before the window and the panel go; it never waits for this thread. The window
+    // is already closed: if a disk holds up the worker's journal line, the process ends when it answers.
     if (threadBarriere != nullptr) {
         threadBarriere->Arreter();
         threadBarriere->AttendreFin();

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <fcntl.h>
-#include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,9 +23,19 @@ ssize_t ecrireSysteme(int fd, const void* octets, std::size_t n) {
 std::atomic<decltype(FichierJournal::Appels::ouvrir)> g_ouvrir{ouvrirSysteme};
 std::atomic<decltype(FichierJournal::Appels::ecrire)> g_ecrire{ecrireSysteme};
 
-std::atomic<bool> g_arrete{false};
-std::atomic<int> g_enCours{0};
-std::mutex g_portillon; // held while a line is written, and by the stop
+// The stop's flag and the number of calls under way, in one word so that a call cannot begin once the
+// stop is seen; nothing is locked, so the stop never waits for a call that the disk holds up.
+constexpr std::uint32_t kArrete = 1u << 31;
+std::atomic<std::uint32_t> g_etat{0};
+
+// A call begins unless stopped, and is counted only if it begins: once stopped, the count can only fall.
+bool commencer() {
+    std::uint32_t etat = g_etat.load();
+    do {
+        if ((etat & kArrete) != 0) return false;
+    } while (!g_etat.compare_exchange_weak(etat, etat + 1));
+    return true;
+}
 
 // SIGPIPE (a pipe whose reader has gone) and SIGXFSZ (a file-size limit) are sent to the thread that
 // writes, and either would end the process. They are held back for this thread while the line is
@@ -97,38 +107,32 @@ bool ecrireTout(int fd, std::string_view ligne) {
 } // namespace
 
 bool FichierJournal::ajouter(const char* nom, std::string_view ligne) {
-    if (g_arrete.load()) return false;
-    ++g_enCours;
-    // Opened outside the stop's gate and without blocking, so a journal that cannot take a line at once
-    // (a pipe with no reader) never holds up the stop.
-    const int fd = g_ouvrir.load()(nom, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (!commencer()) return false;
+    // Without blocking: a pipe with no reader is a journal that cannot take the line.
+    const int fd =
+        g_ouvrir.load()(nom, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     bool ecrit = false;
     if (fd >= 0) {
-        if (!ligne.empty()) {
-            // Once stopped nothing more is appended; a line under way is finished first.
-            const std::lock_guard portillon(g_portillon);
-            ecrit = !g_arrete.load() && ecrireTout(fd, ligne);
-        }
+        // A stop that came while the open was held up: the line has not begun, and now never does. Once
+        // its write has begun, a line ends whole (or is taken back), whenever the disk lets it.
+        if (!ligne.empty() && (g_etat.load() & kArrete) == 0) ecrit = ecrireTout(fd, ligne);
         const bool ferme = ::close(fd) == 0;
         ecrit = ecrit && ferme;
     }
-    --g_enCours;
+    g_etat.fetch_sub(1);
     return ecrit;
 }
 
-bool FichierJournal::arreter() {
-    const std::lock_guard portillon(g_portillon);
-    g_arrete.store(true);
-    return g_enCours.load() != 0;
+bool FichierJournal::arreter() noexcept {
+    return (g_etat.fetch_or(kArrete) & ~kArrete) != 0;
 }
 
 bool FichierJournal::occupe() noexcept {
-    return g_enCours.load() != 0;
+    return (g_etat.load() & ~kArrete) != 0;
 }
 
-void FichierJournal::reprendre() {
-    const std::lock_guard portillon(g_portillon);
-    g_arrete.store(false);
+void FichierJournal::reprendre() noexcept {
+    g_etat.fetch_and(~kArrete);
 }
 
 FichierJournal::Appels FichierJournal::appelsSysteme() noexcept {

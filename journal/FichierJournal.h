@@ -18,13 +18,14 @@ public:
     // Once stopped, returns false without opening anything.
     static bool ajouter(const char* nom, std::string_view ligne);
 
-    // The stop, from any thread: no line begins after it returns, and a line under way is finished
-    // first. True when a call was under way.
-    static bool arreter();
-    // A call is under way.
+    // The stop, from any thread; returns at once, without waiting for anything. No call begins after
+    // it. A call under way (held up, perhaps, by a disk that has stopped answering) ends in its own
+    // time: its line whole if its write had begun, else absent. True when a call was under way.
+    static bool arreter() noexcept;
+    // A call is under way. Once stopped, this can only go from true to false.
     static bool occupe() noexcept;
     // Back in service, for tests and runs that start afresh.
-    static void reprendre();
+    static void reprendre() noexcept;
 
     // The system calls that a disk can hold up, replaceable by tests to hold them up at will.
     struct Appels {

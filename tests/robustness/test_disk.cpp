@@ -1,12 +1,14 @@
 // The journal's file when the disk lets it down: a line is whole or absent whatever the disk does
 // (nearly full, a file-size limit, a pipe whose reader goes away), and no signal from the file system
-// ends the terminal. Each run of the journal that could be killed or that changes a process-wide limit
-// runs in a child process, which stands for one run of the terminal.
+// ends the terminal; a disk that stops answering never holds up the stop. Each run of the journal that could
+// be killed or that changes a process-wide limit runs in a child process, which stands for one run of the
+// terminal.
 #include "Outils.h"
 
 #include "journal/FichierJournal.h"
 #include "journal/tDebug.h"
 #include "support/Sandbox.h"
+#include "support/StalledDisk.h"
 
 #include <cerrno>
 #include <csignal>
@@ -22,6 +24,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace borne;
@@ -175,5 +178,55 @@ TEST_F(BrokenPipe, IsOneMoreFailedWriteNotTheEndOfTheTerminal) {
     });
     EXPECT_EQ(status, 0) << describe(status);
 }
+
+// ------------------------------------------------------------------------- a disk that stops answering
+
+struct StallCase {
+    const char* name;
+    test::StalledDisk::Call held;
+    bool lineAfterRelease; // whether the line under way reaches the file once the disk answers
+};
+
+const StallCase kStalls[] = {
+    // Held in its write: the line has begun, so it ends whole when the disk answers.
+    {"InTheWrite", test::StalledDisk::Call::Write, true},
+    // Held in its open: nothing of the line has begun, and once stopped it never does.
+    {"InTheOpen", test::StalledDisk::Call::Open, false},
+};
+
+void PrintTo(const StallCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FrozenDisk : public test::Sandbox, public ::testing::WithParamInterface<StallCase> {};
+
+TEST_P(FrozenDisk, TheStopNeverWaitsForItAndTheHeldLineEndsWholeOrAbsent) {
+    test::StalledDisk disk(GetParam().held);
+    bool written = false;
+    std::thread worker([&] { written = firstLine(1, 1); });
+    const bool held = disk.waitUntilHeld();
+    bool underWay = false;
+    const bool atOnce = held && disk.returnsWhileHeld([&] { underWay = FichierJournal::arreter(); });
+    // Another turn after the stop does not even open the journal.
+    const int opens = disk.opens();
+    const bool later = firstLine(2, 2);
+    const int opensAfterTheStop = disk.opens() - opens;
+    disk.release();
+    worker.join();
+
+    ASSERT_TRUE(held) << "the journal never reached the disk";
+    EXPECT_TRUE(atOnce) << "the stop waited for the disk";
+    EXPECT_TRUE(underWay) << "the stop did not see the call under way";
+    EXPECT_FALSE(later);
+    EXPECT_EQ(opensAfterTheStop, 0);
+    EXPECT_EQ(written, GetParam().lineAfterRelease);
+    EXPECT_EQ(stress::contenuDe("Log.txt"),
+              GetParam().lineAfterRelease ? line("ETAT_ATTENTE_AUTORISATION", "VEHICULE_SUR_BOUCLE_AMONT")
+                                          : "");
+    EXPECT_FALSE(FichierJournal::occupe());
+}
+
+INSTANTIATE_TEST_SUITE_P(Stalls, FrozenDisk, ::testing::ValuesIn(kStalls),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

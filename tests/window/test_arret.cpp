@@ -1,6 +1,8 @@
 // The stop: "Quitter" or the close box, also in the middle of a boom movement, and the exit status of
 // the whole program.
 #include "Fenetre.h"
+#include "journal/FichierJournal.h"
+#include "support/StalledDisk.h"
 
 #include <QCheckBox>
 #include <QProcess>
@@ -14,6 +16,8 @@
 
 namespace borne::test {
 namespace {
+
+using namespace std::string_literals;
 
 std::string contenuDe(const char* fichier) {
     std::ifstream f(fichier, std::ios::binary);
@@ -61,12 +65,37 @@ TEST_F(Arret, TheCloseBoxStopsTheWorkerLikeQuitter) {
     attendreQue([&] { return !p.EtatCourant.Text().empty(); });
     fenetre->close();
     EXPECT_FALSE(fenetre->isVisible());
-    EXPECT_TRUE(threadBarriere->isFinished());
+    // Joined by the close, unless it came in the middle of a journal line, which is then left to end.
+    EXPECT_TRUE(threadBarriere->isFinished() || FichierJournal::occupe());
+    ASSERT_TRUE(threadBarriere->wait(2000));
     const auto apres = etatDuPanneau();
     const std::string journal = contenuDe("Log.txt");
     attendreQue([] { return false; }, 700); // more than a turn
     EXPECT_EQ(etatDuPanneau(), apres);
     EXPECT_EQ(contenuDe("Log.txt"), journal);
+}
+
+// A disk that stops answering while the worker writes a journal line: "Quitter" closes the window at
+// once all the same, and the line ends whole when the disk answers again.
+TEST_F(Arret, QuitterNeverWaitsForAStalledDisk) {
+    StalledDisk disque(StalledDisk::Call::Write);
+    QTest::mouseClick(fenetre->controle("CheckBox1"), Qt::LeftButton, {}, QPoint(8, 8)); // a line is due
+    ASSERT_TRUE(disque.waitUntilHeld()) << "no journal line was written";
+    EXPECT_TRUE(disque.returnsWhileHeld([&] {
+        QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton);
+    })) << "Quitter waited for the disk";
+    EXPECT_FALSE(fenetre->isVisible());
+    EXPECT_TRUE(FichierJournal::occupe()) << "the worker is still in the disk's hands";
+    disque.release();
+    ASSERT_TRUE(threadBarriere->wait(5000));
+    // The held line is the first turn's or the car's; either way it ends whole, and nothing follows it.
+    const std::string premiere =
+        "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n"s;
+    const std::string voiture =
+        "EtatCourant = \0ETAT_ATTENTE_AUTORISATION;      Evenement = \0VEHICULE_SUR_BOUCLE_AMONT;\n"s;
+    const std::string journal = contenuDe("Log.txt");
+    EXPECT_TRUE(journal == premiere || journal == voiture || journal == premiere + voiture)
+        << "not whole lines: " << journal.size() << " bytes";
 }
 
 TEST_F(Arret, TheUserStillUsesTheWindowAfterTheTerminalStops) {
