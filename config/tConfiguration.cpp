@@ -3,10 +3,14 @@
 #include "panel/Texte.h"
 
 #include <array>
-#include <cstdio>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,6 +19,8 @@ constexpr std::size_t kTailleLigne = 200;
 // Integer values go through a 12-byte text: at most 11 characters are converted.
 constexpr std::size_t kTailleEntier = 12;
 constexpr std::size_t kTailleBloc = 4096;
+// The largest settings file that is read. A real one holds a few hundred bytes; a larger one is as missing.
+constexpr std::size_t kTailleMax = std::size_t{1} << 20;
 
 // The value of the last line holding the key, if any line held it.
 struct Valeur {
@@ -46,11 +52,18 @@ void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, Valeu
     if (texte.find(cle) != std::string_view::npos) prendreValeur(texte, v);
 }
 
-// Scans the whole file for the key. False when the file cannot be opened or a read fails: then nothing
-// of it is used.
+// Scans the whole file for the key. False when the file cannot be opened, is not a regular file, is
+// larger than kTailleMax or a read fails: then nothing of it is used. Opened without waiting, since a
+// named pipe would wait for a writer; a pipe or a device (an endless one too) is never read.
 bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
-    std::FILE* f = std::fopen(fichier, "rb");
-    if (f == nullptr) return false;
+    const int fd = ::open(fichier, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat etat {};
+    if (::fstat(fd, &etat) != 0 || !S_ISREG(etat.st_mode) ||
+        static_cast<std::uintmax_t>(etat.st_size) > kTailleMax) {
+        ::close(fd);
+        return false;
+    }
 
     char bloc[kTailleBloc];
     char ligne[kTailleLigne - 1]; // the kept part of the current line; the rest of a long line is dropped
@@ -62,8 +75,17 @@ bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
     };
 
     bool ok = true;
+    std::size_t total = 0;
     for (;;) {
-        const std::size_t lus = std::fread(bloc, 1, sizeof bloc, f);
+        const ssize_t lu = ::read(fd, bloc, sizeof bloc);
+        if (lu < 0 && errno == EINTR) continue;
+        if (lu == 0) break;
+        const std::size_t lus = lu > 0 ? static_cast<std::size_t>(lu) : 0;
+        total += lus;
+        if (lu < 0 || total > kTailleMax) { // a read error, or a file that grew past the limit meanwhile
+            ok = false;
+            break;
+        }
         for (std::size_t i = 0; i < lus; ++i) {
             const char c = bloc[i];
             if (c == '\n') {
@@ -76,12 +98,8 @@ bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
             crEnAttente = (c == '\r');
             if (!crEnAttente) garder(c);
         }
-        if (lus < sizeof bloc) {
-            ok = std::ferror(f) == 0;
-            break;
-        }
     }
-    std::fclose(f);
+    ::close(fd);
     if (!ok) return false;
     if (n > 0) examinerLigne(ligne, n, cle, v); // a last line without its line end
     return true;

@@ -208,6 +208,20 @@ TEST_F(Configuration, UnDossierALaPlaceDuFichierNeDonneRien) {
     EXPECT_EQ(conf.LireMode(), std::nullopt);
 }
 
+// A settings file is read up to 1 MiB: one byte more and it is as missing.
+TEST_F(Configuration, AFileOfOneMiBIsReadAndOneByteMoreIsAsMissing) {
+    std::string reglages = "nomacces=Nord\nmode=3\n";
+    reglages += std::string((std::size_t{1} << 20) - reglages.size(), '\n');
+    ecrire("Config.cfg", reglages);
+    tConfiguration conf("Config.cfg", "CHIP.INI");
+    EXPECT_EQ(conf.LireMode(), 3);
+    ecrire("Config.cfg", reglages + "\n");
+    char nom[50] = "avant";
+    conf.LireNomAcces(nom);
+    EXPECT_STREQ(nom, "avant");
+    EXPECT_EQ(conf.LireMode(), std::nullopt);
+}
+
 TEST_F(Configuration, ChaqueLectureRelitLeFichier) {
     tConfiguration conf("Config.cfg", "CHIP.INI");
     ecrire("Config.cfg", "mode=1\n");

@@ -32,8 +32,8 @@ namespace {
 
 // What to put where a settings file is expected.
 struct Fichier {
-    enum Genre { Absent, Contenu, Dossier } genre = Absent;
-    std::string octets;
+    enum Genre { Absent, Contenu, Dossier, Tube, Lien } genre = Absent;
+    std::string octets; // the content, or the link's target
 };
 Fichier absent() {
     return {};
@@ -43,6 +43,12 @@ Fichier contenu(std::string s) {
 }
 Fichier folder() {
     return {Fichier::Dossier, {}};
+}
+Fichier pipe() {
+    return {Fichier::Tube, {}};
+}
+Fichier linkTo(std::string cible) {
+    return {Fichier::Lien, std::move(cible)};
 }
 
 std::string binaire(std::size_t n, unsigned graine) {
@@ -71,13 +77,18 @@ const CasReglages kCasReglages[] = {
     {"ConfigBinaire", contenu(binaire(64 * 1024, 7)), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     {"ConfigDeDixMoSansFinDeLigne", contenu(std::string(10 << 20, 'x')), contenu("ADDRESS=12\n"),
      MODE_HORS_SERVICE, ""},
+    // Only regular files of at most 1 MiB are read, without waiting: anything else is as missing.
+    {"ConfigEstUnTube", pipe(), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigVersUnPeripheriqueSansFin", linkTo("/dev/zero"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    {"ConfigAuDelaDUnMio", contenu(kReglages + std::string((1 << 20) - kReglages.size(), '\n') + "#"),
+     contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     {"ModeHorsDesCinq", contenu("mode=7\nnomacces=Nord\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE,
      "Nord"},
     {"ModeNegatif", contenu("mode=-1\nnomacces=Nord\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, "Nord"},
     {"ModeQuiDeborde", contenu("mode=99999999999\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     // Only the first 199 characters of a line count; the next line is read as usual.
-    {"LigneDUnMo", contenu("mode=4" + std::string(1 << 20, ' ') + "\nnomacces=Apres\n"), absent(), MODE_LOCAL,
-     "Apres"},
+    {"LigneDUnDemiMo", contenu("mode=4" + std::string(1 << 19, ' ') + "\nnomacces=Apres\n"), absent(),
+     MODE_LOCAL, "Apres"},
     // A CR alone ends no line: the whole file is one line, and every key finds the same value.
     {"FinsDeLigneCrSeules", contenu("mode=0\rnomacces=Nord\r"), absent(), MODE_SUPERVISE, "0\rnomacces=Nord"},
     {"OctetsNulsDansLaLigne", contenu("mode=0\nnomacces=No\0rd\n"s), absent(), MODE_SUPERVISE, "No"},
@@ -90,6 +101,7 @@ const CasReglages kCasReglages[] = {
     // CHIP.INI only gives the address: whatever it is, the terminal starts as Config.cfg says.
     {"ChipAbsent", contenu(kReglages), absent(), MODE_SUPERVISE, "Nord"},
     {"ChipEstUnDossier", contenu(kReglages), folder(), MODE_SUPERVISE, "Nord"},
+    {"ChipEstUnTube", contenu(kReglages), pipe(), MODE_SUPERVISE, "Nord"},
     {"ChipBinaire", contenu(kReglages), contenu(binaire(4096, 11)), MODE_SUPERVISE, "Nord"},
     {"ChipDUnMo", contenu(kReglages), contenu("ADDRESS=" + std::string(1 << 20, '7')), MODE_SUPERVISE,
      "Nord"},
@@ -100,6 +112,10 @@ protected:
     static void poser(const char* nom, const Fichier& f) {
         if (f.genre == Fichier::Contenu) std::ofstream(nom, std::ios::binary) << f.octets;
         if (f.genre == Fichier::Dossier) std::filesystem::create_directory(nom);
+        if (f.genre == Fichier::Tube) {
+            ASSERT_EQ(::mkfifo(nom, 0644), 0);
+        }
+        if (f.genre == Fichier::Lien) std::filesystem::create_symlink(f.octets, nom);
     }
 };
 
