@@ -111,9 +111,23 @@ void lireTexte(const char* fichier, std::string_view cle, char* dest, std::size_
     borne::copierBorne(dest, capacite, v.vue());
 }
 
+bool blanc(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The length of the number that opens the value: its leading blanks, its sign and its digits.
+std::size_t longueurDuNombre(std::string_view texte) {
+    std::size_t i = 0;
+    while (i < texte.size() && blanc(texte[i]))
+        ++i;
+    if (i < texte.size() && (texte[i] == '+' || texte[i] == '-')) ++i;
+    while (i < texte.size() && texte[i] >= '0' && texte[i] <= '9')
+        ++i;
+    return i;
+}
+
 std::optional<std::int32_t> convertir(std::string_view texte) {
     std::size_t i = 0;
-    auto blanc = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     while (i < texte.size() && blanc(texte[i]))
         ++i;
     bool negatif = false;
@@ -132,6 +146,9 @@ std::optional<std::int32_t> convertir(std::string_view texte) {
 std::optional<std::int32_t> lireEntier(const char* fichier, std::string_view cle) {
     Valeur v;
     if (!chercher(fichier, cle, v) || !v.trouvee || v.longueur == 0) return std::nullopt;
+    // A number too long for the local text is refused: cut, it would be another number (twelve zeros and
+    // a one would read as the supervised mode).
+    if (longueurDuNombre(v.vue()) >= kTailleEntier) return std::nullopt;
     char local[kTailleEntier];
     const std::size_t n = borne::copierBorne(local, v.vue());
     return convertir(std::string_view(local, n));

@@ -25,7 +25,8 @@ public:
     template <std::size_t N> void LireCode(char (&d)[N]) { LireCode(d, N); }
 
     // Integer settings: no value when the file cannot be read, the key is missing, its value is empty,
-    // or the number does not fit a signed 32-bit integer.
+    // the number that opens it (blanks, sign and digits) is longer than 11 characters, or it does not
+    // fit a signed 32-bit integer. What follows the number does not count.
     std::optional<std::int32_t> LireMode();
     std::optional<std::int32_t> LireNumeroAcces();
 

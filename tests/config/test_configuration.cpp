@@ -177,10 +177,17 @@ const CasEntier kCasEntier[] = {
     {"Minimum", "numeroacces=-2147483648\n", kNumero, -2147483647 - 1},
     {"JusteAuDessus", "numeroacces=2147483648\n", kNumero, {}},
     {"JusteAuDessous", "numeroacces=-2147483649\n", kNumero, {}},
-    // Cut to 11 characters before conversion: 12345678901 is out of range.
-    {"CoupeAvantConversion", "numeroacces=123456789012\n", kNumero, {}},
-    {"CoupeAOnzeCaracteres", "numeroacces=000000000012345\n", kNumero, 1},
-    {"CoupeDansLesBlancs", "numeroacces=           5\n", kNumero, 0},
+    // The number at the start of the value (blanks, sign, digits) holds at most 11 characters; a longer
+    // one is refused rather than cut into another number. What follows it does not count.
+    {"DouzeChiffresRefuses", "numeroacces=123456789012\n", kNumero, {}},
+    {"ZerosEnTeteRefuses", "numeroacces=000000000012345\n", kNumero, {}},
+    {"ModeDeDouzeChiffresRefuse", "mode=000000000001\n", kMode, {}},
+    {"BlancsEnTeteRefuses", "numeroacces=           5\n", kNumero, {}},
+    {"SigneEtOnzeChiffresRefuses", "mode=-00000000003\n", kMode, {}},
+    {"OnzeCaracteresAcceptes", "mode= -000000003\n", kMode, -3},
+    {"OnzeBlancsSansChiffre", "mode=           x\n", kMode, 0},
+    {"LongTexteApresLeNombre", "mode=2                                        (test)\n", kMode, 2},
+    {"OnzeChiffresHorsLimites", "numeroacces=99999999999\n", kNumero, {}},
     {"ModeDeChipJamaisLu", "nomacces=X\n", kMode, {}},
 };
 

@@ -86,6 +86,8 @@ const CasReglages kCasReglages[] = {
      "Nord"},
     {"ModeNegatif", contenu("mode=-1\nnomacces=Nord\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, "Nord"},
     {"ModeQuiDeborde", contenu("mode=99999999999\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
+    // Twelve characters of number are refused, not cut to 00000000000 (the supervised mode).
+    {"ModeDeDouzeChiffres", contenu("mode=000000000001\n"), contenu("ADDRESS=12\n"), MODE_HORS_SERVICE, ""},
     // Only the first 199 characters of a line count; the next line is read as usual.
     {"LigneDUnDemiMo", contenu("mode=4" + std::string(1 << 19, ' ') + "\nnomacces=Apres\n"), absent(),
      MODE_LOCAL, "Apres"},
