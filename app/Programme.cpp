@@ -6,11 +6,17 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QStyleFactory>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace borne {
 
@@ -33,6 +39,62 @@ public:
     }
 };
 
+// Qt ends the process (abort, status 134) when no platform can open its display. While the application
+// object is built, that last message becomes the same plain message as when no display is set, and the
+// program ends as every run ends.
+QtMessageHandler g_messagesQt = nullptr;
+
+const char* valeurDe(const char* variable) {
+    const char* v = std::getenv(variable);
+    return v != nullptr ? v : "";
+}
+
+void affichageMuet(QtMsgType type, const QMessageLogContext& contexte, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (g_messagesQt != nullptr) g_messagesQt(type, contexte, message);
+        return;
+    }
+    std::fprintf(
+        stderr,
+        "borne: the display does not answer (DISPLAY=%s, WAYLAND_DISPLAY=%s, QT_QPA_PLATFORM=%s), so "
+        "the window cannot open;\nrun it in a desktop session, through ssh -X, or with xvfb-run.\n",
+        valeurDe("DISPLAY"), valeurDe("WAYLAND_DISPLAY"), valeurDe("QT_QPA_PLATFORM"));
+    std::fflush(stderr);
+    std::_Exit(0);
+}
+
+// SIGTERM, SIGHUP and SIGINT (a session that ends, Ctrl+C) stop the terminal as the close box does. The
+// handler only writes a byte into a pipe that the window's thread watches. The pipe and the handlers
+// stay for the life of the process, so that a late signal finds them still there.
+int g_signaux[2] = {-1, -1};
+
+extern "C" void signalerArret(int) {
+    const int erreur = errno;
+    const char octet = 0;
+    [[maybe_unused]] const ssize_t n = ::write(g_signaux[1], &octet, 1);
+    errno = erreur;
+}
+
+void arreterSurSignal() {
+    if (g_signaux[0] < 0) {
+        if (::pipe2(g_signaux, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        struct sigaction action {};
+        action.sa_handler = signalerArret;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int s : {SIGTERM, SIGHUP, SIGINT})
+            ::sigaction(s, &action, nullptr);
+    }
+    auto* veille = new QSocketNotifier(g_signaux[0], QSocketNotifier::Read, qApp);
+    QObject::connect(veille, &QSocketNotifier::activated, [] {
+        char octets[64];
+        while (::read(g_signaux[0], octets, sizeof octets) > 0) {
+        }
+        if (Form1 != nullptr) Form1->close(); // the close box's own stop
+        QApplication::exit(0);                // also ends an error dialog's loop, should one be open
+    });
+}
+
 } // namespace
 
 void montrerErreur(const char* message) {
@@ -48,7 +110,10 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
                      "run it in a desktop session, through ssh -X, or with xvfb-run.\n");
         return 0;
     }
+    g_messagesQt = qInstallMessageHandler(affichageMuet);
     Application application(argc, argv);
+    qInstallMessageHandler(g_messagesQt);
+    arreterSurSignal();
     QApplication::setApplicationName("borne");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     HorlogeReelle horloge;

@@ -1,8 +1,9 @@
 // The whole program with a scripted user, for the tests that need a real process and its exit status.
-//   borne-essai-sortie quitter|fermer|erreur|etat
+//   borne-essai-sortie quitter|fermer|erreur|etat|attendre
 // quitter: clicks "Quitter" after a few turns; fermer: closes the window as its close box does;
 // erreur: start-up fails before the window exists, and the error dialog is dismissed;
-// etat: prints the boom's state as the window is first shown, then quits.
+// etat: prints the boom's state as the window is first shown, then quits;
+// attendre: does nothing more once the window is shown (the test ends the program from outside).
 #include "app/IHM.h"
 #include "app/Programme.h"
 #include "panel/PanneauOperateur.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
         std::printf("montree CheckBox4=%d Image3=%d Image2=%d\n", p.CheckBox4.Checked(), p.Image3.Visible(),
                     p.Image2.Visible());
         std::fflush(stdout);
+        if (std::strcmp(scenario, "attendre") == 0) return;
         if (std::strcmp(scenario, "fermer") == 0)
             QTimer::singleShot(1200, &fenetre, [&] { fenetre.close(); });
         else

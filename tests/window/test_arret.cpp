@@ -8,8 +8,11 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -112,7 +115,8 @@ struct Sortie {
     std::string journal;
 };
 
-Sortie lancer(const char* scenario, int mode = 0) {
+// `pendant` runs while the program does.
+Sortie lancer(const char* scenario, int mode = 0, const std::function<void(QProcess&)>& pendant = {}) {
     const auto dossier = std::filesystem::current_path() / scenario;
     std::filesystem::create_directories(dossier);
     std::filesystem::current_path(dossier);
@@ -123,6 +127,7 @@ Sortie lancer(const char* scenario, int mode = 0) {
     programme.setProcessEnvironment(env);
     programme.setWorkingDirectory(QString::fromStdString(dossier.string()));
     programme.start(BORNE_ESSAI_SORTIE, {scenario});
+    if (pendant) pendant(programme);
     const bool fini = programme.waitForFinished(20000);
     Sortie s{fini && programme.exitStatus() == QProcess::NormalExit ? programme.exitCode() : -1,
              QString::fromUtf8(programme.readAllStandardOutput()), contenuDe("Log.txt")};
@@ -148,19 +153,66 @@ TEST_F(Arret, TheProgramExitsWithStatus0AfterQuitterTheCloseBoxAndAStartUpError)
     EXPECT_FALSE(erreur.sortie.contains("montree"));
 }
 
-TEST_F(Arret, TheRealProgramWithNoDisplaySaysSoAndExitsWith0) {
+// A session that ends (SIGHUP, SIGTERM) or Ctrl+C in the terminal that started it (SIGINT): the same
+// stop as the close box, status 0, no journal line cut.
+class ProgramSignal : public Arret, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ProgramSignal, StopsItLikeTheCloseBoxWithStatus0) {
+    fenetre->close();
+    const Sortie s = lancer("attendre", 0, [](QProcess& programme) {
+        ASSERT_TRUE(programme.waitForReadyRead(20000)) << "the window was never shown";
+        for (int i = 0; i < 200 && contenuDe("Log.txt").empty(); ++i) // a turn, so that a line exists
+            QThread::msleep(25);
+        ::kill(static_cast<pid_t>(programme.processId()), GetParam());
+    });
+    EXPECT_EQ(s.code, 0) << "ended by the signal, or with another status";
+    ASSERT_FALSE(s.journal.empty());
+    EXPECT_EQ(s.journal.back(), '\n');
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+
+// No display, or one that does not answer: the program says so and exits with status 0.
+struct Display {
+    const char* name;
+    const char* display;
+    const char* wayland;
+    const char* platform;
+};
+
+class NoDisplay : public Arret, public ::testing::WithParamInterface<Display> {};
+
+TEST_P(NoDisplay, TheRealProgramSaysSoAndExitsWith0) {
     fenetre->close();
     QProcess programme;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    const Display& d = GetParam();
+    for (auto [variable, value] :
+         {std::pair{"DISPLAY", d.display}, {"WAYLAND_DISPLAY", d.wayland}, {"QT_QPA_PLATFORM", d.platform}}) {
         env.remove(variable);
+        if (value != nullptr) env.insert(variable, value);
+    }
     programme.setProcessEnvironment(env);
     programme.start(BORNE_PROGRAMME, {"--ignored", "arguments"});
     ASSERT_TRUE(programme.waitForFinished(20000));
-    EXPECT_EQ(programme.exitStatus(), QProcess::NormalExit);
+    const QByteArray erreurs = programme.readAllStandardError();
+    EXPECT_EQ(programme.exitStatus(), QProcess::NormalExit) << erreurs.toStdString();
     EXPECT_EQ(programme.exitCode(), 0);
-    EXPECT_TRUE(programme.readAllStandardError().contains("no display"));
+    EXPECT_TRUE(erreurs.contains("borne: ") && erreurs.contains("display")) << erreurs.toStdString();
 }
+
+void PrintTo(const Display& d, std::ostream* os) {
+    *os << d.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Displays, NoDisplay,
+                         ::testing::Values(Display{"None", nullptr, nullptr, nullptr},
+                                           // Nothing listens on this display.
+                                           Display{"SilentX11", ":65123", nullptr, nullptr},
+                                           Display{"SilentWayland", nullptr, "borne-nowhere-65123", nullptr},
+                                           Display{"XcbWithoutDisplay", nullptr, nullptr, "xcb"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Arret, OutOfServiceRaisedShowsTheWindowWithTheBoomAlreadyUp) {
     fenetre->close();
