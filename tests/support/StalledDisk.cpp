@@ -48,8 +48,10 @@ StalledDisk::StalledDisk(Call held) {
         g_held = g_released = false;
         g_opens = 0;
     }
+    // Everything the replacements use is set before they are put in: the worker may already be running.
     g_call = held;
-    g_system = FichierJournal::remplacerAppels({open, write});
+    g_system = FichierJournal::appelsSysteme();
+    FichierJournal::remplacerAppels({open, write});
 }
 
 StalledDisk::~StalledDisk() {
