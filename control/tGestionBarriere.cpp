@@ -219,12 +219,12 @@ bool tGestionBarriere::EtapeTable() {
 
 // ---- The state table: one function per state, one branch per row in the table's order, each opened
 // by its row's tag ligne<S, K>(). Rows that only name a next state equal to the current one change
-// nothing. Every boom movement (OuvrirBarriere, FermerBarriere) blocks for 2000 ms when the boom moves
+// nothing. Every boom movement (OuvrirBarriere, FermerBarriere) that moves the boom blocks for 2000 ms
 // and can end the turn by ArretDemande. ----
 
 void tGestionBarriere::EtatVehiculeAbsent() {
-    ligne<0, 1>(); // always, first
-    systeme->FermerBarriere();
+    ligne<0, 1>();             // always, first
+    systeme->FermerBarriere(); // blocks 2000 ms when the boom is up
     if (position == VEHICULE_ABSENT && etatParking == PARKING_PLEIN) {
         ligne<0, 2>();
         systeme->Afficher(COMPLET, ETOILES);
@@ -395,8 +395,8 @@ void tGestionBarriere::EtatAppelGardien() {
 // In states 5 to 10 a position the table does not list leaves the state as it is.
 
 void tGestionBarriere::EtatVehiculeSurBoucleAmontEntrant() {
-    ligne<5, 1>(); // always, first
-    systeme->OuvrirBarriere();
+    ligne<5, 1>();             // always, first
+    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT) {
         ligne<5, 2>();
         etat = ETAT_VEHICULE_ABSENT; // left the lane: no passage
@@ -447,8 +447,8 @@ void tGestionBarriere::EtatVehiculeSurBoucleAvalEntrant() {
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAvalSortant() {
-    ligne<10, 1>(); // always, first
-    systeme->OuvrirBarriere();
+    ligne<10, 1>();            // always, first
+    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT) {
         ligne<10, 2>();
         etat = ETAT_VEHICULE_ABSENT; // left the lane: no passage
@@ -459,16 +459,16 @@ void tGestionBarriere::EtatVehiculeSurBoucleAvalSortant() {
 }
 
 void tGestionBarriere::EtatAlarme() {
-    ligne<11, 1>(); // always, first
-    systeme->OuvrirBarriere();
+    ligne<11, 1>();            // always, first
+    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT && alarme != ALARME_ACTIVE) {
         ligne<11, 2>();
         etat = ETAT_VEHICULE_ABSENT;
-        systeme->FermerBarriere();
+        systeme->FermerBarriere(); // blocks 2000 ms
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && alarme != ALARME_ACTIVE) {
         ligne<11, 3>();
         etat = ETAT_ATTENTE_AUTORISATION;
-        systeme->FermerBarriere();
+        systeme->FermerBarriere(); // blocks 2000 ms
     } else {
         ligne<11, 4>(); // the boom stays up
     }
