@@ -125,14 +125,3 @@ TEST_F(Journey, AlarmOutOfService) {
                                   "1: 1.2 1.4 1.5 -> 1",
                               }));
 }
-
-TEST_F(Journey, AnUninstalledObserverHearsNoMoreTurns) {
-    begin(MODE_SUPERVISE);
-    upstream();
-    turn(2);
-    g->observer(nullptr);
-    typeCode("6082");
-    turn();
-    EXPECT_EQ(recorder.turns.size(), 2u);
-    EXPECT_EQ(state(), ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT);
-}

@@ -46,6 +46,20 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
+// Checks a column of Seen unless the row leaves it unset.
+void expectIf(const char* want, const std::string& actual, const char* what) {
+    if (want == nullptr) return;
+    EXPECT_EQ(actual, want) << what;
+}
+void expectIf(int want, int actual, const char* what) {
+    if (want < 0) return;
+    EXPECT_EQ(actual, want) << what;
+}
+void expectIf(char want, char actual, const char* what) {
+    if (want == 0) return;
+    EXPECT_EQ(actual, want) << what;
+}
+
 // The state of every case of one table.
 std::vector<Case> from(Etat etat, std::vector<Case> cases) {
     for (auto& c : cases)
@@ -111,36 +125,16 @@ TEST_P(Row, ReachesItsRowsChoosesItsStateAndShowsItsEffect) {
 
     const Seen& s = c.seen;
     const ValeursTravail v = g->valeurs();
-    if (s.line1) {
-        EXPECT_EQ(line1(), s.line1);
-    }
-    if (s.line2) {
-        EXPECT_EQ(line2(), s.line2);
-    }
-    if (s.event) {
-        EXPECT_EQ(p.Evenement.Text(), s.event);
-    }
-    if (s.fault) {
-        EXPECT_EQ(p.Default.Text(), s.fault);
-    }
-    if (s.boom) {
-        EXPECT_TRUE(s.boom == 'U' ? boomUp() : boomDown()) << "boom " << s.boom;
-    }
-    if (s.nbEssais >= 0) {
-        EXPECT_EQ(v.nbEssais, s.nbEssais);
-    }
-    if (s.codeSaisi) {
-        EXPECT_EQ(v.codeSaisi, s.codeSaisi);
-    }
-    if (s.carteRefusee >= 0) {
-        EXPECT_EQ(v.carteRefusee, s.carteRefusee == 1);
-    }
-    if (s.codeRefuse >= 0) {
-        EXPECT_EQ(v.codeRefuse, s.codeRefuse == 1);
-    }
-    if (s.nbVehicules >= 0) {
-        EXPECT_EQ(v.nbVehicules, s.nbVehicules);
-    }
+    expectIf(s.line1, line1(), "line 1");
+    expectIf(s.line2, line2(), "line 2");
+    expectIf(s.event, p.Evenement.Text(), "event");
+    expectIf(s.fault, p.Default.Text(), "fault");
+    expectIf(s.boom, boomUp() ? 'U' : boomDown() ? 'D' : '?', "boom");
+    expectIf(s.nbEssais, v.nbEssais, "nbEssais");
+    expectIf(s.codeSaisi, v.codeSaisi, "codeSaisi");
+    expectIf(s.carteRefusee, v.carteRefusee ? 1 : 0, "carteRefusee");
+    expectIf(s.codeRefuse, v.codeRefuse ? 1 : 0, "codeRefuse");
+    expectIf(s.nbVehicules, v.nbVehicules, "nbVehicules");
 }
 
 #define ROWS(Suite, etat, ...)                                                                               \
@@ -306,7 +300,7 @@ namespace {
 class Installation : public Lane {};
 } // namespace
 
-TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndReadsBackWhatItTook) {
+TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndChangesNothing) {
     start(MODE_SUPERVISE);
     const ValeursTravail avant = g->valeurs();
     for (const ValeursTravail& v :
@@ -316,21 +310,4 @@ TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndReadsBackWhatItTook) {
         EXPECT_EQ(g->valeurs().etat, avant.etat);
         EXPECT_EQ(g->valeurs().nbEssais, avant.nbEssais);
     }
-    const ValeursTravail v{.etat = ETAT_DEFAUT,
-                           .nbEssais = 3,
-                           .carteRefusee = true,
-                           .nbChiffres = 2,
-                           .codeSaisi = "12",
-                           .codeMasque = "**",
-                           .nbVehicules = 1};
-    ASSERT_TRUE(g->installerValeurs(v));
-    const ValeursTravail lu = g->valeurs();
-    EXPECT_EQ(lu.etat, v.etat);
-    EXPECT_EQ(lu.nbEssais, v.nbEssais);
-    EXPECT_EQ(lu.carteRefusee, v.carteRefusee);
-    EXPECT_EQ(lu.codeRefuse, v.codeRefuse);
-    EXPECT_EQ(lu.nbChiffres, v.nbChiffres);
-    EXPECT_EQ(lu.codeSaisi, v.codeSaisi);
-    EXPECT_EQ(lu.codeMasque, v.codeMasque);
-    EXPECT_EQ(lu.nbVehicules, v.nbVehicules);
 }
