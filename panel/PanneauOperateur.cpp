@@ -61,7 +61,7 @@ Valeur* Controle::champ(Propriete p) {
 }
 
 Valeur Controle::lire(Propriete p) const {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     for (const auto& [propriete, valeur] : valeurs_)
         if (propriete == p) return valeur;
     return Valeur{};
@@ -72,7 +72,7 @@ bool Controle::ecrire(Propriete p, const Valeur& v, Auteur a) {
     if (minuscules_ && p == Propriete::Text)
         if (auto* texte = std::get_if<std::string>(&nouvelle)) *texte = enMinusculesCp1252(*texte);
     {
-        std::lock_guard verrou(verrou_);
+        VerrouPris verrou(verrou_);
         Valeur* cible = champ(p);
         if (cible == nullptr || cible->index() != nouvelle.index()) return false;
         // Checked under the control's lock: figer() takes every lock once after raising the flag.
@@ -103,7 +103,7 @@ std::string Controle::lireTexte(Propriete p) const {
 }
 
 void Controle::restaurer() {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     valeurs_ = stocke_;
     version_.fetch_add(1, std::memory_order_acq_rel);
 }
@@ -264,7 +264,7 @@ Controle* PanneauOperateur::trouver(std::string_view nom) const noexcept {
 }
 
 int PanneauOperateur::ajouterObservateur(Observateur o) {
-    std::lock_guard verrou(verrouObservateurs_);
+    VerrouPris verrou(verrouObservateurs_);
     auto liste = observateurs_ ? std::make_shared<Liste>(*observateurs_) : std::make_shared<Liste>();
     const int cle = prochaineCle_++;
     liste->emplace_back(cle, std::move(o));
@@ -273,7 +273,7 @@ int PanneauOperateur::ajouterObservateur(Observateur o) {
 }
 
 void PanneauOperateur::retirerObservateur(int cle) {
-    std::lock_guard verrou(verrouObservateurs_);
+    VerrouPris verrou(verrouObservateurs_);
     if (!observateurs_) return;
     auto liste = std::make_shared<Liste>(*observateurs_);
     std::erase_if(*liste, [cle](const auto& e) { return e.first == cle; });
@@ -283,7 +283,7 @@ void PanneauOperateur::retirerObservateur(int cle) {
 void PanneauOperateur::notifier(const Ecriture& e) const {
     std::shared_ptr<const Liste> liste;
     {
-        std::lock_guard verrou(verrouObservateurs_);
+        VerrouPris verrou(verrouObservateurs_);
         liste = observateurs_;
     }
     if (!liste) return;
@@ -293,16 +293,16 @@ void PanneauOperateur::notifier(const Ecriture& e) const {
 
 void PanneauOperateur::figer() {
     {
-        std::lock_guard verrou(portillon_);
+        VerrouPris verrou(portillon_);
         fige_.store(true, std::memory_order_release);
     }
     // A terminal write that saw the panel thawed holds its control's lock until its value is stored.
     for (Controle* c : controles_)
-        std::lock_guard verrou(c->verrou_);
+        VerrouPris verrou(c->verrou_);
 }
 
 bool PanneauOperateur::siActif(const std::function<void()>& f) {
-    std::lock_guard verrou(portillon_);
+    VerrouPris verrou(portillon_);
     if (fige()) return false;
     f();
     return true;
@@ -310,7 +310,7 @@ bool PanneauOperateur::siActif(const std::function<void()>& f) {
 
 void PanneauOperateur::reinitialiser() {
     {
-        std::lock_guard verrou(portillon_);
+        VerrouPris verrou(portillon_);
         fige_.store(false, std::memory_order_release);
     }
     for (Controle* c : controles_)
