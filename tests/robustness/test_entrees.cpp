@@ -116,16 +116,7 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
 
     // A car comes, types the link's code, goes through and leaves: whatever the settings, every turn
     // ends in a known state and the journal holds whole lines.
-    upstream();
-    turn();
-    typeCode("6082");
-    turn(2);
-    middle();
-    turn();
-    downstream();
-    turn();
-    emptyLane();
-    turn(3);
+    entryByCode("6082");
     EXPECT_GE(state(), 0);
     EXPECT_LT(state(), NB_ETATS);
     if (c.mode == MODE_SUPERVISE) {
@@ -153,16 +144,7 @@ protected:
         preparer();
         test::WriteLog ecritures;
         start(MODE_SUPERVISE);
-        upstream();
-        turn();
-        typeCode("6082");
-        turn(2);
-        middle();
-        turn();
-        downstream();
-        turn();
-        emptyLane();
-        turn(3);
+        entryByCode("6082");
         return ecritures.lignes;
     }
     std::vector<std::string> reference() {

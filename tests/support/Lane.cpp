@@ -42,6 +42,19 @@ void Lane::typeCode(const std::string& chiffres) {
     }
 }
 
+void Lane::entryByCode(const std::string& chiffres) {
+    upstream();
+    turn();
+    typeCode(chiffres);
+    turn(2);
+    middle();
+    turn();
+    downstream();
+    turn();
+    emptyLane();
+    turn(3);
+}
+
 void Lane::entryByAttendant(bool apresUnCodeRefuse) {
     upstream();
     turn();

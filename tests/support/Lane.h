@@ -34,6 +34,8 @@ protected:
     // Types a whole code, one key and one turn per digit, with the car on the upstream loop.
     void typeCode(const std::string& chiffres);
 
+    // A whole entry by keypad code, from arrival to the boom down again.
+    void entryByCode(const std::string& chiffres);
     // A whole entry granted by the attendant, from arrival to the boom down again; optionally after a
     // refused keypad code.
     void entryByAttendant(bool apresUnCodeRefuse = false);
