@@ -12,6 +12,9 @@ namespace integre {
 extern const unsigned char Image1[], Image2[], Image3[], Image4[], Image5[], Image6[], Image7[];
 extern const std::size_t Image1_taille, Image2_taille, Image3_taille, Image4_taille, Image5_taille,
     Image6_taille, Image7_taille;
+// Defined by the source generated from borne.xpm.
+extern const unsigned char IconeXpm[];
+extern const std::size_t IconeXpm_taille;
 } // namespace integre
 
 ImageRgb decoderJpeg(std::span<const unsigned char> jpeg) {
@@ -48,6 +51,10 @@ std::span<const unsigned char> jpegIntegre(std::string_view nom) {
         if (e.nom == nom) return {e.octets, e.taille};
     }
     return {};
+}
+
+std::span<const unsigned char> iconeXpm() {
+    return {integre::IconeXpm, integre::IconeXpm_taille};
 }
 
 std::vector<ImageRgb> decoderImagesIntegrees() {

@@ -1,7 +1,10 @@
 // The built-in pictures decode to their sizes, show their parts where the panel's controls lie over
 // them, and damaged JPEG data of every kind ends in ErreurImage, never in a crash or a grey picture.
-#include "Ecriture.h"
 #include "Images.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QImageWriter>
 
 #include <cstdint>
 #include <functional>
@@ -170,9 +173,18 @@ std::vector<unsigned char> tronque(std::size_t garde) {
     return j;
 }
 
+// A plain grey 32 x 16 JPEG: one component or three, baseline or progressive.
 std::vector<unsigned char> uniforme(int composantes, bool progressif) {
-    const std::vector<unsigned char> gris(32 * 16 * composantes, 128);
-    return dessin::encoderJpeg(32, 16, gris, {90, composantes, progressif});
+    QImage gris(32, 16, composantes == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+    gris.fill(QColor(128, 128, 128));
+    QBuffer tampon;
+    tampon.open(QIODevice::WriteOnly);
+    QImageWriter ecrivain(&tampon, "jpeg");
+    ecrivain.setQuality(90);
+    ecrivain.setProgressiveScanWrite(progressif);
+    EXPECT_TRUE(ecrivain.write(gris)) << ecrivain.errorString().toStdString();
+    const QByteArray& o = tampon.data();
+    return {o.begin(), o.end()};
 }
 
 INSTANTIATE_TEST_SUITE_P(
