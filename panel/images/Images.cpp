@@ -33,12 +33,12 @@ ImageRgb decoderJpeg(std::span<const unsigned char> jpeg) {
 
 std::span<const unsigned char> jpegIntegre(std::string_view nom) {
     using namespace integre;
-    struct Entree {
+    struct Integree {
         std::string_view nom;
         const unsigned char* octets;
         const std::size_t& taille;
     };
-    static const std::array<Entree, 7> table{{
+    static const std::array<Integree, 7> table{{
         {"Image1", Image1, Image1_taille},
         {"Image2", Image2, Image2_taille},
         {"Image3", Image3, Image3_taille},
@@ -47,7 +47,7 @@ std::span<const unsigned char> jpegIntegre(std::string_view nom) {
         {"Image6", Image6, Image6_taille},
         {"Image7", Image7, Image7_taille},
     }};
-    for (const Entree& e : table) {
+    for (const Integree& e : table) {
         if (e.nom == nom) return {e.octets, e.taille};
     }
     return {};
