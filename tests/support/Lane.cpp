@@ -1,7 +1,9 @@
 #include "support/Lane.h"
 
+#include "support/Files.h"
+#include "support/JournalCheck.h"
+
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace borne::test {
@@ -78,21 +80,13 @@ void Lane::turn(int n) {
 }
 
 std::vector<std::string> Lane::journalEntries() const {
-    std::ifstream f(folder() / "Log.txt", std::ios::binary);
-    const std::string tout((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::vector<std::string> lignes;
-    std::istringstream flux(tout);
+    std::istringstream flux(readFile(folder() / "Log.txt"));
     std::string ligne;
-    const std::string tete("EtatCourant = \0", 15);
-    const std::string milieu(";      Evenement = \0", 20);
     while (std::getline(flux, ligne)) {
-        const auto m = ligne.find(milieu);
-        if (ligne.rfind(tete, 0) != 0 || m == std::string::npos || ligne.back() != ';') {
-            lignes.push_back("MALFORMED " + ligne);
-            continue;
-        }
-        lignes.push_back(ligne.substr(tete.size(), m - tete.size()) + " " +
-                         ligne.substr(m + milieu.size(), ligne.size() - 1 - m - milieu.size()));
+        const auto noms = splitJournalLine(ligne);
+        lignes.push_back(noms ? std::string(noms->first) + " " + std::string(noms->second)
+                              : "MALFORMED " + ligne);
     }
     return lignes;
 }

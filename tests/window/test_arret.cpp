@@ -6,29 +6,13 @@
 #include <QProcess>
 #include <QTest>
 
+#include "support/Files.h"
+#include "support/PanelSnapshot.h"
+
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <sstream>
 
 namespace borne::test {
 namespace {
-
-std::string contenuDe(const char* fichier) {
-    std::ifstream f(fichier, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-// Every property of every control, as one comparable picture of the panel.
-std::map<std::string, Valeur> etatDuPanneau() {
-    std::map<std::string, Valeur> etat;
-    for (const Controle* c : panneau().controles())
-        for (Propriete pr : {Propriete::Checked, Propriete::Caption, Propriete::Text, Propriete::Color,
-                             Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText})
-            if (proprieteDe(c->genre(), pr)) etat[c->nom() + "." + nomPropriete(pr)] = c->lire(pr);
-    return etat;
-}
 
 class Arret : public WindowSandbox {
 protected:
@@ -43,17 +27,17 @@ protected:
 TEST_F(Arret, QuitterDuringABoomRaiseClosesAtOnceAndNothingChangesAfterwards) {
     lancerUneMontee();
     QThread::msleep(300); // well inside the 2000 ms movement
-    const std::string journal = contenuDe("Log.txt");
+    const std::string journal = readFile("Log.txt");
     QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton);
     EXPECT_FALSE(fenetre->isVisible());
     EXPECT_TRUE(threadBarriere->isFinished()) << "the worker has ended by the time the window is closed";
-    const auto apres = etatDuPanneau();
+    const auto apres = panelSnapshot();
     EXPECT_EQ(std::get<std::string>(apres.at("Moteur.Text")), "ON") << "the movement is never finished";
     EXPECT_FALSE(std::get<bool>(apres.at("CheckBox4.Checked")));
 
     attendreQue([] { return false; }, 2500); // past the end the raise would have had
-    EXPECT_EQ(etatDuPanneau(), apres);
-    EXPECT_EQ(contenuDe("Log.txt"), journal);
+    EXPECT_EQ(panelSnapshot(), apres);
+    EXPECT_EQ(readFile("Log.txt"), journal);
     EXPECT_TRUE(journal.empty() || journal.back() == '\n') << "no line cut short";
 }
 
@@ -62,11 +46,11 @@ TEST_F(Arret, TheCloseBoxStopsTheWorkerLikeQuitter) {
     fenetre->close();
     EXPECT_FALSE(fenetre->isVisible());
     EXPECT_TRUE(threadBarriere->isFinished());
-    const auto apres = etatDuPanneau();
-    const std::string journal = contenuDe("Log.txt");
+    const auto apres = panelSnapshot();
+    const std::string journal = readFile("Log.txt");
     attendreQue([] { return false; }, 700); // more than a turn
-    EXPECT_EQ(etatDuPanneau(), apres);
-    EXPECT_EQ(contenuDe("Log.txt"), journal);
+    EXPECT_EQ(panelSnapshot(), apres);
+    EXPECT_EQ(readFile("Log.txt"), journal);
 }
 
 TEST_F(Arret, TheUserStillUsesTheWindowAfterTheTerminalStops) {
@@ -96,7 +80,7 @@ Sortie lancer(const char* scenario, int mode = 0) {
     programme.start(BORNE_ESSAI_SORTIE, {scenario});
     const bool fini = programme.waitForFinished(20000);
     Sortie s{fini && programme.exitStatus() == QProcess::NormalExit ? programme.exitCode() : -1,
-             QString::fromUtf8(programme.readAllStandardOutput()), contenuDe("Log.txt")};
+             QString::fromUtf8(programme.readAllStandardOutput()), readFile("Log.txt")};
     std::filesystem::current_path(dossier.parent_path());
     return s;
 }
