@@ -5,7 +5,7 @@
 // by more than 4 MiB between 10% and the end of a mode.
 #include "support/Soak.h"
 #include "control/Attente.h"
-#include "support/Seed.h"
+#include "support/Common.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,5 +1,5 @@
 #include "journal/tDebug.h"
-#include "support/Files.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
 #include "support/WriteLog.h"
 

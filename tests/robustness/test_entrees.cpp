@@ -3,10 +3,9 @@
 // files at all; values far too long; a journal that cannot be opened or written; every box ticked and
 // every edit filled in every state.
 #include "control/Codes.h"
-#include "support/Files.h"
+#include "support/Common.h"
 #include "support/JournalCheck.h"
 #include "support/Lane.h"
-#include "support/Seed.h"
 #include "support/Soak.h"
 #include "support/WriteLog.h"
 

@@ -6,11 +6,9 @@
 #include "FastClock.h"
 
 #include "control/tGestionBarriere.h"
-#include "support/Files.h"
+#include "support/Common.h"
 #include "support/JournalCheck.h"
-#include "support/PanelSnapshot.h"
 #include "support/Sandbox.h"
-#include "support/Seed.h"
 
 #include <atomic>
 #include <chrono>

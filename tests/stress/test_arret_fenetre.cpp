@@ -6,11 +6,9 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
-#include "support/Files.h"
+#include "support/Common.h"
 #include "support/JournalCheck.h"
-#include "support/PanelSnapshot.h"
 #include "support/Sandbox.h"
-#include "support/Seed.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

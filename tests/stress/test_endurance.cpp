@@ -2,8 +2,8 @@
 // code lengths, boom sensors against the pictures and the motor, Log.txt growth, whole lines). The
 // million-turn run with its memory figures is bench/soak.
 #include "control/Codes.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
-#include "support/Seed.h"
 #include "support/Soak.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "support/Lane.h"
 
-#include "support/Files.h"
+#include "support/Common.h"
 #include "support/JournalCheck.h"
 
 #include <fstream>
@@ -31,10 +31,7 @@ void Lane::loops(bool a, bool b) {
 }
 
 void Lane::pressKey(int chiffre) {
-    static const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14",
-                                             "CheckBox15", "CheckBox17", "CheckBox18", "CheckBox16",
-                                             "CheckBox19", "CheckBox20"};
-    p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+    p.trouver(keyOf(chiffre))->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
 }
 
 void Lane::typeCode(const std::string& chiffres) {

@@ -3,6 +3,7 @@
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
 #include "panel/PanneauOperateur.h"
+#include "support/Common.h"
 #include "support/JournalCheck.h"
 
 #include <filesystem>
@@ -16,9 +17,6 @@ namespace borne::test {
 
 namespace {
 
-// Key check boxes by digit: the names do not follow the digits.
-const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14", "CheckBox15",
-                                  "CheckBox17", "CheckBox18", "CheckBox16", "CheckBox19", "CheckBox20"};
 constexpr std::string_view kBonCode = "6082"; // accepted by the link; the local code of the soak too
 
 std::uintmax_t taille(const char* fichier) {
@@ -92,9 +90,9 @@ void RandomUser::act(PanneauOperateur& p) {
 
     if (position == 1 && chance(40)) {
         const int chiffre = chance(60) ? kBonCode[digit_++ % 4] - '0' : static_cast<int>(random_() % 10);
-        p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, U);
+        p.trouver(keyOf(chiffre))->ecrire(Propriete::Checked, true, U);
     } else if (chance(5)) {
-        p.trouver(kTouches[random_() % 10])->ecrire(Propriete::Checked, true, U);
+        p.trouver(keyOf(static_cast<int>(random_() % 10)))->ecrire(Propriete::Checked, true, U);
     }
     if (!p.CheckBox10.Checked() ? chance(position == 1 ? 8 : 1) : chance(30))
         p.CheckBox10.setChecked(!p.CheckBox10.Checked(), U);

@@ -2,8 +2,7 @@
 // the whole program.
 #include "WindowSandbox.h"
 
-#include "support/Files.h"
-#include "support/PanelSnapshot.h"
+#include "support/Common.h"
 
 #include <QProcess>
 
