@@ -134,7 +134,8 @@ bool copyTree(const std::string& from, const std::string& to, bool top,
     return true;
 }
 
-void removeTree(const std::string& path) {
+// Removes everything in a folder, and the folder too unless `keep`.
+void removeTree(const std::string& path, bool keep = false) {
     std::vector<std::string> names;
     list(path, names);
     for (const std::string& name : names) {
@@ -145,7 +146,7 @@ void removeTree(const std::string& path) {
         else
             ::unlink(p.c_str());
     }
-    ::rmdir(path.c_str());
+    if (!keep) ::rmdir(path.c_str());
 }
 
 bool isScenario(const std::string& folder) {
@@ -368,14 +369,17 @@ std::string firstDifference(const std::string* expected, const std::string* actu
 ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& scratch,
                             const ScenarioSettings& settings) {
     const auto start = std::chrono::steady_clock::now();
+    // One run folder per scratch folder, emptied before and after: making and removing a folder costs
+    // more than the files in it.
     const std::string run = join(scratch, "run");
-    removeTree(run);
     ScenarioOutcome o;
-    if (::mkdir(run.c_str(), 0755) != 0)
+    if (::mkdir(run.c_str(), 0755) != 0 && errno != EEXIST) {
         o = failed("cannot make " + run + ": " + why());
-    else
+    } else {
+        removeTree(run, true);
         o = runIn(scenario, run, settings);
-    removeTree(run);
+        removeTree(run, true);
+    }
     o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return o;
 }
