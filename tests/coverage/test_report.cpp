@@ -1,0 +1,215 @@
+// Counts that travel between processes, and the coverage folder: what is written, where, and what a
+// missing or broken Graphviz does to it.
+#include "coverage/Report.h"
+#include "support/Sandbox.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+
+using namespace borne::coverage;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A run of mode 0: one turn from 0 to 1, one stopped inside its step, and mode 3 built but never
+// turned.
+Coverage sample() {
+    Coverage c;
+    c.setMode(3);
+    c.setMode(MODE_SUPERVISE);
+    c.debutTour(ETAT_VEHICULE_ABSENT);
+    c.ligne(0, 1);
+    c.ligne(0, 5);
+    c.finDecision(ETAT_ATTENTE_AUTORISATION);
+    c.debutTour(ETAT_ATTENTE_AUTORISATION);
+    c.ligne(1, 2); // the run ends here, inside the turn
+    return c;
+}
+
+std::string read(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+std::set<std::string> entries(const fs::path& dir) {
+    std::set<std::string> r;
+    for (const auto& e : fs::directory_iterator(dir))
+        r.insert(e.path().filename().string());
+    return r;
+}
+
+// PATH set for one test and put back after it.
+class Path {
+public:
+    explicit Path(const std::string& value) : old_(std::getenv("PATH") ? std::getenv("PATH") : "") {
+        setenv("PATH", value.c_str(), 1);
+    }
+    ~Path() { setenv("PATH", old_.c_str(), 1); }
+
+private:
+    std::string old_;
+};
+
+} // namespace
+
+TEST(Counts, AStoppedTurnCountsItsStateAndRowsButNoTransition) {
+    const Counts& c = sample().counts(MODE_SUPERVISE);
+    EXPECT_EQ(c.states[0], 1u);
+    EXPECT_EQ(c.states[1], 1u);
+    EXPECT_EQ(c.rows[*rowIndex(1, 2)], 1u);
+    EXPECT_EQ(c.transitions[0][1], 1u);
+    std::uint64_t transitions = 0;
+    for (const auto& from : c.transitions)
+        for (auto n : from)
+            transitions += n;
+    EXPECT_EQ(transitions, 1u);
+}
+
+TEST(Counts, ReportsThatNameNoRowOrStateAreDroppedAndCounted) {
+    Coverage c;
+    c.ligne(0, 1); // before any mode
+    c.setMode(MODE_LOCAL);
+    c.debutTour(18);
+    c.finDecision(0); // no turn under way
+    c.debutTour(0);
+    c.ligne(0, 8);
+    c.ligne(15, 1);
+    c.finDecision(-1);
+    EXPECT_EQ(c.ignored(), 6u);
+    EXPECT_EQ(c.total().statesCovered(), 1);
+    EXPECT_EQ(c.total().rowsCovered(), 0);
+}
+
+TEST(Counts, SerialisedCountsMergeAsIfCountedInOneProcess) {
+    const Coverage a = sample();
+    Coverage b;
+    b.setMode(MODE_LOCAL);
+    b.debutTour(0);
+    b.ligne(0, 1);
+    b.finDecision(0);
+    std::string error;
+    auto parsed = Coverage::parse(a.serialise(), error);
+    ASSERT_TRUE(parsed) << error;
+    parsed->merge(*Coverage::parse(b.serialise(), error));
+    parsed->merge(a);
+
+    EXPECT_TRUE(parsed->ran(3));
+    EXPECT_FALSE(parsed->ran(1));
+    EXPECT_EQ(parsed->counts(MODE_SUPERVISE).transitions[0][1], 2u);
+    EXPECT_EQ(parsed->counts(MODE_SUPERVISE).rows[*rowIndex(1, 2)], 2u);
+    EXPECT_EQ(parsed->counts(MODE_LOCAL).transitions[0][0], 1u);
+    EXPECT_EQ(parsed->total().rows[0], 3u);
+    EXPECT_EQ(parsed->total().states[0], 3u);
+}
+
+TEST(Counts, AnythingButARecordIsRefusedWithItsLine) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"", "line 0: empty coverage record"},
+        {"borne-coverage 2\n", "line 1: not a coverage record"},
+        {"borne-coverage 1\nstate 0 1\n", "line 2: a count before any mode"},
+        {"borne-coverage 1\nmode 5\n", "line 2: unreadable line"},
+        {"borne-coverage 1\nmode 0\nstate 18 1\n", "line 3: unreadable line"},
+        {"borne-coverage 1\nmode 0\nrow 2.9 1\n", "line 3: unreadable line"},
+        {"borne-coverage 1\nmode 0\ntransition 0 1 -1\n", "line 3: unreadable line"},
+        {"borne-coverage 1\nmode 0\nrow 2.3 1", "line 3: unterminated line"},
+        {"borne-coverage 1\nmode 0\nstate 0 99999999999999999999\n", "line 3: unreadable line"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(Coverage::parse(c.text, error)) << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+    }
+}
+
+using Folder = borne::test::Sandbox;
+
+TEST_F(Folder, TheReportListsEveryRowAndStateOfEachModeRunEvenAtZero) {
+    const std::string json = toJson(sample());
+    // Modes 0 and 3, then the total: each lists all 53 rows and 18 states.
+    auto occurrences = [&](const std::string& s) {
+        std::size_t n = 0;
+        for (auto i = json.find(s); i != std::string::npos; i = json.find(s, i + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(occurrences("\"14.3\": 0"), 3u);
+    EXPECT_EQ(occurrences("\"ETAT_MODE_TEST\": 0"), 3u);
+    EXPECT_EQ(occurrences("\"0.5\": 1"), 2u); // mode 0 and total
+    EXPECT_EQ(occurrences("\"ETAT_VEHICULE_ABSENT -> ETAT_ATTENTE_AUTORISATION\": 1"), 2u);
+    EXPECT_EQ(occurrences("\"ETAT_MODE_TEST -> ETAT_ALARME\": 0"), 3u);
+    EXPECT_EQ(json.find("\"1\": {"), std::string::npos); // mode 1 never ran
+
+    const std::string text = toText(sample());
+    EXPECT_NE(text.find("   0.5   pos 1, car park not full"), std::string::npos);
+    const auto row02 = text.find("   0.2   pos 0, car park full  ");
+    ASSERT_NE(row02, std::string::npos);
+    EXPECT_EQ(text.substr(text.find('\n', row02) - 17, 17), "0  <- not covered");
+    EXPECT_NE(text.find("rows: 3 of 53\ntransitions: 1 of "), std::string::npos);
+    EXPECT_NE(text.find("states: 2 of 18\n"), std::string::npos);
+}
+
+TEST_F(Folder, AnUnwritableFolderIsRefusedBeforeTheRun) {
+    std::ofstream(folder() / "file") << "x";
+    std::string error;
+    EXPECT_FALSE(prepareFolder(folder() / "file", error));
+    EXPECT_EQ(error, (folder() / "file").string() + " exists and is not a folder");
+    EXPECT_FALSE(prepareFolder(folder() / "file" / "cov", error));
+    EXPECT_EQ(error.rfind("cannot create " + (folder() / "file" / "cov").string() + ": ", 0), 0u) << error;
+    EXPECT_FALSE(prepareFolder(folder() / "missing" / "cov", error)); // parents are not made
+    EXPECT_EQ(entries(folder()), std::set<std::string>{"file"});
+    EXPECT_TRUE(prepareFolder(folder() / "cov", error)) << error;
+    EXPECT_TRUE(entries(folder() / "cov").empty());
+}
+
+TEST_F(Folder, WithoutDotTheRunSaysHowToGetItAndWritesTheRest) {
+    const Path path((folder() / "nothing").string());
+    std::ostringstream messages;
+    std::string error;
+    ASSERT_TRUE(prepareFolder(folder() / "cov", error)) << error;
+    EXPECT_TRUE(writeReport(folder() / "cov", sample(), messages));
+    EXPECT_NE(messages.str().find("apt-get install graphviz"), std::string::npos) << messages.str();
+    EXPECT_EQ(entries(folder() / "cov"),
+              (std::set<std::string>{"coverage.json", "coverage.txt", "states.dot"}));
+}
+
+TEST_F(Folder, AFailingDotIsToldAndLeavesNoPicture) {
+    fs::create_directory(folder() / "bin");
+    std::ofstream(folder() / "bin" / "dot") << "#!/bin/sh\necho 'syntax error in line 3' >&2\nexit 3\n";
+    fs::permissions(folder() / "bin" / "dot", fs::perms::owner_all);
+    const Path path((folder() / "bin").string());
+    std::ostringstream messages;
+    fs::create_directory(folder() / "cov");
+    EXPECT_TRUE(writeReport(folder() / "cov", sample(), messages));
+    EXPECT_NE(messages.str().find("failed with exit status 3"), std::string::npos) << messages.str();
+    EXPECT_NE(messages.str().find("dot said: syntax error in line 3\n"), std::string::npos) << messages.str();
+    EXPECT_EQ(entries(folder() / "cov"),
+              (std::set<std::string>{"coverage.json", "coverage.txt", "states.dot"}));
+}
+
+TEST_F(Folder, TheGraphParsesAndRendersWhenGraphvizIsThere) {
+    if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Graphviz's dot is not installed";
+    std::ostringstream messages;
+    fs::create_directory(folder() / "cov");
+    EXPECT_TRUE(writeReport(folder() / "cov", sample(), messages));
+    EXPECT_EQ(messages.str(), "");
+    const std::string svg = read(folder() / "cov" / "states.svg");
+    EXPECT_NE(svg.find("<svg"), std::string::npos);
+    // One node per state and one edge per allowed transition, taken or not.
+    auto count = [&](const std::string& s) {
+        std::size_t n = 0;
+        for (auto i = svg.find(s); i != std::string::npos; i = svg.find(s, i + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("class=\"node\""), static_cast<std::size_t>(NB_ETATS));
+    EXPECT_EQ(count("class=\"edge\""), static_cast<std::size_t>(allowedCount()));
+    EXPECT_EQ(count("stroke-dasharray"), static_cast<std::size_t>(allowedCount() - 1));
+}
