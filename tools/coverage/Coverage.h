@@ -15,7 +15,7 @@
 
 namespace borne::coverage {
 
-inline constexpr int MODE_COUNT = 5;
+inline constexpr int MODE_COUNT = NB_MODES;
 
 struct Counts {
     std::array<std::uint64_t, NB_ETATS> states{};

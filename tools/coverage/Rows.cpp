@@ -1,5 +1,7 @@
 #include "coverage/Rows.h"
 
+#include "control/ObservateurTour.h"
+
 #include <charconv>
 
 namespace borne::coverage {
@@ -93,6 +95,17 @@ constexpr bool numbered() {
 }
 static_assert(numbered());
 
+// The same number of rows per state as the controller reports.
+constexpr bool sameShapeAsController() {
+    std::array<int, NB_ETATS> perState{};
+    for (const Row& r : kRows)
+        ++perState[static_cast<std::size_t>(r.state)];
+    for (int s = 0; s < NB_ETATS; ++s)
+        if (perState[static_cast<std::size_t>(s)] != NB_LIGNES_ETAT[s]) return false;
+    return ROW_COUNT == NB_LIGNES_TABLE;
+}
+static_assert(sameShapeAsController());
+
 // States in which a position that no row lists leaves the state as it is (5 to 10), and the three
 // start states, which have no row at all.
 constexpr std::uint32_t kUnchangedOtherwise = goes(5, 6, 7, 8, 9, 10, 15, 16, 17);
@@ -117,9 +130,6 @@ constexpr Allowed derive() {
 }
 
 constexpr Allowed kAllowed = derive();
-
-constexpr std::array<const char*, 5> kModes = {"MODE_SUPERVISE", "MODE_HORS_SERVICE",
-                                               "MODE_HORS_SERVICE_OUVERT", "MODE_TEST", "MODE_LOCAL"};
 
 } // namespace
 
@@ -165,7 +175,8 @@ const char* stateName(int state) noexcept {
 }
 
 const char* modeName(int mode) noexcept {
-    return mode >= 0 && mode < static_cast<int>(kModes.size()) ? kModes[static_cast<std::size_t>(mode)] : "?";
+    const char* nom = nomModeCode(mode);
+    return nom != nullptr ? nom : "?";
 }
 
 } // namespace borne::coverage
