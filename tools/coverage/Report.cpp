@@ -261,6 +261,8 @@ std::string toDot(const Coverage& coverage) {
         if (n == 0) out += ", color=grey, fontcolor=grey";
         out += "];\n";
     }
+    // The start states side by side at the top.
+    out += "  { rank=same; s0; s15; s16; s17; }\n";
     forEachTransition(c, [&](int s, int t, std::uint64_t n) {
         out += "  s" + std::to_string(s) + " -> s" + std::to_string(t);
         if (!allowed(s, t))
