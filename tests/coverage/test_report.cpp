@@ -1,6 +1,7 @@
 // Counts that travel between processes, and the coverage folder: what is written, where, and what a
 // missing or broken Graphviz does to it.
 #include "coverage/Report.h"
+#include "scenario/Program.h"
 #include "support/Sandbox.h"
 
 #include <cstdlib>
@@ -206,4 +207,45 @@ TEST_F(Folder, TheGraphParsesAndRendersWhenGraphvizIsThere) {
     EXPECT_EQ(count(svg, "class=\"node\""), static_cast<std::size_t>(NB_ETATS));
     EXPECT_EQ(count(svg, "class=\"edge\""), static_cast<std::size_t>(allowedCount()));
     EXPECT_EQ(count(svg, "stroke-dasharray"), static_cast<std::size_t>(allowedCount() - 1));
+}
+
+// borne-scenario --coverage on one script: the counts of the run in the folder and a summary after it;
+// a folder that cannot take them is refused before the terminal starts.
+TEST_F(Folder, TheRunnerWritesTheRunsCoverageOrRefusesABadFolder) {
+    std::ofstream("Config.cfg") << "mode=0\n";
+    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+    std::ofstream("scenario.scn") << "turn\ntick CheckBox1\nturn 2\n"; // the folder is a scenario too
+    std::ofstream("file") << "x";
+    auto run = [](std::vector<std::string> arguments, std::string& out, std::string& err) {
+        arguments.insert(arguments.begin(), "borne-scenario");
+        std::istringstream in;
+        std::ostringstream o, e;
+        const int rc = borne::scenario::runProgram(arguments, in, o, e);
+        out = o.str();
+        err = e.str();
+        return rc;
+    };
+    std::string out, err;
+    const struct {
+        std::vector<std::string> arguments;
+        const char* said;
+    } refused[] = {
+        {{"--coverage", "file/cov", "scenario.scn"}, "cannot create file/cov: Not a directory"},
+        {{"--suite", "--coverage", "file", "."}, "file exists and is not a folder"},
+    };
+    for (const auto& r : refused) {
+        EXPECT_EQ(run(r.arguments, out, err), 2);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err, "borne-scenario: --coverage: " + std::string(r.said) + "\n");
+        EXPECT_FALSE(fs::exists("Log.txt"));
+    }
+
+    EXPECT_EQ(run({"--coverage", "cov", "scenario.scn"}, out, err), 0) << err;
+    EXPECT_EQ(out, "coverage in cov:\n"
+                   "  mode 0 (MODE_SUPERVISE): rows 6 of 53, transitions 3 of 66, states 2 of 18\n"
+                   "  total: rows 6 of 53, transitions 3 of 66, states 2 of 18\n"
+                   "expectations: 0 passed, 0 failed\n");
+    EXPECT_EQ(count(read("cov/coverage.json"), "\"1.2\": 1"), 2u);
+    EXPECT_EQ(entries(folder()),
+              (std::set<std::string>{"CHIP.INI", "Config.cfg", "Log.txt", "cov", "scenario.scn", "file"}));
 }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <ostream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -278,12 +279,25 @@ std::string toDot(const Coverage& coverage) {
 }
 
 std::string summary(const Coverage& coverage) {
+    auto line = [](const Counts& c) {
+        std::string r = "rows " + std::to_string(c.rowsCovered()) + " of " + std::to_string(ROW_COUNT) +
+                        ", transitions " + std::to_string(c.allowedTransitionsCovered()) + " of " +
+                        std::to_string(allowedCount()) + ", states " + std::to_string(c.statesCovered()) +
+                        " of " + std::to_string(NB_ETATS);
+        if (const int outside = c.transitionsOutsideTable())
+            r += ", " + std::to_string(outside) + " transitions outside the table";
+        return r + '\n';
+    };
     std::string out;
-    summaryLines(out, coverage.total());
+    for (int m = 0; m < MODE_COUNT; ++m)
+        if (coverage.ran(m))
+            out += "  mode " + std::to_string(m) + " (" + modeName(m) + "): " + line(coverage.counts(m));
+    out += "  total: " + line(coverage.total());
     return out;
 }
 
-bool prepareFolder(const fs::path& dir, std::string& error) {
+bool prepareFolder(const std::string& folder, std::string& error) {
+    const fs::path dir(folder);
     std::error_code ec;
     if (dir.empty()) {
         error = "no coverage folder given";
@@ -310,7 +324,8 @@ bool prepareFolder(const fs::path& dir, std::string& error) {
     return true;
 }
 
-bool writeReport(const fs::path& dir, const Coverage& coverage, std::ostream& messages) {
+bool writeReport(const std::string& folder, const Coverage& coverage, std::ostream& messages) {
+    const fs::path dir(folder);
     bool ok = writeFile(dir, "coverage.json", toJson(coverage), messages);
     ok = writeFile(dir, "coverage.txt", toText(coverage), messages) && ok;
     const bool dotWritten = writeFile(dir, "states.dot", toDot(coverage), messages);

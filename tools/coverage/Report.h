@@ -4,7 +4,6 @@
 
 #include "coverage/Coverage.h"
 
-#include <filesystem>
 #include <iosfwd>
 #include <string>
 
@@ -13,16 +12,17 @@ namespace borne::coverage {
 std::string toJson(const Coverage& coverage);
 std::string toText(const Coverage& coverage);
 std::string toDot(const Coverage& coverage);
-// The summary lines of coverage.txt for the total ("rows: N of M" ...), to print after a run.
+// A few lines to print after a run: one per mode that ran and one for the total, each "rows N of M,
+// transitions N of M, states N of M", indented by two spaces.
 std::string summary(const Coverage& coverage);
 
 // Makes sure `dir` is a folder one can write in, creating it (not its parents) when it is missing, so
 // that a run can refuse a bad folder before it starts. False with the reason in `error`.
-bool prepareFolder(const std::filesystem::path& dir, std::string& error);
+bool prepareFolder(const std::string& dir, std::string& error);
 
 // Writes the files into `dir`, each whole or not at all, and nothing outside it. False (with the reason
 // on `messages`) when one of the three text files could not be written; a missing or failing `dot` is
 // told on `messages` but is not a failure.
-bool writeReport(const std::filesystem::path& dir, const Coverage& coverage, std::ostream& messages);
+bool writeReport(const std::string& dir, const Coverage& coverage, std::ostream& messages);
 
 } // namespace borne::coverage
