@@ -1,13 +1,12 @@
 #include "scenario/Folder.h"
 
 #include "scenario/CoverageWatch.h"
-
-#include "control/Attente.h"
 #include "scenario/Show.h"
 #include "scenario/Vcd.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -136,7 +135,8 @@ bool copyTree(const std::string& from, const std::string& to, bool top,
     return true;
 }
 
-void removeTree(const std::string& path) {
+// Removes everything in a folder, and the folder too unless `keep`.
+void removeTree(const std::string& path, bool keep = false) {
     std::vector<std::string> names;
     list(path, names);
     for (const std::string& name : names) {
@@ -147,7 +147,7 @@ void removeTree(const std::string& path) {
         else
             ::unlink(p.c_str());
     }
-    ::rmdir(path.c_str());
+    if (!keep) ::rmdir(path.c_str());
 }
 
 bool isScenario(const std::string& folder) {
@@ -372,16 +372,19 @@ std::string firstDifference(const std::string* expected, const std::string* actu
 ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& scratch,
                             const ScenarioSettings& settings) {
     const auto start = std::chrono::steady_clock::now();
+    // One run folder per scratch folder, emptied before and after: making and removing a folder costs
+    // more than the files in it.
     const std::string run = join(scratch, "run");
-    removeTree(run);
     ScenarioOutcome o;
     coverage::Coverage counts;
-    if (::mkdir(run.c_str(), 0755) != 0)
+    if (::mkdir(run.c_str(), 0755) != 0 && errno != EEXIST) {
         o = failed("cannot make " + run + ": " + why());
-    else
+    } else {
+        removeTree(run, true);
         o = runIn(scenario, run, settings, counts);
+        removeTree(run, true);
+    }
     if (settings.coverage) o.coverage = counts.serialise(); // what ran counts, passed or not
-    removeTree(run);
     o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return o;
 }

@@ -41,8 +41,8 @@ struct ScenarioSettings {
     bool coverage = false;
 };
 
-// Runs one scenario folder in `scratch` (an empty folder, emptied again afterwards) and compares what
-// it left with expected/. Never throws; a fault of the folder is a failed outcome.
+// Runs one scenario folder in `scratch`/run (made when missing, emptied before and after) and compares
+// what it left with expected/. Never throws; a fault of the folder is a failed outcome.
 ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& scratch,
                             const ScenarioSettings& settings);
 

@@ -362,6 +362,17 @@ void removeScratch(const std::string& path) {
     Walk::remove(path);
 }
 
+// Where the scratch copies go: TMPDIR when set; otherwise memory (/dev/shm) when it can be written,
+// as a scenario makes and removes a few small files, which costs many times more on a disk.
+std::string scratchPlace() {
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp != nullptr && *tmp != '\0') return tmp;
+    struct stat st;
+    if (::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && ::access("/dev/shm", W_OK | X_OK) == 0)
+        return "/dev/shm";
+    return "/tmp";
+}
+
 } // namespace
 
 unsigned coreCount() {
@@ -432,8 +443,7 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
         return 2;
     }
 
-    const char* tmp = std::getenv("TMPDIR");
-    std::string scratch = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/borne-suite-XXXXXX";
+    std::string scratch = scratchPlace() + "/borne-suite-XXXXXX";
     if (::mkdtemp(scratch.data()) == nullptr) {
         err << "borne-scenario: cannot make a scratch folder " << scratch << ": " << std::strerror(errno)
             << '\n';
