@@ -26,7 +26,7 @@ struct Counts {
     int statesCovered() const noexcept;
     int rowsCovered() const noexcept;
     int allowedTransitionsCovered() const noexcept;
-    // Transitions taken that the table does not allow: zero unless the controller and the table part.
+    // Transitions taken that the table does not allow: zero unless the controller and this table disagree.
     int transitionsOutsideTable() const noexcept;
 };
 
