@@ -1,5 +1,6 @@
 #include "scenario/Folder.h"
 
+#include "scenario/CoverageWatch.h"
 #include "scenario/Show.h"
 #include "scenario/Vcd.h"
 
@@ -242,8 +243,8 @@ ScenarioOutcome failed(std::string summary, std::string details = {}) {
     return o;
 }
 
-ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run,
-                      const ScenarioSettings& settings) {
+ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, const ScenarioSettings& settings,
+                      coverage::Coverage& counts) {
     if (!scenario.problem.empty()) return failed(scenario.problem);
     std::string error;
     std::string text;
@@ -279,6 +280,8 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run,
     runSettings.wallLimit = settings.wallLimit;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
+    CoverageWatch coverageWatch(counts);
+    if (settings.coverage) engine.watch(coverageWatch);
 
     if (::chdir(run.c_str()) != 0) return failed("cannot enter " + run + ": " + why());
     TextSource source(text, panneau());
@@ -373,13 +376,15 @@ ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& sc
     // more than the files in it.
     const std::string run = join(scratch, "run");
     ScenarioOutcome o;
+    coverage::Coverage counts;
     if (::mkdir(run.c_str(), 0755) != 0 && errno != EEXIST) {
         o = failed("cannot make " + run + ": " + why());
     } else {
         removeTree(run, true);
-        o = runIn(scenario, run, settings);
+        o = runIn(scenario, run, settings, counts);
         removeTree(run, true);
     }
+    if (settings.coverage) o.coverage = counts.serialise(); // what ran counts, passed or not
     o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return o;
 }

@@ -30,13 +30,15 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, s
 struct ScenarioOutcome {
     bool passed = false;
     double seconds = 0;
-    std::string summary; // one line: why it failed
-    std::string details; // lines that show it (each ends with a newline); may be empty
+    std::string summary;  // one line: why it failed
+    std::string details;  // lines that show it (each ends with a newline); may be empty
+    std::string coverage; // the run's coverage counts, serialised, when asked for
 };
 
 struct ScenarioSettings {
     std::chrono::milliseconds wallLimit{0};
     std::string vcdPath; // empty: no waveform
+    bool coverage = false;
 };
 
 // Runs one scenario folder in `scratch`/run (made when missing, emptied before and after) and compares

@@ -1,5 +1,7 @@
 #include "scenario/Program.h"
 
+#include "coverage/Report.h"
+#include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
@@ -20,14 +22,16 @@ constexpr std::string_view kUsage =
     "usage: borne-scenario [--trace] [--vcd FILE] [--timeout SECONDS] SCRIPT   (SCRIPT '-' reads standard "
     "input)\n"
     "       borne-scenario --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] [--timeout SECONDS] "
-    "PATH...\n";
+    "PATH...\n"
+    "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
+    "states.svg)\n";
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
 struct Options {
     bool trace = false;
     bool suite = false;
-    std::optional<std::string> vcd, junit, jobs, shard, timeout;
+    std::optional<std::string> vcd, junit, jobs, shard, timeout, coverage;
     std::vector<std::string> operands;
 };
 
@@ -96,6 +100,7 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.junit) s.junitPath = *o.junit;
     if (o.vcd) s.vcdFolder = *o.vcd;
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
+    if (o.coverage) s.coverageFolder = *o.coverage;
     return finish(runSuite(s, out, err), out, err);
 }
 
@@ -131,6 +136,10 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
+    if (o.coverage && !coverage::prepareFolder(*o.coverage, error)) {
+        err << "borne-scenario: --coverage: " << error << '\n';
+        return 2;
+    }
 
     RunSettings settings;
     settings.scriptName = name;
@@ -140,12 +149,19 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     TraceWriter trace(out, engine);
     if (o.trace) engine.watch(trace);
     if (o.vcd) engine.watch(vcd);
+    coverage::Coverage counts;
+    CoverageWatch coverageWatch(counts);
+    if (o.coverage) engine.watch(coverageWatch);
     TextSource source(text, panneau());
     const RunResult result = engine.run(source);
 
     if (o.vcd && !vcd.close(error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
+    }
+    if (o.coverage) {
+        if (!coverage::writeReport(*o.coverage, counts, err)) return 2;
+        out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
     }
     out << "expectations: " << result.passed << " passed, " << result.failed << " failed\n";
     return finish(result.ok() ? 0 : 1, out, err);
@@ -167,12 +183,14 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             o.trace = true;
         } else if (a == "--suite") {
             o.suite = true;
-        } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout") {
-            auto& into = a == "--vcd"     ? o.vcd
-                         : a == "--junit" ? o.junit
-                         : a == "--jobs"  ? o.jobs
-                         : a == "--shard" ? o.shard
-                                          : o.timeout;
+        } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
+                   a == "--coverage") {
+            auto& into = a == "--vcd"        ? o.vcd
+                         : a == "--junit"    ? o.junit
+                         : a == "--jobs"     ? o.jobs
+                         : a == "--shard"    ? o.shard
+                         : a == "--coverage" ? o.coverage
+                                             : o.timeout;
             if (!value(into)) return usage(err, a + " needs a value");
         } else if (a == "-h" || a == "--help") {
             out << kUsage;

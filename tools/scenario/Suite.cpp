@@ -1,5 +1,6 @@
 #include "scenario/Suite.h"
 
+#include "coverage/Report.h"
 #include "scenario/Folder.h"
 #include "scenario/Junit.h"
 #include "scenario/Show.h"
@@ -33,6 +34,7 @@ constexpr std::chrono::seconds kGrace{5};
 // What a worker sends back is cut to this: a report, not a dump.
 constexpr std::size_t kMaxSummary = 4096;
 constexpr std::size_t kMaxDetails = 65536;
+constexpr std::size_t kMaxCoverage = 1 << 20; // far above the counts of one run (a few kilobytes)
 
 bool readAll(int fd, void* data, std::size_t size) {
     auto* p = static_cast<char*>(data);
@@ -64,24 +66,36 @@ struct Record {
     double seconds;
     std::uint32_t summary;
     std::uint32_t details;
+    std::uint32_t coverage;
 };
 
 bool send(int fd, std::uint32_t index, const ScenarioOutcome& o) {
     const std::string_view summary = std::string_view(o.summary).substr(0, kMaxSummary);
     const std::string_view details = std::string_view(o.details).substr(0, kMaxDetails);
-    const Record r{index, o.passed ? 1u : 0u, o.seconds, static_cast<std::uint32_t>(summary.size()),
-                   static_cast<std::uint32_t>(details.size())};
+    // Counts are never cut: a part of them would be wrong counts.
+    const std::string_view coverage = o.coverage.size() <= kMaxCoverage ? o.coverage : std::string_view();
+    const Record r{index,
+                   o.passed ? 1u : 0u,
+                   o.seconds,
+                   static_cast<std::uint32_t>(summary.size()),
+                   static_cast<std::uint32_t>(details.size()),
+                   static_cast<std::uint32_t>(coverage.size())};
     std::string message(reinterpret_cast<const char*>(&r), sizeof r);
-    message.append(summary).append(details);
+    message.append(summary).append(details).append(coverage);
     return writeAll(fd, message.data(), message.size());
 }
 
 bool receive(int fd, std::uint32_t& index, ScenarioOutcome& o) {
     Record r;
-    if (!readAll(fd, &r, sizeof r) || r.summary > kMaxSummary || r.details > kMaxDetails) return false;
+    if (!readAll(fd, &r, sizeof r) || r.summary > kMaxSummary || r.details > kMaxDetails ||
+        r.coverage > kMaxCoverage)
+        return false;
     o.summary.resize(r.summary);
     o.details.resize(r.details);
-    if (!readAll(fd, o.summary.data(), r.summary) || !readAll(fd, o.details.data(), r.details)) return false;
+    o.coverage.resize(r.coverage);
+    if (!readAll(fd, o.summary.data(), r.summary) || !readAll(fd, o.details.data(), r.details) ||
+        !readAll(fd, o.coverage.data(), r.coverage))
+        return false;
     index = r.index;
     o.passed = r.passed != 0;
     o.seconds = r.seconds;
@@ -117,6 +131,7 @@ void makeParents(const std::string& file) {
         ScenarioSettings s;
         s.wallLimit = settings.wallLimit;
         s.vcdPath = vcdPathFor(settings, list[index]);
+        s.coverage = !settings.coverageFolder.empty();
         if (!s.vcdPath.empty()) makeParents(s.vcdPath);
         const ScenarioOutcome o = runScenario(list[index], scratch, s);
         if (!send(results, index, o)) ::_exit(3);
@@ -423,6 +438,11 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
         }
     }
 
+    if (!settings.coverageFolder.empty() && !coverage::prepareFolder(settings.coverageFolder, error)) {
+        err << "borne-scenario: --coverage: " << error << '\n';
+        return 2;
+    }
+
     std::string scratch = scratchPlace() + "/borne-suite-XXXXXX";
     if (::mkdtemp(scratch.data()) == nullptr) {
         err << "borne-scenario: cannot make a scratch folder " << scratch << ": " << std::strerror(errno)
@@ -447,10 +467,28 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
 
     std::size_t passed = 0;
     std::vector<CaseReport> cases;
+    coverage::Coverage counts;
+    bool countsWhole = true;
     for (std::size_t i = 0; i < list.size(); ++i) {
         const ScenarioOutcome& o = *outcomes[i];
         if (o.passed) ++passed;
         cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details});
+        if (settings.coverageFolder.empty()) continue;
+        // A scenario whose run died sent none: the report then covers the others, and says so.
+        if (o.coverage.empty()) {
+            countsWhole = false;
+            continue;
+        }
+        if (const auto one = coverage::Coverage::parse(o.coverage, error))
+            counts.merge(*one);
+        else
+            countsWhole = false;
+    }
+    if (!settings.coverageFolder.empty()) {
+        if (!coverage::writeReport(settings.coverageFolder, counts, err)) return 2;
+        out << "coverage in " << settings.coverageFolder;
+        out << (countsWhole ? ":\n" : " (without the scenarios whose run died):\n");
+        out << coverage::summary(counts);
     }
     out << "scenarios: " << passed << " passed, " << list.size() - passed << " failed\n";
     if (!settings.junitPath.empty() && !junit.write(cases, seconds, error)) {

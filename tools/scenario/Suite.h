@@ -22,6 +22,7 @@ struct SuiteSettings {
     std::string junitPath;                      // empty: no report
     std::string vcdFolder;                      // empty: no waveforms
     std::chrono::milliseconds wallLimit{10000}; // per scenario
+    std::string coverageFolder;                 // empty: no coverage
 };
 
 // "K/N" with 1 <= K <= N.
