@@ -80,6 +80,7 @@ tsan() {
     # Only the suites that run more than one thread.
     local cibles=(test_panel test_journal test_stress test_robustness)
     if [ -e "$dossier/tests/window" ]; then cibles+=(test_window borne-essai-sortie); fi
+    if [ -e "$dossier/tests/recording" ]; then cibles+=(test_recording borne-record-session); fi
     if grep -q test_stress_fenetre "$dossier/build.ninja"; then cibles+=(test_stress_fenetre); fi
     cmake --build "$dossier" --target "${cibles[@]}" || return 1
     ctest --test-dir "$dossier" --output-on-failure -j"$coeurs" -L 'panel|journal|window|stress'
