@@ -163,7 +163,7 @@ public:
             if (closing_) return;
             pending_.push_back(std::move(lines));
         }
-        wake_.notify_one();
+        wake_.notify_all(); // the writer and a closer may both wait on it
     }
 
     // Writes what is pending and the rest of the journal, then ends the thread. A disk that stalls is
@@ -173,7 +173,7 @@ public:
             const std::lock_guard verrou(mutex_);
             closing_ = true;
         }
-        wake_.notify_one();
+        wake_.notify_all(); // the writer and a closer may both wait on it
         if (!thread_.joinable()) return;
         std::unique_lock verrou(mutex_);
         const bool fini = wake_.wait_for(verrou, limit, [this] { return done_; });
