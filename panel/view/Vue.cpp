@@ -71,16 +71,19 @@ const std::vector<QImage>& imagesDecodees() {
 } // namespace
 
 struct Vue::Relais {
-    std::mutex verrou;
-    Vue* vue = nullptr; // GUARDED_BY(verrou); cleared when the view goes
+    Verrou verrou;
+    Vue* vue GUARDED_BY(verrou) = nullptr; // cleared when the view goes
 };
 
 Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQuitter)
     : panneau_(p), surClicQuitter_(std::move(surClicQuitter)), relais_(std::make_shared<Relais>()) {
     construire(contenu);
-    relais_->vue = this;
+    {
+        VerrouPris pris(relais_->verrou);
+        relais_->vue = this;
+    }
     cle_ = panneau_.ajouterObservateur([relais = relais_](const Ecriture& e) {
-        std::lock_guard verrou(relais->verrou);
+        VerrouPris pris(relais->verrou);
         if (relais->vue != nullptr) relais->vue->signaler(e.controle);
     });
     // Anything written between the build and the observer's arrival.
@@ -90,7 +93,7 @@ Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQui
 
 Vue::~Vue() {
     panneau_.retirerObservateur(cle_);
-    std::lock_guard verrou(relais_->verrou);
+    VerrouPris pris(relais_->verrou);
     relais_->vue = nullptr;
 }
 
