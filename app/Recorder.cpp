@@ -3,6 +3,7 @@
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
 #include "panel/PanneauOperateur.h"
+#include "scenario/Grammar.h"
 
 #include <array>
 #include <condition_variable>
@@ -337,8 +338,10 @@ std::unique_ptr<Recorder> Recorder::fromEnvironment() {
 
 void Recorder::started(const tGestionBarriere& gestion) {
     writer_->start();
-    push("# A session recorded in the window on " + now() + ", mode " +
-         std::to_string(gestion.modeCourant()) +
+    const int mode = gestion.modeCourant();
+    const char* nomMode = nomModeCode(mode);
+    push("# A session recorded in the window on " + now() + ", mode " + std::to_string(mode) +
+         (nomMode != nullptr ? std::string(" (") + nomMode + ")" : std::string()) +
          ".\n"
          "# This folder is a scenario folder: `borne-scenario --suite FOLDER` replays it from the settings\n"
          "# beside this script and compares the journal with expected/Log.txt, the lines the terminal\n"
@@ -346,26 +349,49 @@ void Recorder::started(const tGestionBarriere& gestion) {
     observer_ = panneau().ajouterObservateur([this](const Ecriture& e) { userWrite(e); });
 }
 
+namespace {
+
+// The command as its script line, written by the runner's own grammar so that the runner reads back
+// exactly what happened. A text that no line can hold (an LF in it, a CR at its end: only a paste can
+// bring one) leaves a comment in its place, so the script stays valid and shows the gap.
+std::string line(const scenario::Command& c) {
+    if (const auto l = scenario::print(c)) return *l + "\n";
+    return "# " + c.control + ": a text that no script line can hold\n";
+}
+
+std::string waitLine(std::int64_t ms) {
+    scenario::Command c;
+    c.verb = scenario::Verb::Wait;
+    c.count = ms;
+    return line(c);
+}
+
+} // namespace
+
 void Recorder::userWrite(const Ecriture& e) {
     if (e.auteur != Auteur::Utilisateur) return; // the terminal's own writes: nothing to do, at once
-    std::string ligne;
-    if (e.propriete == Propriete::Checked)
-        ligne = (std::get<bool>(e.valeur) ? "tick " : "untick ") + e.controle.nom();
-    else if (e.propriete == Propriete::Text)
-        ligne = "type " + e.controle.nom() + " " + valeurEnTexte(e.valeur);
-    else
+    scenario::Command c;
+    c.control = e.controle.nom();
+    if (const bool* coche = std::get_if<bool>(&e.valeur); coche && e.propriete == Propriete::Checked) {
+        c.verb = *coche ? scenario::Verb::Tick : scenario::Verb::Untick;
+    } else if (const auto* texte = std::get_if<std::string>(&e.valeur);
+               texte && e.propriete == Propriete::Text) {
+        c.verb = scenario::Verb::Type;
+        c.text = *texte; // as the panel holds it, as a replayed `type` stores it
+    } else {
         return; // the window writes nothing else for the user
+    }
     const std::int64_t t = clock_->instant();
     std::string lignes;
     {
         const std::lock_guard verrou(mutex_);
         if (finished_) return;
         if (t > last_) {
-            lignes = "wait " + std::to_string(t - last_) + "\n";
+            lignes = waitLine(t - last_);
             last_ = t;
         }
     }
-    lignes += ligne + "\n";
+    lignes += line(c);
     push(std::move(lignes));
 }
 
@@ -381,18 +407,14 @@ void Recorder::finish(const tGestionBarriere& gestion) {
     {
         const std::lock_guard verrou(mutex_);
         finished_ = true;
-        if (t > last_) lignes = "wait " + std::to_string(t - last_) + "\n";
+        if (t > last_) lignes = waitLine(t - last_);
         last_ = t;
     }
     lignes += "# The stop: the whole panel and the controller's state.\n";
     for (const Controle* c : panneau().controles())
         for (Propriete p : kProperties)
-            if (proprieteDe(c->genre(), p))
-                lignes +=
-                    "expect " + c->nom() + "." + nomPropriete(p) + " " + valeurEnTexte(c->lire(p)) + "\n";
-    const char* etat = nomEtatCode(gestion.etatCourant());
-    lignes +=
-        "expect etat " + (etat != nullptr ? std::string(etat) : std::to_string(gestion.etatCourant())) + "\n";
+            if (proprieteDe(c->genre(), p)) lignes += line(scenario::expectCommand(*c, p, c->lire(p)));
+    lignes += line(scenario::expectStateCommand(gestion.etatCourant()));
     push(std::move(lignes));
     writer_->close(std::chrono::seconds(5));
 }
