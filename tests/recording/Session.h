@@ -1,8 +1,10 @@
 // What the recording tests share: a recording clock that holds the worker in each wait until the test
-// lets it go.
+// lets it go, and the replay of a recorded folder by the suite runner.
 #pragma once
 
 #include "app/Recorder.h"
+
+#include <QProcess>
 
 #include <atomic>
 #include <filesystem>
@@ -33,6 +35,20 @@ private:
     std::atomic<int> entered_{0};
     std::atomic<int> allowed_{0};
 };
+
+struct Replay {
+    int code;
+    std::string output; // standard output and error
+};
+
+// `borne-scenario --suite DIR`, as a user would run it on the recording.
+inline Replay replay(const std::filesystem::path& dir) {
+    QProcess runner;
+    runner.setProcessChannelMode(QProcess::MergedChannels);
+    runner.start(BORNE_SCENARIO, {"--suite", QString::fromStdString(dir.string())});
+    const bool ended = runner.waitForFinished(60000) && runner.exitStatus() == QProcess::NormalExit;
+    return {ended ? runner.exitCode() : -1, runner.readAll().toStdString()};
+}
 
 inline std::string fileContent(const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);

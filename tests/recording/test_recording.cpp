@@ -131,8 +131,10 @@ protected:
     void click(const char* name) {
         QTest::mouseClick(fenetre->controle(name), Qt::LeftButton, {}, QPoint(8, 8));
     }
+    // Key by key, each with its text as a keyboard layout delivers it (keyClicks takes only ASCII).
     void typeInto(const char* name, const QString& text) {
-        QTest::keyClicks(static_cast<QLineEdit*>(fenetre->controle(name)), text);
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, fenetre->controle(name), Qt::Key_unknown, QString(c), {});
     }
 
     // What the program does once the message loop has ended.
@@ -142,11 +144,14 @@ protected:
         recorder->finish(threadBarriere->gestion());
     }
 
-    void expectRecorded() {
+    void expectReplayed() {
         EXPECT_EQ(fileContent(rec / "expected" / "Log.txt"),
                   fileContent("Log.txt").substr(journalBefore.size()));
         EXPECT_EQ(fileContent(rec / "Config.cfg"), fileContent("Config.cfg"));
         EXPECT_EQ(fileContent(rec / "CHIP.INI"), fileContent("CHIP.INI"));
+        const Replay r = replay(rec);
+        EXPECT_EQ(r.code, 0) << r.output << "\n--- the recording:\n" << fileContent(rec / "scenario.scn");
+        EXPECT_NE(r.output.find("1 passed, 0 failed"), std::string::npos) << r.output;
     }
 
     const std::filesystem::path rec = std::filesystem::current_path() / "rec";
@@ -184,7 +189,7 @@ TEST_F(Recording, ACarLeavingWithTheSensorTickedAgainDuringTheRaiseAndQuitterDur
     EXPECT_NE(script.find("\nexpect Moteur.Text ON\n"), std::string::npos) << "stopped mid-movement";
     EXPECT_NE(script.find("\nexpect etat "), std::string::npos);
     EXPECT_FALSE(fileContent(rec / "expected" / "Log.txt").empty());
-    expectRecorded();
+    expectReplayed();
 }
 
 TEST_F(Recording, BoomRaisedAtStartAKeySeenByNoTurnAnEarlierJournalAndTheCloseBox) {
@@ -204,7 +209,23 @@ TEST_F(Recording, BoomRaisedAtStartAKeySeenByNoTurnAnEarlierJournalAndTheCloseBo
     fenetre->close();
     stopped();
     EXPECT_NE(fileContent(rec / "scenario.scn").find("\nuntick CheckBox14\n"), std::string::npos);
-    expectRecorded();
+    expectReplayed();
+}
+
+// Stopped before any journal step: the terminal left no Log.txt, the recording an empty expected one.
+// The typed text keeps its outer spaces and its accent through the script line and back; a pasted text
+// of two lines, which no script line can hold, leaves a comment and a script that still runs.
+TEST_F(Recording, QuitterInTheFirstPauseWithATextEndingInSpacesAndAPasteOfTwoLines) {
+    start(0);
+    typeInto("MessageGardien", QString::fromUtf8(" à tous  "));
+    p.Edit1.ecrire(Propriete::Text, Valeur(std::string("deux\nlignes")), Auteur::Utilisateur);
+    click("Button13");
+    stopped();
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+    const std::string script = fileContent(rec / "scenario.scn");
+    EXPECT_NE(script.find("\nexpect MessageGardien.Text  à tous  \n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\n# Edit1: a text that no script line can hold\n"), std::string::npos) << script;
+    expectReplayed();
 }
 
 } // namespace

@@ -52,13 +52,15 @@ protected:
     }
 };
 
-TEST_F(Session, RecordedByTheProgram) {
+TEST_F(Session, RecordedByTheProgramAndReplayedExactly) {
     const Outcome r = run("rec", {"leave"});
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     ASSERT_NE(r.out.find("done"), std::string::npos) << r.out << r.err;
     EXPECT_EQ(fileContent("rec/expected/Log.txt"), fileContent("Log.txt"));
     const std::string script = fileContent("rec/scenario.scn");
     EXPECT_NE(script.find("\ntick CheckBox5\n"), std::string::npos) << script;
+    const Replay replayed = replay("rec");
+    EXPECT_EQ(replayed.code, 0) << replayed.output << "\n--- the recording:\n" << script;
 }
 
 TEST_F(Session, AFolderThatIsNotEmptyIsRefused) {
