@@ -31,6 +31,9 @@ public:
     // Never waits for the worker.
     void Arreter();
 
+    // The controller, for reading only once the worker has ended (or before it starts).
+    const tGestionBarriere& gestion() const noexcept { return *gestionBarriere; }
+
 protected:
     void run() override EXCLUDES(fin_); // the thread's body: Execute
 

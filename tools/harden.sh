@@ -90,6 +90,7 @@ tsan() {
     # Only the suites that run more than one thread.
     local targets=(test_panel test_journal test_stress test_robustness)
     if [ -e "$folder/tests/window" ]; then targets+=(test_window borne-scripted-user); fi
+    if [ -e "$folder/tests/recording" ]; then targets+=(test_recording borne-record-session); fi
     if grep -q test_stress_fenetre "$folder/build.ninja"; then targets+=(test_stress_fenetre); fi
     cmake --build "$folder" --target "${targets[@]}" || return 1
     ctest --test-dir "$folder" --output-on-failure -j"$cores" -L 'panel|journal|window|stress'

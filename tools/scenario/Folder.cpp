@@ -355,6 +355,8 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, s
 
 std::string firstDifference(const std::string* expected, const std::string* actual, std::string& summary) {
     const auto e = lines(*expected);
+    // A run stopped before any journal step leaves no file: the same empty journal as an empty one.
+    if (actual == nullptr && expected->empty()) return {};
     if (actual == nullptr) {
         summary = std::string(kJournalFile) + " was not written";
         return "expected: " + (e.empty() ? std::string("(an empty file)") : shown(e, 0)) +

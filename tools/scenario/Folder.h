@@ -47,7 +47,8 @@ ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& sc
                             const ScenarioSettings& settings);
 
 // The first line where two journals differ, both versions readable (zero bytes as \x00); empty when they
-// are the same bytes. A missing file is told as such.
+// are the same bytes, or when an empty journal was expected and none was written. A missing file is told
+// as such.
 std::string firstDifference(const std::string* expected, const std::string* actual, std::string& summary);
 
 } // namespace borne::scenario
