@@ -4,7 +4,7 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
-#include "window/Fenetre.h"
+#include "window/WindowSandbox.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -77,7 +77,7 @@ TEST(RecordingClock, AStopInsideAWaitFallsInsideIt) {
         clock.attendre(500);
         EXPECT_THROW(clock.attendre(600000), ArretDemande);
     });
-    ASSERT_TRUE(attendreQue([&] { return clock.state().inWait && clock.state().length == 600000; }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return clock.state().inWait && clock.state().length == 600000; }, 10000));
     clock.arreter();
     worker.join();
     EXPECT_GT(clock.stopInstant(), 500);
@@ -96,14 +96,14 @@ protected:
     }
 
     void start(int mode) {
-        ecrireReglages(mode);
+        writeSettings(mode);
         auto horloge = std::make_unique<SteppedClock>();
         clock = horloge.get();
         recorder = std::make_unique<recording::Recorder>(rec, std::move(horloge));
         fenetre = std::make_unique<TForm1>(nullptr);
         recorder->started(threadBarriere->gestion());
         fenetre->show();
-        ASSERT_TRUE(attendreQue([&] { return clock->waitsEntered() == 1; })) << "the first turn's pause";
+        ASSERT_TRUE(waitUntil([&] { return clock->waitsEntered() == 1; })) << "the first turn's pause";
         settle();
     }
 
@@ -111,7 +111,7 @@ protected:
     int next() {
         const int n = clock->waitsEntered();
         clock->release();
-        EXPECT_TRUE(attendreQue([&] { return clock->waitsEntered() > n; })) << "the worker is stuck";
+        EXPECT_TRUE(waitUntil([&] { return clock->waitsEntered() > n; })) << "the worker is stuck";
         settle();
         return clock->state().length;
     }

@@ -2,7 +2,7 @@
 // folders that cannot take a recording, and a disk that fills up during one.
 #include "Session.h"
 
-#include "window/Fenetre.h"
+#include "window/WindowSandbox.h"
 
 #include <QProcess>
 
@@ -22,7 +22,7 @@ struct Outcome {
 
 class Session : public Sandbox {
 protected:
-    Session() { ecrireReglages(0); }
+    Session() { writeSettings(0); }
 
     // The program with a scripted user, in this test's folder, BORNE_RECORD set to `dir`.
     Outcome run(const QString& dir, QStringList arguments) {
