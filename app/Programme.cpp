@@ -3,6 +3,7 @@
 #include "app/IHM.h"
 #include "app/MonThread.h"
 #include "control/Attente.h"
+#include "panel/view/Vue.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -50,6 +51,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     }
     Application application(argc, argv);
     QApplication::setApplicationName("borne");
+    QApplication::setWindowIcon(borne::vue::icone());
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     HorlogeReelle horloge;
     const HorlogeInstallee installation(horloge);

@@ -17,7 +17,7 @@ constexpr std::size_t kTailleEntier = 12;
 constexpr std::size_t kTailleBloc = 4096;
 
 // The value of the last line holding the key, if any line held it.
-struct Valeur {
+struct ValeurLue {
     bool trouvee = false;
     std::array<char, kTailleLigne> texte{};
     std::size_t longueur = 0;
@@ -27,7 +27,7 @@ struct Valeur {
 
 // Splits a line that holds the key: "=" signs that open the line are skipped, the first part runs to
 // the next "=", and the value is all that follows it, verbatim.
-void prendreValeur(std::string_view ligne, Valeur& v) {
+void prendreValeur(std::string_view ligne, ValeurLue& v) {
     std::string_view valeur;
     const std::size_t debut = ligne.find_first_not_of('=');
     if (debut != std::string_view::npos) {
@@ -38,7 +38,7 @@ void prendreValeur(std::string_view ligne, Valeur& v) {
     v.trouvee = true;
 }
 
-void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, Valeur& v) {
+void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, ValeurLue& v) {
     // The line is a zero-terminated text: a NUL byte ends it.
     if (const void* nul = std::memchr(ligne, '\0', n))
         n = static_cast<std::size_t>(static_cast<const char*>(nul) - ligne);
@@ -48,7 +48,7 @@ void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, Valeu
 
 // Scans the whole file for the key. False when the file cannot be opened or a read fails: then nothing
 // of it is used.
-bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
+bool chercher(const char* fichier, std::string_view cle, ValeurLue& v) {
     std::FILE* f = std::fopen(fichier, "rb");
     if (f == nullptr) return false;
 
@@ -88,7 +88,7 @@ bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
 }
 
 void lireTexte(const char* fichier, std::string_view cle, char* dest, std::size_t capacite) {
-    Valeur v;
+    ValeurLue v;
     if (!chercher(fichier, cle, v) || !v.trouvee) return;
     borne::copierBorne(dest, capacite, v.vue());
 }
@@ -112,7 +112,7 @@ std::optional<std::int32_t> convertir(std::string_view texte) {
 }
 
 std::optional<std::int32_t> lireEntier(const char* fichier, std::string_view cle) {
-    Valeur v;
+    ValeurLue v;
     if (!chercher(fichier, cle, v) || !v.trouvee || v.longueur == 0) return std::nullopt;
     char local[kTailleEntier];
     const std::size_t n = borne::copierBorne(local, v.vue());

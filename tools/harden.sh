@@ -9,11 +9,11 @@
 # each stage is printed, and a summary at the end.
 #
 # Settings (environment):
-#   DURCISSEMENT_PREFIXE  prefix of the build folders (default "build-": build-asan, build-tsan, build-fuzz)
-#   DURCISSEMENT_NORMAL   the normal build with the soak program (default "build")
-#   FUZZ_SECONDES         time per fuzz target (default 60)
-#   SOAK_TOURS            turns per mode of the soak (default 1000000)
-#   DURCISSEMENT_ETAPES   stages to run, among "asan tsan fuzz soak" (default: all)
+#   HARDEN_PREFIX   prefix of the build folders (default "build-": build-asan, build-tsan, build-fuzz)
+#   HARDEN_BUILD    the normal build with the soak program (default "build")
+#   FUZZ_SECONDS    time per fuzz target (default 60)
+#   SOAK_TURNS      turns per mode of the soak (default 1000000)
+#   HARDEN_STAGES   stages to run, among "asan tsan fuzz soak" (default: all)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 racine="$PWD"
@@ -22,11 +22,11 @@ source tools/packages.sh
 tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}" "${TEST_PACKAGES[@]}" \
     "${HARDEN_PACKAGES[@]}" || exit 1
 
-prefixe="${DURCISSEMENT_PREFIXE:-build-}"
-normal="${DURCISSEMENT_NORMAL:-build}"
-secondes="${FUZZ_SECONDES:-60}"
-tours="${SOAK_TOURS:-1000000}"
-etapes="${DURCISSEMENT_ETAPES:-asan tsan fuzz soak}"
+prefixe="${HARDEN_PREFIX:-build-}"
+normal="${HARDEN_BUILD:-build}"
+secondes="${FUZZ_SECONDS:-60}"
+tours="${SOAK_TURNS:-1000000}"
+etapes="${HARDEN_STAGES:-asan tsan fuzz soak}"
 coeurs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 
@@ -79,7 +79,7 @@ tsan() {
     configurer "$dossier" -DBORNE_SANITIZE=thread || return 1
     # Only the suites that run more than one thread.
     local cibles=(test_panel test_journal test_stress test_robustness)
-    if [ -e "$dossier/tests/window" ]; then cibles+=(test_window borne-essai-sortie); fi
+    if [ -e "$dossier/tests/window" ]; then cibles+=(test_window borne-scripted-user); fi
     if grep -q test_stress_fenetre "$dossier/build.ninja"; then cibles+=(test_stress_fenetre); fi
     cmake --build "$dossier" --target "${cibles[@]}" || return 1
     ctest --test-dir "$dossier" --output-on-failure -j"$coeurs" -L 'panel|journal|window|stress'

@@ -1,9 +1,10 @@
-#include "Endurance.h"
+#include "support/Soak.h"
 
-#include "Outils.h"
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
 #include "panel/PanneauOperateur.h"
+#include "support/Common.h"
+#include "support/JournalCheck.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,13 +13,10 @@
 #include <string_view>
 #include <vector>
 
-namespace borne::stress {
+namespace borne::test {
 
 namespace {
 
-// Key check boxes by digit: the names do not follow the digits.
-const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14", "CheckBox15",
-                                  "CheckBox17", "CheckBox18", "CheckBox16", "CheckBox19", "CheckBox20"};
 constexpr std::string_view kBonCode = "6082"; // accepted by the link; the local code of the soak too
 
 std::uintmax_t taille(const char* fichier) {
@@ -57,7 +55,7 @@ std::string verifierFichier(const char* fichier, long& lignes) {
         const std::size_t fin = reste.rfind('\n');
         if (fin == std::string::npos) continue;
         std::size_t n = 0;
-        const std::string faute = verifierJournal(std::string_view(reste).substr(0, fin + 1), &n);
+        const std::string faute = checkJournal(std::string_view(reste).substr(0, fin + 1), &n);
         if (!faute.empty()) return "after " + std::to_string(lignes) + " lines: " + faute;
         lignes += static_cast<long>(n);
         reste.erase(0, fin + 1);
@@ -68,33 +66,33 @@ std::string verifierFichier(const char* fichier, long& lignes) {
 
 } // namespace
 
-Utilisateur::Utilisateur(std::uint64_t graine) : hasard_(graine) {}
+RandomUser::RandomUser(std::uint64_t seed) : random_(seed) {}
 
-bool Utilisateur::chance(unsigned pourcent) {
-    return hasard_() % 100 < pourcent;
+bool RandomUser::chance(unsigned percent) {
+    return random_() % 100 < percent;
 }
 
-void Utilisateur::agir(PanneauOperateur& p) {
+void RandomUser::act(PanneauOperateur& p) {
     constexpr Auteur U = Auteur::Utilisateur;
     static constexpr int kEntree[4] = {1, 2, 3, 0};
     static constexpr int kSortie[4] = {3, 2, 1, 0};
-    if (trajet_ == nullptr && chance(20)) {
-        trajet_ = chance(70) ? kEntree : kSortie;
-        etape_ = 0;
+    if (journey_ == nullptr && chance(20)) {
+        journey_ = chance(70) ? kEntree : kSortie;
+        step_ = 0;
     }
-    if (trajet_ != nullptr && chance(35)) {
-        if (++etape_ >= 4) trajet_ = nullptr;
+    if (journey_ != nullptr && chance(35)) {
+        if (++step_ >= 4) journey_ = nullptr;
     }
-    int position = trajet_ != nullptr ? trajet_[etape_] : 0;
-    if (chance(3)) position = static_cast<int>(hasard_() % 4); // a car that backs up or jumps
+    int position = journey_ != nullptr ? journey_[step_] : 0;
+    if (chance(3)) position = static_cast<int>(random_() % 4); // a car that backs up or jumps
     p.CheckBox1.setChecked(position == 1 || position == 2, U);
     p.CheckBox2.setChecked(position == 2 || position == 3, U);
 
     if (position == 1 && chance(40)) {
-        const int chiffre = chance(60) ? kBonCode[chiffre_++ % 4] - '0' : static_cast<int>(hasard_() % 10);
-        p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, U);
+        const int chiffre = chance(60) ? kBonCode[digit_++ % 4] - '0' : static_cast<int>(random_() % 10);
+        p.trouver(keyOf(chiffre))->ecrire(Propriete::Checked, true, U);
     } else if (chance(5)) {
-        p.trouver(kTouches[hasard_() % 10])->ecrire(Propriete::Checked, true, U);
+        p.trouver(keyOf(static_cast<int>(random_() % 10)))->ecrire(Propriete::Checked, true, U);
     }
     if (!p.CheckBox10.Checked() ? chance(position == 1 ? 8 : 1) : chance(30))
         p.CheckBox10.setChecked(!p.CheckBox10.Checked(), U);
@@ -104,13 +102,13 @@ void Utilisateur::agir(PanneauOperateur& p) {
     if (chance(2)) p.CheckBox7.setChecked(!p.CheckBox7.Checked(), U);
     if (chance(2)) {
         p.CheckBox9.setChecked(!p.CheckBox9.Checked(), U);
-        p.MessageGardien.setText(std::string(hasard_() % 40, 'm'), U);
+        p.MessageGardien.setText(std::string(random_() % 40, 'm'), U);
     }
 }
 
-BilanEndurance endurer(int mode, long tours, std::uint64_t graine, const std::function<void(long)>& jalon,
-                       long pas) {
-    BilanEndurance bilan;
+SoakReport soak(int mode, long turns, std::uint64_t seed, const std::function<void(long)>& milestone,
+                long every) {
+    SoakReport bilan;
     auto& p = panneau();
     p.reinitialiser();
     std::filesystem::remove("Log.txt");
@@ -120,46 +118,46 @@ BilanEndurance endurer(int mode, long tours, std::uint64_t graine, const std::fu
                                 << kBonCode << "\n";
     std::ofstream("CHIP.INI") << "ADDRESS=12\n";
     auto g = std::make_unique<tGestionBarriere>();
-    Utilisateur utilisateur(graine);
+    RandomUser utilisateur(seed);
 
     auto faute = [&](const std::string& quoi) {
         if (bilan.violations++ == 0)
-            bilan.premiere =
-                "mode " + std::to_string(mode) + ", turn " + std::to_string(bilan.tours) + ": " + quoi;
+            bilan.first =
+                "mode " + std::to_string(mode) + ", turn " + std::to_string(bilan.turns) + ": " + quoi;
     };
 
     // The journal's previous names start empty, whatever the panel shows.
     std::string etatPrecedent, evenementPrecedent;
     std::uintmax_t avant = taille("Log.txt");
-    for (long n = 1; n <= tours; ++n) {
-        utilisateur.agir(p);
+    for (long n = 1; n <= turns; ++n) {
+        utilisateur.act(p);
         g->Tour();
-        bilan.tours = n;
+        bilan.turns = n;
         const std::string etat = p.EtatCourant.Text();
         const std::string evenement = p.Evenement.Text();
         const bool ligneDue = etat != etatPrecedent && evenement != evenementPrecedent;
         const std::uintmax_t apres = taille("Log.txt");
-        const std::uintmax_t attendu = ligneDue ? longueurLigne(etat, evenement) : 0;
+        const std::uintmax_t attendu = ligneDue ? journalLineLength(etat, evenement) : 0;
         if (apres - avant != attendu)
             faute("Log.txt grew by " + std::to_string(apres - avant) + " bytes, " + std::to_string(attendu) +
                   " expected");
-        bilan.lignes += ligneDue ? 1 : 0;
+        bilan.lines += ligneDue ? 1 : 0;
         avant = apres;
         etatPrecedent = etat;
         evenementPrecedent = evenement;
         if (const std::string f = verifierTour(*g, p); !f.empty()) faute(f);
         const int e = g->etatCourant();
-        if (e >= 0 && e < NB_ETATS) ++bilan.visites[static_cast<std::size_t>(e)];
-        if (jalon && pas > 0 && n % pas == 0) jalon(n);
+        if (e >= 0 && e < NB_ETATS) ++bilan.visits[static_cast<std::size_t>(e)];
+        if (milestone && every > 0 && n % every == 0) milestone(n);
     }
 
     long lignesLues = 0;
     if (const std::string f = verifierFichier("Log.txt", lignesLues); !f.empty()) faute("Log.txt " + f);
-    if (lignesLues != bilan.lignes)
-        faute("Log.txt holds " + std::to_string(lignesLues) + " lines, " + std::to_string(bilan.lignes) +
+    if (lignesLues != bilan.lines)
+        faute("Log.txt holds " + std::to_string(lignesLues) + " lines, " + std::to_string(bilan.lines) +
               " were due");
     std::filesystem::remove("Log.txt");
     return bilan;
 }
 
-} // namespace borne::stress
+} // namespace borne::test
