@@ -61,7 +61,7 @@ Valeur* Controle::champ(Propriete p) {
 }
 
 Valeur Controle::lire(Propriete p) const {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     for (const auto& [propriete, valeur] : valeurs_)
         if (propriete == p) return valeur;
     return Valeur{};
@@ -72,7 +72,7 @@ bool Controle::ecrire(Propriete p, const Valeur& v, Auteur a) {
     if (minuscules_ && p == Propriete::Text)
         if (auto* texte = std::get_if<std::string>(&nouvelle)) *texte = enMinusculesCp1252(*texte);
     {
-        std::lock_guard verrou(verrou_);
+        VerrouPris verrou(verrou_);
         Valeur* cible = champ(p);
         if (cible == nullptr || cible->index() != nouvelle.index()) return false;
         // Checked under the control's lock: figer() takes every lock once after raising the flag.
@@ -90,7 +90,7 @@ bool Controle::tenir(Propriete p, const Valeur& v) {
     Valeur tenue = v;
     if (minuscules_ && p == Propriete::Text)
         if (auto* texte = std::get_if<std::string>(&tenue)) *texte = enMinusculesCp1252(*texte);
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     const Valeur* actuelle = champ(p);
     if (actuelle == nullptr || actuelle->index() != tenue.index()) return false;
     relacherSousVerrou(p);
@@ -99,7 +99,7 @@ bool Controle::tenir(Propriete p, const Valeur& v) {
 }
 
 void Controle::relacher(Propriete p) {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     relacherSousVerrou(p);
 }
 
@@ -126,7 +126,7 @@ std::string Controle::lireTexte(Propriete p) const {
 }
 
 void Controle::restaurer() {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     valeurs_ = stocke_;
     tenues_.clear();
     version_.fetch_add(1, std::memory_order_acq_rel);
@@ -288,7 +288,7 @@ Controle* PanneauOperateur::trouver(std::string_view nom) const noexcept {
 }
 
 int PanneauOperateur::ajouterObservateur(Observateur o) {
-    std::lock_guard verrou(verrouObservateurs_);
+    VerrouPris verrou(verrouObservateurs_);
     auto liste = observateurs_ ? std::make_shared<Liste>(*observateurs_) : std::make_shared<Liste>();
     const int cle = prochaineCle_++;
     liste->emplace_back(cle, std::move(o));
@@ -297,7 +297,7 @@ int PanneauOperateur::ajouterObservateur(Observateur o) {
 }
 
 void PanneauOperateur::retirerObservateur(int cle) {
-    std::lock_guard verrou(verrouObservateurs_);
+    VerrouPris verrou(verrouObservateurs_);
     if (!observateurs_) return;
     auto liste = std::make_shared<Liste>(*observateurs_);
     std::erase_if(*liste, [cle](const auto& e) { return e.first == cle; });
@@ -307,7 +307,7 @@ void PanneauOperateur::retirerObservateur(int cle) {
 void PanneauOperateur::notifier(const Ecriture& e) const {
     std::shared_ptr<const Liste> liste;
     {
-        std::lock_guard verrou(verrouObservateurs_);
+        VerrouPris verrou(verrouObservateurs_);
         liste = observateurs_;
     }
     if (!liste) return;
@@ -317,16 +317,16 @@ void PanneauOperateur::notifier(const Ecriture& e) const {
 
 void PanneauOperateur::figer() {
     {
-        std::lock_guard verrou(portillon_);
+        VerrouPris verrou(portillon_);
         fige_.store(true, std::memory_order_release);
     }
     // A terminal write that saw the panel thawed holds its control's lock until its value is stored.
     for (Controle* c : controles_)
-        std::lock_guard verrou(c->verrou_);
+        VerrouPris verrou(c->verrou_);
 }
 
 bool PanneauOperateur::siActif(const std::function<void()>& f) {
-    std::lock_guard verrou(portillon_);
+    VerrouPris verrou(portillon_);
     if (fige()) return false;
     f();
     return true;
@@ -334,7 +334,7 @@ bool PanneauOperateur::siActif(const std::function<void()>& f) {
 
 void PanneauOperateur::reinitialiser() {
     {
-        std::lock_guard verrou(portillon_);
+        VerrouPris verrou(portillon_);
         fige_.store(false, std::memory_order_release);
     }
     for (Controle* c : controles_)

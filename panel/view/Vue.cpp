@@ -88,8 +88,8 @@ QString bulle(std::string_view nom) {
 }
 
 struct Vue::Relais {
-    std::mutex verrou;
-    Vue* vue = nullptr; // GUARDED_BY(verrou); cleared when the view goes
+    Verrou verrou;
+    Vue* vue GUARDED_BY(verrou) = nullptr; // cleared when the view goes
 };
 
 Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQuitter)
@@ -97,9 +97,12 @@ Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQui
       relais_(std::make_shared<Relais>()) {
     construire(contenu);
     contenu->installEventFilter(this);
-    relais_->vue = this;
+    {
+        VerrouPris pris(relais_->verrou);
+        relais_->vue = this;
+    }
     cle_ = panneau_.ajouterObservateur([relais = relais_](const Ecriture& e) {
-        std::lock_guard verrou(relais->verrou);
+        VerrouPris pris(relais->verrou);
         if (relais->vue != nullptr) relais->vue->signaler(e.controle);
     });
     // Anything written between the build and the observer's arrival.
@@ -109,7 +112,7 @@ Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQui
 
 Vue::~Vue() {
     panneau_.retirerObservateur(cle_);
-    std::lock_guard verrou(relais_->verrou);
+    VerrouPris pris(relais_->verrou);
     relais_->vue = nullptr;
 }
 
