@@ -1,6 +1,6 @@
 // The worker's death by an error that is not the stop: the window's side stays up, the worker ends,
 // and the error's text reaches standard error once.
-#include "Fenetre.h"
+#include "WindowSandbox.h"
 #include "panel/Codes.h"
 
 #include <stdexcept>
@@ -17,7 +17,7 @@ public:
 class Worker : public Sandbox {};
 
 TEST_F(Worker, AnUnexpectedErrorEndsItAndIsWrittenOnceToStandardError) {
-    ecrireReglages(MODE_SUPERVISE);
+    writeSettings(MODE_SUPERVISE);
     FailingClock failing;
     HorlogeInstallee installed{failing};
     ::testing::internal::CaptureStderr();
