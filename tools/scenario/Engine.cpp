@@ -6,6 +6,7 @@
 #include "scenario/Controls.h"
 #include "scenario/Show.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace borne::scenario {
@@ -73,7 +74,8 @@ void Engine::watch(RunObserver& observer) {
 }
 
 void Engine::listen(borne::ObservateurTour& listener) {
-    rows_.listeners.push_back(&listener);
+    auto& l = rows_.listeners;
+    if (std::find(l.begin(), l.end(), &listener) == l.end()) l.push_back(&listener); // once, run after run
 }
 
 RunResult Engine::run(CommandSource& source) {

@@ -157,11 +157,10 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     }
 
     // The run goes on: starting out of service can be the point of the scenario.
-    if (::access("Config.cfg", R_OK) != 0 || std::filesystem::is_directory("Config.cfg")) {
-        std::error_code ignored;
+    std::error_code ignored;
+    if (::access("Config.cfg", R_OK) != 0 || std::filesystem::is_directory("Config.cfg", ignored))
         err << "borne-scenario: no readable Config.cfg in " << std::filesystem::current_path(ignored).string()
             << ": the terminal starts out of service\n";
-    }
 
     RunSettings settings;
     settings.scriptName = name;
