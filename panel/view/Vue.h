@@ -31,7 +31,8 @@ QString bulle(std::string_view nom);
 
 class Vue : public QObject {
 public:
-    // Builds every control inside `contenu` (the scrolled panel, 554 x 756) and binds it to `p`.
+    // Builds every control inside `contenu` (the scrolled panel, 554 x 737) and binds it to `p`. The
+    // window takes the status bar out of it, to lie below what scrolls.
     // Throws ErreurImage when the built-in pictures cannot be decoded.
     Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQuitter);
     ~Vue() override;
