@@ -99,6 +99,15 @@ RunResult Engine::run(CommandSource& source) {
             o->wrote(e, now_);
     });
 
+    // However the run ends (an observer may throw), the engine keeps no pointer into it.
+    struct Cleared {
+        Engine& e;
+        ~Cleared() {
+            e.controller_ = nullptr;
+            e.running_ = false;
+            e.source_ = nullptr;
+        }
+    } cleared{*this};
     tGestionBarriere controller; // start-up: its waits only move time on
     controller.observer(&rows_);
     controller_ = &controller;
@@ -107,7 +116,7 @@ RunResult Engine::run(CommandSource& source) {
     for (RunObserver* o : observers_)
         o->started(*this);
 
-    interpret(); // the boundary after start-up
+    if (!stopRequested_) interpret(); // the boundary after start-up
     while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
            !stopRequested_) {
         try {
@@ -121,9 +130,6 @@ RunResult Engine::run(CommandSource& source) {
     result_.end = now_;
     for (RunObserver* o : observers_)
         o->finished(now_);
-    controller_ = nullptr;
-    running_ = false;
-    source_ = nullptr;
     return result_;
 }
 
@@ -263,7 +269,7 @@ void Engine::onBoundary() {
     if (pending_ == Pending::Turns) {
         if (--remaining_ == 0) {
             pending_ = Pending::None;
-            interpret();
+            if (!stopRequested_) interpret();
         } else {
             turnDeadline_ = now_ + kTurnLimitMs;
         }
@@ -277,7 +283,7 @@ void Engine::onBoundary() {
             else
                 ++result_.passed;
             pending_ = Pending::None;
-            interpret();
+            if (!stopRequested_) interpret();
         }
     }
     if (wallLimitReached()) stopRequested_ = true;

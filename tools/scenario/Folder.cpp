@@ -1,11 +1,11 @@
 #include "scenario/Folder.h"
 
-#include "control/Attente.h"
 #include "scenario/Show.h"
 #include "scenario/Vcd.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
