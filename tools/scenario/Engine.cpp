@@ -319,8 +319,9 @@ void Engine::fail(const Command& c, std::string_view actual) {
     std::string line = "expected " +
                        (onState ? std::string("etat") : c.control + "." + nomPropriete(c.property)) +
                        " = \"" + visible(c.text) + "\"";
+    // One form whatever N, so that tools reading the failures need one pattern.
     if (c.verb == Verb::Until || c.verb == Verb::UntilState)
-        line += " within " + std::to_string(c.count) + (c.count == 1 ? " turn" : " turns");
+        line += " within " + std::to_string(c.count) + " turns";
     report(c.line, line + ", got \"" + visible(clipped(actual, 200)) + "\"");
 }
 
