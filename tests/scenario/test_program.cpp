@@ -169,6 +169,9 @@ TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
         {"--vcd"},
         {"--suite", "absent-folder"},
         {"--suite", "."}, // an empty folder holds no scenario
+        {"--suite", "--turns", "t.tsv", "."},
+        {"--trace", "--trace-changes", "a.scn"},
+        {"--turns"},
     };
     for (const auto& arguments : cas) {
         EXPECT_EQ(lancer(arguments), 2) << arguments.back();
@@ -179,6 +182,10 @@ TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
     EXPECT_EQ(lancer({"--suite", "."}), 2);
     EXPECT_NE(erreurs.str().find("no scenario folder (a folder holding scenario.scn) at or under ."),
               std::string::npos);
+    script("s.scn", "turn\n");
+    EXPECT_EQ(lancer({"--turns", "absent/t.tsv", "s.scn"}), 2);
+    EXPECT_EQ(erreurs.str(), "borne-scenario: cannot write absent/t.tsv: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt")) << "refused before the run";
 }
 
 TEST_F(Execution, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
