@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t tail
         if (e.line < 1 || e.line > lignes || e.message.empty()) std::abort();
     for (const auto& c : script.commands) {
         if (c.line < 1 || c.line > lignes) std::abort();
-        if ((c.verb == sc::Verb::Turn || c.verb == sc::Verb::Wait) &&
+        if ((c.verb == sc::Verb::Turn || c.verb == sc::Verb::Wait || c.verb == sc::Verb::Until ||
+             c.verb == sc::Verb::UntilState) &&
             (c.count < 1 || c.count > sc::kMaxCount))
             std::abort();
         const auto ligne = sc::print(c);

@@ -12,7 +12,7 @@
 #
 # Settings (environment):
 #   HARDEN_PREFIX   prefix of the build folders (default "build-": build-clang, build-asan, ...)
-#   HARDEN_NORMAL   the normal build with the soak program (default "build")
+#   HARDEN_BUILD   the normal build with the soak program (default "build")
 #   FUZZ_SECONDS    time per fuzz target (default 60)
 #   SOAK_TURNS      turns per mode of the soak (default 1000000)
 #   HARDEN_STAGES   stages to run, among "clang asan tsan fuzz soak" (default: all)
@@ -25,7 +25,7 @@ tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}" "${TEST
     "${HARDEN_PACKAGES[@]}" || exit 1
 
 prefix="${HARDEN_PREFIX:-build-}"
-normal="${HARDEN_NORMAL:-build}"
+normal="${HARDEN_BUILD:-build}"
 seconds="${FUZZ_SECONDS:-60}"
 turns="${SOAK_TURNS:-1000000}"
 stages="${HARDEN_STAGES:-clang asan tsan fuzz soak}"

@@ -7,7 +7,8 @@
 # A fenced block after "<!-- file: NAME -->" is saved as NAME in the scratch folder. A fenced block after
 # "<!-- session -->" is a terminal session: each "$ COMMAND" line is run there by bash (standard error
 # merged into standard output, the exit status kept for the next command's $?), and the lines after it
-# are what it must print.
+# are what it must print. The lines after "<!-- output: COMMAND -->", up to the next blank line (a table
+# shown as Markdown, not fenced), must be what COMMAND prints there.
 set -euo pipefail
 readme=$1 settings=$2 scratch=$3
 shift 3
@@ -41,6 +42,14 @@ close_block() {
             echo "README session $sessions (ending at line $lineno) differs from the programs' output" >&2
             failed=1
         fi
+    elif [ "$mode" = output ]; then
+        sessions=$((sessions + 1))
+        printf '%s\n' "${block[@]}" >"$scratch/.output-$sessions.expected"
+        if ! (cd "$scratch" && bash -c "$name") >"$scratch/.output-$sessions.actual" 2>&1 ||
+            ! diff -u "$scratch/.output-$sessions.expected" "$scratch/.output-$sessions.actual"; then
+            echo "README output of '$name' (ending at line $lineno) differs from what it prints" >&2
+            failed=1
+        fi
     fi
     mode= name=
     block=()
@@ -49,7 +58,13 @@ close_block() {
 lineno=0 next= inside=0
 while IFS= read -r line || [ -n "$line" ]; do
     lineno=$((lineno + 1))
-    if [ $inside = 1 ]; then
+    if [ "$mode" = output ]; then
+        if [ -z "$line" ]; then
+            close_block
+        else
+            block+=("$line")
+        fi
+    elif [ $inside = 1 ]; then
         if [[ "$line" == '```' ]]; then
             inside=0
             close_block
@@ -60,10 +75,13 @@ while IFS= read -r line || [ -n "$line" ]; do
         next=file name=${BASH_REMATCH[1]}
     elif [[ "$line" == '<!-- session -->' ]]; then
         next=session
+    elif [[ "$line" =~ ^'<!-- output: '(.+)' -->'$ ]]; then
+        mode=output name=${BASH_REMATCH[1]}
     elif [[ "$line" == '```'* ]]; then
         inside=1 mode=$next next=
     fi
 done <"$readme"
+[ "$mode" = output ] && close_block
 
 if [ $files = 0 ] || [ $sessions = 0 ]; then
     echo "no example found in $readme ($files files, $sessions sessions)" >&2

@@ -96,6 +96,35 @@ TEST(Analyse, ExpectEtatTakesANumberOrAName) {
     EXPECT_EQ(c.text, "ETAT_MODE_TEST");
 }
 
+TEST(Analyse, UntilIsAnExpectationWithACountOfTurns) {
+    Command c = seule("until 4 Edit2.Text code : ");
+    EXPECT_EQ(c.verb, Verb::Until);
+    EXPECT_EQ(c.count, 4);
+    EXPECT_EQ(c.control, "Edit2");
+    EXPECT_EQ(c.expected, Valeur(std::string("code : "))); // the rest of the line, its blanks kept
+    c = seule("until 100000000 etat ETAT_DEFAUT");
+    EXPECT_EQ(c.verb, Verb::UntilState);
+    EXPECT_EQ(c.state, ETAT_DEFAUT);
+    EXPECT_EQ(c.count, kMaxCount);
+}
+
+// Blanks nobody sees at the end of a line whose last word is a name or a number.
+TEST(Analyse, TrailingBlanksEndOnlyTheLinesWithoutText) {
+    const std::pair<const char*, const char*> lignes[] = {{"tick CheckBox1 \t ", "tick CheckBox1"},
+                                                          {"untick CheckBox1\t", "untick CheckBox1"},
+                                                          {"force CheckBox5 1  ", "force CheckBox5 1"},
+                                                          {"release CheckBox5 ", "release CheckBox5"},
+                                                          {"turn ", "turn"},
+                                                          {"turn\t", "turn"},
+                                                          {"turn 3 \t", "turn 3"},
+                                                          {"wait 250 ", "wait 250"}};
+    for (const auto& [avec, sans] : lignes)
+        EXPECT_EQ(seule(avec), seule(sans)) << avec;
+    EXPECT_EQ(seule("type Edit1 x ").text, "x ");
+    EXPECT_EQ(seule("expect Edit1.Text x\t").text, "x\t");
+    EXPECT_EQ(seule("until 2 Edit1.Text x ").text, "x ");
+}
+
 TEST(Analyse, CommentsBlankLinesAndIndentationAreSkipped) {
     const Script s = parse("# a comment\n\n   \t\n\t  # indented comment\n \t turn 3\n  tick CheckBox1\n");
     ASSERT_TRUE(s.errors.empty());
@@ -128,30 +157,39 @@ TEST_P(Fautes, AreRefusedWithAMessage) {
 INSTANTIATE_TEST_SUITE_P(
     Analyse, Fautes,
     ::testing::Values(
-        Faute{"jump", "unknown command \"jump\" (tick, untick, type, turn, wait, expect, force, release)"},
+        Faute{"jump",
+              "unknown command \"jump\" (tick, untick, type, turn, wait, expect, until, force, release)"},
         Faute{"Turn", "unknown command \"Turn\""}, Faute{"turn\t2", "unknown command"},
-        Faute{"tick CheckBox99", "unknown control \"CheckBox99\""}, Faute{"tick", "missing control name"},
-        Faute{"tick ", "missing control name"}, Faute{"tick CheckBox1 x", "unexpected text after CheckBox1"},
+        Faute{"tick CheckBox99",
+              "unknown control \"CheckBox99\" (did you mean CheckBox9? borne-scenario --controls"},
+        Faute{"tick", "missing control name"}, Faute{"tick ", "missing control name"},
+        Faute{"tick CheckBox1 x", "unexpected text after CheckBox1"},
         Faute{"tick Edit1", "tick takes a check box; Edit1 is an edit"},
         Faute{"untick Image2", "Image2 is a picture"},
         Faute{"type CheckBox1 x", "type takes an edit or a labelled edit; CheckBox1 is a check box"},
         Faute{"type Label3 x", "Label3 is a label"}, Faute{"type", "missing control name"},
         Faute{"turn 0", "malformed count \"0\""}, Faute{"turn -1", "malformed count"},
-        Faute{"turn +3", "malformed count"}, Faute{"turn 2 ", "malformed count"},
-        Faute{"turn ", "malformed count"}, Faute{"turn 100000001", "malformed count"},
+        Faute{"turn +3", "malformed count"}, Faute{"turn 2 x", "malformed count"},
+        Faute{"turn 100000001", "malformed count"},
         Faute{"turn 99999999999999999999999999999", "malformed count"},
         Faute{"wait", "malformed duration \"\""},
         Faute{"wait 0", "malformed duration \"0\" (a whole number of"},
         Faute{"wait 100000001", "malformed duration"}, Faute{"wait 1.5", "malformed duration"},
-        Faute{"wait 5 ", "malformed duration"}, Faute{"force", "force: missing control name"},
+        Faute{"wait 5 5", "malformed duration"}, Faute{"force", "force: missing control name"},
         Faute{"force CheckBox5", "malformed value \"\" for force CheckBox5 (0 or 1)"},
-        Faute{"force CheckBox5 2", "(0 or 1)"}, Faute{"force CheckBox5 1 ", "malformed value"},
+        Faute{"force CheckBox5 2", "(0 or 1)"}, Faute{"force CheckBox5 1 1", "malformed value"},
         Faute{"force Edit1 1", "force takes a check box; Edit1 is an edit"},
         Faute{"force Nope 1", "unknown control \"Nope\""}, Faute{"release", "release: missing control name"},
         Faute{"release CheckBox5 1", "release: unexpected text after CheckBox5"},
         Faute{"release Shape1", "release takes a check box; Shape1 is a shape"},
         Faute{"expect", "missing NAME.PROPERTY"}, Faute{"expect Edit1", "neither NAME.PROPERTY nor etat"},
-        Faute{"expect Nope.Text x", "unknown control \"Nope\""},
+        Faute{"expect Nope.Text x", "unknown control \"Nope\" (borne-scenario --controls lists them)"},
+        Faute{"until", "malformed count \"\" for until"}, Faute{"until 0 etat 3", "malformed count \"0\""},
+        Faute{"until 3", "until: missing NAME.PROPERTY or etat"},
+        Faute{"until 3 etat", "malformed state \"\""}, Faute{"until 100000001 etat 3", "malformed count"},
+        Faute{"until 2 Edit1.Checked 1", "no property Checked"},
+        Faute{"until 2 Edti1.Text x", "did you mean Edit1?"},
+        Faute{"until 2 Edit1", "until: \"Edit1\" is neither"},
         Faute{"expect Edit1.Colour 0xC0DCC0", "unknown property \"Colour\""},
         Faute{"expect Edit1.Checked 1", "Edit1 is an edit, which has no property Checked"},
         Faute{"expect Moteur.Color 0xFFFFFF", "no property Color"},
@@ -238,7 +276,10 @@ TEST(Print, EveryCommandReadsBackAsItself) {
                             "expect Edit1.Text   --- COMPLET !!!---  ",
                             "expect Default.Text",
                             "expect etat ETAT_MODE_TEST",
-                            "expect etat 05"};
+                            "expect etat 05",
+                            "until 3 Edit2.Text code : ",
+                            "until 1 CheckBox4.Checked 1",
+                            "until 12 etat ETAT_VEHICULE_ENTRE"};
     for (const char* ligne : lignes) {
         const Command c = seule(ligne);
         const auto imprime = print(c);

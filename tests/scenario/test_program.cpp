@@ -42,9 +42,10 @@ protected:
 
 TEST_F(Execution, BadUsageExitsTwoWithTheUsage) {
     EXPECT_EQ(lancer({}), 2);
-    EXPECT_NE(erreurs.str().find("usage: borne-scenario [--trace] [--vcd FILE] [--timeout SECONDS] SCRIPT"),
+    EXPECT_NE(erreurs.str().find("usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE]"),
               std::string::npos);
-    EXPECT_NE(erreurs.str().find("borne-scenario --suite [--jobs N] [--shard K/N]"), std::string::npos);
+    EXPECT_NE(erreurs.str().find("borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N]"),
+              std::string::npos);
     EXPECT_EQ(lancer({"--verbose", "a.scn"}), 2);
     EXPECT_NE(erreurs.str().find("unknown option \"--verbose\""), std::string::npos);
     EXPECT_EQ(lancer({"a.scn", "b.scn"}), 2);
@@ -60,7 +61,7 @@ TEST_F(Execution, AFaultyScriptRunsNothing) {
     reglages(0);
     script("s.scn", "turn\ntick CheckBox1\nturn 3\ntick Nope\n");
     EXPECT_EQ(lancer({"--trace", "s.scn"}), 2);
-    EXPECT_EQ(erreurs.str(), "s.scn:4: unknown control \"Nope\"\n");
+    EXPECT_EQ(erreurs.str(), "s.scn:4: unknown control \"Nope\" (borne-scenario --controls lists them)\n");
     EXPECT_EQ(sortie.str(), "");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
     // The panel was not touched either: the controller was never built.
@@ -119,6 +120,32 @@ TEST_F(Execution, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
     EXPECT_EQ(t.substr(t.size() - 34), "\nexpectations: 0 passed, 0 failed\n");
 }
 
+// -C: the script, the settings and the journal are all in DIR. A folder without settings is said once,
+// and the run goes on out of service.
+TEST_F(Execution, MinusCRunsInTheFolderGivenAndSaysWhenItHasNoSettings) {
+    std::filesystem::create_directories("lab/empty");
+    std::filesystem::current_path("lab");
+    reglages(0);
+    script("s.scn", "expect etat ETAT_VEHICULE_ABSENT\nturn\n");
+    script("empty/s.scn", "expect etat ETAT_HORS_SERVICE\nturn 3\n");
+    std::filesystem::current_path("..");
+    EXPECT_EQ(lancer({"-C", "lab", "s.scn"}), 0) << erreurs.str();
+    EXPECT_EQ(erreurs.str(), "");
+    EXPECT_TRUE(std::filesystem::exists(folder() / "lab/Log.txt"));
+    std::filesystem::current_path(folder());
+
+    EXPECT_EQ(lancer({"-C", "lab/empty", "s.scn"}), 0);
+    EXPECT_EQ(erreurs.str(), "borne-scenario: no readable Config.cfg in " +
+                                 (folder() / "lab/empty").string() +
+                                 ": the terminal starts out of service\n");
+    EXPECT_EQ(sortie.str(), "expectations: 1 passed, 0 failed\n");
+    std::filesystem::current_path(folder());
+
+    EXPECT_EQ(lancer({"-C", "absent", "s.scn"}), 2);
+    EXPECT_EQ(erreurs.str(), "borne-scenario: cannot enter absent: No such file or directory\n");
+    EXPECT_EQ(lancer({"-C"}), 2);
+}
+
 TEST_F(Execution, EachRunStartsFromTheStoredPanel) {
     reglages(0);
     p.Label4.setCaption("leftover");
@@ -142,6 +169,9 @@ TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
         {"--vcd"},
         {"--suite", "absent-folder"},
         {"--suite", "."}, // an empty folder holds no scenario
+        {"--suite", "--turns", "t.tsv", "."},
+        {"--trace", "--trace-changes", "a.scn"},
+        {"--turns"},
     };
     for (const auto& arguments : cas) {
         EXPECT_EQ(lancer(arguments), 2) << arguments.back();
@@ -152,6 +182,10 @@ TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
     EXPECT_EQ(lancer({"--suite", "."}), 2);
     EXPECT_NE(erreurs.str().find("no scenario folder (a folder holding scenario.scn) at or under ."),
               std::string::npos);
+    script("s.scn", "turn\n");
+    EXPECT_EQ(lancer({"--turns", "absent/t.tsv", "s.scn"}), 2);
+    EXPECT_EQ(erreurs.str(), "borne-scenario: cannot write absent/t.tsv: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt")) << "refused before the run";
 }
 
 TEST_F(Execution, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {

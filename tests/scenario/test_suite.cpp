@@ -89,7 +89,7 @@ TEST_F(Suite, BadFoldersFailOneByOneAndTheSuiteGoesOn) {
         fs::canonical("s/e-settings-are-a-pipe").string() + "/Config.cfg" +
         ": not a regular file\n"
         "FAIL f-faulty-script: scenario.scn:2: unknown command \"jump\" (tick, untick, type, turn, wait, "
-        "expect, force, release)\n"
+        "expect, until, force, release)\n"
         "FAIL g-runaway: scenario.scn:1: stopped: the run took longer than its limit of 300 ms\n"
         "FAIL h-failed-expectations: scenario.scn:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\" "
         "(and 1 "

@@ -51,7 +51,7 @@ expect("string(/testsuite/testcase[2]/failure/@message)" "Log.txt line 1 differs
 expect("contains(/testsuite/testcase[2]/failure, 'actual:   EtatCourant = \\x00ETAT_VEHICULE_ABSENT;')"
        "true")
 expect("string(/testsuite/testcase[3]/failure/@message)"
-       "scenario.scn:2: unknown command \"jump\\x01\" (tick, untick, type, turn, wait, expect, force, release)")
+       "scenario.scn:2: unknown command \"jump\\x01\" (tick, untick, type, turn, wait, expect, until, force, release)")
 expect("string(/testsuite/testcase[1]/failure/@message)"
        "scenario.scn:2: expected Edit1.Text = \"\"&\"\", got \"<é>\"")
 if(NOT faults STREQUAL "")

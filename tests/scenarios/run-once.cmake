@@ -3,12 +3,13 @@
 #   cmake -DRUNNER=<borne-scenario> -DSCRIPT=<file.scn> -DWORK=<folder> [-DSETTINGS=<folder>]
 #         [-DARGS=--trace] [-DSTDIN=ON] [-DSTDOUT_FILE=/dev/full] [-DEXPECT_RC=0]
 #         [-DEXPECT_LOG=<file>|ABSENT] [-DEXPECT_STDOUT=<file>|EMPTY] [-DEXPECT_STDERR=<file>|EMPTY]
-#         -P run-once.cmake
+#         [-DEXPECT_TURNS=<file>] -P run-once.cmake
 #
 # WORK is emptied first; the settings and the script are copied into WORK/run, which is the runner's
 # working folder, so Log.txt starts absent and the messages name the script by its bare file name.
 # With STDIN the script is fed on standard input and named "-". STDOUT_FILE sends standard output
-# somewhere else than WORK/stdout (which is then not checked).
+# somewhere else than WORK/stdout (which is then not checked). EXPECT_TURNS runs with --turns turns.tsv
+# and compares the turn log it writes.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(v RUNNER SCRIPT WORK)
@@ -30,6 +31,9 @@ if(DEFINED SETTINGS)
     file(COPY ${SETTINGS}/Config.cfg ${SETTINGS}/CHIP.INI DESTINATION ${run})
 endif()
 get_filename_component(name ${SCRIPT} NAME)
+if(DEFINED EXPECT_TURNS)
+    list(APPEND ARGS --turns turns.tsv)
+endif()
 
 if(STDIN)
     execute_process(COMMAND ${RUNNER} ${ARGS} - WORKING_DIRECTORY ${run} INPUT_FILE ${SCRIPT}
@@ -73,6 +77,9 @@ if(DEFINED EXPECT_LOG)
     else()
         compare("Log.txt" ${run}/Log.txt ${EXPECT_LOG})
     endif()
+endif()
+if(DEFINED EXPECT_TURNS)
+    compare("the turn log" ${run}/turns.tsv ${EXPECT_TURNS})
 endif()
 if(DEFINED EXPECT_STDOUT)
     compare("standard output" ${WORK}/stdout ${EXPECT_STDOUT})

@@ -13,7 +13,7 @@ public:
     explicit CoverageWatch(coverage::Coverage& counts) : counts_(counts) {}
     void started(Engine& engine) override {
         counts_.setMode(engine.controller()->modeCourant());
-        engine.controller()->observer(&counts_);
+        engine.listen(counts_);
     }
 
 private:

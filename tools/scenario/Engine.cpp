@@ -3,8 +3,10 @@
 #include "control/Attente.h"
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
+#include "scenario/Controls.h"
 #include "scenario/Show.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace borne::scenario {
@@ -71,6 +73,11 @@ void Engine::watch(RunObserver& observer) {
     observers_.push_back(&observer);
 }
 
+void Engine::listen(borne::ObservateurTour& listener) {
+    auto& l = rows_.listeners;
+    if (std::find(l.begin(), l.end(), &listener) == l.end()) l.push_back(&listener); // once, run after run
+}
+
 RunResult Engine::run(CommandSource& source) {
     source_ = &source;
     result_ = RunResult{};
@@ -102,6 +109,7 @@ RunResult Engine::run(CommandSource& source) {
         }
     } cleared{*this};
     tGestionBarriere controller; // start-up: its waits only move time on
+    controller.observer(&rows_);
     controller_ = &controller;
     running_ = true;
     noteState();
@@ -109,7 +117,8 @@ RunResult Engine::run(CommandSource& source) {
         o->started(*this);
 
     if (!stopRequested_) interpret(); // the boundary after start-up
-    while ((pending_ == Pending::Wait || pending_ == Pending::Turns) && !stopRequested_) {
+    while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
+           !stopRequested_) {
         try {
             controller.Tour();
         } catch (const ArretDemande&) {
@@ -138,6 +147,10 @@ void Engine::interpret() {
             target_ = now_ + c->count;
             pendingLine_ = c->line;
             return;
+        case Verb::Until:
+        case Verb::UntilState:
+            if (startUntil(*c)) return;
+            break;
         default: execute(*c); break;
         }
     }
@@ -146,10 +159,11 @@ void Engine::interpret() {
 
 void Engine::execute(const Command& c) {
     PanneauOperateur& panel = panneau();
-    Controle* control = c.verb == Verb::ExpectState ? nullptr : panel.trouver(c.control);
-    if (c.verb != Verb::ExpectState && control == nullptr) {
+    const bool onState = c.verb == Verb::ExpectState || c.verb == Verb::UntilState;
+    Controle* control = onState ? nullptr : panel.trouver(c.control);
+    if (!onState && control == nullptr) {
         ++result_.failed;
-        report(c.line, "unknown control " + quoted(c.control));
+        report(c.line, unknownControl(c.control, panel));
         return;
     }
     switch (c.verb) {
@@ -164,27 +178,48 @@ void Engine::execute(const Command& c) {
         control->ecrire(Propriete::Checked, Valeur(c.value), Auteur::Utilisateur);
         break;
     case Verb::Release: control->relacher(Propriete::Checked); break;
-    case Verb::Expect: {
-        const Valeur actual = control->lire(c.property);
-        if (same(c.expected, actual))
-            ++result_.passed;
+    case Verb::Expect:
+    case Verb::ExpectState:
+        if (const auto actual = differs(c))
+            fail(c, *actual);
         else
-            fail(c, c.control + "." + nomPropriete(c.property), valeurEnTexte(actual));
-        break;
-    }
-    case Verb::ExpectState: {
-        const int state = controller_->etatCourant();
-        if (state == c.state) {
             ++result_.passed;
-        } else {
-            const char* name = nomEtatCode(state);
-            fail(c, "etat", name != nullptr ? name : std::to_string(state));
-        }
         break;
-    }
     case Verb::Turn:
-    case Verb::Wait: break; // taken by interpret()
+    case Verb::Wait:
+    case Verb::Until:
+    case Verb::UntilState: break; // taken by interpret()
     }
+}
+
+bool Engine::startUntil(const Command& c) {
+    if (c.verb == Verb::Until && panneau().trouver(c.control) == nullptr) {
+        ++result_.failed;
+        report(c.line, unknownControl(c.control, panneau()));
+        return false;
+    }
+    if (!differs(c)) { // holds already: no turn at all
+        ++result_.passed;
+        return false;
+    }
+    until_ = c;
+    pending_ = Pending::Until;
+    remaining_ = c.count;
+    turnDeadline_ = now_ + kTurnLimitMs;
+    pendingLine_ = c.line;
+    return true;
+}
+
+std::optional<std::string> Engine::differs(const Command& c) const {
+    if (c.verb == Verb::ExpectState || c.verb == Verb::UntilState) {
+        const int state = controller_->etatCourant();
+        if (state == c.state) return std::nullopt;
+        const char* name = nomEtatCode(state);
+        return name != nullptr ? name : std::to_string(state);
+    }
+    const Valeur actual = panneau().trouver(c.control)->lire(c.property);
+    if (same(c.expected, actual)) return std::nullopt;
+    return valeurEnTexte(actual);
 }
 
 void Engine::onWait(int ms) {
@@ -210,6 +245,7 @@ void Engine::onWait(int ms) {
             if (stopRequested_) throw ArretDemande{};
             break;
         case Pending::Turns:
+        case Pending::Until:
             if (end > turnDeadline_) {
                 now_ = turnDeadline_;
                 result_.turnLimit = true;
@@ -236,6 +272,18 @@ void Engine::onBoundary() {
             if (!stopRequested_) interpret();
         } else {
             turnDeadline_ = now_ + kTurnLimitMs;
+        }
+    } else if (pending_ == Pending::Until) {
+        const auto actual = differs(until_);
+        if (actual && --remaining_ > 0) {
+            turnDeadline_ = now_ + kTurnLimitMs;
+        } else {
+            if (actual)
+                fail(until_, *actual);
+            else
+                ++result_.passed;
+            pending_ = Pending::None;
+            if (!stopRequested_) interpret();
         }
     }
     if (wallLimitReached()) stopRequested_ = true;
@@ -265,10 +313,16 @@ void Engine::report(std::size_t line, const std::string& text) {
     messages_.flush();
 }
 
-void Engine::fail(const Command& c, std::string_view what, std::string_view actual) {
+void Engine::fail(const Command& c, std::string_view actual) {
     ++result_.failed;
-    report(c.line, "expected " + std::string(what) + " = \"" + visible(c.text) + "\", got \"" +
-                       visible(clipped(actual, 200)) + "\"");
+    const bool onState = c.verb == Verb::ExpectState || c.verb == Verb::UntilState;
+    std::string line = "expected " +
+                       (onState ? std::string("etat") : c.control + "." + nomPropriete(c.property)) +
+                       " = \"" + visible(c.text) + "\"";
+    // One form whatever N, so that tools reading the failures need one pattern.
+    if (c.verb == Verb::Until || c.verb == Verb::UntilState)
+        line += " within " + std::to_string(c.count) + " turns";
+    report(c.line, line + ", got \"" + visible(clipped(actual, 200)) + "\"");
 }
 
 } // namespace borne::scenario

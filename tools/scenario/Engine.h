@@ -11,17 +11,21 @@
 //   wait N     the terminal runs until now + N: the waits that end before go on; the one that reaches
 //              the target is cut there and the script goes on inside it.
 //   turn N     the terminal runs until N boundaries have passed (finishing the turn under way counts).
+//   until N    checked at once; while it does not hold, the terminal runs to the next boundary (as one
+//              turn of `turn`) and it is checked again, N times at most.
 //   end        the wait under way throws ArretDemande, as the window's stop does: the turn unwinds, the
 //              terminal writes nothing more.
 // Start-up (the controller's construction, with its 2000 ms raise in one mode) is over before the first
 // command; virtual time runs on from it, starting at 0.
 #pragma once
 
+#include "control/ObservateurTour.h"
 #include "scenario/Grammar.h"
 
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -113,6 +117,10 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     void watch(RunObserver& observer); // before run()
+    // The rows of the state table each turn reaches, told to every listener in the order they came. The
+    // controller takes one observer, the engine: a watcher that needs the rows listens here (before
+    // run(), or from RunObserver::started) rather than installing itself on the controller.
+    void listen(borne::ObservateurTour& listener);
 
     // Puts the panel back into its stored state, builds the controller in the working folder and runs
     // the commands. Not reentrant: the panel and the clock are the process's.
@@ -130,20 +138,41 @@ public:
 
 private:
     class Clock;
-    enum class Pending { None, Wait, Turns, End };
+    enum class Pending { None, Wait, Turns, Until, End };
+
+    class Rows final : public borne::ObservateurTour {
+    public:
+        std::vector<borne::ObservateurTour*> listeners;
+        void debutTour(int etat) noexcept override {
+            for (auto* l : listeners)
+                l->debutTour(etat);
+        }
+        void ligne(int etat, int rang) noexcept override {
+            for (auto* l : listeners)
+                l->ligne(etat, rang);
+        }
+        void finDecision(int etat) noexcept override {
+            for (auto* l : listeners)
+                l->finDecision(etat);
+        }
+    };
 
     void interpret();
     void execute(const Command& c);
+    bool startUntil(const Command& c); // false when it is settled at once
+    // The value the command names, as a failure line shows it, when it is not the one expected.
+    std::optional<std::string> differs(const Command& c) const;
     void onWait(int ms);
     void onBoundary();
     void noteState();
     bool wallLimitReached();
     void report(std::size_t line, const std::string& text);
-    void fail(const Command& c, std::string_view what, std::string_view actual);
+    void fail(const Command& c, std::string_view actual);
 
     RunSettings settings_;
     std::ostream& messages_;
     std::vector<RunObserver*> observers_;
+    Rows rows_;
 
     CommandSource* source_ = nullptr;
     tGestionBarriere* controller_ = nullptr;
@@ -152,8 +181,9 @@ private:
     std::int64_t now_ = 0;
     Pending pending_ = Pending::None;
     std::int64_t target_ = 0;       // Wait: the instant it ends
-    std::int64_t remaining_ = 0;    // Turns: boundaries still to pass
-    std::int64_t turnDeadline_ = 0; // Turns: the turn under way must end by then
+    std::int64_t remaining_ = 0;    // Turns, Until: boundaries still to pass
+    std::int64_t turnDeadline_ = 0; // Turns, Until: the turn under way must end by then
+    Command until_;                 // Until: the expectation
     std::size_t pendingLine_ = 0;
     int lastState_ = -1;
     unsigned waitsSinceWallCheck_ = 0;

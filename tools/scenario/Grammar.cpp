@@ -2,6 +2,7 @@
 
 #include "control/Codes.h"
 #include "panel/Texte.h"
+#include "scenario/Controls.h"
 #include "scenario/Show.h"
 
 #include <array>
@@ -14,19 +15,10 @@ constexpr std::array<Propriete, 7> kProperties = {
     Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
     Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
 
-const char* kindName(Genre g) {
-    switch (g) {
-    case Genre::CaseACocher: return "a check box";
-    case Genre::Edition: return "an edit";
-    case Genre::EditionEtiquetee: return "a labelled edit";
-    case Genre::Etiquette: return "a label";
-    case Genre::BoiteGroupe: return "a group box";
-    case Genre::Forme: return "a shape";
-    case Genre::Image: return "a picture";
-    case Genre::BarreEtat: return "a status bar";
-    case Genre::Bouton: return "a button";
-    }
-    return "a control";
+// "a check box", "an edit": the kind with its article, for messages.
+std::string withArticle(Genre g) {
+    const std::string kind = kindName(g);
+    return (std::string_view("aeiou").find(kind[0]) != std::string_view::npos ? "an " : "a ") + kind;
 }
 
 bool digits(std::string_view s) {
@@ -103,6 +95,16 @@ public:
             text.remove_prefix(1);
         if (text.empty() || text.front() == '#') return std::monostate{};
 
+        // Blanks nobody sees at the end of a line whose last word is a name or a number; type, expect
+        // and until keep them, as the rest of their line is a text.
+        std::string_view trimmed = text;
+        while (trimmed.back() == ' ' || trimmed.back() == '\t')
+            trimmed.remove_suffix(1);
+        const std::string_view first = split(trimmed).word;
+        if (first == "tick" || first == "untick" || first == "force" || first == "release" ||
+            first == "turn" || first == "wait")
+            text = trimmed;
+
         const Split s = split(text);
         if (s.word == "tick" || s.word == "untick" || s.word == "release")
             checkBox(s.word == "tick" ? Verb::Tick : s.word == "untick" ? Verb::Untick : Verb::Release, s);
@@ -116,9 +118,11 @@ public:
             wait(s);
         else if (s.word == "expect")
             expect(s);
+        else if (s.word == "until")
+            until(s);
         else
             fail("unknown command " + quoted(s.word) +
-                 " (tick, untick, type, turn, wait, expect, force, release)");
+                 " (tick, untick, type, turn, wait, expect, until, force, release)");
         if (error_) return ParseError{number_, std::move(*error_)};
         return std::move(command_);
     }
@@ -138,7 +142,7 @@ private:
             return nullptr;
         }
         const Controle* c = panel_.trouver(name);
-        if (c == nullptr) fail("unknown control " + quoted(name));
+        if (c == nullptr) fail(unknownControl(name, panel_));
         return c;
     }
 
@@ -146,7 +150,7 @@ private:
         const Controle* c = control(name, verb);
         if (c == nullptr) return nullptr;
         if (c->genre() != Genre::CaseACocher) {
-            fail(std::string(verb) + " takes a check box; " + c->nom() + " is " + kindName(c->genre()));
+            fail(std::string(verb) + " takes a check box; " + c->nom() + " is " + withArticle(c->genre()));
             return nullptr;
         }
         return c;
@@ -190,7 +194,8 @@ private:
         const Controle* c = control(name.word, "type");
         if (c == nullptr) return;
         if (c->genre() != Genre::Edition && c->genre() != Genre::EditionEtiquetee)
-            return fail("type takes an edit or a labelled edit; " + c->nom() + " is " + kindName(c->genre()));
+            return fail("type takes an edit or a labelled edit; " + c->nom() + " is " +
+                        withArticle(c->genre()));
         start(Verb::Type);
         command_.control = c->nom();
         // What the panel would store: each character that Windows-1252 cannot hold becomes one '?'.
@@ -216,8 +221,21 @@ private:
         command_.count = *n;
     }
 
-    void expect(const Split& s) {
-        if (!s.more) return fail("expect: missing NAME.PROPERTY or etat");
+    void until(const Split& s) {
+        const Split count = split(s.rest);
+        const auto n = number(count.word, kMaxCount);
+        if (!n || *n < 1)
+            return fail("malformed count " + quoted(count.word) + " for until (a whole number from 1 to " +
+                        std::to_string(kMaxCount) + ")");
+        if (!count.more) return fail("until: missing NAME.PROPERTY or etat");
+        expect(count, "until", Verb::Until, Verb::UntilState);
+        command_.count = *n;
+    }
+
+    // `s.rest` is NAME.PROPERTY VALUE or etat VALUE.
+    void expect(const Split& s, const char* verb = "expect", Verb onControl = Verb::Expect,
+                Verb onState = Verb::ExpectState) {
+        if (!s.more) return fail(std::string(verb) + ": missing NAME.PROPERTY or etat");
         const Split target = split(s.rest);
         const std::string_view value = target.rest; // empty when absent
 
@@ -226,7 +244,7 @@ private:
             if (!e)
                 return fail("malformed state " + quoted(value) +
                             " (0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)");
-            start(Verb::ExpectState);
+            start(onState);
             command_.state = *e;
             command_.text = std::string(value);
             return;
@@ -234,14 +252,15 @@ private:
 
         const auto dot = target.word.find('.');
         if (dot == std::string_view::npos)
-            return fail("expect: " + quoted(target.word) + " is neither NAME.PROPERTY nor etat");
-        const Controle* c = control(target.word.substr(0, dot), "expect");
+            return fail(std::string(verb) + ": " + quoted(target.word) +
+                        " is neither NAME.PROPERTY nor etat");
+        const Controle* c = control(target.word.substr(0, dot), verb);
         if (c == nullptr) return;
         const std::string_view propertyName = target.word.substr(dot + 1);
         const auto prop = property(propertyName);
         if (!prop) return fail("unknown property " + quoted(propertyName));
         if (!proprieteDe(c->genre(), *prop))
-            return fail(c->nom() + " is " + kindName(c->genre()) + ", which has no property " +
+            return fail(c->nom() + " is " + withArticle(c->genre()) + ", which has no property " +
                         nomPropriete(*prop));
 
         const std::string what = c->nom() + "." + nomPropriete(*prop);
@@ -265,7 +284,7 @@ private:
         case Propriete::Text:
         case Propriete::SimpleText: command_.expected = std::string(value); break;
         }
-        start(Verb::Expect);
+        start(onControl);
         command_.control = c->nom();
         command_.property = *prop;
         command_.text = std::string(value);
@@ -338,12 +357,15 @@ std::optional<std::string> print(const Command& c) {
     case Verb::Wait: return "wait " + std::to_string(c.count);
     case Verb::Type:
         return c.text.empty() ? "type " + c.control : "type " + c.control + " " + versUtf8(c.text);
-    case Verb::Expect: {
-        std::string line = "expect " + c.control + "." + nomPropriete(c.property);
+    case Verb::Expect:
+    case Verb::Until: {
+        std::string line = c.verb == Verb::Expect ? "expect " : "until " + std::to_string(c.count) + " ";
+        line += c.control + "." + nomPropriete(c.property);
         if (!c.text.empty()) line += " " + c.text;
         return line;
     }
     case Verb::ExpectState: return "expect etat " + c.text;
+    case Verb::UntilState: return "until " + std::to_string(c.count) + " etat " + c.text;
     }
     return std::nullopt;
 }

@@ -8,6 +8,8 @@
 //   wait N                           the terminal runs for N milliseconds of virtual time
 //   expect NAME.PROPERTY VALUE       checks a control's property
 //   expect etat VALUE                checks the controller's state (number or name)
+//   until N NAME.PROPERTY VALUE      one expectation, checked now and after each turn, up to N turns
+//   until N etat VALUE               the same for the controller's state
 //   force NAME 0|1 | release NAME    holds a check box at a value / lets it go
 //   # comment, blank lines
 #pragma once
@@ -27,17 +29,29 @@ namespace borne::scenario {
 // it would already run for minutes.
 inline constexpr std::int64_t kMaxCount = 100000000;
 
-enum class Verb : std::uint8_t { Tick, Untick, Type, Turn, Wait, Expect, ExpectState, Force, Release };
+enum class Verb : std::uint8_t {
+    Tick,
+    Untick,
+    Type,
+    Turn,
+    Wait,
+    Expect,
+    ExpectState,
+    Force,
+    Release,
+    Until,
+    UntilState
+};
 
 struct Command {
     std::size_t line = 0; // counted from 1; 0 for a command made by a program
     Verb verb = Verb::Turn;
     std::string control;                  // every verb naming a control
-    Propriete property = Propriete::Text; // Expect
-    std::string text;                     // Type: the text in Windows-1252; Expect*: VALUE as written (UTF-8)
-    Valeur expected;                      // Expect: bool, colour or the UTF-8 text
-    int state = 0;                        // ExpectState
-    std::int64_t count = 1;               // Turn: turns; Wait: milliseconds
+    Propriete property = Propriete::Text; // Expect, Until
+    std::string text;                     // Type: the text in Windows-1252; Expect*, Until*: VALUE as written
+    Valeur expected;                      // Expect, Until: bool, colour or the UTF-8 text
+    int state = 0;                        // ExpectState, UntilState
+    std::int64_t count = 1;               // Turn, Until*: turns; Wait: milliseconds
     bool value = false;                   // Force
 
     friend bool operator==(const Command&, const Command&) = default;

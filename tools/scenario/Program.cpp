@@ -1,14 +1,22 @@
 #include "scenario/Program.h"
 
 #include "coverage/Report.h"
+#include "scenario/Controls.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
 #include "scenario/Trace.h"
+#include "scenario/TurnLog.h"
 #include "scenario/Vcd.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -19,19 +27,24 @@ namespace borne::scenario {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: borne-scenario [--trace] [--vcd FILE] [--timeout SECONDS] SCRIPT   (SCRIPT '-' reads standard "
-    "input)\n"
-    "       borne-scenario --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] [--timeout SECONDS] "
-    "PATH...\n"
+    "usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE] [--vcd FILE] [--timeout "
+    "SECONDS] "
+    "SCRIPT\n"
+    "           (SCRIPT '-' reads standard input)\n"
+    "       borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] "
+    "[--timeout SECONDS] PATH...\n"
     "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
-    "states.svg)\n";
+    "states.svg)\n"
+    "       borne-scenario --controls   (every control a script can name)\n";
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
 struct Options {
     bool trace = false;
+    bool traceChanges = false;
     bool suite = false;
-    std::optional<std::string> vcd, junit, jobs, shard, timeout, coverage;
+    bool controls = false;
+    std::optional<std::string> vcd, junit, jobs, shard, timeout, turns, directory, coverage;
     std::vector<std::string> operands;
 };
 
@@ -84,7 +97,8 @@ int finish(int status, std::ostream& out, std::ostream& err) {
 }
 
 int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
-    if (o.trace) return usage(err, "--trace is for one script, not a suite");
+    if (o.trace || o.traceChanges || o.turns)
+        return usage(err, "--trace, --trace-changes and --turns are for one script, not a suite");
     if (o.operands.empty()) return usage(err, "--suite needs at least one PATH");
     SuiteSettings s;
     s.paths = o.operands;
@@ -92,11 +106,11 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
         const std::string& j = *o.jobs;
         if (j.empty() || j.size() > 4 || j.find_first_not_of("0123456789") != std::string::npos ||
             std::stoi(j) < 1 || std::stoi(j) > 1024)
-            return usage(err, "bad --jobs " + quoted(j) + " (a whole number from 1 to 1024)");
+            return usage(err, "bad --jobs " + scenario::quoted(j) + " (a whole number from 1 to 1024)");
         s.jobs = static_cast<unsigned>(std::stoi(j));
     }
     if (o.shard && !parseShard(*o.shard, s.shard, s.shards))
-        return usage(err, "bad --shard " + quoted(*o.shard) + " (K/N with 1 <= K <= N)");
+        return usage(err, "bad --shard " + scenario::quoted(*o.shard) + " (K/N with 1 <= K <= N)");
     if (o.junit) s.junitPath = *o.junit;
     if (o.vcd) s.vcdFolder = *o.vcd;
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
@@ -106,6 +120,7 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
 
 int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
     if (o.jobs || o.shard || o.junit) return usage(err, "--jobs, --shard and --junit go with --suite");
+    if (o.trace && o.traceChanges) return usage(err, "--trace or --trace-changes, not both");
     if (o.operands.empty()) return usage(err, "no script given");
     if (o.operands.size() > 1) return usage(err, "one script only");
     const std::string& name = o.operands.front();
@@ -141,22 +156,43 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         return 2;
     }
 
+    std::ofstream turns;
+    if (o.turns) {
+        turns.open(*o.turns, std::ios::binary | std::ios::trunc);
+        if (!turns) {
+            err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(errno) << '\n';
+            return 2;
+        }
+    }
+
+    // The run goes on: starting out of service can be the point of the scenario.
+    std::error_code ignored;
+    if (::access("Config.cfg", R_OK) != 0 || std::filesystem::is_directory("Config.cfg", ignored))
+        err << "borne-scenario: no readable Config.cfg in " << std::filesystem::current_path(ignored).string()
+            << ": the terminal starts out of service\n";
+
     RunSettings settings;
     settings.scriptName = name;
     if (o.timeout) settings.wallLimit = *seconds(*o.timeout);
-    if (o.trace) settings.flushBeforeMessages = &out;
+    if (o.trace || o.traceChanges) settings.flushBeforeMessages = &out;
     Engine engine(settings, err);
-    TraceWriter trace(out, engine);
-    if (o.trace) engine.watch(trace);
+    TraceWriter trace(out, engine, o.traceChanges);
+    if (o.trace || o.traceChanges) engine.watch(trace);
     if (o.vcd) engine.watch(vcd);
     coverage::Coverage counts;
     CoverageWatch coverageWatch(counts);
     if (o.coverage) engine.watch(coverageWatch);
+    TurnLog turnLog(turns);
+    if (o.turns) engine.watch(turnLog);
     TextSource source(text, panneau());
     const RunResult result = engine.run(source);
 
     if (o.vcd && !vcd.close(error)) {
         err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (o.turns && !turns.flush()) {
+        err << "borne-scenario: cannot write " << *o.turns << '\n';
         return 2;
     }
     if (o.coverage) {
@@ -181,14 +217,20 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         };
         if (a == "--trace") {
             o.trace = true;
+        } else if (a == "--trace-changes") {
+            o.traceChanges = true;
         } else if (a == "--suite") {
             o.suite = true;
+        } else if (a == "--controls") {
+            o.controls = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
-                   a == "--coverage") {
+                   a == "--turns" || a == "-C" || a == "--coverage") {
             auto& into = a == "--vcd"        ? o.vcd
                          : a == "--junit"    ? o.junit
                          : a == "--jobs"     ? o.jobs
                          : a == "--shard"    ? o.shard
+                         : a == "--turns"    ? o.turns
+                         : a == "-C"         ? o.directory
                          : a == "--coverage" ? o.coverage
                                              : o.timeout;
             if (!value(into)) return usage(err, a + " needs a value");
@@ -196,13 +238,23 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             out << kUsage;
             return finish(0, out, err);
         } else if (a.size() > 1 && a[0] == '-') {
-            return usage(err, "unknown option " + quoted(a));
+            return usage(err, "unknown option " + scenario::quoted(a));
         } else {
             o.operands.push_back(a);
         }
     }
+    if (o.controls) {
+        printControls(panneau(), out);
+        return finish(0, out, err);
+    }
     if (o.timeout && !seconds(*o.timeout))
-        return usage(err, "bad --timeout " + quoted(*o.timeout) + " (seconds above 0, up to 86400)");
+        return usage(err,
+                     "bad --timeout " + scenario::quoted(*o.timeout) + " (seconds above 0, up to 86400)");
+    // As make -C: every other name on the command line is then taken from DIR.
+    if (o.directory && ::chdir(o.directory->c_str()) != 0) {
+        err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';
+        return 2;
+    }
     return o.suite ? runSuiteFrom(o, out, err) : runScript(o, in, out, err);
 }
 
