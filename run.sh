@@ -3,7 +3,13 @@
 # Usage: ./run.sh [MODE]   MODE: a folder of examples/ (default: supervised)
 # Installs what is missing, builds the program, and runs it in run/MODE/, a working folder made from
 # examples/MODE/ the first time (Log.txt there grows from one run to the next).
+# BORNE_RECORD=DIR ./run.sh MODE records the session into DIR, taken from where the script was started.
 set -euo pipefail
+# The program runs in run/MODE/: a recording folder given relative to the caller's folder stays there.
+if [ -n "${BORNE_RECORD:-}" ]; then
+    BORNE_RECORD="$(realpath -m -- "$BORNE_RECORD")"
+    export BORNE_RECORD
+fi
 cd "$(dirname "$0")"
 
 modes=()
@@ -28,7 +34,7 @@ tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}"
 if [ ! -f build/build.ninja ]; then
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build build --target borne
+cmake --build build --target borne borne-scenario borne-log
 
 travail="run/$mode"
 mkdir -p "$travail"

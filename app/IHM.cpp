@@ -31,10 +31,12 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     const auto& f = fenetre();
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(f.titre));
+    setWindowIcon(borne::vue::icone());
     setAttribute(Qt::WA_QuitOnClose);
 
     auto* disposition = new QVBoxLayout(this);
     disposition->setContentsMargins(0, 0, 0, 0);
+    disposition->setSpacing(0);
     zone_ = new QScrollArea(this);
     zone_->setFrameShape(QFrame::NoFrame);
     zone_->setVerticalScrollBar(new BarreDefilement);
@@ -50,6 +52,11 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     zone_->setPalette(contenu->palette());
     zone_->viewport()->setAutoFillBackground(true);
     zone_->viewport()->setPalette(contenu->palette());
+    // The status bar at the foot of the window, outside what scrolls: in view whatever the scroll
+    // position and the window's size.
+    QWidget* barre = controle("StatusBar1");
+    barre->setFixedHeight(borne::vue::placement("StatusBar1")->hauteur);
+    disposition->addWidget(barre);
 
     move(f.gauche, f.haut);
     resize(f.largeurClient, f.hauteurClient);

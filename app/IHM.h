@@ -1,5 +1,5 @@
-// The main window: the operator panel in a vertically scrolled area, and the worker that runs the
-// terminal behind it.
+// The main window: the operator panel in a vertically scrolled area with the status bar below it, and
+// the worker that runs the terminal behind it.
 #pragma once
 
 #include <QWidget>

@@ -5,7 +5,21 @@
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 
+#include <cstdio>
+#include <exception>
+#include <string>
+
 MyThread* threadBarriere = nullptr;
+
+namespace {
+// One line, in one write, so it is not mixed with another thread's output.
+void signalerMort(const char* texte) {
+    const std::string ligne =
+        std::string("borne: the terminal stopped on an unexpected error: ") + texte + "\n";
+    std::fwrite(ligne.data(), 1, ligne.size(), stderr);
+    std::fflush(stderr);
+}
+} // namespace
 
 MyThread::MyThread(bool CreateSuspended)
     : gestionBarriere(std::make_unique<tGestionBarriere>()),
@@ -20,7 +34,7 @@ MyThread::~MyThread() {
 
 void MyThread::AttendreFin() {
     wait();
-    const std::lock_guard fin(fin_);
+    const borne::VerrouPris fin(fin_);
 }
 
 void MyThread::Arreter() {
@@ -33,7 +47,7 @@ void MyThread::Arreter() {
 }
 
 void MyThread::run() {
-    const std::lock_guard fin(fin_);
+    const borne::VerrouPris fin(fin_);
     Execute();
 }
 
@@ -42,7 +56,9 @@ void MyThread::Execute() {
         gestionBarriere->Executer();
     } catch (const borne::ArretDemande&) {
         // The normal end: stopped from the window.
+    } catch (const std::exception& e) {
+        signalerMort(e.what());
     } catch (...) {
-        // Anything else ends the worker quietly; the window stays usable.
+        signalerMort("not a standard exception");
     }
 }

@@ -1,10 +1,11 @@
 // The worker thread: owns the terminal's controller and runs its access cycle.
 #pragma once
 
+#include "panel/Verrou.h"
+
 #include <QThread>
 
 #include <memory>
-#include <mutex>
 
 class tGestionBarriere;
 namespace borne {
@@ -14,29 +15,38 @@ class HorlogeReelle;
 class MyThread final : public QThread {
 public:
     // Builds the controller (reading Config.cfg and CHIP.INI, putting the panel in its start picture)
-    // before the worker's first turn; starts the worker at once unless CreateSuspended.
+    // before the worker's first turn; starts the worker at once unless CreateSuspended. Blocks for the
+    // 2000 ms of the boom's raise in the out-of-service mode with the boom raised.
     explicit MyThread(bool CreateSuspended);
     // Stops and joins the worker first: destroying a running thread is not allowed.
     ~MyThread() override;
 
     // Waits for the worker's end as seen by the standard library, so everything the worker did is visible
-    // to the caller (QThread's own join is not a synchronisation the race detector can see).
-    void AttendreFin();
+    // to the caller (QThread's own join is not a synchronisation the race detector can see). Blocks until
+    // the worker ends: call it after Arreter(), or once the worker died.
+    void AttendreFin() EXCLUDES(fin_);
 
     // Stops the worker where it stands, from the window's thread: from the call on, the panel takes no
     // more of its writes and the journal begins no more lines (one under way ends whole, whenever the
     // disk lets it); its current or next wait ends the cycle. Never waits for the worker.
     void Arreter();
 
+    // The controller, for reading only once the worker has ended (or before it starts).
+    const tGestionBarriere& gestion() const noexcept { return *gestionBarriere; }
+
 protected:
-    void run() override; // the thread's body: Execute
+    void run() override EXCLUDES(fin_); // the thread's body: Execute
 
 private:
+    // The access cycle until the stop ends it (ArretDemande out of a wait). Any other error ends the
+    // worker too: the window stays up, the panel stops changing, and the error's text goes once to
+    // standard error.
     void Execute();
 
     std::unique_ptr<tGestionBarriere> gestionBarriere; // touched by the worker alone once it runs
-    std::mutex fin_;                                   // held by the body until it returns
-    borne::HorlogeReelle* horloge_;                    // the clock the worker waits on, if it is the real one
+    // Held by the body until it returns; it guards no data, it only marks the body's end.
+    borne::Verrou fin_;
+    borne::HorlogeReelle* horloge_; // the clock the worker waits on, if it is the real one
 };
 
 // The one worker, set by the window's constructor and used by its "Quitter" handler.

@@ -2,7 +2,9 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
+#include "app/Recorder.h"
 #include "control/Attente.h"
+#include "panel/view/Vue.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -115,13 +117,19 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     qInstallMessageHandler(g_messagesQt);
     arreterSurSignal();
     QApplication::setApplicationName("borne");
+    QApplication::setWindowIcon(borne::vue::icone());
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     HorlogeReelle horloge;
     const HorlogeInstallee installation(horloge);
+    std::unique_ptr<recording::Recorder> enregistrement; // outlives the window, which stops its clock
     std::unique_ptr<TForm1> fenetre;
     try {
         if (d.avantFenetre) d.avantFenetre();
+        // BORNE_RECORD is checked before the terminal starts: a folder that cannot take the recording
+        // stops the start-up with the working folder untouched.
+        enregistrement = recording::Recorder::fromEnvironment();
         fenetre = std::make_unique<TForm1>(nullptr);
+        if (enregistrement) enregistrement->started(threadBarriere->gestion());
         fenetre->show();
         if (d.fenetreMontree) d.fenetreMontree(*fenetre);
         QApplication::exec();
@@ -135,6 +143,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     if (threadBarriere != nullptr) {
         threadBarriere->Arreter();
         threadBarriere->AttendreFin();
+        if (enregistrement) enregistrement->finish(threadBarriere->gestion());
     }
     fenetre.reset();
     return 0;

@@ -23,7 +23,7 @@ constexpr std::size_t kTailleBloc = 4096;
 constexpr std::size_t kTailleMax = std::size_t{1} << 20;
 
 // The value of the last line holding the key, if any line held it.
-struct Valeur {
+struct ValeurLue {
     bool trouvee = false;
     std::array<char, kTailleLigne> texte{};
     std::size_t longueur = 0;
@@ -33,7 +33,7 @@ struct Valeur {
 
 // Splits a line that holds the key: "=" signs that open the line are skipped, the first part runs to
 // the next "=", and the value is all that follows it, verbatim.
-void prendreValeur(std::string_view ligne, Valeur& v) {
+void prendreValeur(std::string_view ligne, ValeurLue& v) {
     std::string_view valeur;
     const std::size_t debut = ligne.find_first_not_of('=');
     if (debut != std::string_view::npos) {
@@ -44,7 +44,7 @@ void prendreValeur(std::string_view ligne, Valeur& v) {
     v.trouvee = true;
 }
 
-void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, Valeur& v) {
+void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, ValeurLue& v) {
     // The line is a zero-terminated text: a NUL byte ends it.
     if (const void* nul = std::memchr(ligne, '\0', n))
         n = static_cast<std::size_t>(static_cast<const char*>(nul) - ligne);
@@ -55,7 +55,7 @@ void examinerLigne(const char* ligne, std::size_t n, std::string_view cle, Valeu
 // Scans the whole file for the key. False when the file cannot be opened, is not a regular file, is
 // larger than kTailleMax or a read fails: then nothing of it is used. Opened without waiting, since a
 // named pipe would wait for a writer; a pipe or a device (an endless one too) is never read.
-bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
+bool chercher(const char* fichier, std::string_view cle, ValeurLue& v) {
     const int fd = ::open(fichier, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return false;
     struct stat etat {};
@@ -106,7 +106,7 @@ bool chercher(const char* fichier, std::string_view cle, Valeur& v) {
 }
 
 void lireTexte(const char* fichier, std::string_view cle, char* dest, std::size_t capacite) {
-    Valeur v;
+    ValeurLue v;
     if (!chercher(fichier, cle, v) || !v.trouvee) return;
     borne::copierBorne(dest, capacite, v.vue());
 }
@@ -144,7 +144,7 @@ std::optional<std::int32_t> convertir(std::string_view texte) {
 }
 
 std::optional<std::int32_t> lireEntier(const char* fichier, std::string_view cle) {
-    Valeur v;
+    ValeurLue v;
     if (!chercher(fichier, cle, v) || !v.trouvee || v.longueur == 0) return std::nullopt;
     // A number too long for the local text is refused: cut, it would be another number (twelve zeros and
     // a one would read as the supervised mode).

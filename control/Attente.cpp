@@ -6,22 +6,28 @@
 namespace borne {
 
 void HorlogeReelle::attendre(int ms) {
-    std::unique_lock verrou(verrou_);
     const auto echeance = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
-    reveil_.wait_until(verrou, echeance, [this] { return arret_; });
-    if (arret_) throw ArretDemande{};
+    bool arret = false;
+    {
+        VerrouPris pris(verrou_);
+        // The wait gives the lock back while it sleeps and holds it again whenever it returns.
+        while (!arret_ && reveil_.wait_until(verrou_, echeance) == std::cv_status::no_timeout) {
+        }
+        arret = arret_;
+    }
+    if (arret) throw ArretDemande{};
 }
 
 void HorlogeReelle::arreter() {
     {
-        std::lock_guard verrou(verrou_);
+        VerrouPris pris(verrou_);
         arret_ = true;
     }
     reveil_.notify_all();
 }
 
 bool HorlogeReelle::arretee() const {
-    std::lock_guard verrou(verrou_);
+    VerrouPris pris(verrou_);
     return arret_;
 }
 

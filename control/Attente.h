@@ -2,17 +2,19 @@
 // through attendre(), which asks the clock installed for the process.
 #pragma once
 
+#include "panel/Verrou.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
 
 namespace borne {
 
 class Horloge {
 public:
     virtual ~Horloge() = default;
+    // Blocks for `ms` (real clock) or only advances time (virtual clock); may end by ArretDemande.
     virtual void attendre(int ms) = 0;
 };
 
@@ -22,14 +24,16 @@ struct ArretDemande {};
 // The real clock. arreter() cuts short the wait under way and every later one, from any thread.
 class HorlogeReelle : public Horloge {
 public:
-    void attendre(int ms) override;
-    void arreter();
-    bool arretee() const;
+    // Blocks the caller for `ms` milliseconds; throws ArretDemande at once, or as soon as arreter() is
+    // called during the wait.
+    void attendre(int ms) override EXCLUDES(verrou_);
+    void arreter() EXCLUDES(verrou_);
+    bool arretee() const EXCLUDES(verrou_);
 
 private:
-    mutable std::mutex verrou_;
-    std::condition_variable reveil_;
-    bool arret_ = false; // GUARDED_BY(verrou_)
+    mutable Verrou verrou_;
+    std::condition_variable_any reveil_;
+    bool arret_ GUARDED_BY(verrou_) = false;
 };
 
 // Virtual time for tests and the scenario runner: a wait returns at once and advances the time; actions
@@ -53,6 +57,7 @@ private:
 };
 
 // Waits `ms` milliseconds on the installed clock (the real one unless a test installed another).
+// Blocks the caller for that time on the real clock; ends by ArretDemande once that clock is stopped.
 void attendre(int ms);
 
 Horloge& horlogeInstallee();

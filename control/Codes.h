@@ -1,67 +1,8 @@
-// The numbers the terminal's parts exchange: states, events (also positions and link results),
-// keypad results and modes.
+// The codes the terminal's parts exchange, and the times of the control's blocking waits.
 #pragma once
 
-// States of the access cycle (the controller's `etat`).
-enum : int {
-    ETAT_VEHICULE_ABSENT = 0,
-    ETAT_ATTENTE_AUTORISATION = 1,
-    ETAT_VERIFIER_CODECLAVIER = 2,
-    ETAT_VERIFIER_CARTE = 3,
-    ETAT_APPEL_GARDIEN = 4,
-    ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT = 5,
-    ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT = 6,
-    ETAT_VEHICULE_AU_MILIEU_ENTRANT = 7,
-    ETAT_VEHICULE_AU_MILIEU_SORTANT = 8,
-    ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT = 9,
-    ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT = 10,
-    ETAT_ALARME = 11,
-    ETAT_VEHICULE_ENTRE = 12,
-    ETAT_VEHICULE_SORT = 13,
-    ETAT_DEFAUT = 14,
-    ETAT_HORS_SERVICE = 15,
-    ETAT_HORS_SERVICE_OUVERT = 16,
-    ETAT_MODE_TEST = 17,
-};
-inline constexpr int NB_ETATS = 18;
-
-// Events; 0 to 3 are also the vehicle positions, 4 to 12 the supervision link's results and kinds.
-enum : int {
-    VEHICULE_ABSENT = 0,
-    VEHICULE_SUR_BOUCLE_AMONT = 1,
-    VEHICULE_AU_MILIEU = 2,
-    VEHICULE_SUR_BOUCLE_AVAL = 3,
-    PARKING_PLEIN = 4,
-    CODECLAVIER = 5,
-    CODECARTE = 6,
-    ALARME_ACTIVE = 7,
-    MESSAGE_SUPERVISEUR = 8,
-    LUMIERE_ACTIVE = 9,
-    ENTREE_VEHICULE = 10,
-    SORTIE_VEHICULE = 11,
-    AUTORISATION_OK = 12,
-};
-
-// Keypad results besides the digits 0 to 9.
-enum : int {
-    TOUCHE_APPEL_GARDIEN = 12,
-    TOUCHE_AUCUNE = 255,
-};
-
-// Operating modes (the controller's `mode`).
-enum : int {
-    MODE_SUPERVISE = 0,
-    MODE_HORS_SERVICE = 1,
-    MODE_HORS_SERVICE_OUVERT = 2,
-    MODE_TEST = 3,
-    MODE_LOCAL = 4,
-};
+#include "panel/Codes.h"
 
 // Time of the turn's pause and of one boom pass, in milliseconds.
 inline constexpr int DUREE_PAUSE_MS = 500;
 inline constexpr int DUREE_MOUVEMENT_MS = 2000;
-
-// Names of the states, as the journal and the scenario runner write them (15 to 17 included here; the
-// journal itself has no name for them).
-const char* nomEtatCode(int etat) noexcept;  // nullptr outside 0..17
-int etatDepuisNom(const char* nom) noexcept; // -1 when unknown

@@ -1,7 +1,6 @@
 #include "control/tGestionBarriere.h"
 
 #include "control/Attente.h"
-#include "control/Codes.h"
 #include "panel/Texte.h"
 
 #include <cstring>
@@ -40,7 +39,8 @@ tGestionBarriere::tGestionBarriere() {
     // A lane whose configuration cannot say how it works must never let cars in: no readable mode, or
     // one outside the five, starts it out of service.
     const auto modeLu = configuration->LireMode();
-    mode = modeLu && *modeLu >= MODE_SUPERVISE && *modeLu <= MODE_LOCAL ? *modeLu : MODE_HORS_SERVICE;
+    mode = modeLu && *modeLu >= MODE_SUPERVISE && *modeLu <= MODE_LOCAL ? static_cast<Mode>(*modeLu)
+                                                                        : MODE_HORS_SERVICE;
 
     configuration->LireIPSuperviseur(ipSuperviseur);
     configuration->LirePortSuperviseur(portSuperviseur);
@@ -49,7 +49,8 @@ tGestionBarriere::tGestionBarriere() {
     configuration->LireNomAcces(nomAcces);
     numeroAcces = configuration->LireNumeroAcces().value_or(0);
 
-    // The start picture: supervision link first, then the display, then the devices.
+    // The start picture: supervision link first, then the display, then the devices. In the
+    // out-of-service mode with the boom raised, the raise blocks for 2000 ms.
     if (mode == MODE_LOCAL) {
         configuration->LireCode(codeLocal);
     } else {
@@ -112,12 +113,42 @@ std::string_view tGestionBarriere::nomAccesCourant() const noexcept {
     return texteDe(nomAcces);
 }
 
+bool tGestionBarriere::installerValeurs(const ValeursTravail& v) {
+    // A count of 4 or more would let the next digit land past the code's field.
+    if (v.nbChiffres < 0 || v.nbChiffres > 3) return false;
+    if (v.codeSaisi.size() >= sizeof codeSaisi || v.codeMasque.size() >= sizeof codeMasque) return false;
+    etat = v.etat;
+    nbEssais = v.nbEssais;
+    carteRefusee = v.carteRefusee ? 1 : 0;
+    codeRefuse = v.codeRefuse ? 1 : 0;
+    nbChiffres = v.nbChiffres;
+    copierBorne(codeSaisi, v.codeSaisi);
+    copierBorne(codeMasque, v.codeMasque);
+    if (supervision != nullptr) supervision->installerNbVehicules(v.nbVehicules);
+    return true;
+}
+
+ValeursTravail tGestionBarriere::valeurs() const {
+    ValeursTravail v;
+    v.etat = etat;
+    v.nbEssais = nbEssais;
+    v.carteRefusee = carteRefusee != 0;
+    v.codeRefuse = codeRefuse != 0;
+    v.nbChiffres = nbChiffres;
+    v.codeSaisi = texteDe(codeSaisi);
+    v.codeMasque = texteDe(codeMasque);
+    v.nbVehicules = supervision != nullptr ? supervision->nbVehiculesCourant() : 0;
+    return v;
+}
+
 void tGestionBarriere::Executer() {
     for (;;)
         Tour();
 }
 
 void tGestionBarriere::Tour() {
+    if (observateur_ != nullptr) observateur_->debutTour(etat);
+
     // 1-4: the lane, the card and the keypad.
     position = systeme->LirePositionVehicule();
     positionVehicule = position;
@@ -151,62 +182,83 @@ void tGestionBarriere::Tour() {
         if (touche == TOUCHE_APPEL_GARDIEN) supervision->AppelerGardien();
     }
 
-    // 6: the row of the state held now; a state chosen here acts from the next turn.
-    switch (etat) {
-    case ETAT_VEHICULE_ABSENT: EtatVehiculeAbsent(); break;
-    case ETAT_ATTENTE_AUTORISATION: EtatAttenteAutorisation(); break;
-    case ETAT_VERIFIER_CODECLAVIER: EtatVerifierCodeClavier(); break;
-    case ETAT_VERIFIER_CARTE: EtatVerifierCarte(); break;
-    case ETAT_APPEL_GARDIEN: EtatAppelGardien(); break;
-    case ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT: EtatVehiculeSurBoucleAmontEntrant(); break;
-    case ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT: EtatVehiculeSurBoucleAmontSortant(); break;
-    case ETAT_VEHICULE_AU_MILIEU_ENTRANT: EtatVehiculeAuMilieuEntrant(); break;
-    case ETAT_VEHICULE_AU_MILIEU_SORTANT: EtatVehiculeAuMilieuSortant(); break;
-    case ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT: EtatVehiculeSurBoucleAvalEntrant(); break;
-    case ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT: EtatVehiculeSurBoucleAvalSortant(); break;
-    case ETAT_ALARME: EtatAlarme(); break;
-    case ETAT_VEHICULE_ENTRE: EtatVehiculeEntre(); break;
-    case ETAT_VEHICULE_SORT: EtatVehiculeSort(); break;
-    case ETAT_DEFAUT: EtatDefaut(); break;
-    case ETAT_HORS_SERVICE:
-    case ETAT_HORS_SERVICE_OUVERT:
-    case ETAT_MODE_TEST: break;               // no row: only an alarm leaves these
-    default: etat = ETAT_HORS_SERVICE; break; // never reached; a state off the table stops the lane
-    }
+    // 6: the row of the state held now; a state chosen here acts from the next turn. A state off the
+    // table cannot be reached by the cycle; should one be held, the lane goes out of service.
+    if (!EtapeTable()) etat = ETAT_HORS_SERVICE;
+    if (observateur_ != nullptr) observateur_->finDecision(etat);
 
-    // 7-9.
+    // 7-9. The pause blocks for 500 ms and is where a stop usually ends the cycle.
     borne::attendre(DUREE_PAUSE_MS);
     debug->NoterEtat(static_cast<unsigned>(etat));
     debug->Ecrire();
 }
 
-const char* tGestionBarriere::LigneBonjour() const {
-    return mode == MODE_LOCAL ? BONJOUR_LOCAL : BONJOUR;
+bool tGestionBarriere::EtapeTable() {
+    switch (etat) {
+    case ETAT_VEHICULE_ABSENT: EtatVehiculeAbsent(); return true;
+    case ETAT_ATTENTE_AUTORISATION: EtatAttenteAutorisation(); return true;
+    case ETAT_VERIFIER_CODECLAVIER: EtatVerifierCodeClavier(); return true;
+    case ETAT_VERIFIER_CARTE: EtatVerifierCarte(); return true;
+    case ETAT_APPEL_GARDIEN: EtatAppelGardien(); return true;
+    case ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT: EtatVehiculeSurBoucleAmontEntrant(); return true;
+    case ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT: EtatVehiculeSurBoucleAmontSortant(); return true;
+    case ETAT_VEHICULE_AU_MILIEU_ENTRANT: EtatVehiculeAuMilieuEntrant(); return true;
+    case ETAT_VEHICULE_AU_MILIEU_SORTANT: EtatVehiculeAuMilieuSortant(); return true;
+    case ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT: EtatVehiculeSurBoucleAvalEntrant(); return true;
+    case ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT: EtatVehiculeSurBoucleAvalSortant(); return true;
+    case ETAT_ALARME: EtatAlarme(); return true;
+    case ETAT_VEHICULE_ENTRE: EtatVehiculeEntre(); return true;
+    case ETAT_VEHICULE_SORT: EtatVehiculeSort(); return true;
+    case ETAT_DEFAUT: EtatDefaut(); return true;
+    case ETAT_HORS_SERVICE:
+    case ETAT_HORS_SERVICE_OUVERT:
+    case ETAT_MODE_TEST: return true; // no row: only an alarm leaves these
+    }
+    return false;
 }
 
-// ---- The state table, one function per state, rows in order ----
+// ---- The state table: one function per state, one branch per row in the table's order, each opened
+// by its row's tag ligne<S, K>(). Rows that only name a next state equal to the current one change
+// nothing. Every boom movement (OuvrirBarriere, FermerBarriere) that moves the boom blocks for 2000 ms
+// and can end the turn by ArretDemande. ----
 
 void tGestionBarriere::EtatVehiculeAbsent() {
-    systeme->FermerBarriere(); // always, first
+    ligne<0, 1>();             // always, first
+    systeme->FermerBarriere(); // blocks 2000 ms when the boom is up
     if (position == VEHICULE_ABSENT && etatParking == PARKING_PLEIN) {
+        ligne<0, 2>();
         systeme->Afficher(COMPLET, ETOILES);
-    } else if (position == VEHICULE_ABSENT) {
+    } else if (position == VEHICULE_ABSENT && etatParking != PARKING_PLEIN) {
+        ligne<0, 3>();
         nbEssais = 1;
         carteRefusee = 0;
         codeRefuse = 0;
-        if (mode == MODE_SUPERVISE || mode == MODE_LOCAL) systeme->Afficher(LigneBonjour(), ETOILES);
+        switch (mode) {
+        case MODE_SUPERVISE: systeme->Afficher(BONJOUR, ETOILES); break;
+        case MODE_LOCAL: systeme->Afficher(BONJOUR_LOCAL, ETOILES); break;
+        case MODE_HORS_SERVICE:
+        case MODE_HORS_SERVICE_OUVERT:
+        case MODE_TEST: break; // nothing shown
+        }
+    } else if (position == VEHICULE_SUR_BOUCLE_AMONT && etatParking == PARKING_PLEIN) {
+        ligne<0, 4>(); // the car waits: the car park is full
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && etatParking != PARKING_PLEIN) {
+        ligne<0, 5>();
         etat = ETAT_ATTENTE_AUTORISATION;
+    } else if (position == VEHICULE_AU_MILIEU) {
+        ligne<0, 6>();
     } else if (position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<0, 7>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT; // an exit is let out even when the car park is full
     }
-    // pos 1 with the car park full, and pos 2: stay.
 }
 
 void tGestionBarriere::EtatAttenteAutorisation() {
     if (position == VEHICULE_ABSENT) {
+        ligne<1, 1>();
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
+        ligne<1, 2>();
         SaisirChiffre();
         if (nbChiffres == 4) {
             nbChiffres = 0;
@@ -214,14 +266,25 @@ void tGestionBarriere::EtatAttenteAutorisation() {
             etat = ETAT_VERIFIER_CODECLAVIER;
         }
         if (carte == 1) etat = ETAT_VERIFIER_CARTE;
+    } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<1, 3>();
     }
-    // pos 2 or 3: stay.
+    ligne<1, 4>();                                    // after the rows above, any position
     if (autorisation == 1) etat = ETAT_APPEL_GARDIEN; // overrides any choice above
-    if (mode == MODE_SUPERVISE || mode == MODE_LOCAL) {
-        copierBorne(ligneCode, std::string(CODE_PREFIXE) + std::string(texteDe(codeMasque)));
-        const bool refus = carteRefusee == 1 || codeRefuse == 1 || nbEssais > 1;
-        systeme->Afficher(refus ? CODE_NON_VALIDE : LigneBonjour(), ligneCode);
+    ligne<1, 5>();                                    // last, any position
+    switch (mode) {
+    case MODE_SUPERVISE: AfficherAttente(BONJOUR); break;
+    case MODE_LOCAL: AfficherAttente(BONJOUR_LOCAL); break;
+    case MODE_HORS_SERVICE:
+    case MODE_HORS_SERVICE_OUVERT:
+    case MODE_TEST: break; // nothing shown
     }
+}
+
+void tGestionBarriere::AfficherAttente(const char* ligne1) {
+    copierBorne(ligneCode, std::string(CODE_PREFIXE) + std::string(texteDe(codeMasque)));
+    const bool refus = carteRefusee == 1 || codeRefuse == 1 || nbEssais > 1;
+    systeme->Afficher(refus ? CODE_NON_VALIDE : ligne1, ligneCode);
 }
 
 void tGestionBarriere::SaisirChiffre() {
@@ -236,139 +299,203 @@ void tGestionBarriere::SaisirChiffre() {
 
 void tGestionBarriere::EtatVerifierCodeClavier() {
     if (position == VEHICULE_ABSENT) {
+        ligne<2, 1>();
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && nbEssais >= 3) {
+        ligne<2, 2>();
         codeRefuse = 0; // no verification, no card test
         etat = ETAT_DEFAUT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        const bool accepte = mode != MODE_LOCAL
-                                 ? supervision->VerifierCode(CODECLAVIER, codeSaisi) == AUTORISATION_OK
-                                 : std::strcmp(codeSaisi, codeLocal) == 0;
-        if (accepte) {
-            if (mode != MODE_LOCAL) debug->NoterEvenement(AUTORISATION_OK);
+        // The link is asked only when there is one (every mode but the standalone one).
+        if (mode != MODE_LOCAL && supervision->VerifierCode(CODECLAVIER, codeSaisi) == AUTORISATION_OK) {
+            ligne<2, 3>();
+            debug->NoterEvenement(AUTORISATION_OK);
             systeme->Afficher(ACCES_AUTORISE, ENTREZ);
-            if (mode != MODE_LOCAL) nbEssais = 0; // the standalone terminal leaves the tries alone
+            nbEssais = 0;
             codeRefuse = 0;
             etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
-        } else {
+        } else if (mode != MODE_LOCAL) { // refused by the link
+            ligne<2, 4>();
+            ++nbEssais;
+            codeRefuse = 1;
+            codeSaisi[0] = '\0';
+            etat = ETAT_ATTENTE_AUTORISATION;
+        } else if (std::strcmp(codeSaisi, codeLocal) == 0) {
+            ligne<2, 5>(); // no event noted, the tries left alone
+            systeme->Afficher(ACCES_AUTORISE, ENTREZ);
+            codeRefuse = 0;
+            etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
+        } else { // standalone, different from the local code
+            ligne<2, 6>();
             ++nbEssais;
             codeRefuse = 1;
             codeSaisi[0] = '\0';
             etat = ETAT_ATTENTE_AUTORISATION;
         }
+        ligne<2, 7>();                              // after the verification, both modes
         if (carte == 1) etat = ETAT_VERIFIER_CARTE; // overrides 5 and 1
+    } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<2, 8>();
     }
-    // pos 2 or 3: stay.
 }
 
 void tGestionBarriere::EtatVerifierCarte() {
     if (position == VEHICULE_ABSENT) {
+        ligne<3, 1>();
         etat = ETAT_DEFAUT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
+        ligne<3, 2>();
         systeme->LireCarte(codeCarte); // read again; `carte` keeps the value of this turn's first reading
-        const bool accepte = mode != MODE_LOCAL
-                                 ? supervision->VerifierCode(CODECARTE, codeCarte) == AUTORISATION_OK
-                                 : std::strcmp(codeCarte, codeLocal) == 0;
-        if (accepte) {
+        if (mode != MODE_LOCAL && supervision->VerifierCode(CODECARTE, codeCarte) == AUTORISATION_OK) {
+            ligne<3, 3>();
             debug->NoterEvenement(AUTORISATION_OK);
             systeme->Afficher(ACCES_AUTORISE, RETIRER_CARTE);
             if (carte == 0) {
                 etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
                 systeme->Afficher(ACCES_AUTORISE, ENTREZ);
             }
-            if (mode != MODE_LOCAL) carteRefusee = 0; // the standalone terminal keeps the flag
-        } else {
+            carteRefusee = 0;
+        } else if (mode != MODE_LOCAL) { // refused by the link
+            ligne<3, 4>();
+            carteRefusee = 1;
+            systeme->Afficher(ACCES_REFUSE, RETIRER_CARTE);
+            if (carte == 0) etat = ETAT_ATTENTE_AUTORISATION;
+        } else if (std::strcmp(codeCarte, codeLocal) == 0) {
+            ligne<3, 5>(); // the flag of an earlier refusal stays
+            debug->NoterEvenement(AUTORISATION_OK);
+            systeme->Afficher(ACCES_AUTORISE, RETIRER_CARTE);
+            if (carte == 0) {
+                etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
+                systeme->Afficher(ACCES_AUTORISE, ENTREZ);
+            }
+        } else { // standalone, different from the local code
+            ligne<3, 6>();
             carteRefusee = 1;
             systeme->Afficher(ACCES_REFUSE, RETIRER_CARTE);
             if (carte == 0) etat = ETAT_ATTENTE_AUTORISATION;
         }
+    } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<3, 7>();
     }
-    // pos 2 or 3: stay.
 }
 
 void tGestionBarriere::EtatAppelGardien() {
     if (position == VEHICULE_ABSENT) {
+        ligne<4, 1>();
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
+        ligne<4, 2>();
         systeme->Afficher(ACCES_AUTORISE, ENTREZ);
         etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
+    } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<4, 3>();
     }
-    // pos 2 or 3: stay.
 }
 
+// In states 5 to 10 a position the table does not list leaves the state as it is.
+
 void tGestionBarriere::EtatVehiculeSurBoucleAmontEntrant() {
-    systeme->OuvrirBarriere(); // always, first
-    if (position == VEHICULE_ABSENT)
+    ligne<5, 1>();             // always, first
+    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
+    if (position == VEHICULE_ABSENT) {
+        ligne<5, 2>();
         etat = ETAT_VEHICULE_ABSENT; // left the lane: no passage
-    else if (position == VEHICULE_AU_MILIEU)
+    } else if (position == VEHICULE_AU_MILIEU) {
+        ligne<5, 3>();
         etat = ETAT_VEHICULE_AU_MILIEU_ENTRANT;
+    }
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAmontSortant() {
-    if (position == VEHICULE_ABSENT)
+    if (position == VEHICULE_ABSENT) {
+        ligne<6, 1>();
         etat = ETAT_VEHICULE_SORT;
-    else if (position == VEHICULE_AU_MILIEU)
-        etat = ETAT_VEHICULE_AU_MILIEU_SORTANT;
+    } else if (position == VEHICULE_AU_MILIEU) {
+        ligne<6, 2>();
+        etat = ETAT_VEHICULE_AU_MILIEU_SORTANT; // backing up
+    }
 }
 
 void tGestionBarriere::EtatVehiculeAuMilieuEntrant() {
-    if (position == VEHICULE_SUR_BOUCLE_AMONT)
+    if (position == VEHICULE_SUR_BOUCLE_AMONT) {
+        ligne<7, 1>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT; // backing up
-    else if (position == VEHICULE_SUR_BOUCLE_AVAL)
+    } else if (position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<7, 2>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT;
+    }
 }
 
 void tGestionBarriere::EtatVehiculeAuMilieuSortant() {
-    if (position == VEHICULE_SUR_BOUCLE_AMONT)
+    if (position == VEHICULE_SUR_BOUCLE_AMONT) {
+        ligne<8, 1>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT;
-    else if (position == VEHICULE_SUR_BOUCLE_AVAL)
+    } else if (position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<8, 2>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT; // backing up
+    }
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAvalEntrant() {
-    if (position == VEHICULE_ABSENT)
+    if (position == VEHICULE_ABSENT) {
+        ligne<9, 1>();
         etat = ETAT_VEHICULE_ENTRE;
-    else if (position == VEHICULE_AU_MILIEU)
+    } else if (position == VEHICULE_AU_MILIEU) {
+        ligne<9, 2>();
         etat = ETAT_VEHICULE_AU_MILIEU_ENTRANT; // backing up
+    }
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAvalSortant() {
-    systeme->OuvrirBarriere(); // always, first
-    if (position == VEHICULE_ABSENT)
+    ligne<10, 1>();            // always, first
+    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
+    if (position == VEHICULE_ABSENT) {
+        ligne<10, 2>();
         etat = ETAT_VEHICULE_ABSENT; // left the lane: no passage
-    else if (position == VEHICULE_AU_MILIEU)
+    } else if (position == VEHICULE_AU_MILIEU) {
+        ligne<10, 3>();
         etat = ETAT_VEHICULE_AU_MILIEU_SORTANT;
+    }
 }
 
 void tGestionBarriere::EtatAlarme() {
-    systeme->OuvrirBarriere(); // always, first
+    ligne<11, 1>();            // always, first
+    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT && alarme != ALARME_ACTIVE) {
+        ligne<11, 2>();
         etat = ETAT_VEHICULE_ABSENT;
-        systeme->FermerBarriere();
+        systeme->FermerBarriere(); // blocks 2000 ms
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && alarme != ALARME_ACTIVE) {
+        ligne<11, 3>();
         etat = ETAT_ATTENTE_AUTORISATION;
-        systeme->FermerBarriere();
+        systeme->FermerBarriere(); // blocks 2000 ms
+    } else {
+        ligne<11, 4>(); // the boom stays up
     }
-    // otherwise the boom stays up.
 }
 
 void tGestionBarriere::EtatVehiculeEntre() {
+    ligne<12, 1>(); // always
     if (mode != MODE_LOCAL) supervision->SignalerPassage(ENTREE_VEHICULE);
     etat = ETAT_VEHICULE_ABSENT;
 }
 
 void tGestionBarriere::EtatVehiculeSort() {
+    ligne<13, 1>(); // always
     if (mode != MODE_LOCAL) supervision->SignalerPassage(SORTIE_VEHICULE);
     etat = ETAT_VEHICULE_ABSENT;
 }
 
 void tGestionBarriere::EtatDefaut() {
     if (position == VEHICULE_ABSENT) {
+        ligne<14, 1>();
         if (mode != MODE_LOCAL) supervision->AfficherDefaut(CARTE_OUBLIEE);
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
+        ligne<14, 2>();
         systeme->Afficher(ACCES_REFUSE, TROIS_ESSAIS_MAX);
         if (mode != MODE_LOCAL) supervision->AfficherDefaut(TROIS_ESSAIS_MAX);
+    } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
+        ligne<14, 3>();
     }
-    // pos 2 or 3: stay.
 }

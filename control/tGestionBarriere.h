@@ -4,12 +4,28 @@
 #pragma once
 
 #include "config/tConfiguration.h"
+#include "control/Codes.h"
+#include "control/ObservateurTour.h"
 #include "control/tSupervision.h"
 #include "control/tSystemeBarriere.h"
 #include "journal/tDebug.h"
 
 #include <memory>
+#include <string>
 #include <string_view>
+
+// What the access cycle carries from one turn to the next, besides the settings: enough to start a turn
+// in any situation of the table. The terminal never installs any; tests and the bench do.
+struct ValeursTravail {
+    Etat etat = ETAT_VEHICULE_ABSENT;
+    int nbEssais = 1;
+    bool carteRefusee = false;
+    bool codeRefuse = false;
+    int nbChiffres = 0;     // digits of the entry under way, 0..3 between turns
+    std::string codeSaisi;  // at most 4 digits
+    std::string codeMasque; // at most 4 characters
+    int nbVehicules = 0;    // cars inside, as the supervision link counts them (none standalone)
+};
 
 class tGestionBarriere {
 public:
@@ -23,12 +39,24 @@ public:
     // The access cycle: one turn after another, for ever. Only a stopped clock's wait ends it (by the
     // exception the clock throws).
     [[noreturn]] void Executer();
-    // One whole turn: read the inputs, act for the current state, pause 500 ms, journal.
+    // One whole turn: read the inputs, act for the current state, pause 500 ms, journal. Blocks for the
+    // pause and for every boom movement (2000 ms each); ends by ArretDemande out of any of these waits.
     void Tour();
 
+    // Tells `o` which rows of the table each turn reaches (nullptr: no one). Installed before the cycle
+    // runs or from the worker's own thread; the observer must outlive its installation.
+    void observer(borne::ObservateurTour* o) noexcept { observateur_ = o; }
+
+    // Starts the next turn from these values instead of the ones the cycle reached. Refuses (false,
+    // nothing changed) a digit count outside 0..3 or a text longer than its field. A state off the
+    // table is taken as it is, so that its fallback can be seen: the next turn puts the lane out of
+    // service (ETAT_HORS_SERVICE) and reaches no row.
+    bool installerValeurs(const ValeursTravail& v);
+    ValeursTravail valeurs() const;
+
     // What the controller holds, for the scenario runner and the tests; nothing here changes it.
-    int etatCourant() const noexcept { return etat; }
-    int modeCourant() const noexcept { return mode; }
+    Etat etatCourant() const noexcept { return etat; }
+    Mode modeCourant() const noexcept { return mode; }
     int nbEssaisCourant() const noexcept { return nbEssais; }
     int nbChiffresCourant() const noexcept { return nbChiffres; }
     bool carteRefuseeCourante() const noexcept { return carteRefusee != 0; }
@@ -41,6 +69,8 @@ public:
     int numeroAccesCourant() const noexcept { return numeroAcces; }
 
 private:
+    // The table's step for the state held now; false for a state off the table.
+    bool EtapeTable();
     // One function per state of the table.
     void EtatVehiculeAbsent();
     void EtatAttenteAutorisation();
@@ -58,7 +88,14 @@ private:
     void EtatVehiculeSort();
     void EtatDefaut();
     void SaisirChiffre();
-    const char* LigneBonjour() const;
+    void AfficherAttente(const char* ligne1);
+
+    // Row K of state S is reached: the tag at the head of each row's branch, checked against the table's
+    // row count when compiled.
+    template <int S, int K> void ligne() const noexcept {
+        static_assert(S >= 0 && S < NB_ETATS && K >= 1 && K <= borne::NB_LIGNES_ETAT[S], "no such row");
+        if (observateur_ != nullptr) observateur_->ligne(S, K);
+    }
 
     std::unique_ptr<tDebug> debug;
     std::unique_ptr<tSystemeBarriere> systeme;
@@ -70,11 +107,11 @@ private:
     char portServeur[10] = {};
     char nomAcces[50] = {};
     int numeroAcces = 0;
-    int mode = 0;
+    Mode mode = MODE_SUPERVISE;
     char codeLocal[10] = {};
     unsigned char carteRefusee = 0;
     unsigned char codeRefuse = 0;
-    int etat = 0;
+    Etat etat = ETAT_VEHICULE_ABSENT;
     int positionVehicule = 0;
     int nbEssais = 1;
     char codeSaisi[5] = {};
@@ -95,4 +132,6 @@ private:
     int message = 0;
     int eclairage = 0;
     int etatParking = 0;
+
+    borne::ObservateurTour* observateur_ = nullptr;
 };

@@ -22,6 +22,11 @@ public:
     void AfficherDefaut(const char* texte);
     void AppelerGardien();
 
+    // The count of cars inside, which decides "full"; set only by tests and the bench, to start a turn
+    // with the car park in a given state.
+    int nbVehiculesCourant() const noexcept { return nbVehicules; }
+    void installerNbVehicules(int n) noexcept { nbVehicules = n; }
+
 private:
     char adresse[16];
     char portServeur[5];

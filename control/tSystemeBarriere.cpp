@@ -69,7 +69,7 @@ void tSystemeBarriere::OuvrirBarriere() {
         p.Shape1.setBrushColor(borne::clGreen);
         p.Moteur.setText("ON");
         AllumerEclairage();
-        borne::attendre(DUREE_MOUVEMENT_MS);
+        borne::attendre(DUREE_MOUVEMENT_MS); // blocks 2000 ms; a stop ends the pass here
         p.CheckBox4.setChecked(true);
         p.Image3.setVisible(true);
         p.Image5.setVisible(true);
@@ -88,7 +88,7 @@ void tSystemeBarriere::FermerBarriere() {
         p.Shape2.setBrushColor(borne::clGreen);
         p.Moteur.setText("ON");
         AllumerEclairage();
-        borne::attendre(DUREE_MOUVEMENT_MS);
+        borne::attendre(DUREE_MOUVEMENT_MS); // blocks 2000 ms; a stop ends the pass here
         p.CheckBox5.setChecked(true);
         p.Image2.setVisible(true);
         p.Image5.setVisible(false);

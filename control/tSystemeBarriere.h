@@ -18,6 +18,9 @@ public:
     void Afficher(const char* ligne1, const char* ligne2);
     void AllumerEclairage();
     void EteindreEclairage();
+    // Each pass of the boom blocks the caller for 2000 ms (none when the boom is already there, another
+    // if its sensor is ticked again meanwhile); a stop during a pass ends it by ArretDemande, the pass
+    // left unfinished.
     void OuvrirBarriere();
     void FermerBarriere();
     void ArreterMoteur();

@@ -1,6 +1,7 @@
 #include "journal/tDebug.h"
 
 #include "journal/FichierJournal.h"
+#include "panel/Codes.h"
 #include "panel/PanneauOperateur.h"
 #include "panel/Texte.h"
 
@@ -10,37 +11,6 @@
 using borne::panneau;
 
 namespace {
-
-constexpr const char* kNomsEtats[] = {
-    "ETAT_VEHICULE_ABSENT",
-    "ETAT_ATTENTE_AUTORISATION",
-    "ETAT_VERIFIER_CODECLAVIER",
-    "ETAT_VERIFIER_CARTE",
-    "ETAT_APPEL_GARDIEN",
-    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT",
-    "ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT",
-    "ETAT_VEHICULE_AU_MILIEU_ENTRANT",
-    "ETAT_VEHICULE_AU_MILIEU_SORTANT",
-    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT",
-    "ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT",
-    "ETAT_ALARME",
-    "ETAT_VEHICULE_ENTRE",
-    "ETAT_VEHICULE_SORT",
-    "ETAT_DEFAUT",
-};
-
-constexpr const char* kNomsEvenements[] = {
-    "VEHICULE_ABSENT",     "VEHICULE_SUR_BOUCLE_AMONT",
-    "VEHICULE_AU_MILIEU",  "VEHICULE_SUR_BOUCLE_AVAL",
-    "PARKING_PLEIN",       "CODECLAVIER",
-    "CODECARTE",           "ALARME_ACTIVE",
-    "MESSAGE_SUPERVISEUR", "LUMIERE_ACTIVE",
-    "ENTREE_VEHICULE",     "SORTIE_VEHICULE",
-    "AUTORISATION_OK",
-};
-
-constexpr unsigned int kNbEtats = sizeof kNomsEtats / sizeof kNomsEtats[0];
-constexpr unsigned int kNbEvenements = sizeof kNomsEvenements / sizeof kNomsEvenements[0];
 
 // Each label goes out with its terminating zero byte; the six spaces do not.
 constexpr std::string_view kEtiquetteEtat("EtatCourant = ", 15);
@@ -60,12 +30,13 @@ std::string ligneJournal(std::string_view etat, std::string_view evenement) {
 
 } // namespace
 
+// States 15 to 17 have no journal name: the journal keeps the last name it had.
 const char* tDebug::NomEtat(unsigned int code) {
-    return code < kNbEtats ? kNomsEtats[code] : nullptr;
+    return code <= ETAT_DEFAUT ? nomEtatCode(static_cast<int>(code)) : nullptr;
 }
 
 const char* tDebug::NomEvenement(unsigned int code) {
-    return code < kNbEvenements ? kNomsEvenements[code] : nullptr;
+    return code < NB_EVENEMENTS ? nomEvenementCode(static_cast<int>(code)) : nullptr;
 }
 
 tDebug::tDebug(const char* nomFichier) {

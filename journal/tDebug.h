@@ -11,7 +11,7 @@ public:
     // names become the previous names whatever happened to the file.
     bool Ecrire();
 
-    // The journal's names, for whoever else must name a state or an event the same way.
+    // The names the journal writes, from the one table of names (states 0..14 only).
     static const char* NomEtat(unsigned int code);      // 0..14, nullptr otherwise
     static const char* NomEvenement(unsigned int code); // 0..12, nullptr otherwise
 

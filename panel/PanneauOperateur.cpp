@@ -61,7 +61,7 @@ Valeur* Controle::champ(Propriete p) {
 }
 
 Valeur Controle::lire(Propriete p) const {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     for (const auto& [propriete, valeur] : valeurs_)
         if (propriete == p) return valeur;
     return Valeur{};
@@ -72,16 +72,39 @@ bool Controle::ecrire(Propriete p, const Valeur& v, Auteur a) {
     if (minuscules_ && p == Propriete::Text)
         if (auto* texte = std::get_if<std::string>(&nouvelle)) *texte = enMinusculesCp1252(*texte);
     {
-        std::lock_guard verrou(verrou_);
+        VerrouPris verrou(verrou_);
         Valeur* cible = champ(p);
         if (cible == nullptr || cible->index() != nouvelle.index()) return false;
         // Checked under the control's lock: figer() takes every lock once after raising the flag.
         if (a == Auteur::Terminal && panneau_.fige()) return false;
+        for (const auto& [tenue, valeur] : tenues_)
+            if (tenue == p) nouvelle = valeur;
         *cible = nouvelle;
         version_.fetch_add(1, std::memory_order_acq_rel);
     }
     panneau_.notifier(Ecriture{*this, p, a, nouvelle});
     return true;
+}
+
+bool Controle::tenir(Propriete p, const Valeur& v) {
+    Valeur tenue = v;
+    if (minuscules_ && p == Propriete::Text)
+        if (auto* texte = std::get_if<std::string>(&tenue)) *texte = enMinusculesCp1252(*texte);
+    VerrouPris verrou(verrou_);
+    const Valeur* actuelle = champ(p);
+    if (actuelle == nullptr || actuelle->index() != tenue.index()) return false;
+    relacherSousVerrou(p);
+    tenues_.emplace_back(p, std::move(tenue));
+    return true;
+}
+
+void Controle::relacher(Propriete p) {
+    VerrouPris verrou(verrou_);
+    relacherSousVerrou(p);
+}
+
+void Controle::relacherSousVerrou(Propriete p) {
+    std::erase_if(tenues_, [p](const auto& t) { return t.first == p; });
 }
 
 bool Controle::lireBool(Propriete p) const {
@@ -103,8 +126,9 @@ std::string Controle::lireTexte(Propriete p) const {
 }
 
 void Controle::restaurer() {
-    std::lock_guard verrou(verrou_);
+    VerrouPris verrou(verrou_);
     valeurs_ = stocke_;
+    tenues_.clear();
     version_.fetch_add(1, std::memory_order_acq_rel);
 }
 
@@ -264,7 +288,7 @@ Controle* PanneauOperateur::trouver(std::string_view nom) const noexcept {
 }
 
 int PanneauOperateur::ajouterObservateur(Observateur o) {
-    std::lock_guard verrou(verrouObservateurs_);
+    VerrouPris verrou(verrouObservateurs_);
     auto liste = observateurs_ ? std::make_shared<Liste>(*observateurs_) : std::make_shared<Liste>();
     const int cle = prochaineCle_++;
     liste->emplace_back(cle, std::move(o));
@@ -273,7 +297,7 @@ int PanneauOperateur::ajouterObservateur(Observateur o) {
 }
 
 void PanneauOperateur::retirerObservateur(int cle) {
-    std::lock_guard verrou(verrouObservateurs_);
+    VerrouPris verrou(verrouObservateurs_);
     if (!observateurs_) return;
     auto liste = std::make_shared<Liste>(*observateurs_);
     std::erase_if(*liste, [cle](const auto& e) { return e.first == cle; });
@@ -283,7 +307,7 @@ void PanneauOperateur::retirerObservateur(int cle) {
 void PanneauOperateur::notifier(const Ecriture& e) const {
     std::shared_ptr<const Liste> liste;
     {
-        std::lock_guard verrou(verrouObservateurs_);
+        VerrouPris verrou(verrouObservateurs_);
         liste = observateurs_;
     }
     if (!liste) return;
@@ -295,7 +319,7 @@ void PanneauOperateur::figer() {
     fige_.store(true, std::memory_order_release);
     // A terminal write that saw the panel thawed holds its control's lock until its value is stored.
     for (Controle* c : controles_)
-        std::lock_guard verrou(c->verrou_);
+        VerrouPris verrou(c->verrou_);
 }
 
 void PanneauOperateur::reinitialiser() {

@@ -2,14 +2,15 @@
 //
 // Thread rule: each single read or write of one property of one control is atomic (one mutex per
 // control, held only to copy the value in or out). Nothing larger is locked. Observers are told of every
-// write after the control's lock has been released.
+// write after the control's lock has been released. The compiler checks the locking (panel/Verrou.h).
 #pragma once
 
+#include "panel/Verrou.h"
 #include <atomic>
 #include <cstdint>
+
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -76,10 +77,15 @@ public:
     // Counts the writes the control has taken; a view may compare it to learn of changes.
     std::uint64_t version() const noexcept { return version_.load(std::memory_order_acquire); }
 
-    Valeur lire(Propriete p) const;
+    Valeur lire(Propriete p) const EXCLUDES(verrou_);
     // Returns false (and changes nothing) for a property the control's kind does not have,
     // a value of the wrong type, or a terminal write once the panel is frozen.
-    bool ecrire(Propriete p, const Valeur& v, Auteur a = Auteur::Terminal);
+    bool ecrire(Propriete p, const Valeur& v, Auteur a = Auteur::Terminal) EXCLUDES(verrou_);
+    // Holds a property at a value: every later write of it, by anyone, stores the held value instead
+    // and tells observers so. A bench's stuck sensor; the window holds nothing. False (and nothing
+    // held) for a property the kind does not have or a value of the wrong type.
+    bool tenir(Propriete p, const Valeur& v) EXCLUDES(verrou_);
+    void relacher(Propriete p) EXCLUDES(verrou_); // the property keeps its value until the next write
 
 protected:
     using Proprietes = std::vector<std::pair<Propriete, Valeur>>;
@@ -95,16 +101,18 @@ protected:
 
 private:
     friend class PanneauOperateur;
-    Valeur* champ(Propriete p);
-    void restaurer(); // back to the stored state, without notification
+    Valeur* champ(Propriete p) REQUIRES(verrou_);
+    void restaurer() EXCLUDES(verrou_); // back to the stored state, without notification
+    void relacherSousVerrou(Propriete p) REQUIRES(verrou_);
 
     PanneauOperateur& panneau_;
     const std::string nom_;
     const Genre genre_;
     const std::string parent_;
     const Proprietes stocke_;
-    mutable std::mutex verrou_;
-    Proprietes valeurs_; // GUARDED_BY(verrou_)
+    mutable Verrou verrou_;
+    Proprietes valeurs_ GUARDED_BY(verrou_);
+    Proprietes tenues_ GUARDED_BY(verrou_); // empty unless a bench holds something
     std::atomic<std::uint64_t> version_{0};
 };
 
@@ -204,16 +212,16 @@ public:
 
     // Observers are told of every write, on the writing thread, after the control's lock is released.
     // They must not block. Returns a key for retirerObservateur.
-    int ajouterObservateur(Observateur o);
-    void retirerObservateur(int cle);
+    int ajouterObservateur(Observateur o) EXCLUDES(verrouObservateurs_);
+    void retirerObservateur(int cle) EXCLUDES(verrouObservateurs_);
 
     // From now on the terminal's writes are ignored; the user's still count. Returns once any terminal
     // write already under way has been stored, so nothing the terminal does can show after the call.
     void figer();
     bool fige() const noexcept { return fige_.load(std::memory_order_acquire); }
 
-    // Puts every control back into its stored state and thaws the panel; observers stay. For tests and
-    // the scenario runner, which start each run from a freshly built window.
+    // Puts every control back into its stored state, holds nothing and thaws the panel; observers stay. For
+    // tests and the scenario runner, which start each run from a freshly built window.
     void reinitialiser();
 
     // Every named control, declared (and so built and listed) in the window's stored order.
@@ -254,14 +262,14 @@ public:
 private:
     friend class Controle;
     void inscrire(Controle* c);
-    void notifier(const Ecriture& e) const;
+    void notifier(const Ecriture& e) const EXCLUDES(verrouObservateurs_);
 
     std::atomic<bool> fige_{false};
 
-    mutable std::mutex verrouObservateurs_;
+    mutable Verrou verrouObservateurs_;
     using Liste = std::vector<std::pair<int, Observateur>>;
-    std::shared_ptr<const Liste> observateurs_; // GUARDED_BY(verrouObservateurs_); copied out to notify
-    int prochaineCle_ = 1;
+    std::shared_ptr<const Liste> observateurs_ GUARDED_BY(verrouObservateurs_); // copied out to notify
+    int prochaineCle_ GUARDED_BY(verrouObservateurs_) = 1;
 };
 
 // The process-wide panel, built with every control in its stored state on first use.

@@ -1,12 +1,11 @@
 // borne-soak [TURNS_PER_MODE [SEED]]: turns the controller TURNS_PER_MODE times (a million unless said
 // otherwise) in each of the five modes, in virtual time, with a random user, checking every turn (see
-// tests/stress/Endurance.h). Prints the turns, the journal lines and the resident memory before the
+// tests/support/Soak.h). Prints the turns, the journal lines and the resident memory before the
 // run, after 10% of each mode and at its end. Exit status 1 when an invariant broke or the memory grew
 // by more than 4 MiB between 10% and the end of a mode.
-#include "Endurance.h"
-#include "Outils.h"
-
+#include "support/Soak.h"
 #include "control/Attente.h"
+#include "support/Common.h"
 
 #include <chrono>
 #include <cstdio>
@@ -34,7 +33,7 @@ constexpr long kCroissanceMaxKio = 4096;
 
 int main(int argc, char** argv) {
     const long tours = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1000000;
-    const std::uint64_t graine = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : borne::stress::graine();
+    const std::uint64_t graine = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : borne::test::testSeed();
     if (tours <= 0) {
         std::fprintf(stderr, "usage: borne-soak [TURNS_PER_MODE [SEED]]\n");
         return 2;
@@ -56,7 +55,7 @@ int main(int argc, char** argv) {
     for (int mode = 0; mode <= 4; ++mode) {
         long rss10 = -1, rssFin = -1;
         const auto debut = std::chrono::steady_clock::now();
-        const auto bilan = borne::stress::endurer(
+        const auto bilan = borne::test::soak(
             mode, tours, graine + static_cast<std::uint64_t>(mode),
             [&](long n) {
                 if (n == tours / 10) rss10 = memoire("VmRSS:");
@@ -65,14 +64,14 @@ int main(int argc, char** argv) {
             tours >= 10 ? tours / 10 : 1);
         const double secondes =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
-        total += bilan.tours;
+        total += bilan.turns;
         std::printf("mode %d: %ld turns in %.1f s (%.0f turns/s), %ld journal lines, RSS after 10%% %ld KiB, "
                     "at the end %ld KiB (%+ld KiB)\n",
-                    mode, bilan.tours, secondes, static_cast<double>(bilan.tours) / secondes, bilan.lignes,
+                    mode, bilan.turns, secondes, static_cast<double>(bilan.turns) / secondes, bilan.lines,
                     rss10, rssFin, rssFin - rss10);
         if (bilan.violations != 0) {
             std::printf("mode %d: %ld broken invariants, the first: %s\n", mode, bilan.violations,
-                        bilan.premiere.c_str());
+                        bilan.first.c_str());
             echec = true;
         }
         if (rss10 >= 0 && rssFin - rss10 > kCroissanceMaxKio) {

@@ -54,7 +54,7 @@ fs::path dossierDeTravail() {
     const fs::path d =
         fs::temp_directory_path() / ("bench-window-" + std::to_string(QCoreApplication::applicationPid()));
     fs::create_directories(d);
-    for (const auto& f : fs::directory_iterator(BORNE_EXEMPLE))
+    for (const auto& f : fs::directory_iterator(BORNE_EXAMPLE))
         fs::copy_file(f.path(), d / f.path().filename(), fs::copy_options::overwrite_existing);
     return d;
 }

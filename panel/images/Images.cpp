@@ -12,6 +12,9 @@ namespace integre {
 extern const unsigned char Image1[], Image2[], Image3[], Image4[], Image5[], Image6[], Image7[];
 extern const std::size_t Image1_taille, Image2_taille, Image3_taille, Image4_taille, Image5_taille,
     Image6_taille, Image7_taille;
+// Defined by the source generated from borne.xpm.
+extern const unsigned char IconeXpm[];
+extern const std::size_t IconeXpm_taille;
 } // namespace integre
 
 ImageRgb decoderJpeg(std::span<const unsigned char> jpeg) {
@@ -30,12 +33,12 @@ ImageRgb decoderJpeg(std::span<const unsigned char> jpeg) {
 
 std::span<const unsigned char> jpegIntegre(std::string_view nom) {
     using namespace integre;
-    struct Entree {
+    struct Integree {
         std::string_view nom;
         const unsigned char* octets;
         const std::size_t& taille;
     };
-    static const std::array<Entree, 7> table{{
+    static const std::array<Integree, 7> table{{
         {"Image1", Image1, Image1_taille},
         {"Image2", Image2, Image2_taille},
         {"Image3", Image3, Image3_taille},
@@ -44,10 +47,14 @@ std::span<const unsigned char> jpegIntegre(std::string_view nom) {
         {"Image6", Image6, Image6_taille},
         {"Image7", Image7, Image7_taille},
     }};
-    for (const Entree& e : table) {
+    for (const Integree& e : table) {
         if (e.nom == nom) return {e.octets, e.taille};
     }
     return {};
+}
+
+std::span<const unsigned char> iconeXpm() {
+    return {integre::IconeXpm, integre::IconeXpm_taille};
 }
 
 std::vector<ImageRgb> decoderImagesIntegrees() {

@@ -1,4 +1,5 @@
-// The seven pictures of the panel, built into the program as JPEG bytes and decoded once at start.
+// The seven pictures of the panel, built into the program as JPEG bytes and decoded once at start, and
+// the program's icon.
 #pragma once
 
 #include <cstddef>
@@ -27,6 +28,9 @@ ImageRgb decoderJpeg(std::span<const unsigned char> jpeg);
 
 // The built-in JPEG bytes of "Image1" to "Image7"; empty for another name.
 std::span<const unsigned char> jpegIntegre(std::string_view nom);
+
+// The program's icon, 32 x 32 in 16 colours, as the bytes of an XPM file.
+std::span<const unsigned char> iconeXpm();
 
 // Decodes the seven built-in pictures, in the order Image1..Image7; throws ErreurImage.
 std::vector<ImageRgb> decoderImagesIntegrees();

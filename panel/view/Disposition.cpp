@@ -73,7 +73,7 @@ constexpr Placement table[] = {
 };
 
 constexpr Fenetre laFenetre{
-    "Velmora",         543, 20, 571, 736, 554, 756, 20, 17, clBackground, Police{11, false, clWindowText},
+    "Velmora",         543, 20, 571, 736, 554, 737, 20, 17, clBackground, Police{11, false, clWindowText},
     "Liberation Sans",
 };
 

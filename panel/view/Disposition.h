@@ -43,7 +43,7 @@ struct Fenetre {
     const char* titre;                  // UTF-8
     int gauche, haut;                   // on the screen
     int largeurClient, hauteurClient;   // the client area
-    int largeurContenu, hauteurContenu; // what scrolls
+    int largeurContenu, hauteurContenu; // what scrolls: everything but the status bar, which lies below
     int defilement;                     // stored vertical scroll position
     int largeurBarreDefilement;
     Couleur couleur;

@@ -1,5 +1,6 @@
 #include "panel/view/Vue.h"
 
+#include "panel/Roles.h"
 #include "panel/Texte.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Widgets.h"
@@ -8,11 +9,14 @@
 
 #include <QCheckBox>
 #include <QFont>
+#include <QHelpEvent>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 #include <stdexcept>
 #include <string>
@@ -70,17 +74,35 @@ const std::vector<QImage>& imagesDecodees() {
 
 } // namespace
 
+QIcon icone() {
+    const auto xpm = iconeXpm();
+    QPixmap pixmap;
+    pixmap.loadFromData(xpm.data(), static_cast<uint>(xpm.size()), "XPM");
+    return QIcon(pixmap);
+}
+
+QString bulle(std::string_view nom) {
+    const RoleControle* r = roleDe(nom);
+    return QString::fromUtf8(nom.data(), static_cast<qsizetype>(nom.size())) +
+           (r != nullptr ? QStringLiteral(" - ") + QString::fromUtf8(r->role) : QString());
+}
+
 struct Vue::Relais {
-    std::mutex verrou;
-    Vue* vue = nullptr; // GUARDED_BY(verrou); cleared when the view goes
+    Verrou verrou;
+    Vue* vue GUARDED_BY(verrou) = nullptr; // cleared when the view goes
 };
 
 Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQuitter)
-    : panneau_(p), surClicQuitter_(std::move(surClicQuitter)), relais_(std::make_shared<Relais>()) {
+    : contenu_(contenu), panneau_(p), surClicQuitter_(std::move(surClicQuitter)),
+      relais_(std::make_shared<Relais>()) {
     construire(contenu);
-    relais_->vue = this;
+    contenu->installEventFilter(this);
+    {
+        VerrouPris pris(relais_->verrou);
+        relais_->vue = this;
+    }
     cle_ = panneau_.ajouterObservateur([relais = relais_](const Ecriture& e) {
-        std::lock_guard verrou(relais->verrou);
+        VerrouPris pris(relais->verrou);
         if (relais->vue != nullptr) relais->vue->signaler(e.controle);
     });
     // Anything written between the build and the observer's arrival.
@@ -90,7 +112,7 @@ Vue::Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQui
 
 Vue::~Vue() {
     panneau_.retirerObservateur(cle_);
-    std::lock_guard verrou(relais_->verrou);
+    VerrouPris pris(relais_->verrou);
     relais_->vue = nullptr;
 }
 
@@ -104,6 +126,21 @@ QWidget* Vue::etiquette(std::string_view nom) const {
     for (const auto& lien : liens_)
         if (lien->controle->nom() == nom) return lien->etiquette;
     return nullptr;
+}
+
+bool Vue::eventFilter(QObject* objet, QEvent* evenement) {
+    if (objet != contenu_ || evenement->type() != QEvent::ToolTip) return false;
+    const auto* aide = static_cast<QHelpEvent*>(evenement);
+    // Later pictures lie above earlier ones.
+    for (auto it = liens_.rbegin(); it != liens_.rend(); ++it) {
+        const QWidget* w = (*it)->widget;
+        if ((*it)->controle->genre() != Genre::Image || w->isHidden() || !w->geometry().contains(aide->pos()))
+            continue;
+        QToolTip::showText(aide->globalPos(), w->toolTip(), contenu_);
+        return true;
+    }
+    QToolTip::hideText();
+    return true;
 }
 
 void Vue::construire(QWidget* contenu) {
@@ -196,6 +233,7 @@ QWidget* Vue::creer(Lien& lien, QWidget* parent) {
             label->setFont(enQFont(policeParent));
             label->setGeometry(pl->gauche, pl->haut - pl->hauteurEtiquette - espaceEtiquette,
                                pl->largeurEtiquette, pl->hauteurEtiquette);
+            label->setToolTip(bulle(c.nom()));
             lien.etiquette = label;
         }
         break;
@@ -211,6 +249,7 @@ QWidget* Vue::creer(Lien& lien, QWidget* parent) {
     }
 
     w->setObjectName(QString::fromStdString(c.nom()));
+    w->setToolTip(bulle(c.nom()));
     w->setGeometry(ici);
     w->setFont(enQFont(police));
     if (c.genre() == Genre::Edition || c.genre() == Genre::EditionEtiquetee)
@@ -275,7 +314,12 @@ void Vue::rafraichir(Lien& lien) {
     case Genre::Etiquette: {
         auto* label = static_cast<QLabel*>(w);
         const QString texte = enQString(static_cast<Etiquette&>(c).Caption());
-        if (label->text() != texte) label->setText(texte);
+        if (label->text() == texte) break;
+        label->setText(texte);
+        // As the form's labels do: the caption shows whole, the label growing to the right from its
+        // stored left edge, never narrower than stored.
+        const Placement* pl = placement(c.nom());
+        label->resize(std::max(pl->largeur, label->sizeHint().width()), pl->hauteur);
         break;
     }
     case Genre::BoiteGroupe: {

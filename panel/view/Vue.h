@@ -8,6 +8,7 @@
 
 #include "panel/PanneauOperateur.h"
 
+#include <QIcon>
 #include <QObject>
 
 #include <atomic>
@@ -22,9 +23,16 @@ class QWidget;
 
 namespace borne::vue {
 
+// The program's icon, for the window and the application.
+QIcon icone();
+
+// A control's tooltip: its designer name, " - ", its role ("CheckBox18 - key 6").
+QString bulle(std::string_view nom);
+
 class Vue : public QObject {
 public:
-    // Builds every control inside `contenu` (the scrolled panel, 554 x 756) and binds it to `p`.
+    // Builds every control inside `contenu` (the scrolled panel, 554 x 737) and binds it to `p`. The
+    // window takes the status bar out of it, to lie below what scrolls.
     // Throws ErreurImage when the built-in pictures cannot be decoded.
     Vue(QWidget* contenu, PanneauOperateur& p, std::function<void()> surClicQuitter);
     ~Vue() override;
@@ -40,6 +48,10 @@ public:
     // the window's event loop); for the benchmarks.
     std::uint64_t rafraichissementsPostes() const noexcept { return postes_.load(std::memory_order_relaxed); }
 
+protected:
+    // The pictures let the mouse through to the panel: the panel shows the tooltip of the picture on top.
+    bool eventFilter(QObject* objet, QEvent* evenement) override;
+
 private:
     struct Lien {
         Controle* controle = nullptr;
@@ -54,6 +66,7 @@ private:
     void signaler(const Controle& c);
     void rafraichir(Lien& lien);
 
+    QWidget* contenu_ = nullptr;
     PanneauOperateur& panneau_;
     std::function<void()> surClicQuitter_;
     std::vector<std::unique_ptr<Lien>> liens_;

@@ -1,12 +1,12 @@
 #include "journal/FichierJournal.h"
 #include "journal/tDebug.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
 #include "support/WriteLog.h"
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,10 +26,7 @@ std::string ligne(const std::string& etat, const std::string& evenement) {
 
 class Journal : public Sandbox {
 protected:
-    std::string contenu(const char* nom = "Log.txt") const {
-        std::ifstream f(folder() / nom, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-    }
+    std::string contenu(const char* nom = "Log.txt") const { return test::readFile(folder() / nom); }
     bool turn(unsigned etat, unsigned evenement) {
         journal.NoterEvenement(evenement);
         journal.NoterEtat(etat);

@@ -1,10 +1,9 @@
 // The journal's file when the disk lets it down: a line is whole or absent whatever the disk does, no
 // signal from the file system ends the terminal, and a disk that stops answering never holds up the
 // stop. A run that could be killed, or that changes a process-wide limit, runs in a child process.
-#include "Outils.h"
-
 #include "journal/FichierJournal.h"
 #include "journal/tDebug.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
 #include "support/StalledDisk.h"
 
@@ -95,7 +94,7 @@ TEST_P(HalfLine, ALineThatDoesNotFitLeavesNothingAndNoSignalEndsTheTerminal) {
         limit.rlim_cur = earlier.size() + 40;
         if (!tmpfs && ::setrlimit(RLIMIT_FSIZE, &limit) != 0) return kImpossibleHere;
         if (firstLine()) return complain("Ecrire says the line was written");
-        if (stress::contenuDe("Log.txt") != earlier) return complain("a fragment of the line stayed");
+        if (test::readFile("Log.txt") != earlier) return complain("a fragment of the line stayed");
         return 0;
     });
     if (failure == "status 77") GTEST_SKIP() << "this kernel or container does not allow it";
@@ -155,7 +154,7 @@ TEST_P(FrozenDisk, TheStopNeverWaitsForItAndTheHeldLineEndsWholeOrAbsent) {
     disk.release();
     worker.join();
     EXPECT_EQ(written, GetParam().lineAfterRelease);
-    EXPECT_EQ(stress::contenuDe("Log.txt"), GetParam().lineAfterRelease ? kLine : "");
+    EXPECT_EQ(test::readFile("Log.txt"), GetParam().lineAfterRelease ? kLine : "");
     EXPECT_FALSE(FichierJournal::occupe());
 }
 

@@ -2,12 +2,12 @@
 // with what the terminal does about it: settings files that are missing, empty, binary, huge or not
 // files at all; values far too long; a journal that cannot be opened or written; every box ticked and
 // every edit filled in every state.
-#include "Endurance.h"
-#include "Outils.h"
-
 #include "control/Codes.h"
 #include "journal/FichierJournal.h"
+#include "support/Common.h"
+#include "support/JournalCheck.h"
 #include "support/Lane.h"
+#include "support/Soak.h"
 #include "support/WriteLog.h"
 
 #include <chrono>
@@ -135,16 +135,7 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
 
     // A car comes, types the link's code, goes through and leaves: whatever the settings, every turn
     // ends in a known state and the journal holds whole lines.
-    upstream();
-    turn();
-    typeCode("6082");
-    turn(2);
-    middle();
-    turn();
-    downstream();
-    turn();
-    emptyLane();
-    turn(3);
+    entryByCode("6082");
     EXPECT_GE(state(), 0);
     EXPECT_LT(state(), NB_ETATS);
     if (c.mode == MODE_SUPERVISE) {
@@ -153,7 +144,7 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
     if (c.mode == MODE_HORS_SERVICE) {
         EXPECT_EQ(state(), ETAT_HORS_SERVICE) << "nobody let in";
     }
-    EXPECT_EQ(stress::verifierJournal(stress::contenuDe("Log.txt")), "");
+    EXPECT_EQ(test::checkJournal(test::readFile("Log.txt")), "");
 }
 
 void PrintTo(const CasReglages& c, std::ostream* os) {
@@ -172,21 +163,12 @@ protected:
         preparer();
         test::WriteLog ecritures;
         start(MODE_SUPERVISE);
-        upstream();
-        turn();
-        typeCode("6082");
-        turn(2);
-        middle();
-        turn();
-        downstream();
-        turn();
-        emptyLane();
-        turn(3);
+        entryByCode("6082");
         return ecritures.lignes;
     }
     std::vector<std::string> reference() {
         auto lignes = trajet([] {});
-        EXPECT_FALSE(stress::contenuDe("Log.txt").empty());
+        EXPECT_FALSE(test::readFile("Log.txt").empty());
         g.reset();
         p.reinitialiser();
         std::filesystem::remove("Log.txt");
@@ -240,7 +222,7 @@ class ToutCoche : public test::Lane {};
 // unticks them all, or flips a few, and types huge texts into every edit: each turn still ends in a
 // known state with a code of at most four digits, and the journal holds whole lines.
 TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
-    const std::uint64_t graine = stress::graine();
+    const std::uint64_t graine = test::testSeed();
     std::printf("seed %llu\n", static_cast<unsigned long long>(graine));
     std::mt19937_64 hasard(graine);
     std::array<int, NB_ETATS> coches{};
@@ -250,10 +232,10 @@ TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
         p.reinitialiser();
         std::filesystem::remove("Log.txt");
         start(mode, "code=6082\n");
-        stress::Utilisateur utilisateur(hasard());
+        test::RandomUser utilisateur(hasard());
         for (int n = 0; n < 10000; ++n) {
             const int avant = state();
-            utilisateur.agir(p); // brings the lane into every state
+            utilisateur.act(p); // brings the lane into every state
             // Every box at once, more often in a state that has not had it yet.
             const bool tout = hasard() % 100 < (coches[static_cast<std::size_t>(avant)] == 0 ? 50u : 5u);
             const auto geste = tout ? 0 : 1 + hasard() % 19;
@@ -279,7 +261,7 @@ TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
             ASSERT_LE(g->codeSaisiCourant().size(), 4u);
             ASSERT_LE(g->codeMasqueCourant().size(), 4u);
         }
-        EXPECT_EQ(stress::verifierJournal(stress::contenuDe("Log.txt")), "");
+        EXPECT_EQ(test::checkJournal(test::readFile("Log.txt")), "");
     }
     // Every state that a mode can reach was hit with every box ticked at least once.
     for (int e = 0; e < NB_ETATS; ++e)

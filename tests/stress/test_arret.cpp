@@ -3,10 +3,12 @@
 // frozen, then the journal's file is stopped, then the clock. Whatever the moment (a pause, a boom movement,
 // a journal line on its way), the worker ends at once by the clock's stop, the panel does not change after
 // the freeze, and Log.txt holds complete, well-formed lines only and begins none after the stop.
-#include "Outils.h"
+#include "FastClock.h"
 
 #include "control/tGestionBarriere.h"
 #include "journal/FichierJournal.h"
+#include "support/Common.h"
+#include "support/JournalCheck.h"
 #include "support/Sandbox.h"
 
 #include <atomic>
@@ -57,8 +59,8 @@ bool attendreSignal(const std::atomic<bool>& signal, std::chrono::milliseconds l
 class ArretAuHasard : public test::Sandbox {};
 
 TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
-    const std::uint64_t g = stress::graine();
-    std::printf("seed %llu (BORNE_GRAINE=%llu replays it)\n", static_cast<unsigned long long>(g),
+    const std::uint64_t g = test::testSeed();
+    std::printf("seed %llu (BORNE_SEED=%llu replays it)\n", static_cast<unsigned long long>(g),
                 static_cast<unsigned long long>(g));
     std::mt19937_64 hasard(g);
     int arretsEnMouvement = 0, arretsJournal = 0, lignesEnCours = 0, notificationsTardives = 0,
@@ -74,7 +76,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         std::ofstream("CHIP.INI") << "ADDRESS=12\n";
         const auto moment = static_cast<Moment>(hasard() % 3);
 
-        stress::HorlogeRapide horloge;
+        test::FastClock horloge;
         HorlogeInstallee installee(horloge);
         auto gestion = std::make_unique<tGestionBarriere>(); // on this thread, before the worker runs
 
@@ -143,8 +145,8 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         p.figer();
         gele = true;
         const bool ligneEnCours = FichierJournal::arreter();
-        const auto apres = stress::etatDuPanneau();
-        const std::string journal = stress::contenuDe("Log.txt");
+        const auto apres = test::panelSnapshot();
+        const std::string journal = test::readFile("Log.txt");
         horloge.arreter();
 
         if (fini.wait_for(5s) != std::future_status::ready) {
@@ -157,18 +159,18 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         p.retirerObservateur(cle);
 
         EXPECT_EQ(raison, "stopped by the clock");
-        EXPECT_EQ(stress::etatDuPanneau(), apres) << "the panel changed after the freeze";
+        EXPECT_EQ(test::panelSnapshot(), apres) << "the panel changed after the freeze";
         // A write stored just before the freeze may be announced just after it; it must announce the
         // value the panel already held at the freeze, never a new one.
         for (const auto& [propriete, valeur] : tardives)
             EXPECT_EQ(apres.at(propriete), valeur) << propriete << " written after the freeze";
         notificationsTardives += static_cast<int>(tardives.size());
         // No line begins after the stop; the one under way at the stop, if any, ends whole.
-        const std::string fin = stress::contenuDe("Log.txt");
+        const std::string fin = test::readFile("Log.txt");
         const std::string_view entieres = std::string_view(journal).substr(0, journal.rfind('\n') + 1);
         std::size_t lignes = 0, avant = 0;
-        EXPECT_EQ(stress::verifierJournal(fin, &lignes), "");
-        EXPECT_EQ(stress::verifierJournal(entieres, &avant), "");
+        EXPECT_EQ(test::checkJournal(fin, &lignes), "");
+        EXPECT_EQ(test::checkJournal(entieres, &avant), "");
         EXPECT_TRUE(fin.starts_with(entieres));
         EXPECT_LE(lignes - avant, ligneEnCours ? 1u : 0u) << "a line was begun after the stop";
         lignesTotales += static_cast<int>(lignes);

@@ -2,11 +2,13 @@
 // worker on the shortened real clock, stopped by "Quitter" or by closing the window while a user plays
 // with the panel. Each time: the window is closed and the worker finished when the handler returns, the
 // panel no longer changes, and Log.txt holds whole lines only and takes no more.
-#include "Outils.h"
+#include "FastClock.h"
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
 #include "journal/FichierJournal.h"
+#include "support/Common.h"
+#include "support/JournalCheck.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>
@@ -44,8 +46,8 @@ void laisserTourner(int ms, std::mt19937_64& hasard, bool utilisateur) {
 class ArretFenetre : public test::Sandbox {};
 
 TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
-    const std::uint64_t g = stress::graine();
-    std::printf("seed %llu (BORNE_GRAINE=%llu replays it)\n", static_cast<unsigned long long>(g),
+    const std::uint64_t g = test::testSeed();
+    std::printf("seed %llu (BORNE_SEED=%llu replays it)\n", static_cast<unsigned long long>(g),
                 static_cast<unsigned long long>(g));
     std::mt19937_64 hasard(g);
     int enMouvement = 0;
@@ -58,7 +60,7 @@ TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
                                     << "\nnomacces=Nord\nnumeroacces=1\ncode=6082\n";
         std::ofstream("CHIP.INI") << "ADDRESS=12\n";
 
-        stress::HorlogeRapide horloge; // the worker finds the real clock's stop in it
+        test::FastClock horloge; // the worker finds the real clock's stop in it
         HorlogeInstallee installee(horloge);
         auto fenetre = std::make_unique<TForm1>(nullptr);
         fenetre->show();
@@ -74,14 +76,14 @@ TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
         // The worker's last act is to leave the clock's lock; taking it here orders that before the
         // clock goes away (the end of a QThread is not visible to ThreadSanitizer by itself).
         EXPECT_TRUE(horloge.arretee());
-        const auto apres = stress::etatDuPanneau();
-        const std::string journal = stress::contenuDe("Log.txt");
+        const auto apres = test::panelSnapshot();
+        const std::string journal = test::readFile("Log.txt");
         if (std::get<std::string>(apres.at("Moteur.Text")) == "ON") ++enMouvement;
 
         laisserTourner(60, hasard, false); // several turns of the shortened clock
-        EXPECT_EQ(stress::etatDuPanneau(), apres) << "the panel changed after the stop";
-        EXPECT_EQ(stress::contenuDe("Log.txt"), journal) << "a line was appended after the stop";
-        EXPECT_EQ(stress::verifierJournal(journal), "");
+        EXPECT_EQ(test::panelSnapshot(), apres) << "the panel changed after the stop";
+        EXPECT_EQ(test::readFile("Log.txt"), journal) << "a line was appended after the stop";
+        EXPECT_EQ(test::checkJournal(journal), "");
 
         fenetre.reset();
         delete threadBarriere; // what the program leaves to the end of the process

@@ -1,11 +1,10 @@
 // A short soak in every mode: twenty thousand turns with a random user, every turn checked (state range,
 // code lengths, boom sensors against the pictures and the motor, Log.txt growth, whole lines). The
 // million-turn run with its memory figures is bench/soak.
-#include "Endurance.h"
-#include "Outils.h"
-
 #include "control/Codes.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
+#include "support/Soak.h"
 
 #include <cstdio>
 
@@ -19,16 +18,16 @@ class Endurance : public test::Sandbox, public ::testing::WithParamInterface<int
 
 TEST_P(Endurance, EveryTurnKeepsTheInvariants) {
     const int mode = GetParam();
-    const std::uint64_t g = stress::graine();
+    const std::uint64_t g = test::testSeed();
     std::printf("mode %d, seed %llu\n", mode, static_cast<unsigned long long>(g));
-    const auto bilan = stress::endurer(mode, kTours, g);
-    EXPECT_EQ(bilan.tours, kTours);
-    EXPECT_EQ(bilan.violations, 0) << bilan.premiere << " (seed " << g << ")";
-    EXPECT_GT(bilan.lignes, kTours / 100);
+    const auto bilan = test::soak(mode, kTours, g);
+    EXPECT_EQ(bilan.turns, kTours);
+    EXPECT_EQ(bilan.violations, 0) << bilan.first << " (seed " << g << ")";
+    EXPECT_GT(bilan.lines, kTours / 100);
 
     // The random user must really take the lane through its states, or the soak proves little.
     std::printf("turns per state:");
-    for (long v : bilan.visites)
+    for (long v : bilan.visits)
         std::printf(" %ld", v);
     std::printf("\n");
     if (mode == MODE_SUPERVISE || mode == MODE_LOCAL) {
@@ -36,11 +35,11 @@ TEST_P(Endurance, EveryTurnKeepsTheInvariants) {
             const bool atteignable =
                 mode == MODE_SUPERVISE || (etat != ETAT_APPEL_GARDIEN && etat != ETAT_ALARME);
             if (atteignable) {
-                EXPECT_GT(bilan.visites[static_cast<std::size_t>(etat)], 0) << "state " << etat;
+                EXPECT_GT(bilan.visits[static_cast<std::size_t>(etat)], 0) << "state " << etat;
             }
         }
     } else {
-        EXPECT_GT(bilan.visites[ETAT_ALARME], 0) << "an alarm takes every mode out of its start state";
+        EXPECT_GT(bilan.visits[ETAT_ALARME], 0) << "an alarm takes every mode out of its start state";
     }
 }
 

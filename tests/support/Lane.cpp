@@ -1,7 +1,9 @@
 #include "support/Lane.h"
 
+#include "support/Common.h"
+#include "support/JournalCheck.h"
+
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace borne::test {
@@ -29,10 +31,7 @@ void Lane::loops(bool a, bool b) {
 }
 
 void Lane::pressKey(int chiffre) {
-    static const char* const kTouches[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14",
-                                             "CheckBox15", "CheckBox17", "CheckBox18", "CheckBox16",
-                                             "CheckBox19", "CheckBox20"};
-    p.trouver(kTouches[chiffre])->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+    p.trouver(keyOf(chiffre))->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
 }
 
 void Lane::typeCode(const std::string& chiffres) {
@@ -40,6 +39,19 @@ void Lane::typeCode(const std::string& chiffres) {
         pressKey(c - '0');
         turn();
     }
+}
+
+void Lane::entryByCode(const std::string& chiffres) {
+    upstream();
+    turn();
+    typeCode(chiffres);
+    turn(2);
+    middle();
+    turn();
+    downstream();
+    turn();
+    emptyLane();
+    turn(3);
 }
 
 void Lane::entryByAttendant(bool apresUnCodeRefuse) {
@@ -65,21 +77,13 @@ void Lane::turn(int n) {
 }
 
 std::vector<std::string> Lane::journalEntries() const {
-    std::ifstream f(folder() / "Log.txt", std::ios::binary);
-    const std::string tout((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::vector<std::string> lignes;
-    std::istringstream flux(tout);
+    std::istringstream flux(readFile(folder() / "Log.txt"));
     std::string ligne;
-    const std::string tete("EtatCourant = \0", 15);
-    const std::string milieu(";      Evenement = \0", 20);
     while (std::getline(flux, ligne)) {
-        const auto m = ligne.find(milieu);
-        if (ligne.rfind(tete, 0) != 0 || m == std::string::npos || ligne.back() != ';') {
-            lignes.push_back("MALFORMED " + ligne);
-            continue;
-        }
-        lignes.push_back(ligne.substr(tete.size(), m - tete.size()) + " " +
-                         ligne.substr(m + milieu.size(), ligne.size() - 1 - m - milieu.size()));
+        const auto noms = splitJournalLine(ligne);
+        lignes.push_back(noms ? std::string(noms->first) + " " + std::string(noms->second)
+                              : "MALFORMED " + ligne);
     }
     return lignes;
 }

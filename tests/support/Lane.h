@@ -34,6 +34,8 @@ protected:
     // Types a whole code, one key and one turn per digit, with the car on the upstream loop.
     void typeCode(const std::string& chiffres);
 
+    // A whole entry by keypad code, from arrival to the boom down again.
+    void entryByCode(const std::string& chiffres);
     // A whole entry granted by the attendant, from arrival to the boom down again; optionally after a
     // refused keypad code.
     void entryByAttendant(bool apresUnCodeRefuse = false);
@@ -45,7 +47,7 @@ protected:
     bool boomUp() const { return p.CheckBox4.Checked() && !p.CheckBox5.Checked(); }   // boom up
     bool boomDown() const { return p.CheckBox5.Checked() && !p.CheckBox4.Checked(); } // boom down
 
-    // Log.txt, one entry per line as "STATE EVENT" (the line's fixed parts checked on the way).
+    // Log.txt, one entry per line as "STATE EVENT" ("MALFORMED ..." for a line without its fixed parts).
     std::vector<std::string> journalEntries() const;
 
     std::unique_ptr<tGestionBarriere> g;

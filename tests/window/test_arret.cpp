@@ -1,80 +1,52 @@
 // The stop: "Quitter" or the close box, also in the middle of a boom movement, and the exit status of
 // the whole program.
-#include "Fenetre.h"
+#include "WindowSandbox.h"
+
 #include "journal/FichierJournal.h"
+#include "support/Common.h"
 #include "support/StalledDisk.h"
 
-#include <QCheckBox>
 #include <QProcess>
-#include <QTest>
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <map>
-#include <sstream>
 #include <tuple>
 
 namespace borne::test {
 namespace {
 
-std::string contenuDe(const char* fichier) {
-    std::ifstream f(fichier, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-// Every property of every control, as one comparable picture of the panel.
-std::map<std::string, Valeur> etatDuPanneau() {
-    std::map<std::string, Valeur> etat;
-    for (const Controle* c : panneau().controles())
-        for (Propriete pr : {Propriete::Checked, Propriete::Caption, Propriete::Text, Propriete::Color,
-                             Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText})
-            if (proprieteDe(c->genre(), pr)) etat[c->nom() + "." + nomPropriete(pr)] = c->lire(pr);
-    return etat;
-}
-
 class Arret : public WindowSandbox {
 protected:
-    // Puts a car on the downstream loop: the terminal lets it out and starts raising the boom (2000 ms).
-    void lancerUneMontee() {
+    // Puts a car on the downstream loop: the terminal lets it out and raises the boom (a 2000 ms wait);
+    // then stops the terminal by `arret`, inside that wait. The window is closed and the worker finished
+    // by the time `arret` returns, so the panel and the journal stay as they were, the movement never
+    // finished.
+    void arreterPendantUneMontee(const std::function<void()>& arret) {
         QTest::mouseClick(fenetre->controle("CheckBox2"), Qt::LeftButton, {}, QPoint(8, 8));
         ASSERT_TRUE(p.CheckBox2.Checked());
-        ASSERT_TRUE(attendreQue([&] { return p.Moteur.Text() == "ON"; }, 3000)) << "no raise started";
+        ASSERT_TRUE(waitUntil([&] { return realClock.waitingFor() == 2000; })) << "no raise started";
+        const std::string journal = readFile("Log.txt");
+        arret();
+        EXPECT_FALSE(fenetre->isVisible());
+        EXPECT_TRUE(threadBarriere->isFinished()) << "the worker has ended by the time the window is closed";
+        const auto apres = panelSnapshot();
+        EXPECT_EQ(std::get<std::string>(apres.at("Moteur.Text")), "ON");
+        EXPECT_FALSE(std::get<bool>(apres.at("CheckBox4.Checked")));
+        settle();
+        EXPECT_EQ(panelSnapshot(), apres);
+        EXPECT_EQ(readFile("Log.txt"), journal);
+        EXPECT_TRUE(journal.empty() || journal.back() == '\n') << "no line cut short";
     }
 };
 
 TEST_F(Arret, QuitterDuringABoomRaiseClosesAtOnceAndNothingChangesAfterwards) {
-    lancerUneMontee();
-    QThread::msleep(300); // well inside the 2000 ms movement
-    const std::string journal = contenuDe("Log.txt");
-    QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton);
-    EXPECT_FALSE(fenetre->isVisible());
-    EXPECT_TRUE(threadBarriere->isFinished()) << "the worker has ended by the time the window is closed";
-    const auto apres = etatDuPanneau();
-    EXPECT_EQ(std::get<std::string>(apres.at("Moteur.Text")), "ON") << "the movement is never finished";
-    EXPECT_FALSE(std::get<bool>(apres.at("CheckBox4.Checked")));
-
-    attendreQue([] { return false; }, 2500); // past the end the raise would have had
-    EXPECT_EQ(etatDuPanneau(), apres);
-    EXPECT_EQ(contenuDe("Log.txt"), journal);
-    EXPECT_TRUE(journal.empty() || journal.back() == '\n') << "no line cut short";
+    arreterPendantUneMontee([&] { QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton); });
 }
 
 TEST_F(Arret, TheCloseBoxStopsTheWorkerLikeQuitter) {
-    attendreQue([&] { return !p.EtatCourant.Text().empty(); });
-    fenetre->close();
-    EXPECT_FALSE(fenetre->isVisible());
-    // Joined by the close, unless it came in the middle of a journal line, which is then left to end.
-    EXPECT_TRUE(threadBarriere->isFinished() || FichierJournal::occupe());
-    ASSERT_TRUE(threadBarriere->wait(2000));
-    const auto apres = etatDuPanneau();
-    const std::string journal = contenuDe("Log.txt");
-    attendreQue([] { return false; }, 700); // more than a turn
-    EXPECT_EQ(etatDuPanneau(), apres);
-    EXPECT_EQ(contenuDe("Log.txt"), journal);
+    arreterPendantUneMontee([&] { fenetre->close(); });
 }
 
 // A disk that stops answering while the worker writes a journal line: "Quitter" closes the window at
@@ -88,7 +60,7 @@ TEST_F(Arret, QuitterNeverWaitsForAStalledDisk) {
     EXPECT_FALSE(fenetre->isVisible());
     disque.release();
     ASSERT_TRUE(threadBarriere->wait(5000));
-    const std::string journal = contenuDe("Log.txt");
+    const std::string journal = readFile("Log.txt");
     EXPECT_TRUE(journal.ends_with("VEHICULE_ABSENT;\n") || journal.ends_with("VEHICULE_SUR_BOUCLE_AMONT;\n"));
 }
 
@@ -111,37 +83,38 @@ Sortie lancer(const char* scenario, int mode = 0, const std::function<void(QProc
     const auto dossier = std::filesystem::current_path() / scenario;
     std::filesystem::create_directories(dossier);
     std::filesystem::current_path(dossier);
-    ecrireReglages(mode);
+    writeSettings(mode);
     QProcess programme;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     programme.setProcessEnvironment(env);
     programme.setWorkingDirectory(QString::fromStdString(dossier.string()));
-    programme.start(BORNE_ESSAI_SORTIE, {scenario});
+    programme.start(BORNE_SCRIPTED_USER, {scenario});
     if (pendant) pendant(programme);
     const bool fini = programme.waitForFinished(20000);
     Sortie s{fini && programme.exitStatus() == QProcess::NormalExit ? programme.exitCode() : -1,
-             QString::fromUtf8(programme.readAllStandardOutput()), contenuDe("Log.txt")};
+             QString::fromUtf8(programme.readAllStandardOutput()), readFile("Log.txt")};
     std::filesystem::current_path(dossier.parent_path());
     return s;
 }
 
 TEST_F(Arret, TheProgramExitsWithStatus0AfterQuitterTheCloseBoxAndAStartUpError) {
     fenetre->close();
-    const Sortie quitter = lancer("quitter");
+    const Sortie quitter = lancer("quit");
     EXPECT_EQ(quitter.code, 0) << quitter.sortie.toStdString();
-    EXPECT_TRUE(quitter.sortie.contains("montree")) << quitter.sortie.toStdString();
+    EXPECT_TRUE(quitter.sortie.contains("shown")) << quitter.sortie.toStdString();
     EXPECT_FALSE(quitter.journal.empty()) << "the terminal turned before the click";
     EXPECT_EQ(quitter.journal.back(), '\n');
 
-    const Sortie fermer = lancer("fermer");
+    const Sortie fermer = lancer("close");
     EXPECT_EQ(fermer.code, 0) << fermer.sortie.toStdString();
-    EXPECT_TRUE(fermer.sortie.contains("montree"));
+    EXPECT_FALSE(fermer.journal.empty());
+    EXPECT_EQ(fermer.journal.back(), '\n');
 
-    const Sortie erreur = lancer("erreur");
+    const Sortie erreur = lancer("error");
     EXPECT_EQ(erreur.code, 0) << erreur.sortie.toStdString();
-    EXPECT_TRUE(erreur.sortie.contains("dialogue: Config.cfg illisible")) << erreur.sortie.toStdString();
-    EXPECT_FALSE(erreur.sortie.contains("montree"));
+    EXPECT_TRUE(erreur.sortie.contains("dialog: Config.cfg illisible")) << erreur.sortie.toStdString();
+    EXPECT_FALSE(erreur.sortie.contains("shown"));
 }
 
 // A session that ends (SIGHUP, SIGTERM) or Ctrl+C in the terminal that started it (SIGINT): the same
@@ -150,9 +123,9 @@ class ProgramSignal : public Arret, public ::testing::WithParamInterface<int> {}
 
 TEST_P(ProgramSignal, StopsItLikeTheCloseBoxWithStatus0) {
     fenetre->close();
-    const Sortie s = lancer("attendre", 0, [](QProcess& programme) {
+    const Sortie s = lancer("wait", 0, [](QProcess& programme) {
         ASSERT_TRUE(programme.waitForReadyRead(20000)) << "the window was never shown";
-        for (int i = 0; i < 200 && contenuDe("Log.txt").empty(); ++i) // a turn, so that a line exists
+        for (int i = 0; i < 200 && readFile("Log.txt").empty(); ++i) // a turn, so that a line exists
             QThread::msleep(25);
         ::kill(static_cast<pid_t>(programme.processId()), GetParam());
     });
@@ -175,7 +148,7 @@ TEST_F(Arret, WithoutADisplayThatAnswersTheProgramSaysSoAndExitsWith0) {
         env.insert("WAYLAND_DISPLAY", wayland);
         env.insert("QT_QPA_PLATFORM", plateforme);
         programme.setProcessEnvironment(env);
-        programme.start(BORNE_PROGRAMME, {"--ignored", "arguments"});
+        programme.start(BORNE_PROGRAM, {"--ignored", "arguments"});
         ASSERT_TRUE(programme.waitForFinished(20000));
         const std::string erreurs = programme.readAllStandardError().toStdString();
         EXPECT_EQ(programme.exitStatus(), QProcess::NormalExit)
@@ -186,11 +159,12 @@ TEST_F(Arret, WithoutADisplayThatAnswersTheProgramSaysSoAndExitsWith0) {
     }
 }
 
-TEST_F(Arret, OutOfServiceRaisedShowsTheWindowWithTheBoomAlreadyUp) {
+TEST_F(Arret, OutOfServiceRaisedShowsTheWindowWithTheBoomAlreadyUpAndTheIconSet) {
     fenetre->close();
-    const Sortie leve = lancer("etat", 2);
+    const Sortie leve = lancer("state", 2);
     EXPECT_EQ(leve.code, 0);
-    EXPECT_TRUE(leve.sortie.contains("montree CheckBox4=1 Image3=1 Image2=0")) << leve.sortie.toStdString();
+    EXPECT_TRUE(leve.sortie.contains("shown CheckBox4=1 Image3=1 Image2=0 icon=1"))
+        << leve.sortie.toStdString();
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The window as laid out: every named control's place, size and caption, held against the stored form
 // as typed here (not the layout data the window is built from), on the real widgets.
-#include "Fenetre.h"
+#include "WindowSandbox.h"
 
 #include "panel/view/Disposition.h"
 
@@ -19,7 +19,7 @@ namespace {
 
 struct Attendu {
     const char* nom;
-    const char* parent; // "" for the window
+    const char* parent; // "" for the scrolled panel, "Form1" for the window itself
     int gauche, haut, largeur, hauteur;
     const char* texte; // UTF-8; nullptr when the terminal writes it at start-up
 };
@@ -33,7 +33,7 @@ const Attendu formulaire[] = {
     {"Image6", "", 312, -20, 241, 281, nullptr},
     {"Image4", "", 296, 260, 257, 153, nullptr},
     {"Image5", "", 296, 256, 257, 161, nullptr},
-    {"StatusBar1", "", 0, 717, 554, 19, nullptr},
+    {"StatusBar1", "Form1", 0, 717, 571, 19, nullptr}, // the window's foot, outside what scrolls
     {"GroupBox9", "", 0, 556, 553, 161, "Superviseur"},
     {"GroupBox13", "", 0, 444, 305, 113, "Debug"},
     {"Clavier", "", 136, 228, 121, 129, "Clavier"},
@@ -84,12 +84,12 @@ const Attendu formulaire[] = {
 };
 
 // The captions above the labelled edits: text, width, height (13 each), 3 pixels above the edit.
-struct Etiquette {
+struct Legende {
     const char* edit;
     const char* texte;
     int largeur;
 };
-const Etiquette etiquettes[] = {
+const Legende legendes[] = {
     {"MessageGardien", "MessageGardien", 95},
     {"PlaceRestantes", "PlaceRestantes", 90},
     {"Default", "Default", 42},
@@ -110,7 +110,7 @@ QString texteVu(QWidget* w) {
 // Where a stored control ends up in the window's client area: its parents' places added up.
 QPoint placeDansLaFenetre(const std::string& nom) {
     QPoint p;
-    for (std::string n = nom; !n.empty();) {
+    for (std::string n = nom; !n.empty() && n != "Form1";) {
         auto it = std::find_if(std::begin(formulaire), std::end(formulaire),
                                [&](const Attendu& a) { return n == a.nom; });
         if (it == std::end(formulaire)) return {-9999, -9999};
@@ -124,16 +124,25 @@ class Disposition : public WindowSandbox {};
 
 TEST_F(Disposition, WindowOpensAt543_20ScrolledBy20WithA571By736ClientArea) {
     EXPECT_EQ(fenetre->windowTitle(), "Velmora");
+    EXPECT_TRUE(fenetre->windowIcon().availableSizes().contains(QSize(32, 32)));
     EXPECT_EQ(fenetre->pos(), QPoint(543, 20));
     EXPECT_EQ(fenetre->size(), QSize(571, 736));
     QScrollArea* zone = fenetre->zoneDefilement();
-    EXPECT_EQ(zone->geometry(), QRect(0, 0, 571, 736)) << "no menu bar, no frame";
+    EXPECT_EQ(zone->geometry(), QRect(0, 0, 571, 717)) << "no menu bar, no frame; the status bar below";
     EXPECT_EQ(zone->verticalScrollBar()->value(), 20);
-    EXPECT_EQ(zone->verticalScrollBar()->maximum(), 20) << "756 rows of content, 736 visible";
+    EXPECT_EQ(zone->verticalScrollBar()->maximum(), 20) << "737 rows of panel, 717 visible";
     EXPECT_TRUE(zone->verticalScrollBar()->isVisible());
     EXPECT_EQ(zone->verticalScrollBar()->width(), 17);
-    EXPECT_EQ(zone->viewport()->size(), QSize(554, 736));
+    EXPECT_EQ(zone->viewport()->size(), QSize(554, 717));
     EXPECT_FALSE(zone->horizontalScrollBar()->isVisible());
+}
+
+TEST_F(Disposition, TheStatusBarStaysAtTheFootWhenThePanelScrollsOrTheWindowGrows) {
+    QWidget* barre = fenetre->controle("StatusBar1");
+    fenetre->zoneDefilement()->verticalScrollBar()->setValue(0);
+    EXPECT_EQ(barre->geometry(), QRect(0, 717, 571, 19));
+    fenetre->resize(700, 900);
+    ASSERT_TRUE(waitUntil([&] { return barre->geometry() == QRect(0, 881, 700, 19); })) << barre->y();
 }
 
 TEST_F(Disposition, EveryNamedControlSitsAtItsStoredPlaceWithItsStoredSizeAndCaption) {
@@ -148,13 +157,15 @@ TEST_F(Disposition, EveryNamedControlSitsAtItsStoredPlaceWithItsStoredSizeAndCap
         if (a.texte != nullptr) {
             EXPECT_EQ(texteVu(w), QString::fromUtf8(a.texte));
         }
-        QWidget* parent = *a.parent ? fenetre->controle(a.parent) : fenetre->zoneDefilement()->widget();
+        QWidget* parent = std::string_view(a.parent) == "Form1" ? fenetre.get()
+                          : *a.parent                           ? fenetre->controle(a.parent)
+                                                                : fenetre->zoneDefilement()->widget();
         EXPECT_EQ(w->parentWidget(), parent);
     }
 }
 
 TEST_F(Disposition, LabelledEditCaptionsSit3PixelsAboveTheirEditInTheParentsFont) {
-    for (const Etiquette& e : etiquettes) {
+    for (const Legende& e : legendes) {
         SCOPED_TRACE(e.edit);
         QWidget* edit = fenetre->controle(e.edit);
         QWidget* label = fenetre->etiquetteDe(e.edit);

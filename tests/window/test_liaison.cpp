@@ -1,18 +1,21 @@
 // The view bound to the model, without a terminal behind it: stored states on screen, the model's writes
 // from another thread shown by the window's thread, the user's actions written into the model, and no
 // write echoed back.
-#include "Fenetre.h"
+#include "WindowSandbox.h"
 
+#include "panel/Roles.h"
 #include "panel/images/Images.h"
 #include "panel/view/Vue.h"
 #include "panel/view/Widgets.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolTip>
 
 #include <thread>
 #include <vector>
@@ -77,8 +80,8 @@ TEST_F(Liaison, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
     });
     terminal.join(); // the window's thread is not running its loop: every write so far is pending
     EXPECT_LE(vue.rafraichissementsPostes(), 3u) << "a flood of writes to one control costs one refresh";
-    ASSERT_TRUE(
-        attendreQue([&] { return vu<QLabel>("Label3")->text() == QString::fromUtf8("Gardien appelé"); }));
+    settle();
+    EXPECT_EQ(vu<QLabel>("Label3")->text(), QString::fromUtf8("Gardien appelé"));
     EXPECT_TRUE(vue.widget("Image6")->isHidden());
     // What the user sees: the lamp's middle is red.
     const QImage lampe = vue.widget("Shape4")->grab().toImage();
@@ -94,7 +97,8 @@ TEST_F(Liaison, TerminalWritesShowTextsColoursVisibilityAndTicks) {
     p.GroupBox14.setVisible(true);
     p.CheckBox5.setChecked(true);
     p.StatusBar1.setSimpleText("Vehicule au milieu");
-    ASSERT_TRUE(attendreQue([&] { return vu<QCheckBox>("CheckBox5")->isChecked(); }));
+    settle();
+    EXPECT_TRUE(vu<QCheckBox>("CheckBox5")->isChecked());
     EXPECT_EQ(vu<QLineEdit>("Edit2")->text(), "-     mode test      -");
     EXPECT_EQ(vu<QLineEdit>("Edit1")->palette().color(QPalette::Base), QColor(0, 255, 0));
     EXPECT_EQ(vu<QGroupBox>("GroupBox14")->title(), QString::fromUtf8("Entrée Nord"));
@@ -112,7 +116,7 @@ TEST_F(Liaison, AUsersTickAndUntickReachTheModelOnceEach) {
         EXPECT_TRUE(std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)));
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
         EXPECT_FALSE(std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)));
-        attendreQue([] { return false; }, 50); // let any echo through
+        settle(); // any echo would come through here
         EXPECT_EQ(ecritsParUtilisateur, (std::vector<std::string>{nom, nom}));
     }
 }
@@ -121,7 +125,8 @@ TEST_F(Liaison, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
     auto* touche = vu<QCheckBox>("CheckBox12");
     QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
     std::thread([&] { p.CheckBox12.setChecked(false); }).join(); // the keypad reader takes the press
-    ASSERT_TRUE(attendreQue([&] { return !touche->isChecked(); }));
+    settle();
+    EXPECT_FALSE(touche->isChecked());
     QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
     EXPECT_TRUE(p.CheckBox12.Checked());
 }
@@ -137,7 +142,8 @@ TEST_F(Liaison, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
     ligne2->clear();
     typeCode(ligne2, QString::fromUtf8("ÉTÉ"));
     EXPECT_EQ(p.Edit2.Text(), "\xE9t\xE9");
-    ASSERT_TRUE(attendreQue([&] { return ligne2->text() == QString::fromUtf8("été"); }));
+    settle();
+    EXPECT_EQ(ligne2->text(), QString::fromUtf8("été"));
 }
 
 QColor pixel(const ImageRgb& image, int x, int y) {
@@ -162,10 +168,66 @@ TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverE
     p.Image6.setVisible(false);
     p.Image7.setVisible(false);
     p.Image5.setVisible(false);
-    ASSERT_TRUE(attendreQue([&] { return vue.widget("Image5")->isHidden(); }));
+    settle();
     const QImage apres = contenu.grab().toImage();
     EXPECT_EQ(apres.pixelColor(312 + 100, 100 - 20 + 20), pixel(images[2], 100, 100));
     EXPECT_EQ(apres.pixelColor(296 + 30, 260 + 50 + 20), pixel(images[3], 30, 50));
+}
+
+// Captions longer than the placeholders they replace show whole: the label grows to the right of its
+// stored left edge ("COMPLET", not "COMPL"; "Gardien appelé", not "Gardier").
+TEST_F(Liaison, LabelsGrowToShowTheirWholeCaption) {
+    struct Cas {
+        const char* nom;
+        const char* texte; // Windows-1252
+        QPoint place;      // stored
+    };
+    for (const Cas& c : {Cas{"Label4", "COMPLET", {64, 40}}, Cas{"Label3", "Gardien appel\xE9", {8, 24}}}) {
+        SCOPED_TRACE(c.nom);
+        p.trouver(c.nom)->ecrire(Propriete::Caption, std::string(c.texte));
+        settle();
+        auto* label = vu<QLabel>(c.nom);
+        EXPECT_EQ(label->pos(), c.place);
+        // Ink in the columns of the last letter, as the user sees the label.
+        const QFontMetrics fm(label->font());
+        const QString texte = label->text();
+        const QImage vu = label->grab().toImage();
+        bool encre = false;
+        for (int x = fm.horizontalAdvance(texte.chopped(1));
+             x < std::min(vu.width(), fm.horizontalAdvance(texte)); ++x)
+            for (int y = 0; y < vu.height(); ++y)
+                encre |= qGray(vu.pixel(x, y)) < 96;
+        EXPECT_TRUE(encre) << "the last letter of \"" << texte.toStdString() << "\" is cut off";
+    }
+    p.Label4.setCaption("Libre");
+    settle();
+    EXPECT_EQ(vue.widget("Label4")->width(), 55) << "never narrower than stored";
+}
+
+// Every control tells what it is: its designer name and its role. The pictures let the mouse through,
+// so the panel shows the tooltip of the picture on top at that point.
+TEST_F(Liaison, EveryControlHasATooltipNamingItAndItsRole) {
+    for (const Controle* c : p.controles()) {
+        const QString attendu =
+            QString::fromStdString(c->nom()) + " - " + QString::fromUtf8(roleDe(c->nom())->role);
+        EXPECT_EQ(vue.widget(c->nom())->toolTip(), attendu);
+        if (QWidget* etiquette = vue.etiquette(c->nom())) {
+            EXPECT_EQ(etiquette->toolTip(), attendu);
+        }
+    }
+    EXPECT_EQ(vue.widget("CheckBox18")->toolTip(), "CheckBox18 - key 6");
+
+    auto bulleSur = [&](QPoint ici) {
+        QHelpEvent aide(QEvent::ToolTip, ici, contenu.mapToGlobal(ici));
+        QApplication::sendEvent(&contenu, &aide);
+        return QToolTip::text();
+    };
+    EXPECT_EQ(bulleSur({20, 420}), "Image1 - front of the terminal");
+    EXPECT_TRUE(bulleSur({412, 100}).startsWith("Image6 - ")) << "the top of the barrier view's stack";
+    p.Image6.setVisible(false);
+    p.Image7.setVisible(false);
+    settle();
+    EXPECT_TRUE(bulleSur({412, 100}).startsWith("Image3 - "));
 }
 
 TEST_F(Liaison, QuitterHandsItsClickToTheShell) {

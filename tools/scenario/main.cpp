@@ -1,6 +1,7 @@
-// borne-scenario: replays a written scenario against the terminal's controller, headless and in
-// virtual time. Everything but the standard streams lives in the scenario library.
-#include "scenario/Scenario.h"
+// borne-scenario: replays written scenarios against the terminal's controller, headless and in virtual
+// time; one script, or a suite of scenario folders. Everything but the standard streams lives in the
+// scenario library.
+#include "scenario/Program.h"
 
 #include <exception>
 #include <iostream>
@@ -13,7 +14,7 @@ int main(int argc, char** argv) {
     std::cin.tie(nullptr);
     try {
         const std::vector<std::string> arguments(argv, argv + argc);
-        return borne::scenario::principal(arguments, std::cin, std::cout, std::cerr);
+        return borne::scenario::runProgram(arguments, std::cin, std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cout.flush();
         std::cerr << "borne-scenario: " << e.what() << '\n';

@@ -1,0 +1,114 @@
+// Recording a session in the window as a scenario folder that borne-scenario --suite replays exactly.
+//
+// BORNE_RECORD=DIR borne: DIR (missing or empty) receives the settings the terminal read at start,
+// scenario.scn (every tick, untick and typing of the person in the window at its virtual instant, then at
+// the stop the whole panel and the controller's state as expectations) and expected/Log.txt (the bytes
+// the terminal appended to its journal during the session).
+//
+// The terminal knows nothing of this: the recorder listens to the panel's user writes and times them
+// with the worker's clock.
+#pragma once
+
+#include "control/Attente.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class tGestionBarriere;
+
+namespace borne {
+struct Ecriture;
+}
+
+namespace borne::recording {
+
+// Where the worker is in its time: the sum of the waits it completed since start-up ended, and the wait
+// under way if any.
+struct ClockState {
+    std::int64_t completed = 0; // virtual ms
+    bool inWait = false;
+    int length = 0; // virtual ms of the wait under way
+};
+
+// The virtual instant of something done `elapsed` (real time) into the wait under way, every real wait
+// being `divisor` times shorter than its virtual length. Inside a wait it is rounded up and never the
+// wait's first instant: that instant belongs to the worker's logic just before the wait, which has already
+// run. Never past the wait's end. Outside a wait (the worker's logic, microseconds): the last wait's end.
+std::int64_t virtualInstant(const ClockState& state, std::chrono::nanoseconds elapsed, int divisor);
+
+// The worker's clock, counting virtual time. A real clock (MyThread stops it like the plain one); the
+// waits of start-up, made on the thread that built the clock, are not counted: the recording's time 0
+// is the worker's start, as a script's is.
+class RecordingClock : public HorlogeReelle {
+public:
+    explicit RecordingClock(int divisor = 1);
+
+    void attendre(int ms) override;
+
+    // The virtual instant now. The lock is held only to copy the state: never waits for the worker.
+    std::int64_t instant() const;
+    // Once the worker has stopped: the instant it was stopped at (inside the wait it was cut from, or
+    // the end of its last wait when the stop came between two waits).
+    std::int64_t stopInstant() const;
+    ClockState state() const;
+    int divisor() const noexcept { return divisor_; }
+
+protected:
+    // The real wait behind a worker's wait of `ms` virtual ms; throws ArretDemande once stopped.
+    virtual void realWait(int ms);
+
+private:
+    const int divisor_;
+    const std::thread::id startupThread_;
+    mutable std::mutex mutex_;
+    ClockState state_;                                // GUARDED_BY(mutex_)
+    std::chrono::steady_clock::time_point waitStart_; // GUARDED_BY(mutex_)
+    std::int64_t stoppedAt_ = -1;                     // GUARDED_BY(mutex_)
+};
+
+class Writer;
+
+class Recorder {
+public:
+    // Checks DIR (created when missing; it must then be an empty folder we can write in), copies the
+    // settings the terminal is about to read, notes the journal's size and installs the clock for the
+    // process. Throws std::runtime_error with a message for the user when DIR cannot be used; the working
+    // folder is never touched.
+    explicit Recorder(const std::filesystem::path& dir,
+                      std::unique_ptr<RecordingClock> clock = std::make_unique<RecordingClock>());
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // BORNE_RECORD's recorder, or none when the variable is unset or empty.
+    static std::unique_ptr<Recorder> fromEnvironment();
+
+    RecordingClock& clock() noexcept { return *clock_; }
+    const std::filesystem::path& dir() const noexcept { return dir_; }
+
+    // Once the controller is built (its worker may run): the header, then the user's writes as they come.
+    void started(const tGestionBarriere& gestion);
+    // Once the worker has ended: the wait to the stop's instant, the panel and the controller's state as
+    // expectations, the rest of the journal; then the files are closed.
+    void finish(const tGestionBarriere& gestion);
+
+private:
+    void userWrite(const Ecriture& e);
+    void push(std::string lines);
+
+    std::filesystem::path dir_;
+    std::unique_ptr<RecordingClock> clock_;
+    std::unique_ptr<HorlogeInstallee> installed_;
+    std::shared_ptr<Writer> writer_;
+    int observer_ = 0;
+    std::mutex mutex_;
+    std::int64_t last_ = 0; // GUARDED_BY(mutex_): the instant of the last command written
+    bool finished_ = false;
+};
+
+} // namespace borne::recording

@@ -1,0 +1,61 @@
+// The role table against the panel and against what the terminal really writes: a control added,
+// renamed or given to the terminal shows up here before a tooltip or a listing tells people wrong.
+#include "panel/Roles.h"
+#include "support/Lane.h"
+#include "support/WriteLog.h"
+
+#include <set>
+#include <string>
+
+using namespace borne;
+using borne::test::Lane;
+
+TEST(Roles, OneRowPerControlInTheWindowsStoredOrder) {
+    const auto roles = rolesControles();
+    const auto& controles = panneau().controles();
+    ASSERT_EQ(roles.size(), controles.size());
+    for (std::size_t i = 0; i < roles.size(); ++i) {
+        EXPECT_EQ(controles[i]->nom(), roles[i].nom) << "row " << i;
+        EXPECT_EQ(roleDe(roles[i].nom), &roles[i]);
+        EXPECT_FALSE(std::string(roles[i].role).empty()) << roles[i].nom;
+    }
+    EXPECT_EQ(roleDe("CheckBox11"), nullptr) << "the numbering skips it";
+    EXPECT_STREQ(roleDe("CheckBox18")->role, "key 6");
+}
+
+// Journeys that make the terminal write every control it ever writes: entries by code and by the
+// attendant until the car park is full, a car leaving, an attendant call, a code refused three times.
+TEST_F(Lane, TheControlsTheTerminalWritesAreThoseTheTableGivesIt) {
+    test::WriteLog ecrits;
+    start(MODE_SUPERVISE);
+    entryByCode("6082");
+    upstream();
+    turn();
+    callAttendant();
+    turn(2);
+    entryByAttendant();
+    downstream();
+    turn(2);
+    middle();
+    turn();
+    upstream();
+    turn();
+    emptyLane();
+    turn(3);
+    upstream();
+    turn(2);
+    for (const char* faux : {"1345", "7913", "4579"}) { // with 6082 above, every key once at least
+        typeCode(faux);
+        turn(2);
+    }
+    turn(3);
+
+    std::set<std::string> ecritsParLeTerminal;
+    for (const std::string& ligne : ecrits.lignes)
+        ecritsParLeTerminal.insert(ligne.substr(0, ligne.find('.')));
+    for (const RoleControle& r : rolesControles()) {
+        const bool parLeTerminal = r.ecritPar == EcritPar::Terminal || r.ecritPar == EcritPar::LesDeux;
+        EXPECT_EQ(ecritsParLeTerminal.count(r.nom) == 1, parLeTerminal)
+            << r.nom << " is written by " << nomEcritPar(r.ecritPar) << " in the table";
+    }
+}

@@ -1,0 +1,88 @@
+// The pictures built into the program are the ones the generator draws now, within what JPEG and a
+// Qt update's antialiasing may change: a drawing changed without running borne-pictures is caught.
+#include "Images.h"
+#include "Scenes.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace borne {
+namespace {
+
+// How far a decoded picture is from a drawing, over the part they share: the worst difference of one
+// colour's mean over an 8 x 8 block. JPEG at quality 90 keeps every block within 12 of the drawing; the
+// smallest change between two of the pictures (the boom across the lane plan or not) gives 29.
+constexpr double kTolerance = 20;
+
+double pireBloc(const QImage& dessin, const ImageRgb& image) {
+    const int l = std::min(dessin.width(), image.largeur), h = std::min(dessin.height(), image.hauteur);
+    double pire = 0;
+    // Blocks at the right and bottom edges are moved inside, so that every block counts 64 pixels.
+    for (int by = 0; by < h; by += 8) {
+        for (int bx = 0; bx < l; bx += 8) {
+            const int x0 = std::min(bx, l - 8), y0 = std::min(by, h - 8);
+            int somme[3] = {0, 0, 0};
+            for (int y = y0; y < y0 + 8; ++y) {
+                for (int x = x0; x < x0 + 8; ++x) {
+                    const QRgb d = dessin.pixel(x, y);
+                    const unsigned char* vu =
+                        &image.pixels[(static_cast<std::size_t>(y) * image.largeur + x) * 3];
+                    somme[0] += qRed(d) - vu[0], somme[1] += qGreen(d) - vu[1], somme[2] += qBlue(d) - vu[2];
+                }
+            }
+            for (int c : somme)
+                pire = std::max(pire, std::abs(c) / 64.0);
+        }
+    }
+    return pire;
+}
+
+ImageRgb integree(int n) {
+    return decoderJpeg(jpegIntegre("Image" + std::to_string(n)));
+}
+
+TEST(Generator, BuiltInPicturesAreWhatItDrawsNow) {
+    for (int n = 1; n <= 7; ++n) {
+        SCOPED_TRACE("Image" + std::to_string(n));
+        const QImage dessin = pictures::drawPicture(n);
+        const ImageRgb image = integree(n);
+        ASSERT_EQ(dessin.size(), QSize(image.largeur, image.hauteur));
+        ASSERT_EQ(dessin.size(), pictures::pictureSize(n));
+        EXPECT_LE(pireBloc(dessin, image), kTolerance)
+            << "the committed picture is stale: run borne-pictures";
+    }
+}
+
+TEST(Generator, TheToleranceStillTellsTheScenesApart) {
+    // Pairs of the same size that differ least: the boom on the plan, the boom in the view, a car.
+    for (auto [dessine, compare] : {std::pair{5, 4}, std::pair{4, 5}, std::pair{3, 7}, std::pair{7, 6}}) {
+        EXPECT_GT(pireBloc(pictures::drawPicture(dessine), integree(compare)), kTolerance)
+            << "Image" << dessine << " drawn passes for Image" << compare;
+    }
+}
+
+// The icon files are lossless: what they hold is the drawing itself, bar a few pixels that a change of
+// antialiasing may tip into a neighbouring colour of the palette.
+TEST(Generator, IconFilesHoldTheSixteenColourIconItDraws) {
+    const QImage icone = pictures::drawIcon();
+    ASSERT_EQ(icone.colorCount(), 16);
+    EXPECT_EQ(qAlpha(icone.color(icone.pixelIndex(0, 0))), 0) << "the corners show through";
+    const QImage attendu = icone.convertToFormat(QImage::Format_ARGB32);
+    for (const char* fichier : {"borne.xpm", "borne.ico"}) {
+        const QImage lu =
+            QImage(QStringLiteral(BORNE_IMAGES_FOLDER "/") + fichier).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(lu.size(), QSize(32, 32)) << fichier;
+        int differents = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                differents += lu.pixel(x, y) != attendu.pixel(x, y);
+        EXPECT_LE(differents, 16) << fichier;
+    }
+}
+
+} // namespace
+} // namespace borne

@@ -1,0 +1,232 @@
+// Recording in the window, in this process: the real window (offscreen) and worker, a user clicking and
+// typing, the stop by "Quitter" or the close box, then the suite runner replaying the folder.
+#include "Session.h"
+
+#include "app/IHM.h"
+#include "app/MonThread.h"
+#include "window/WindowSandbox.h"
+
+#include <QLineEdit>
+#include <QTest>
+
+#include <thread>
+
+namespace borne::test {
+namespace {
+
+using recording::ClockState;
+using recording::virtualInstant;
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+
+struct InstantCase {
+    const char* rule;
+    ClockState state;
+    std::chrono::nanoseconds elapsed;
+    int divisor;
+    std::int64_t expected;
+};
+
+TEST(VirtualInstant, FollowsTheWorkersWaits) {
+    const InstantCase cases[] = {
+        {"between two waits: the last wait's end", {1500, false, 0}, milliseconds(40), 1, 1500},
+        {"a wait's first instant belongs to the logic before it",
+         {1500, true, 500},
+         microseconds(0),
+         1,
+         1501},
+        {"a part of a millisecond counts as one", {1500, true, 500}, microseconds(300), 1, 1501},
+        {"a whole millisecond stays one", {1500, true, 500}, microseconds(1000), 1, 1501},
+        {"rounded up", {1500, true, 500}, microseconds(1001), 1, 1502},
+        {"mid-movement", {0, true, 2000}, milliseconds(700), 1, 700},
+        {"never past the wait's end", {1500, true, 500}, milliseconds(900), 1, 2000},
+        {"a divided wait counts its whole length", {0, true, 500}, microseconds(2500), 100, 250},
+        {"a divided wait at its real end", {0, true, 500}, milliseconds(5), 100, 500},
+        {"a wait held for days does not overflow",
+         {7, true, 2000},
+         std::chrono::hours(24 * 365),
+         1000000,
+         2007},
+        {"an empty wait", {300, true, 0}, milliseconds(1), 1, 300},
+    };
+    for (const InstantCase& c : cases)
+        EXPECT_EQ(virtualInstant(c.state, c.elapsed, c.divisor), c.expected) << c.rule;
+}
+
+TEST(RecordingClock, CountsOnlyTheWorkersWaitsAndWhereItWasStopped) {
+    recording::RecordingClock clock(1000); // waits a thousand times shorter
+    clock.attendre(2000);                  // start-up, on the thread that built the clock
+    EXPECT_EQ(clock.instant(), 0) << "start-up's waits are before the recording's time 0";
+
+    std::thread worker([&] {
+        clock.attendre(2000);
+        clock.attendre(500);
+    });
+    worker.join();
+    EXPECT_EQ(clock.instant(), 2500);
+
+    clock.arreter();
+    std::thread stopped([&] { EXPECT_THROW(clock.attendre(500), ArretDemande); });
+    stopped.join();
+    EXPECT_EQ(clock.stopInstant(), 2500) << "stopped between two waits: at the last one's end";
+}
+
+TEST(RecordingClock, AStopInsideAWaitFallsInsideIt) {
+    recording::RecordingClock clock; // real time: the wait lasts until the stop cuts it
+    std::thread worker([&] {
+        clock.attendre(500);
+        EXPECT_THROW(clock.attendre(600000), ArretDemande);
+    });
+    ASSERT_TRUE(waitUntil([&] { return clock.state().inWait && clock.state().length == 600000; }, 10000));
+    clock.arreter();
+    worker.join();
+    EXPECT_GT(clock.stopInstant(), 500);
+    EXPECT_LE(clock.stopInstant(), 500 + 600000);
+}
+
+// The window over a terminal whose session is recorded into rec/, the worker held in each wait.
+class Recording : public Sandbox {
+protected:
+    ~Recording() override {
+        fenetre.reset();
+        delete threadBarriere; // stops its clock, which the recorder owns: the recorder goes after
+        threadBarriere = nullptr;
+        recorder.reset();
+        panneau().reinitialiser();
+    }
+
+    void start(int mode) {
+        writeSettings(mode);
+        auto horloge = std::make_unique<SteppedClock>();
+        clock = horloge.get();
+        recorder = std::make_unique<recording::Recorder>(rec, std::move(horloge));
+        fenetre = std::make_unique<TForm1>(nullptr);
+        recorder->started(threadBarriere->gestion());
+        fenetre->show();
+        ASSERT_TRUE(waitUntil([&] { return clock->waitsEntered() == 1; })) << "the first turn's pause";
+        settle();
+    }
+
+    // Lets the worker go on to its next wait, the window showing what it wrote; returns that wait's length.
+    int next() {
+        const int n = clock->waitsEntered();
+        clock->release();
+        EXPECT_TRUE(waitUntil([&] { return clock->waitsEntered() > n; })) << "the worker is stuck";
+        settle();
+        return clock->state().length;
+    }
+    // Goes on until the worker waits `ms` (a boom movement: 2000); false after `max` waits.
+    bool nextWaitOf(int ms, int max = 12) {
+        for (int i = 0; i < max; ++i)
+            if (next() == ms) return true;
+        return false;
+    }
+
+    void settle() {
+        for (int i = 0; i < 5; ++i)
+            QApplication::processEvents();
+    }
+
+    // The user's hands on the window.
+    void click(const char* name) {
+        QTest::mouseClick(fenetre->controle(name), Qt::LeftButton, {}, QPoint(8, 8));
+    }
+    // Key by key, each with its text as a keyboard layout delivers it (keyClicks takes only ASCII).
+    void typeInto(const char* name, const QString& text) {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, fenetre->controle(name), Qt::Key_unknown, QString(c), {});
+    }
+
+    // What the program does once the message loop has ended.
+    void stopped() {
+        threadBarriere->Arreter();
+        threadBarriere->AttendreFin();
+        recorder->finish(threadBarriere->gestion());
+    }
+
+    void expectReplayed() {
+        EXPECT_EQ(fileContent(rec / "expected" / "Log.txt"),
+                  fileContent("Log.txt").substr(journalBefore.size()));
+        EXPECT_EQ(fileContent(rec / "Config.cfg"), fileContent("Config.cfg"));
+        EXPECT_EQ(fileContent(rec / "CHIP.INI"), fileContent("CHIP.INI"));
+        const Replay r = replay(rec);
+        EXPECT_EQ(r.code, 0) << r.output << "\n--- the recording:\n" << fileContent(rec / "scenario.scn");
+        EXPECT_NE(r.output.find("1 passed, 0 failed"), std::string::npos) << r.output;
+    }
+
+    const std::filesystem::path rec = std::filesystem::current_path() / "rec";
+    std::string journalBefore;
+    SteppedClock* clock = nullptr; // owned by the recorder
+    std::unique_ptr<recording::Recorder> recorder;
+    std::unique_ptr<TForm1> fenetre;
+};
+
+TEST_F(Recording, ACarLeavingWithTheSensorTickedAgainDuringTheRaiseAndQuitterDuringTheLowering) {
+    start(0);
+    typeInto("MessageGardien", "Bonjour");
+    click("CheckBox2"); // a car on the downstream loop: it leaves, the boom rises
+    ASSERT_TRUE(p.CheckBox2.Checked());
+    ASSERT_TRUE(nextWaitOf(2000)) << "no raise";
+    click("CheckBox5"); // the boom-down sensor again while the boom rises
+    ASSERT_TRUE(p.CheckBox5.Checked());
+    EXPECT_EQ(next(), 2000) << "the sensor ticked during the raise gives a second pass";
+
+    next();
+    click("CheckBox1");
+    next();
+    typeInto("EtatCourant", "x");
+    click("CheckBox2");
+    next();
+    click("CheckBox1"); // gone: the boom comes down
+    ASSERT_TRUE(nextWaitOf(2000)) << "no lowering";
+    click("Button13");
+    EXPECT_FALSE(fenetre->isVisible());
+    stopped();
+
+    const std::string script = fileContent(rec / "scenario.scn");
+    EXPECT_EQ(script.rfind("# A session recorded in the window on ", 0), 0u) << script;
+    EXPECT_NE(script.find("\ntype MessageGardien Bonjour\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\nexpect Moteur.Text ON\n"), std::string::npos) << "stopped mid-movement";
+    EXPECT_NE(script.find("\nexpect etat "), std::string::npos);
+    EXPECT_FALSE(fileContent(rec / "expected" / "Log.txt").empty());
+    expectReplayed();
+}
+
+TEST_F(Recording, BoomRaisedAtStartAKeySeenByNoTurnAnEarlierJournalAndTheCloseBox) {
+    const char kEarlier[] = "EtatCourant = \0ETAT_DEFAUT;      Evenement = \0VEHICULE_ABSENT;\n";
+    journalBefore.assign(kEarlier, sizeof kEarlier - 1);
+    std::ofstream("Log.txt", std::ios::binary) << journalBefore;
+    start(2);           // out of service, boom raised: start-up's 2000 ms are not part of the recording
+    click("CheckBox8"); // the alarm
+    next();
+    click("CheckBox14");
+    click("CheckBox14"); // a key ticked and unticked within one pause
+    typeInto("Edit1", "abc");
+    next();
+    click("CheckBox8");
+    next();
+    next();
+    fenetre->close();
+    stopped();
+    EXPECT_NE(fileContent(rec / "scenario.scn").find("\nuntick CheckBox14\n"), std::string::npos);
+    expectReplayed();
+}
+
+// Stopped before any journal step: the terminal left no Log.txt, the recording an empty expected one.
+// The typed text keeps its outer spaces and its accent through the script line and back; a pasted text
+// of two lines, which no script line can hold, leaves a comment and a script that still runs.
+TEST_F(Recording, QuitterInTheFirstPauseWithATextEndingInSpacesAndAPasteOfTwoLines) {
+    start(0);
+    typeInto("MessageGardien", QString::fromUtf8(" à tous  "));
+    p.Edit1.ecrire(Propriete::Text, Valeur(std::string("deux\nlignes")), Auteur::Utilisateur);
+    click("Button13");
+    stopped();
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+    const std::string script = fileContent(rec / "scenario.scn");
+    EXPECT_NE(script.find("\nexpect MessageGardien.Text  à tous  \n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\n# Edit1: a text that no script line can hold\n"), std::string::npos) << script;
+    expectReplayed();
+}
+
+} // namespace
+} // namespace borne::test

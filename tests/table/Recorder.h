@@ -1,0 +1,22 @@
+// A turn observer that writes each turn as "START: S.K S.K -> NEXT", the rows in the order reached.
+#pragma once
+
+#include "control/ObservateurTour.h"
+
+#include <string>
+#include <vector>
+
+namespace borne::test {
+
+class Recorder final : public ObservateurTour {
+public:
+    void debutTour(int etat) noexcept override { turns.push_back(std::to_string(etat) + ":"); }
+    void ligne(int etat, int rang) noexcept override {
+        turns.back() += " " + std::to_string(etat) + "." + std::to_string(rang);
+    }
+    void finDecision(int etat) noexcept override { turns.back() += " -> " + std::to_string(etat); }
+
+    std::vector<std::string> turns;
+};
+
+} // namespace borne::test

@@ -1,0 +1,23 @@
+// Puts a run's turns into coverage counts: once start-up is over the counts learn the controller's mode
+// and become its turn observer, for as long as the controller lives.
+#pragma once
+
+#include "control/tGestionBarriere.h"
+#include "coverage/Coverage.h"
+#include "scenario/Engine.h"
+
+namespace borne::scenario {
+
+class CoverageWatch final : public RunObserver {
+public:
+    explicit CoverageWatch(coverage::Coverage& counts) : counts_(counts) {}
+    void started(Engine& engine) override {
+        counts_.setMode(engine.controller()->modeCourant());
+        engine.listen(counts_);
+    }
+
+private:
+    coverage::Coverage& counts_;
+};
+
+} // namespace borne::scenario

@@ -1,0 +1,261 @@
+#include "scenario/Program.h"
+
+#include "coverage/Report.h"
+#include "scenario/Controls.h"
+#include "scenario/CoverageWatch.h"
+#include "scenario/Engine.h"
+#include "scenario/Show.h"
+#include "scenario/Suite.h"
+#include "scenario/Trace.h"
+#include "scenario/TurnLog.h"
+#include "scenario/Vcd.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+namespace borne::scenario {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE] [--vcd FILE] [--timeout "
+    "SECONDS] "
+    "SCRIPT\n"
+    "           (SCRIPT '-' reads standard input)\n"
+    "       borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] "
+    "[--timeout SECONDS] PATH...\n"
+    "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
+    "states.svg)\n"
+    "       borne-scenario --controls   (every control a script can name)\n";
+
+constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
+
+struct Options {
+    bool trace = false;
+    bool traceChanges = false;
+    bool suite = false;
+    bool controls = false;
+    std::optional<std::string> vcd, junit, jobs, shard, timeout, turns, directory, coverage;
+    std::vector<std::string> operands;
+};
+
+// Seconds with up to three decimals, above zero.
+std::optional<std::chrono::milliseconds> seconds(const std::string& s) {
+    long long ms = 0;
+    int decimals = -1;
+    for (char c : s) {
+        if (c == '.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (c < '0' || c > '9' || decimals >= 3) return std::nullopt;
+        ms = ms * 10 + (c - '0');
+        if (decimals >= 0) ++decimals;
+        if (ms > kMaxTimeoutMs * 1000) return std::nullopt;
+    }
+    if (s.empty() || s == ".") return std::nullopt;
+    for (int d = decimals < 0 ? 0 : decimals; d < 3; ++d)
+        ms *= 10;
+    if (ms <= 0 || ms > kMaxTimeoutMs) return std::nullopt;
+    return std::chrono::milliseconds(ms);
+}
+
+bool readFile(const std::string& name, std::string& content) {
+    std::FILE* f = std::fopen(name.c_str(), "rb");
+    if (f == nullptr) return false;
+    char buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        content.append(buffer, n);
+    const bool ok = std::ferror(f) == 0; // a folder opens but fails here
+    std::fclose(f);
+    return ok;
+}
+
+int usage(std::ostream& err, const std::string& problem) {
+    err << "borne-scenario: " << problem << '\n' << kUsage;
+    return 2;
+}
+
+// Output that could not be written is a failure, not a success.
+int finish(int status, std::ostream& out, std::ostream& err) {
+    out.flush();
+    if (!out) {
+        err << "borne-scenario: cannot write standard output\n";
+        return 2;
+    }
+    return status;
+}
+
+int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.trace || o.traceChanges || o.turns)
+        return usage(err, "--trace, --trace-changes and --turns are for one script, not a suite");
+    if (o.operands.empty()) return usage(err, "--suite needs at least one PATH");
+    SuiteSettings s;
+    s.paths = o.operands;
+    if (o.jobs) {
+        const std::string& j = *o.jobs;
+        if (j.empty() || j.size() > 4 || j.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(j) < 1 || std::stoi(j) > 1024)
+            return usage(err, "bad --jobs " + scenario::quoted(j) + " (a whole number from 1 to 1024)");
+        s.jobs = static_cast<unsigned>(std::stoi(j));
+    }
+    if (o.shard && !parseShard(*o.shard, s.shard, s.shards))
+        return usage(err, "bad --shard " + scenario::quoted(*o.shard) + " (K/N with 1 <= K <= N)");
+    if (o.junit) s.junitPath = *o.junit;
+    if (o.vcd) s.vcdFolder = *o.vcd;
+    if (o.timeout) s.wallLimit = *seconds(*o.timeout);
+    if (o.coverage) s.coverageFolder = *o.coverage;
+    return finish(runSuite(s, out, err), out, err);
+}
+
+int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
+    if (o.jobs || o.shard || o.junit) return usage(err, "--jobs, --shard and --junit go with --suite");
+    if (o.trace && o.traceChanges) return usage(err, "--trace or --trace-changes, not both");
+    if (o.operands.empty()) return usage(err, "no script given");
+    if (o.operands.size() > 1) return usage(err, "one script only");
+    const std::string& name = o.operands.front();
+
+    std::string text;
+    if (name == "-") {
+        std::ostringstream all;
+        if (in.peek() != std::istream::traits_type::eof()) all << in.rdbuf();
+        if (in.bad()) return usage(err, "cannot read standard input");
+        text = std::move(all).str();
+    } else if (!readFile(name, text)) {
+        return usage(err, "cannot read " + name);
+    }
+
+    // The whole script is checked before anything runs.
+    const Script checked = check(text, panneau());
+    if (checked.errorCount > 0) {
+        for (const ParseError& e : checked.errors)
+            err << name << ':' << e.line << ": " << e.message << '\n';
+        if (checked.errorCount > checked.errors.size())
+            err << name << ": " << checked.errorCount - checked.errors.size() << " more errors\n";
+        return 2;
+    }
+
+    VcdWriter vcd;
+    std::string error;
+    if (o.vcd && !vcd.open(*o.vcd, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (o.coverage && !coverage::prepareFolder(*o.coverage, error)) {
+        err << "borne-scenario: --coverage: " << error << '\n';
+        return 2;
+    }
+
+    std::ofstream turns;
+    if (o.turns) {
+        turns.open(*o.turns, std::ios::binary | std::ios::trunc);
+        if (!turns) {
+            err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(errno) << '\n';
+            return 2;
+        }
+    }
+
+    // The run goes on: starting out of service can be the point of the scenario.
+    std::error_code ignored;
+    if (::access("Config.cfg", R_OK) != 0 || std::filesystem::is_directory("Config.cfg", ignored))
+        err << "borne-scenario: no readable Config.cfg in " << std::filesystem::current_path(ignored).string()
+            << ": the terminal starts out of service\n";
+
+    RunSettings settings;
+    settings.scriptName = name;
+    if (o.timeout) settings.wallLimit = *seconds(*o.timeout);
+    if (o.trace || o.traceChanges) settings.flushBeforeMessages = &out;
+    Engine engine(settings, err);
+    TraceWriter trace(out, engine, o.traceChanges);
+    if (o.trace || o.traceChanges) engine.watch(trace);
+    if (o.vcd) engine.watch(vcd);
+    coverage::Coverage counts;
+    CoverageWatch coverageWatch(counts);
+    if (o.coverage) engine.watch(coverageWatch);
+    TurnLog turnLog(turns);
+    if (o.turns) engine.watch(turnLog);
+    TextSource source(text, panneau());
+    const RunResult result = engine.run(source);
+
+    if (o.vcd && !vcd.close(error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (o.turns && !turns.flush()) {
+        err << "borne-scenario: cannot write " << *o.turns << '\n';
+        return 2;
+    }
+    if (o.coverage) {
+        if (!coverage::writeReport(*o.coverage, counts, err)) return 2;
+        out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
+    }
+    out << "expectations: " << result.passed << " passed, " << result.failed << " failed\n";
+    return finish(result.ok() ? 0 : 1, out, err);
+}
+
+} // namespace
+
+int runProgram(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
+               std::ostream& err) {
+    Options o;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        auto value = [&](std::optional<std::string>& into) {
+            if (i + 1 >= arguments.size()) return false;
+            into = arguments[++i];
+            return true;
+        };
+        if (a == "--trace") {
+            o.trace = true;
+        } else if (a == "--trace-changes") {
+            o.traceChanges = true;
+        } else if (a == "--suite") {
+            o.suite = true;
+        } else if (a == "--controls") {
+            o.controls = true;
+        } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
+                   a == "--turns" || a == "-C" || a == "--coverage") {
+            auto& into = a == "--vcd"        ? o.vcd
+                         : a == "--junit"    ? o.junit
+                         : a == "--jobs"     ? o.jobs
+                         : a == "--shard"    ? o.shard
+                         : a == "--turns"    ? o.turns
+                         : a == "-C"         ? o.directory
+                         : a == "--coverage" ? o.coverage
+                                             : o.timeout;
+            if (!value(into)) return usage(err, a + " needs a value");
+        } else if (a == "-h" || a == "--help") {
+            out << kUsage;
+            return finish(0, out, err);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usage(err, "unknown option " + scenario::quoted(a));
+        } else {
+            o.operands.push_back(a);
+        }
+    }
+    if (o.controls) {
+        printControls(panneau(), out);
+        return finish(0, out, err);
+    }
+    if (o.timeout && !seconds(*o.timeout))
+        return usage(err,
+                     "bad --timeout " + scenario::quoted(*o.timeout) + " (seconds above 0, up to 86400)");
+    // As make -C: every other name on the command line is then taken from DIR.
+    if (o.directory && ::chdir(o.directory->c_str()) != 0) {
+        err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';
+        return 2;
+    }
+    return o.suite ? runSuiteFrom(o, out, err) : runScript(o, in, out, err);
+}
+
+} // namespace borne::scenario
