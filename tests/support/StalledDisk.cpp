@@ -1,10 +1,10 @@
 #include "support/StalledDisk.h"
 
 #include "journal/FichierJournal.h"
+#include "panel/Verrou.h"
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 
 namespace borne::test {
 
@@ -12,17 +12,24 @@ namespace {
 
 constexpr auto kGuard = std::chrono::seconds(10);
 
-std::mutex g_lock;
-std::condition_variable g_changed;
-bool g_held = false, g_released = false, g_gaveUp = false; // guarded by g_lock
+Verrou g_lock;
+std::condition_variable_any g_changed;
+bool g_held GUARDED_BY(g_lock) = false;
+bool g_released GUARDED_BY(g_lock) = false;
+bool g_gaveUp GUARDED_BY(g_lock) = false;
 StalledDisk::Call g_call = StalledDisk::Call::Write;
 FichierJournal::Appels g_system;
 
 void hold() {
-    std::unique_lock lock(g_lock);
+    const VerrouPris lock(g_lock);
     g_held = true;
     g_changed.notify_all();
-    if (!g_changed.wait_for(lock, kGuard, [] { return g_released; })) g_gaveUp = true;
+    const auto deadline = std::chrono::steady_clock::now() + kGuard;
+    while (!g_released)
+        if (g_changed.wait_until(g_lock, deadline) == std::cv_status::timeout) {
+            g_gaveUp = !g_released;
+            return;
+        }
 }
 
 int open(const char* name, int flags, mode_t mode) {
@@ -39,7 +46,7 @@ ssize_t write(int fd, const void* bytes, std::size_t n) {
 
 StalledDisk::StalledDisk(Call held) {
     {
-        const std::lock_guard lock(g_lock);
+        const VerrouPris lock(g_lock);
         g_held = g_released = g_gaveUp = false;
     }
     // Everything the replacements use is set before they are put in: the worker may already be running.
@@ -54,18 +61,21 @@ StalledDisk::~StalledDisk() {
 }
 
 bool StalledDisk::waitUntilHeld() {
-    std::unique_lock lock(g_lock);
-    return g_changed.wait_for(lock, kGuard, [] { return g_held; });
+    const VerrouPris lock(g_lock);
+    const auto deadline = std::chrono::steady_clock::now() + kGuard;
+    while (!g_held)
+        if (g_changed.wait_until(g_lock, deadline) == std::cv_status::timeout) return g_held;
+    return true;
 }
 
 void StalledDisk::release() {
-    const std::lock_guard lock(g_lock);
+    const VerrouPris lock(g_lock);
     g_released = true;
     g_changed.notify_all();
 }
 
 bool StalledDisk::gaveUp() const {
-    const std::lock_guard lock(g_lock);
+    const VerrouPris lock(g_lock);
     return g_gaveUp;
 }
 
