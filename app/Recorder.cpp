@@ -203,7 +203,7 @@ private:
             }
             for (const std::string& lot : lots)
                 if (!failed_ && !appendWhole(scenario_, scenarioSize_, lot)) fail();
-            copyJournal();
+            copyJournal(fin);
             if (fin) {
                 const std::lock_guard verrou(mutex_);
                 if (pending_.empty()) {
@@ -215,8 +215,10 @@ private:
         wake_.notify_all();
     }
 
-    // Appends to expected/Log.txt what the terminal added to its journal since the last look.
-    void copyJournal() {
+    // Appends to expected/Log.txt what the terminal added to its journal since the last look. While the
+    // terminal runs, whole lines only: the bytes after the last line end may be a line that the disk
+    // did not take whole, which the journal then cuts back. At the end (the worker gone) everything.
+    void copyJournal(bool toTheEnd) {
         if (failed_ || regularSize(journal_) <= copied_) return;
         const int fd = ::open(journal_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) return;
@@ -225,11 +227,14 @@ private:
             const ssize_t n = ::pread(fd, tampon.data(), tampon.size(), copied_);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
-            if (!appendWhole(expected_, expectedSize_, {tampon.data(), static_cast<std::size_t>(n)})) {
+            std::string_view lu(tampon.data(), static_cast<std::size_t>(n));
+            if (!toTheEnd) lu = lu.substr(0, lu.rfind('\n') + 1); // npos + 1: nothing
+            if (lu.empty()) break;
+            if (!appendWhole(expected_, expectedSize_, lu)) {
                 fail();
                 break;
             }
-            copied_ += n;
+            copied_ += static_cast<off_t>(lu.size());
         }
         ::close(fd);
     }

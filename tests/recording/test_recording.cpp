@@ -4,11 +4,14 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
+#include "journal/FichierJournal.h"
 #include "window/WindowSandbox.h"
 
 #include <QLineEdit>
 #include <QTest>
 
+#include <algorithm>
+#include <cerrno>
 #include <thread>
 
 namespace borne::test {
@@ -226,6 +229,64 @@ TEST_F(Recording, QuitterInTheFirstPauseWithATextEndingInSpacesAndAPasteOfTwoLin
     EXPECT_NE(script.find("\nexpect MessageGardien.Text  à tous  \n"), std::string::npos) << script;
     EXPECT_NE(script.find("\n# Edit1: a text that no script line can hold\n"), std::string::npos) << script;
     expectReplayed();
+}
+
+// A disk that takes the first 40 bytes of the journal's first line, holds there until the test lets it
+// go, then is full for the rest of that line; later lines go through.
+std::atomic<int> g_fillCalls{0};
+std::atomic<bool> g_fillHeld{false}, g_fillReleased{false};
+
+ssize_t fillsUpMidLine(int fd, const void* bytes, std::size_t n) {
+    const int call = ++g_fillCalls;
+    if (call == 2) {
+        errno = ENOSPC;
+        return -1;
+    }
+    if (call > 2) return FichierJournal::appelsSysteme().ecrire(fd, bytes, n);
+    const ssize_t written = FichierJournal::appelsSysteme().ecrire(fd, bytes, std::min<std::size_t>(n, 40));
+    g_fillHeld = true;
+    for (int i = 0; i < 10000 && !g_fillReleased; ++i) // 10 s at most, should the test never release it
+        std::this_thread::sleep_for(milliseconds(1));
+    return written;
+}
+
+// Puts the disk in place and, whatever happens to the test, lets the held line go and the system back.
+struct FillingDisk {
+    FillingDisk() {
+        g_fillCalls = 0;
+        g_fillHeld = g_fillReleased = false;
+        system = FichierJournal::remplacerAppels({FichierJournal::appelsSysteme().ouvrir, fillsUpMidLine});
+    }
+    ~FillingDisk() {
+        g_fillReleased = true;
+        FichierJournal::remplacerAppels(system);
+    }
+    FichierJournal::Appels system{};
+};
+
+// The recording copies the journal while it grows: a line the disk took only in part, which the journal
+// then cuts back, must not reach expected/Log.txt, nor shift what is copied after it.
+TEST_F(Recording, AJournalLineCutBackByAFullDiskIsNeverCopied) {
+    start(0);
+    const FillingDisk disk;
+    clock->release(); // on to the turn's journal line
+    ASSERT_TRUE(waitUntil([] { return g_fillHeld.load(); })) << "no journal line was written";
+    // Each tick wakes the recording's writer, which copies the journal after writing the tick: once the
+    // second tick is in the script, the copy that followed the first has been made.
+    click("CheckBox8");
+    ASSERT_TRUE(waitUntil([&] { return fileContent(rec / "scenario.scn").ends_with("tick CheckBox8\n"); }));
+    click("CheckBox8");
+    ASSERT_TRUE(waitUntil([&] { return fileContent(rec / "scenario.scn").ends_with("untick CheckBox8\n"); }));
+    g_fillReleased = true;
+    ASSERT_TRUE(waitUntil([&] { return clock->waitsEntered() == 2; })) << "the worker is stuck";
+    EXPECT_EQ(fileContent("Log.txt"), "") << "the journal kept a fragment";
+    click("CheckBox1"); // a car: a later turn's line goes in whole, where the fragment was
+    for (int i = 0; i < 6 && fileContent("Log.txt").empty(); ++i)
+        next();
+    ASSERT_FALSE(fileContent("Log.txt").empty());
+    click("Button13");
+    stopped();
+    EXPECT_EQ(fileContent(rec / "expected" / "Log.txt"), fileContent("Log.txt"));
 }
 
 } // namespace
