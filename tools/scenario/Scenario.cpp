@@ -4,6 +4,7 @@
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
 #include "panel/Texte.h"
+#include "search/Commands.h"
 
 #include <array>
 #include <cstdio>
@@ -16,8 +17,9 @@ namespace borne::scenario {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: borne-scenario [--trace] SCRIPT   (SCRIPT '-' reads standard input)\n";
+const std::string kUsage =
+    std::string("usage: borne-scenario [--trace] SCRIPT   (SCRIPT '-' reads standard input)\n") +
+    search::kSearchUsage;
 
 constexpr std::array<Propriete, 7> kProprietes = {
     Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
@@ -407,6 +409,10 @@ Bilan executer(const std::vector<Commande>& commandes, std::string_view nomScrip
 
 int principal(const std::vector<std::string>& arguments, std::istream& entree, std::ostream& sortie,
               std::ostream& erreurs) {
+    bool recherche = false;
+    const int code = search::searchMain(arguments, sortie, erreurs, recherche);
+    if (recherche) return code;
+
     bool trace = false;
     std::optional<std::string> nom;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
