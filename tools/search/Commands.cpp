@@ -183,7 +183,15 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
     std::vector<std::vector<Hit>> hits(n);
     std::vector<int> shortest(n, INT_MAX);
     auto settled = [&](std::size_t r) { return atStart[r] || !hits[r].empty(); };
-    Explorer ex(replay, rules.properties, true);
+    // The lighting and message switches change only the display's background and the journal's event
+    // (and show on their own boxes): they are tried only when a rule reads one of those.
+    bool display = false;
+    for (const PropertyRef& p : rules.properties) {
+        const std::string& name = p.control->nom();
+        display = display || (p.property == Propriete::Color && (name == "Edit1" || name == "Edit2")) ||
+                  name == "Evenement" || name == "CheckBox7" || name == "CheckBox9";
+    }
+    Explorer ex(replay, rules.properties, display);
     ex.beforeStep = [&] {
         watch.reset();
         watch.enable(true);

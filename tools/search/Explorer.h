@@ -88,7 +88,7 @@ private:
     void relax(int node);
     void restartTo(int node);
     bool walkTo(int level);
-    void follow(Action a);
+    void follow(Action a, bool check);
     void tryStep(Action a);
     void pend(int node);
 
