@@ -77,11 +77,34 @@ bool Controle::ecrire(Propriete p, const Valeur& v, Auteur a) {
         if (cible == nullptr || cible->index() != nouvelle.index()) return false;
         // Checked under the control's lock: figer() takes every lock once after raising the flag.
         if (a == Auteur::Terminal && panneau_.fige()) return false;
+        for (const auto& [tenue, valeur] : tenues_)
+            if (tenue == p) nouvelle = valeur;
         *cible = nouvelle;
         version_.fetch_add(1, std::memory_order_acq_rel);
     }
     panneau_.notifier(Ecriture{*this, p, a, nouvelle});
     return true;
+}
+
+bool Controle::tenir(Propriete p, const Valeur& v) {
+    Valeur tenue = v;
+    if (minuscules_ && p == Propriete::Text)
+        if (auto* texte = std::get_if<std::string>(&tenue)) *texte = enMinusculesCp1252(*texte);
+    std::lock_guard verrou(verrou_);
+    const Valeur* actuelle = champ(p);
+    if (actuelle == nullptr || actuelle->index() != tenue.index()) return false;
+    relacherSousVerrou(p);
+    tenues_.emplace_back(p, std::move(tenue));
+    return true;
+}
+
+void Controle::relacher(Propriete p) {
+    std::lock_guard verrou(verrou_);
+    relacherSousVerrou(p);
+}
+
+void Controle::relacherSousVerrou(Propriete p) {
+    std::erase_if(tenues_, [p](const auto& t) { return t.first == p; });
 }
 
 bool Controle::lireBool(Propriete p) const {
@@ -105,6 +128,7 @@ std::string Controle::lireTexte(Propriete p) const {
 void Controle::restaurer() {
     std::lock_guard verrou(verrou_);
     valeurs_ = stocke_;
+    tenues_.clear();
     version_.fetch_add(1, std::memory_order_acq_rel);
 }
 

@@ -80,6 +80,11 @@ public:
     // Returns false (and changes nothing) for a property the control's kind does not have,
     // a value of the wrong type, or a terminal write once the panel is frozen.
     bool ecrire(Propriete p, const Valeur& v, Auteur a = Auteur::Terminal);
+    // Holds a property at a value: every later write of it, by anyone, stores the held value instead
+    // and tells observers so. A bench's stuck sensor; the window holds nothing. False (and nothing
+    // held) for a property the kind does not have or a value of the wrong type.
+    bool tenir(Propriete p, const Valeur& v);
+    void relacher(Propriete p); // the property keeps its value until the next write
 
 protected:
     using Proprietes = std::vector<std::pair<Propriete, Valeur>>;
@@ -97,6 +102,7 @@ private:
     friend class PanneauOperateur;
     Valeur* champ(Propriete p);
     void restaurer(); // back to the stored state, without notification
+    void relacherSousVerrou(Propriete p);
 
     PanneauOperateur& panneau_;
     const std::string nom_;
@@ -105,6 +111,7 @@ private:
     const Proprietes stocke_;
     mutable std::mutex verrou_;
     Proprietes valeurs_; // GUARDED_BY(verrou_)
+    Proprietes tenues_;  // GUARDED_BY(verrou_); empty unless a bench holds something
     std::atomic<std::uint64_t> version_{0};
 };
 
@@ -214,8 +221,8 @@ public:
     // Runs f unless the panel is frozen; figer() waits for an f under way. For the journal's line.
     bool siActif(const std::function<void()>& f);
 
-    // Puts every control back into its stored state and thaws the panel; observers stay. For tests and
-    // the scenario runner, which start each run from a freshly built window.
+    // Puts every control back into its stored state, holds nothing and thaws the panel; observers stay. For
+    // tests and the scenario runner, which start each run from a freshly built window.
     void reinitialiser();
 
     // Every named control, declared (and so built and listed) in the window's stored order.

@@ -2,15 +2,13 @@
 // authorisation, and leaving) through the scenario runner, without trace, in a temporary folder.
 // The journal is written as the terminal writes it: Log.txt opened and closed at every turn.
 // Prints the turns per second and the mean cost of one turn.
-#include "scenario/Scenario.h"
+#include "scenario/Engine.h"
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <ostream>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <unistd.h>
 
@@ -111,17 +109,10 @@ expect PlaceRestantes.Text 2
 expect CheckBox5.Checked 1
 )";
 
-// Swallows the trace that is not asked for, and the summary.
-class Puits : public std::streambuf {
-protected:
-    int overflow(int c) override { return c; }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
 long toursDe(const borne::scenario::Script& s) {
     long n = 0;
-    for (const auto& c : s.commandes)
-        if (c.verbe == borne::scenario::Verbe::Tourner) n += static_cast<long>(c.tours);
+    for (const auto& c : s.commands)
+        if (c.verb == borne::scenario::Verb::Turn) n += static_cast<long>(c.count);
     return n;
 }
 
@@ -131,7 +122,7 @@ int main() {
     namespace fs = std::filesystem;
     using namespace borne::scenario;
 
-    const long parBoucle = toursDe(analyser(kBoucle));
+    const long parBoucle = toursDe(parse(kBoucle));
     std::string texte;
     long tours = 0;
     while (tours + parBoucle <= kTours) {
@@ -139,8 +130,8 @@ int main() {
         tours += parBoucle;
     }
     if (tours < kTours) texte += "turn " + std::to_string(kTours - tours) + "\n"; // the lane idle
-    const Script script = analyser(texte);
-    if (!script.erreurs.empty() || toursDe(script) != kTours) {
+    const Script script = parse(texte);
+    if (script.errorCount != 0 || toursDe(script) != kTours) {
         std::fprintf(stderr, "bench_scenario: the generated script is faulty\n");
         return 1;
     }
@@ -155,24 +146,26 @@ int main() {
                                    "nomacces=Entree Nord\nnumeroacces=2\n";
     std::ofstream("CHIP.INI") << "ADDRESS=12\n";
 
-    Puits puits;
-    std::ostream rien(&puits);
     std::ostringstream erreurs;
+    RunSettings reglages;
+    reglages.scriptName = "bench";
+    Engine moteur(reglages, erreurs);
+    ListSource source(script.commands);
     const auto debut = std::chrono::steady_clock::now();
-    const Bilan bilan = executer(script.commandes, "bench", false, rien, erreurs);
+    const RunResult bilan = moteur.run(source);
     const auto fin = std::chrono::steady_clock::now();
     const auto journal = fs::file_size("Log.txt");
 
     fs::current_path(ancien);
     fs::remove_all(dossier);
 
-    if (bilan.echouees != 0) {
+    if (bilan.failed != 0) {
         std::fprintf(stderr, "bench_scenario: the scenario went wrong:\n%s", erreurs.str().c_str());
         return 1;
     }
     const double secondes = std::chrono::duration<double>(fin - debut).count();
     std::printf("bench_scenario: %ld turns in %.3f s (%d expectations met, Log.txt %ju bytes)\n", kTours,
-                secondes, bilan.reussies, static_cast<std::uintmax_t>(journal));
+                secondes, bilan.passed, static_cast<std::uintmax_t>(journal));
     std::printf("turns per second: %.0f (target >= 20000)\n", static_cast<double>(kTours) / secondes);
     std::printf("mean cost of one turn: %.2f us\n", secondes * 1e6 / static_cast<double>(kTours));
     return 0;

@@ -146,3 +146,33 @@ TEST_F(Panneau, ResetRestoresTheStoredStateAndThaws) {
     p.Moteur.setText("OFF");
     EXPECT_EQ(p.Moteur.Text(), "OFF");
 }
+
+TEST_F(Panneau, AHeldPropertyKeepsItsValueWhoeverWritesUntilReleased) {
+    std::vector<Valeur> vues;
+    const int cle = p.ajouterObservateur([&](const Ecriture& e) { vues.push_back(e.valeur); });
+    EXPECT_FALSE(p.CheckBox4.tenir(Propriete::Checked, std::string("1"))); // wrong type: nothing held
+    EXPECT_FALSE(p.CheckBox4.tenir(Propriete::Text, true));                // no such property
+    ASSERT_TRUE(p.CheckBox4.tenir(Propriete::Checked, false));
+    p.CheckBox4.setChecked(true);                             // the terminal
+    p.CheckBox4.setChecked(true, Auteur::Utilisateur);        // the user
+    p.CheckBox4.ecrire(Propriete::Caption, std::string("x")); // another property is not held
+    EXPECT_FALSE(p.CheckBox4.Checked());
+    EXPECT_EQ(p.CheckBox4.Caption(), "x");
+    ASSERT_EQ(vues.size(), 3u);
+    EXPECT_EQ(vues[0], Valeur(false)); // told with the value held, as stored
+    EXPECT_EQ(vues[1], Valeur(false));
+    ASSERT_TRUE(p.CheckBox4.tenir(Propriete::Checked, true)); // a new hold replaces the old
+    p.CheckBox4.setChecked(false);
+    EXPECT_TRUE(p.CheckBox4.Checked());
+    p.CheckBox4.relacher(Propriete::Checked); // the value stays until the next write
+    EXPECT_TRUE(p.CheckBox4.Checked());
+    p.CheckBox4.setChecked(false);
+    EXPECT_FALSE(p.CheckBox4.Checked());
+    ASSERT_TRUE(p.Edit2.tenir(Propriete::Text, std::string("ABC"))); // held as the edit stores it
+    p.Edit2.setText("x");
+    EXPECT_EQ(p.Edit2.Text(), "abc");
+    p.reinitialiser(); // holds nothing afterwards
+    p.Edit2.setText("y");
+    EXPECT_EQ(p.Edit2.Text(), "y");
+    p.retirerObservateur(cle);
+}

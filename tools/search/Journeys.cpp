@@ -2,6 +2,7 @@
 
 #include "control/tGestionBarriere.h"
 #include "panel/Codes.h"
+#include "scenario/Grammar.h"
 
 namespace borne::search {
 
@@ -24,28 +25,38 @@ std::string rowName(int index) {
     return std::to_string(s) + "." + std::to_string(k);
 }
 
-std::string expectLine(const std::string& control, Propriete property, const Valeur& value) {
-    return "expect " + control + "." + nomPropriete(property) + " " + valeurEnTexte(value) + "\n";
+namespace {
+
+// A command as the runner's grammar prints it.
+std::string line(const scenario::Command& c) {
+    return scenario::print(c).value_or("# (cannot be written on one line)") + "\n";
 }
+
+} // namespace
 
 std::string scriptOf(Replay& replay, const Journey& journey, const std::vector<std::string>& comments) {
     std::string script;
     for (const std::string& c : comments)
         script += "# " + c + "\n";
     replay.restart();
+    scenario::Command turn;
+    turn.verb = scenario::Verb::Turn;
     for (Action a : journey) {
         const std::vector<Press> presses = replay.act(a);
         if (!presses.empty()) script += "# " + std::string(actionName(a)) + "\n";
-        for (const Press& p : presses)
-            script += std::string(p.checked ? "tick " : "untick ") + p.control + "\n";
+        for (const Press& p : presses) {
+            scenario::Command press;
+            press.verb = p.checked ? scenario::Verb::Tick : scenario::Verb::Untick;
+            press.control = p.control;
+            script += line(press);
+        }
         replay.turn();
-        script += "turn\nexpect etat ";
-        script += nomEtatCode(replay.terminal().etatCourant());
-        script += "\n";
+        script += line(turn);
+        script += line(scenario::expectStateCommand(replay.terminal().etatCourant()));
     }
     PanneauOperateur& p = panneau();
-    script += expectLine("Edit1", Propriete::Text, p.Edit1.lire(Propriete::Text));
-    script += expectLine("Edit2", Propriete::Text, p.Edit2.lire(Propriete::Text));
+    script += line(scenario::expectCommand(p.Edit1, Propriete::Text, p.Edit1.lire(Propriete::Text)));
+    script += line(scenario::expectCommand(p.Edit2, Propriete::Text, p.Edit2.lire(Propriete::Text)));
     return script;
 }
 

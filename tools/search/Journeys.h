@@ -31,7 +31,4 @@ public:
 // every turn, then the display's two lines. `comments` go first, one per line, each after "# ".
 std::string scriptOf(Replay& replay, const Journey& journey, const std::vector<std::string>& comments);
 
-// One `expect` line as the runner reads it back.
-std::string expectLine(const std::string& control, Propriete property, const Valeur& value);
-
 } // namespace borne::search

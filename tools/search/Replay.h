@@ -5,6 +5,7 @@
 #include "control/Attente.h"
 #include "panel/PanneauOperateur.h"
 #include "search/Alphabet.h"
+#include "search/Rules.h"
 
 #include <filesystem>
 #include <functional>
@@ -16,13 +17,6 @@
 class tGestionBarriere;
 
 namespace borne::search {
-
-// A property of a control, for the situation key and the rules.
-struct PropertyRef {
-    const Controle* control;
-    Propriete property;
-    bool operator==(const PropertyRef&) const = default;
-};
 
 class Replay {
 public:

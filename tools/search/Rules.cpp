@@ -5,6 +5,7 @@
 #include "panel/Texte.h"
 #include "search/Target.h"
 
+#include <algorithm>
 #include <array>
 
 namespace borne::search {
@@ -336,40 +337,33 @@ std::vector<Valeur> currentValues(const RuleSet& set) {
     return values;
 }
 
-RuleWatch::RuleWatch(const RuleSet& rules, std::function<std::int64_t()> now)
-    : rules_(rules), now_(std::move(now)), first_(rules.rules.size()) {
+RuleChecker::RuleChecker(const RuleSet& rules) : rules_(rules), first_(rules.rules.size()) {
+    reload();
+}
+
+void RuleChecker::reload() {
     values_ = currentValues(rules_);
-    key_ = panneau().ajouterObservateur([this](const Ecriture& e) { written(e); });
 }
 
-RuleWatch::~RuleWatch() {
-    panneau().retirerObservateur(key_);
-}
-
-void RuleWatch::reset() {
+void RuleChecker::reset() {
     for (auto& v : first_)
         v.reset();
 }
 
-bool RuleWatch::any() const {
+bool RuleChecker::any() const {
     for (const auto& v : first_)
         if (v) return true;
     return false;
 }
 
-void RuleWatch::reload() {
+void RuleChecker::checkAll(int state, std::int64_t instant, const std::string& what) {
     values_ = currentValues(rules_);
-}
-
-void RuleWatch::check(const std::string& what) {
-    values_ = currentValues(rules_);
-    lastState_ = terminal_ != nullptr ? terminal_->etatCourant() : -1;
+    lastState_ = state;
     for (std::size_t i = 0; i < rules_.rules.size(); ++i)
-        if (!first_[i] && !holds(rules_.rules[i], values_, lastState_))
-            first_[i] = Violation{i, now_(), what};
+        if (!first_[i] && !holds(rules_.rules[i], values_, state)) first_[i] = Violation{i, instant, what};
 }
 
-void RuleWatch::written(const Ecriture& e) {
+void RuleChecker::onWrite(const Ecriture& e, int state, std::int64_t instant, bool check) {
     // The cache follows every write, checked or not, so it is right when checking resumes.
     int changed = -1;
     for (std::size_t p = 0; p < rules_.properties.size(); ++p)
@@ -377,8 +371,7 @@ void RuleWatch::written(const Ecriture& e) {
             values_[p] = e.valeur;
             changed = static_cast<int>(p);
         }
-    if (!enabled_) return;
-    const int state = terminal_ != nullptr ? terminal_->etatCourant() : -1;
+    if (!check) return;
     const bool stateMoved = state != lastState_;
     lastState_ = state;
     for (std::size_t i = 0; i < rules_.rules.size(); ++i) {
@@ -389,10 +382,34 @@ void RuleWatch::written(const Ecriture& e) {
                                std::find(r.reads.begin(), r.reads.end(), changed) != r.reads.end();
         if (!concerned || holds(r, values_, state)) continue;
         first_[i] =
-            Violation{i, now_(),
+            Violation{i, instant,
                       e.controle.nom() + "." + nomPropriete(e.propriete) + " = " + valeurEnTexte(e.valeur) +
                           (e.auteur == Auteur::Terminal ? " (by the terminal)" : " (by the script)")};
     }
+}
+
+std::string describe(const RuleSet& rules, const std::string& rulesName, const Violation& v) {
+    const Rule& r = rules.rules[v.rule];
+    return rulesName + ":" + std::to_string(r.line) + ": " + r.text + ": broken at " +
+           std::to_string(v.instant) + " ms by " + v.write;
+}
+
+RuleWatch::RuleWatch(const RuleSet& rules, std::function<std::int64_t()> now)
+    : checker_(rules), now_(std::move(now)) {
+    key_ = panneau().ajouterObservateur(
+        [this](const Ecriture& e) { checker_.onWrite(e, state(), now_(), enabled_); });
+}
+
+RuleWatch::~RuleWatch() {
+    panneau().retirerObservateur(key_);
+}
+
+int RuleWatch::state() const {
+    return terminal_ != nullptr ? terminal_->etatCourant() : -1;
+}
+
+void RuleWatch::check(const std::string& what) {
+    checker_.checkAll(state(), now_(), what);
 }
 
 } // namespace borne::search

@@ -13,7 +13,7 @@
 // `etat = S` is false and `etat != S` true.
 #pragma once
 
-#include "search/Replay.h"
+#include "panel/PanneauOperateur.h"
 
 #include <cstdint>
 #include <functional>
@@ -26,6 +26,13 @@
 class tGestionBarriere;
 
 namespace borne::search {
+
+// A property of a control, for the rules and the search's situations.
+struct PropertyRef {
+    const Controle* control;
+    Propriete property;
+    bool operator==(const PropertyRef&) const = default;
+};
 
 struct Expr {
     enum class Kind { Equal, NotEqual, StateIs, StateIsNot, Not, And, Or };
@@ -68,11 +75,36 @@ std::vector<Valeur> currentValues(const RuleSet& set);
 struct Violation {
     std::size_t rule;     // index in the set
     std::int64_t instant; // virtual milliseconds since start-up
-    std::string write;    // "Edit1.Text = -  acces autorise    - (terminal)", or "the panel as built"
+    std::string write;    // "Edit1.Text = -  acces autorise    - (by the terminal)", or "the panel as built"
 };
 
-// Checks the rules after every write on the process-wide panel while it lives and is enabled, and keeps
-// the first violation of each rule since the last reset.
+// Keeps the first violation of each rule, told of each write to the panel as it happens.
+class RuleChecker {
+public:
+    explicit RuleChecker(const RuleSet& rules);
+
+    // The panel was put back into its stored state without telling anyone: read it again.
+    void reload();
+    void reset(); // forgets the violations
+    // Checks every rule on the panel as it stands (`what` names the cause), with this state (-1: none).
+    void checkAll(int state, std::int64_t instant, const std::string& what);
+    // A write: follows it, and checks the rules it can change (all of them when the state moved).
+    void onWrite(const Ecriture& e, int state, std::int64_t instant, bool check = true);
+
+    const std::vector<std::optional<Violation>>& violations() const { return first_; }
+    bool any() const;
+
+private:
+    const RuleSet& rules_;
+    std::vector<Valeur> values_; // the rules' properties as the writes left them
+    int lastState_ = -1;         // the state the rules were last checked with
+    std::vector<std::optional<Violation>> first_;
+};
+
+// "RULES:LINE: never ...: broken at T ms by WRITE"
+std::string describe(const RuleSet& rules, const std::string& rulesName, const Violation& v);
+
+// A RuleChecker on the process-wide panel, for the search: checks while enabled.
 class RuleWatch {
 public:
     RuleWatch(const RuleSet& rules, std::function<std::int64_t()> now);
@@ -82,25 +114,19 @@ public:
 
     void attach(const tGestionBarriere* terminal) { terminal_ = terminal; } // nullptr: no controller
     void enable(bool on) { enabled_ = on; }
-    void reset();
-    // The panel was put back into its stored state without telling anyone: read it again.
-    void reload();
-    // Checks the panel as it stands, the cause being `what` (the panel as built, ...).
+    void reset() { checker_.reset(); }
+    void reload() { checker_.reload(); }
     void check(const std::string& what);
-    const std::vector<std::optional<Violation>>& violations() const { return first_; }
-    bool any() const;
+    const std::vector<std::optional<Violation>>& violations() const { return checker_.violations(); }
 
 private:
-    void written(const Ecriture& e);
+    int state() const;
 
-    const RuleSet& rules_;
+    RuleChecker checker_;
     std::function<std::int64_t()> now_;
     const tGestionBarriere* terminal_ = nullptr;
     bool enabled_ = true;
     int key_ = 0;
-    std::vector<Valeur> values_; // the rules' properties as the writes left them
-    int lastState_ = -1;         // the state the rules were last checked with
-    std::vector<std::optional<Violation>> first_;
 };
 
 } // namespace borne::search

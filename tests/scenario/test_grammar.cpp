@@ -1,0 +1,286 @@
+// The script grammar: what each line becomes, what is refused with which line, that no input whatever
+// can crash the parser, and that a printed command reads back as itself.
+#include "control/Codes.h"
+#include "scenario/Grammar.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+using namespace borne;
+using namespace borne::scenario;
+
+namespace {
+
+Command seule(std::string_view texte) {
+    const Script s = parse(texte);
+    EXPECT_TRUE(s.errors.empty()) << texte << ": " << (s.errors.empty() ? "" : s.errors[0].message);
+    EXPECT_EQ(s.commands.size(), 1u) << texte;
+    return s.commands.empty() ? Command{} : s.commands[0];
+}
+
+std::string erreurSeule(std::string_view texte) {
+    const Script s = parse(texte);
+    EXPECT_TRUE(s.commands.empty()) << texte;
+    EXPECT_EQ(s.errors.size(), 1u) << texte;
+    return s.errors.empty() ? std::string() : s.errors[0].message;
+}
+
+} // namespace
+
+TEST(Analyse, TickUntickNameACheckBox) {
+    Command c = seule("tick CheckBox21");
+    EXPECT_EQ(c.verb, Verb::Tick);
+    EXPECT_EQ(c.control, "CheckBox21");
+    c = seule("untick CheckBox10");
+    EXPECT_EQ(c.verb, Verb::Untick);
+    EXPECT_EQ(c.control, "CheckBox10");
+}
+
+TEST(Analyse, TurnCountsFromOneToTheLimit) {
+    EXPECT_EQ(seule("turn").count, 1);
+    EXPECT_EQ(seule("turn 1").count, 1);
+    EXPECT_EQ(seule("turn 250").count, 250);
+    EXPECT_EQ(seule("turn 100000000").count, kMaxCount);
+}
+
+TEST(Analyse, WaitForceAndRelease) {
+    EXPECT_EQ(seule("wait 1").count, 1);
+    EXPECT_EQ(seule("wait 1999").verb, Verb::Wait);
+    EXPECT_EQ(seule("wait 100000000").count, kMaxCount);
+    Command c = seule("force CheckBox5 1");
+    EXPECT_EQ(c.verb, Verb::Force);
+    EXPECT_EQ(c.control, "CheckBox5");
+    EXPECT_TRUE(c.value);
+    EXPECT_FALSE(seule("force CheckBox4 0").value);
+    c = seule("release CheckBox4");
+    EXPECT_EQ(c.verb, Verb::Release);
+    EXPECT_EQ(c.control, "CheckBox4");
+}
+
+TEST(Analyse, TypeTakesTheRestOfTheLineVerbatimInWindows1252) {
+    Command c = seule("type MessageGardien  Ouvrez  é ");
+    EXPECT_EQ(c.verb, Verb::Type);
+    EXPECT_EQ(c.control, "MessageGardien");
+    EXPECT_EQ(c.text, " Ouvrez  \xE9 "); // the one space after the name is the separator
+    EXPECT_EQ(seule("type Edit1").text, "");
+    EXPECT_EQ(seule("type Edit1 ").text, "");
+    EXPECT_EQ(seule("type Edit2 a\xC4\x81z").text, "a?z"); // U+0101 has no Windows-1252 byte
+    EXPECT_EQ(seule("type Moteur tab\there").text, "tab\there");
+}
+
+TEST(Analyse, ExpectReadsEachKindOfValue) {
+    Command c = seule("expect CheckBox5.Checked 1");
+    EXPECT_EQ(c.verb, Verb::Expect);
+    EXPECT_EQ(c.property, Propriete::Checked);
+    EXPECT_EQ(c.expected, Valeur(true));
+    EXPECT_EQ(seule("expect Image3.Visible 0").expected, Valeur(false));
+    EXPECT_EQ(seule("expect Shape4.Brush.Color 0x0000fF").expected, Valeur(Couleur{0x0000FF}));
+    EXPECT_EQ(seule("expect Edit1.Color 0xc0DCC0").expected, Valeur(Couleur{0xC0DCC0}));
+    c = seule("expect Edit1.Text   --- COMPLET !!!---  ");
+    EXPECT_EQ(c.expected, Valeur(std::string("  --- COMPLET !!!---  ")));
+    EXPECT_EQ(c.text, "  --- COMPLET !!!---  ");
+    EXPECT_EQ(seule("expect Default.Text").expected, Valeur(std::string()));
+    EXPECT_EQ(seule("expect Label3.Caption Gardien appelé").expected, Valeur(std::string("Gardien appelé")));
+    EXPECT_EQ(seule("expect StatusBar1.SimpleText pas de Vehicule").property, Propriete::SimpleText);
+    EXPECT_EQ(seule("expect Button13.Caption Quitter").property, Propriete::Caption);
+    EXPECT_EQ(seule("expect GroupBox14.Visible 1").property, Propriete::Visible);
+}
+
+TEST(Analyse, ExpectEtatTakesANumberOrAName) {
+    for (int e = 0; e < NB_ETATS; ++e) {
+        EXPECT_EQ(seule("expect etat " + std::to_string(e)).state, e);
+        EXPECT_EQ(seule(std::string("expect etat ") + nomEtatCode(e)).state, e);
+    }
+    const Command c = seule("expect etat ETAT_MODE_TEST");
+    EXPECT_EQ(c.verb, Verb::ExpectState);
+    EXPECT_EQ(c.text, "ETAT_MODE_TEST");
+}
+
+TEST(Analyse, CommentsBlankLinesAndIndentationAreSkipped) {
+    const Script s = parse("# a comment\n\n   \t\n\t  # indented comment\n \t turn 3\n  tick CheckBox1\n");
+    ASSERT_TRUE(s.errors.empty());
+    ASSERT_EQ(s.commands.size(), 2u);
+    EXPECT_EQ(s.commands[0].line, 5u);
+    EXPECT_EQ(s.commands[0].count, 3);
+    EXPECT_EQ(s.commands[1].line, 6u);
+}
+
+TEST(Analyse, CrLfEndsALineLikeLf) {
+    const Script s = parse("turn\r\nexpect Edit1.Text abc\r\ntick CheckBox1\r\n");
+    ASSERT_TRUE(s.errors.empty());
+    ASSERT_EQ(s.commands.size(), 3u);
+    EXPECT_EQ(s.commands[1].expected, Valeur(std::string("abc")));
+    EXPECT_EQ(s.commands[2].line, 3u);
+}
+
+// Each faulty line alone, with the words its message must hold.
+struct Faute {
+    const char* ligne;
+    const char* message;
+};
+class Fautes : public ::testing::TestWithParam<Faute> {};
+
+TEST_P(Fautes, AreRefusedWithAMessage) {
+    const std::string m = erreurSeule(GetParam().ligne);
+    EXPECT_NE(m.find(GetParam().message), std::string::npos) << "got: " << m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Analyse, Fautes,
+    ::testing::Values(
+        Faute{"jump", "unknown command \"jump\" (tick, untick, type, turn, wait, expect, force, release)"},
+        Faute{"Turn", "unknown command \"Turn\""}, Faute{"turn\t2", "unknown command"},
+        Faute{"tick CheckBox99", "unknown control \"CheckBox99\""}, Faute{"tick", "missing control name"},
+        Faute{"tick ", "missing control name"}, Faute{"tick CheckBox1 x", "unexpected text after CheckBox1"},
+        Faute{"tick Edit1", "tick takes a check box; Edit1 is an edit"},
+        Faute{"untick Image2", "Image2 is a picture"},
+        Faute{"type CheckBox1 x", "type takes an edit or a labelled edit; CheckBox1 is a check box"},
+        Faute{"type Label3 x", "Label3 is a label"}, Faute{"type", "missing control name"},
+        Faute{"turn 0", "malformed count \"0\""}, Faute{"turn -1", "malformed count"},
+        Faute{"turn +3", "malformed count"}, Faute{"turn 2 ", "malformed count"},
+        Faute{"turn ", "malformed count"}, Faute{"turn 100000001", "malformed count"},
+        Faute{"turn 99999999999999999999999999999", "malformed count"},
+        Faute{"wait", "malformed duration \"\""},
+        Faute{"wait 0", "malformed duration \"0\" (a whole number of"},
+        Faute{"wait 100000001", "malformed duration"}, Faute{"wait 1.5", "malformed duration"},
+        Faute{"wait 5 ", "malformed duration"}, Faute{"force", "force: missing control name"},
+        Faute{"force CheckBox5", "malformed value \"\" for force CheckBox5 (0 or 1)"},
+        Faute{"force CheckBox5 2", "(0 or 1)"}, Faute{"force CheckBox5 1 ", "malformed value"},
+        Faute{"force Edit1 1", "force takes a check box; Edit1 is an edit"},
+        Faute{"force Nope 1", "unknown control \"Nope\""}, Faute{"release", "release: missing control name"},
+        Faute{"release CheckBox5 1", "release: unexpected text after CheckBox5"},
+        Faute{"release Shape1", "release takes a check box; Shape1 is a shape"},
+        Faute{"expect", "missing NAME.PROPERTY"}, Faute{"expect Edit1", "neither NAME.PROPERTY nor etat"},
+        Faute{"expect Nope.Text x", "unknown control \"Nope\""},
+        Faute{"expect Edit1.Colour 0xC0DCC0", "unknown property \"Colour\""},
+        Faute{"expect Edit1.Checked 1", "Edit1 is an edit, which has no property Checked"},
+        Faute{"expect Moteur.Color 0xFFFFFF", "no property Color"},
+        Faute{"expect Image1.Caption x", "no property Caption"},
+        Faute{"expect CheckBox1.Checked", "malformed value \"\""},
+        Faute{"expect CheckBox1.Checked 2", "(0 or 1)"},
+        Faute{"expect CheckBox1.Checked 1 ", "malformed value"},
+        Faute{"expect Shape1.Brush.Color FFFFFF", "six hex digits"},
+        Faute{"expect Shape1.Brush.Color 0XFFFFFF", "six hex digits"},
+        Faute{"expect Shape1.Brush.Color 0xFFFFFFF", "six hex digits"},
+        Faute{"expect Shape1.Brush.Color 0xFFFFFG", "six hex digits"},
+        Faute{"expect etat 18", "malformed state \"18\""}, Faute{"expect etat -1", "malformed state"},
+        Faute{"expect etat etat_alarme", "malformed state"}, Faute{"expect etat", "malformed state \"\""}));
+
+TEST(Analyse, EveryErrorIsReportedWithItsLineAndNothingElseIsLost) {
+    const Script s = parse("turn\n# comment\ntick CheckBox99\r\n\nturn 0\nexpect etat 3\nfoo\n");
+    ASSERT_EQ(s.errors.size(), 3u);
+    EXPECT_EQ(s.errors[0].line, 3u);
+    EXPECT_EQ(s.errors[1].line, 5u);
+    EXPECT_EQ(s.errors[2].line, 7u);
+    EXPECT_EQ(s.commands.size(), 2u);
+}
+
+TEST(Analyse, MessagesShowControlBytesEscapedAndLongWordsCut) {
+    const std::string m = erreurSeule(std::string("tick Check\0Box1\x1b", 16));
+    EXPECT_NE(m.find("\"Check\\x00Box1\\x1B\""), std::string::npos) << m;
+    const std::string longue = erreurSeule("x" + std::string(100000, 'y'));
+    EXPECT_LT(longue.size(), 200u);
+    EXPECT_NE(longue.find("...\""), std::string::npos);
+}
+
+TEST(Analyse, ArbitraryBytesNeverCrash) {
+    std::string brut;
+    for (int i = 0; i < 256; ++i)
+        brut += static_cast<char>(i);
+    const std::string entrees[] = {
+        brut,
+        brut + "\n" + brut,
+        std::string(1 << 20, 'a'),
+        std::string(1 << 16, '\n'),
+        std::string(1 << 16, '\r'),
+        "type MessageGardien \xFF\xFE\xC3\x28\xE2\x82",
+        "expect MessageGardien.Text \xC3\x28",
+        "expect etat \xFF",
+        "turn " + std::string(5000, '9'),
+        std::string("tick\0CheckBox1", 14),
+        "\r",
+        "turn\r",
+        "expect Shape4.Brush.Color 0x",
+        ".",
+        "expect .",
+        "expect .Text",
+        "expect Edit1.",
+    };
+    for (const std::string& e : entrees) {
+        const Script s = parse(e);
+        for (const Command& c : s.commands)
+            EXPECT_GE(c.count, 1);
+    }
+    // A run of newlines numbers every line.
+    const Script s = parse(std::string(70000, '\n') + "bad");
+    ASSERT_EQ(s.errors.size(), 1u);
+    EXPECT_EQ(s.errors[0].line, 70001u);
+}
+
+// Every kind of line, printed back from what it parses to, reads the same; canonical lines print as
+// themselves. The window's recorder prints what the runner will read.
+TEST(Print, EveryCommandReadsBackAsItself) {
+    const char* lignes[] = {"tick CheckBox1",
+                            "untick CheckBox10",
+                            "turn",
+                            "turn 250",
+                            "wait 1",
+                            "wait 1999",
+                            "force CheckBox5 1",
+                            "force CheckBox4 0",
+                            "release CheckBox4",
+                            "type MessageGardien  Ouvrez  é ",
+                            "type Edit1",
+                            "type Moteur tab\there",
+                            "type Edit2 a\rb",
+                            "expect CheckBox5.Checked 1",
+                            "expect Shape4.Brush.Color 0x0000fF",
+                            "expect Edit1.Text   --- COMPLET !!!---  ",
+                            "expect Default.Text",
+                            "expect etat ETAT_MODE_TEST",
+                            "expect etat 05"};
+    for (const char* ligne : lignes) {
+        const Command c = seule(ligne);
+        const auto imprime = print(c);
+        ASSERT_TRUE(imprime) << ligne;
+        EXPECT_EQ(*imprime, ligne);
+        EXPECT_EQ(seule(*imprime), c) << ligne;
+    }
+    // Windows-1252 bytes that UTF-8 writes in two or three bytes survive the trip.
+    Command t = seule("type Edit1 x");
+    t.text = "\x80\x81\xE9\xFF";
+    EXPECT_EQ(seule(*print(t)).text, t.text);
+}
+
+TEST(Print, ProgramMadeCommandsUseTheTraceSpelling) {
+    const PanneauOperateur& p = panneau();
+    EXPECT_EQ(*print(expectCommand(p.Shape1, Propriete::BrushColor, Valeur(Couleur{0x008000}))),
+              "expect Shape1.Brush.Color 0x008000");
+    EXPECT_EQ(*print(expectCommand(p.Edit1, Propriete::Text, Valeur(std::string("caf\xE9")))),
+              "expect Edit1.Text café");
+    EXPECT_EQ(seule("expect Edit1.Text café"), [] {
+        Command c = expectCommand(panneau().Edit1, Propriete::Text, Valeur(std::string("caf\xE9")));
+        c.line = 1;
+        return c;
+    }());
+    EXPECT_EQ(*print(expectStateCommand(ETAT_ALARME)), "expect etat ETAT_ALARME");
+}
+
+TEST(Print, ATextThatCannotBeOneLineIsRefused) {
+    Command c = seule("type Edit1 x");
+    c.text = "two\nlines";
+    EXPECT_FALSE(print(c));
+    c.text = "ends with CR\r";
+    EXPECT_FALSE(print(c));
+}
+
+TEST(Analyse, ErrorsBeyondTheFirstThousandAreCountedNotKept) {
+    std::string texte;
+    for (int i = 0; i < 3000; ++i)
+        texte += "bad\nturn\n";
+    const Script s = check(texte, panneau());
+    EXPECT_EQ(s.errorCount, 3000u);
+    EXPECT_EQ(s.errors.size(), kMaxErrorsKept);
+    EXPECT_EQ(s.errors.back().line, 2 * kMaxErrorsKept - 1);
+    EXPECT_TRUE(s.commands.empty()); // check() keeps no command
+}

@@ -1,0 +1,240 @@
+// The program in-process: usage, refusal of a faulty script before anything runs, the trace, the check
+// of expectations against what the terminal shows, failure lines, and output that cannot be written.
+#include "scenario/Program.h"
+#include "support/Sandbox.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace borne;
+using namespace borne::scenario;
+
+namespace {
+
+class Execution : public test::Sandbox {
+protected:
+    void reglages(int mode) {
+        std::ofstream("Config.cfg") << "mode=" << mode
+                                    << "\nnomacces=Entree Nord\nnumeroacces=7\ncode=1234\n";
+        std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+    }
+    void script(const std::string& nom, const std::string& texte) {
+        std::ofstream(nom, std::ios::binary) << texte;
+    }
+
+    int lancer(std::vector<std::string> arguments, const std::string& stdin_ = "") {
+        arguments.insert(arguments.begin(), "borne-scenario");
+        std::istringstream entree(stdin_);
+        sortie.str("");
+        erreurs.str("");
+        return runProgram(arguments, entree, sortie, erreurs);
+    }
+
+    std::ostringstream sortie, erreurs;
+};
+
+} // namespace
+
+TEST_F(Execution, BadUsageExitsTwoWithTheUsage) {
+    EXPECT_EQ(lancer({}), 2);
+    EXPECT_NE(erreurs.str().find("usage: borne-scenario [--trace] [--vcd FILE] [--timeout SECONDS] SCRIPT"),
+              std::string::npos);
+    EXPECT_NE(erreurs.str().find("borne-scenario --suite [--jobs N] [--shard K/N]"), std::string::npos);
+    EXPECT_EQ(lancer({"--verbose", "a.scn"}), 2);
+    EXPECT_NE(erreurs.str().find("unknown option \"--verbose\""), std::string::npos);
+    EXPECT_EQ(lancer({"a.scn", "b.scn"}), 2);
+    EXPECT_EQ(lancer({"absent.scn"}), 2);
+    EXPECT_NE(erreurs.str().find("cannot read absent.scn"), std::string::npos);
+    std::filesystem::create_directory("dossier.scn");
+    EXPECT_EQ(lancer({"dossier.scn"}), 2);
+    EXPECT_EQ(sortie.str(), "");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+}
+
+TEST_F(Execution, AFaultyScriptRunsNothing) {
+    reglages(0);
+    script("s.scn", "turn\ntick CheckBox1\nturn 3\ntick Nope\n");
+    EXPECT_EQ(lancer({"--trace", "s.scn"}), 2);
+    EXPECT_EQ(erreurs.str(), "s.scn:4: unknown control \"Nope\"\n");
+    EXPECT_EQ(sortie.str(), "");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+    // The panel was not touched either: the controller was never built.
+    EXPECT_FALSE(p.CheckBox5.Checked());
+}
+
+TEST_F(Execution, AnEmptyScriptBuildsTheTerminalAndPasses) {
+    reglages(0);
+    EXPECT_EQ(lancer({"-"}, ""), 0);
+    EXPECT_EQ(sortie.str(), "expectations: 0 passed, 0 failed\n");
+    EXPECT_TRUE(p.CheckBox5.Checked());
+}
+
+TEST_F(Execution, FailuresAreCountedAndTheRunGoesOn) {
+    reglages(0);
+    const std::string texte =
+        "expect etat 3\nexpect Edit1.Color 0xc0dcc0\nexpect Shape4.Brush.Color 0x0000FF\n"
+        "turn\nexpect Shape4.Brush.Color 0x00FF00\nexpect CheckBox5.Checked 0\n";
+    EXPECT_EQ(lancer({"-"}, texte), 1);
+    EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\"\n"
+                             "-:3: expected Shape4.Brush.Color = \"0x0000FF\", got \"0x00FF00\"\n"
+                             "-:6: expected CheckBox5.Checked = \"0\", got \"1\"\n");
+    EXPECT_EQ(sortie.str(), "expectations: 2 passed, 3 failed\n");
+}
+
+TEST_F(Execution, StatesWithoutAJournalNameAreNamedInFailures) {
+    reglages(1);
+    EXPECT_EQ(lancer({"-"}, "expect etat 0\n"), 1);
+    EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"0\", got \"ETAT_HORS_SERVICE\"\n");
+}
+
+TEST_F(Execution, TypingStoresLikeTheControlAndIsNotTraced) {
+    reglages(0);
+    const std::string texte = "type Edit2 ABC É\nexpect Edit2.Text abc é\ntype MessageGardien Pont ā\n"
+                              "expect MessageGardien.Text Pont ?\ntick CheckBox1\nuntick CheckBox1\n";
+    EXPECT_EQ(lancer({"--trace", "-"}, texte), 0) << erreurs.str();
+    EXPECT_EQ(sortie.str().find("MessageGardien"), std::string::npos);
+    EXPECT_EQ(sortie.str().find("CheckBox1"), std::string::npos);
+    EXPECT_EQ(sortie.str().find("Edit2.Text = abc"), std::string::npos);
+}
+
+TEST_F(Execution, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
+    reglages(2); // out of service with the boom raised: a 2000 ms raise while the controller is built
+    EXPECT_EQ(lancer({"--trace", "-"}, "turn 2\n"), 0);
+    const std::string t = sortie.str();
+    EXPECT_EQ(t.rfind("0 CheckBox5.Checked = 1\n", 0), 0u) << t;
+    EXPECT_NE(t.find("\n0 Edit2.Text =   ..................  \n"), std::string::npos);
+    EXPECT_NE(t.find("\n0 Moteur.Text = ON\n"), std::string::npos);
+    EXPECT_NE(t.find("\n2000 CheckBox4.Checked = 1\n"), std::string::npos);
+    EXPECT_NE(t.find("\n2000 Moteur.Text = OFF\n"), std::string::npos);
+    EXPECT_NE(t.find("\n2000 Shape1.Brush.Color = 0xFFFFFF\n"), std::string::npos);
+    // Two turns of state 16: each ends after its 500 ms pause; the state has no journal name.
+    EXPECT_NE(t.find("\n2500 StatusBar1.SimpleText = pas de Vehicule\n"), std::string::npos);
+    EXPECT_EQ(t.find("EtatCourant"), std::string::npos);
+    EXPECT_NE(t.find("\n2500 Evenement.Text = VEHICULE_ABSENT\n"), std::string::npos);
+    EXPECT_EQ(t.substr(t.size() - 34), "\nexpectations: 0 passed, 0 failed\n");
+}
+
+TEST_F(Execution, EachRunStartsFromTheStoredPanel) {
+    reglages(0);
+    p.Label4.setCaption("leftover");
+    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    EXPECT_EQ(lancer({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << erreurs.str();
+}
+
+TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
+    const std::vector<std::vector<std::string>> cas = {
+        {"--suite"},
+        {"--suite", "--trace", "."},
+        {"--suite", "--shard", "0/2", "."},
+        {"--suite", "--shard", "3/2", "."},
+        {"--suite", "--shard", "1-2", "."},
+        {"--suite", "--jobs", "0", "."},
+        {"--suite", "--jobs", "x", "."},
+        {"--suite", "--timeout", "0", "."},
+        {"--suite", "--timeout", "-1", "."},
+        {"--suite", "--timeout", "1.2345", "."},
+        {"--jobs", "2", "a.scn"},
+        {"--vcd"},
+        {"--suite", "absent-folder"},
+        {"--suite", "."}, // an empty folder holds no scenario
+    };
+    for (const auto& arguments : cas) {
+        EXPECT_EQ(lancer(arguments), 2) << arguments.back();
+        EXPECT_NE(erreurs.str(), "") << arguments.back();
+    }
+    EXPECT_EQ(lancer({"--suite", "--shard", "1/0", "."}), 2);
+    EXPECT_NE(erreurs.str().find("bad --shard \"1/0\" (K/N with 1 <= K <= N)"), std::string::npos);
+    EXPECT_EQ(lancer({"--suite", "."}), 2);
+    EXPECT_NE(erreurs.str().find("no scenario folder (a folder holding scenario.scn) at or under ."),
+              std::string::npos);
+}
+
+TEST_F(Execution, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
+    reglages(0);
+    EXPECT_EQ(lancer({"--vcd", "no-such-folder/run.vcd", "-"}, "turn\n"), 2);
+    EXPECT_EQ(erreurs.str(),
+              "borne-scenario: cannot write no-such-folder/run.vcd: No such file or directory\n");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+}
+
+// In a failure line each control byte shows as \xHH and an ACTUAL of more than 200 characters is cut;
+// quotes and backslashes stay as they are.
+TEST_F(Execution, FailureLinesShowControlBytesAndCutLongActuals) {
+    reglages(0);
+    const std::string long_ = std::string(150, 'a') + std::string(60, 'e') + "\"\\"; // 212 characters
+    const std::string texte = "type MessageGardien t\tb\x1b\"\\\nexpect MessageGardien.Text t\x7f\n"
+                              "type Default " +
+                              long_ + "\nexpect Default.Text x\n";
+    script("s.scn", texte);
+    EXPECT_EQ(lancer({"s.scn"}), 1);
+    const std::string coupe = std::string(150, 'a') + std::string(50, 'e');
+    EXPECT_EQ(erreurs.str(), "s.scn:2: expected MessageGardien.Text = \"t\\x7F\", got \"t\\x09b\\x1B\"\\\"\n"
+                             "s.scn:4: expected Default.Text = \"x\", got \"" +
+                                 coupe + "...(12 more)\"\n");
+    // Characters, not bytes: "é" is one.
+    std::string accents;
+    for (int i = 0; i < 205; ++i)
+        accents += "é";
+    script("t.scn", "type Default " + accents + "\nexpect Default.Text x\n");
+    EXPECT_EQ(lancer({"t.scn"}), 1);
+    std::string deuxCents;
+    for (int i = 0; i < 200; ++i)
+        deuxCents += "é";
+    EXPECT_EQ(erreurs.str(),
+              "t.scn:2: expected Default.Text = \"x\", got \"" + deuxCents + "...(5 more)\"\n");
+}
+
+namespace {
+// A stream whose every write fails, like standard output on a full disk.
+class Plein : public std::streambuf {
+protected:
+    int overflow(int) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+} // namespace
+
+TEST_F(Execution, OutputThatCannotBeWrittenIsAFailure) {
+    reglages(0);
+    Plein plein;
+    std::ostream sortiePleine(&plein);
+    std::istringstream entree("turn 3\n");
+    std::ostringstream err;
+    EXPECT_EQ(runProgram({"borne-scenario", "--trace", "-"}, entree, sortiePleine, err), 2);
+    EXPECT_EQ(err.str(), "borne-scenario: cannot write standard output\n");
+    // The run stopped at the first lost line: no journal step was reached.
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+}
+
+// A script many megabytes long costs about its own size, not a record per line.
+TEST_F(Execution, MemoryStaysNearTheScriptsSize) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer keeps freed memory in quarantine: resident size says nothing here";
+#endif
+    reglages(0);
+    std::string texte;
+    for (int i = 0; i < 600000; ++i)
+        texte += "tick CheckBox12\n"; // 9.6 MB
+    script("gros.scn", texte);
+    auto pointe = [](const std::vector<std::string>& arguments) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::istringstream entree;
+            std::ostringstream o, e;
+            ::_exit(runProgram(arguments, entree, o, e));
+        }
+        int statut = 0;
+        struct rusage usage {};
+        ::wait4(pid, &statut, 0, &usage);
+        EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == 0);
+        return usage.ru_maxrss * 1024L; // kilobytes on Linux
+    };
+    script("petit.scn", "tick CheckBox12\n");
+    const long base = pointe({"borne-scenario", "petit.scn"});
+    const long gros = pointe({"borne-scenario", "gros.scn"});
+    EXPECT_LT(gros - base, 3L * static_cast<long>(texte.size())) << "base " << base << ", gros " << gros;
+}

@@ -1,0 +1,148 @@
+// Suites of scenario folders: one line per folder in path order, bad folders failed without stopping the
+// suite, folders never written, shards that add up to the whole, one waveform per scenario.
+#include "scenario/Program.h"
+#include "support/Sandbox.h"
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <sys/stat.h>
+
+using namespace borne;
+using namespace borne::scenario;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kLigne[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
+const std::string kJournalUnTour(kLigne, sizeof kLigne - 1);
+
+class Suite : public test::Sandbox {
+protected:
+    void ecrire(const fs::path& f, const std::string& contenu) {
+        fs::create_directories(f.parent_path());
+        std::ofstream(f, std::ios::binary) << contenu;
+    }
+    void scenario(const fs::path& d, const std::string& script, const std::string* journal = nullptr) {
+        ecrire(d / "scenario.scn", script);
+        ecrire(d / "Config.cfg", "mode=0\nnomacces=Entree Nord\nnumeroacces=2\n");
+        ecrire(d / "CHIP.INI", "ADDRESS=12\n");
+        if (journal != nullptr) ecrire(d / "expected" / "Log.txt", *journal);
+    }
+    int lancer(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"borne-scenario", "--suite"});
+        std::istringstream entree;
+        sortie.str("");
+        erreurs.str("");
+        return runProgram(arguments, entree, sortie, erreurs);
+    }
+    // Every file under a folder with its bytes: what a run must leave untouched.
+    static std::map<std::string, std::string> photo(const fs::path& d) {
+        std::map<std::string, std::string> r;
+        for (const auto& e : fs::recursive_directory_iterator(d)) {
+            std::string contenu;
+            if (e.is_regular_file()) {
+                std::ifstream f(e.path(), std::ios::binary);
+                contenu.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+            }
+            r[e.path().string()] = contenu;
+        }
+        return r;
+    }
+    std::ostringstream sortie, erreurs;
+};
+
+} // namespace
+
+TEST_F(Suite, BadFoldersFailOneByOneAndTheSuiteGoesOn) {
+    const std::string faux("EtatCourant = \0ETAT_DEFAUT;\n", 28);
+    scenario("s/a-good", "turn\n", &kJournalUnTour);
+    scenario("s/b-journal-differs", "turn\n", &faux);
+    scenario("s/c-no-expected-file", "turn\n");
+    fs::create_directories("s/c-no-expected-file/expected");
+    fs::create_directories("s/d-script-is-a-folder/scenario.scn");
+    scenario("s/e-settings-are-a-pipe", "turn\n");
+    fs::remove("s/e-settings-are-a-pipe/Config.cfg");
+    ASSERT_EQ(::mkfifo("s/e-settings-are-a-pipe/Config.cfg", 0644), 0);
+    scenario("s/f-faulty-script", "turn\njump\n");
+    scenario("s/g-runaway", "turn 100000000\n");
+    scenario("s/h-failed-expectations", "expect etat 3\nturn\nexpect CheckBox5.Checked 0\n");
+    scenario("s/nested/deeper/i-earlier-journal", "turn\n", &kJournalUnTour);
+    ecrire("s/nested/deeper/i-earlier-journal/Log.txt", ""); // the run appends to what it finds
+    ecrire("s/nested/not-a-scenario.txt", "x");
+    const auto avant = photo("s");
+
+    EXPECT_EQ(lancer({"--timeout", "0.3", "s"}), 1);
+    const std::string attendu =
+        "PASS a-good\n"
+        "FAIL b-journal-differs: Log.txt line 1 differs\n"
+        "    expected: EtatCourant = \\x00ETAT_DEFAUT;\n"
+        "    actual:   EtatCourant = \\x00ETAT_VEHICULE_ABSENT;      Evenement = \\x00VEHICULE_ABSENT;\n"
+        "FAIL c-no-expected-file: cannot read " +
+        fs::canonical("s/c-no-expected-file").string() + "/expected/Log.txt" +
+        ": No such file or directory\n"
+        "FAIL d-script-is-a-folder: cannot read " +
+        fs::canonical("s/d-script-is-a-folder").string() + "/scenario.scn" +
+        ": not a regular file\n"
+        "FAIL e-settings-are-a-pipe: cannot read " +
+        fs::canonical("s/e-settings-are-a-pipe").string() + "/Config.cfg" +
+        ": not a regular file\n"
+        "FAIL f-faulty-script: scenario.scn:2: unknown command \"jump\" (tick, untick, type, turn, wait, "
+        "expect, force, release)\n"
+        "FAIL g-runaway: scenario.scn:1: stopped: the run took longer than its limit of 300 ms\n"
+        "FAIL h-failed-expectations: scenario.scn:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\" "
+        "(and 1 "
+        "more)\n"
+        "    scenario.scn:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\"\n"
+        "    scenario.scn:3: expected CheckBox5.Checked = \"0\", got \"1\"\n"
+        "PASS nested/deeper/i-earlier-journal\n"
+        "scenarios: 2 passed, 7 failed\n";
+    EXPECT_EQ(sortie.str(), attendu);
+    EXPECT_EQ(erreurs.str(), "");
+    EXPECT_EQ(photo("s"), avant);
+    EXPECT_FALSE(fs::exists("Log.txt"));
+}
+
+TEST_F(Suite, ShardsAddUpToTheWholeInOrder) {
+    for (const char* nom : {"k", "b", "f", "a", "x/2", "x/1", "c"})
+        scenario(fs::path("s") / nom, std::string(nom) == "f" ? "expect etat 1\n" : "turn\n");
+    ASSERT_EQ(lancer({"--jobs", "3", "s"}), 1);
+    const std::string tout = sortie.str();
+    EXPECT_EQ(tout, "PASS a\nPASS b\nPASS c\nFAIL f: scenario.scn:1: expected etat = \"1\", got "
+                    "\"ETAT_VEHICULE_ABSENT\"\nPASS k\nPASS x/1\nPASS x/2\nscenarios: 6 passed, 1 failed\n");
+    std::string morceaux;
+    int total = 0;
+    for (int k = 1; k <= 3; ++k) {
+        lancer({"--shard", std::to_string(k) + "/3", "--jobs", "1", "s"});
+        const std::string s = sortie.str();
+        const auto fin = s.rfind("scenarios: ");
+        morceaux += s.substr(0, fin);
+        int reussis = 0, rates = 0;
+        std::sscanf(s.c_str() + fin, "scenarios: %d passed, %d failed", &reussis, &rates);
+        EXPECT_GE(reussis + rates, 2);
+        total += reussis + rates;
+    }
+    EXPECT_EQ(morceaux, tout.substr(0, tout.rfind("scenarios: ")));
+    EXPECT_EQ(total, 7);
+    // More shards than scenarios: some slices are empty, none is lost.
+    lancer({"--shard", "9/9", "s"});
+    EXPECT_EQ(sortie.str(), "PASS x/2\nscenarios: 1 passed, 0 failed\n");
+}
+
+TEST_F(Suite, EachScenarioGetsItsWaveformNamedAfterItsPath) {
+    scenario("s/one", "turn\n");
+    scenario("s/two/three", "turn\n");
+    EXPECT_EQ(lancer({"--vcd", "waves", "s", "s/one"}), 0) << erreurs.str();
+    EXPECT_EQ(sortie.str(), "PASS one\nPASS two/three\nscenarios: 2 passed, 0 failed\n"); // s/one runs once
+    EXPECT_TRUE(fs::is_regular_file("waves/one.vcd"));
+    EXPECT_TRUE(fs::is_regular_file("waves/two/three.vcd"));
+    // A scenario folder given itself is named after its folder.
+    EXPECT_EQ(lancer({"s/two/three/"}), 0);
+    EXPECT_EQ(sortie.str(), "PASS three\nscenarios: 1 passed, 0 failed\n");
+    // Where nothing can be written, nothing runs.
+    EXPECT_EQ(lancer({"--junit", "no/such/folder/report.xml", "s"}), 2);
+    EXPECT_EQ(erreurs.str(),
+              "borne-scenario: cannot write no/such/folder/report.xml: No such file or directory\n");
+    EXPECT_EQ(sortie.str(), "");
+}

@@ -1,0 +1,274 @@
+#include "scenario/Engine.h"
+
+#include "control/Attente.h"
+#include "control/Codes.h"
+#include "control/tGestionBarriere.h"
+#include "scenario/Show.h"
+
+#include <ostream>
+
+namespace borne::scenario {
+
+namespace {
+
+// Removes the panel observer however the run ends.
+class Observation {
+public:
+    Observation(PanneauOperateur& p, PanneauOperateur::Observateur o) : panel_(p) {
+        key_ = panel_.ajouterObservateur(std::move(o));
+    }
+    ~Observation() { panel_.retirerObservateur(key_); }
+    Observation(const Observation&) = delete;
+    Observation& operator=(const Observation&) = delete;
+
+private:
+    PanneauOperateur& panel_;
+    int key_;
+};
+
+bool same(const Valeur& expected, const Valeur& actual) {
+    // Texts are compared as the trace shows them, in UTF-8, so a script can only match what it could
+    // have read in a trace.
+    if (const auto* text = std::get_if<std::string>(&expected)) return valeurEnTexte(actual) == *text;
+    return expected == actual;
+}
+
+// How many of the terminal's waits pass between two looks at the real clock: a look costs about as much
+// as a turn, and a turn is a few microseconds.
+constexpr unsigned kWaitsPerWallCheck = 256;
+
+} // namespace
+
+const Command* TextSource::next() {
+    std::string_view line;
+    std::size_t number;
+    while (lines_.next(line, number)) {
+        ParsedLine parsed = parseLine(line, number, panel_);
+        if (auto* c = std::get_if<Command>(&parsed)) {
+            current_ = std::move(*c);
+            return &current_;
+        }
+    }
+    return nullptr;
+}
+
+// The clock installed for the run: every wait of the terminal is a call into the engine.
+class Engine::Clock final : public Horloge {
+public:
+    explicit Clock(Engine& e) : engine_(e) {}
+    void attendre(int ms) override { engine_.onWait(ms); }
+
+private:
+    Engine& engine_;
+};
+
+Engine::Engine(RunSettings settings, std::ostream& messages)
+    : settings_(std::move(settings)), messages_(messages) {}
+
+Engine::~Engine() = default;
+
+void Engine::watch(RunObserver& observer) {
+    observers_.push_back(&observer);
+}
+
+RunResult Engine::run(CommandSource& source) {
+    source_ = &source;
+    result_ = RunResult{};
+    now_ = 0;
+    pending_ = Pending::None;
+    running_ = false;
+    stopRequested_ = false;
+    lastState_ = -1;
+    wallDeadline_ = std::chrono::steady_clock::now() + settings_.wallLimit;
+
+    PanneauOperateur& panel = panneau();
+    panel.reinitialiser(); // a freshly built window
+    for (RunObserver* o : observers_)
+        o->starting(*this);
+    Clock clock(*this);
+    HorlogeInstallee installed(clock);
+    Observation observation(panel, [this](const Ecriture& e) {
+        for (RunObserver* o : observers_)
+            o->wrote(e, now_);
+    });
+
+    // However the run ends (an observer may throw), the engine keeps no pointer into it.
+    struct Cleared {
+        Engine& e;
+        ~Cleared() {
+            e.controller_ = nullptr;
+            e.running_ = false;
+            e.source_ = nullptr;
+        }
+    } cleared{*this};
+    tGestionBarriere controller; // start-up: its waits only move time on
+    controller_ = &controller;
+    running_ = true;
+    noteState();
+    for (RunObserver* o : observers_)
+        o->started(*this);
+
+    if (!stopRequested_) interpret(); // the boundary after start-up
+    while ((pending_ == Pending::Wait || pending_ == Pending::Turns) && !stopRequested_) {
+        try {
+            controller.Tour();
+        } catch (const ArretDemande&) {
+            break; // the script ended, or a limit or an observer stopped the run, inside the turn
+        }
+        onBoundary();
+    }
+
+    result_.end = now_;
+    for (RunObserver* o : observers_)
+        o->finished(now_);
+    return result_;
+}
+
+void Engine::interpret() {
+    while (const Command* c = source_->next()) {
+        switch (c->verb) {
+        case Verb::Turn:
+            pending_ = Pending::Turns;
+            remaining_ = c->count;
+            turnDeadline_ = now_ + kTurnLimitMs;
+            pendingLine_ = c->line;
+            return;
+        case Verb::Wait:
+            pending_ = Pending::Wait;
+            target_ = now_ + c->count;
+            pendingLine_ = c->line;
+            return;
+        default: execute(*c); break;
+        }
+    }
+    pending_ = Pending::End;
+}
+
+void Engine::execute(const Command& c) {
+    PanneauOperateur& panel = panneau();
+    Controle* control = c.verb == Verb::ExpectState ? nullptr : panel.trouver(c.control);
+    if (c.verb != Verb::ExpectState && control == nullptr) {
+        ++result_.failed;
+        report(c.line, "unknown control " + quoted(c.control));
+        return;
+    }
+    switch (c.verb) {
+    case Verb::Tick:
+    case Verb::Untick:
+        control->ecrire(Propriete::Checked, Valeur(c.verb == Verb::Tick), Auteur::Utilisateur);
+        break;
+    case Verb::Type: control->ecrire(Propriete::Text, Valeur(c.text), Auteur::Utilisateur); break;
+    case Verb::Force:
+        // Held first, so that the user's write already stores the held value.
+        control->tenir(Propriete::Checked, Valeur(c.value));
+        control->ecrire(Propriete::Checked, Valeur(c.value), Auteur::Utilisateur);
+        break;
+    case Verb::Release: control->relacher(Propriete::Checked); break;
+    case Verb::Expect: {
+        const Valeur actual = control->lire(c.property);
+        if (same(c.expected, actual))
+            ++result_.passed;
+        else
+            fail(c, c.control + "." + nomPropriete(c.property), valeurEnTexte(actual));
+        break;
+    }
+    case Verb::ExpectState: {
+        const int state = controller_->etatCourant();
+        if (state == c.state) {
+            ++result_.passed;
+        } else {
+            const char* name = nomEtatCode(state);
+            fail(c, "etat", name != nullptr ? name : std::to_string(state));
+        }
+        break;
+    }
+    case Verb::Turn:
+    case Verb::Wait: break; // taken by interpret()
+    }
+}
+
+void Engine::onWait(int ms) {
+    if (ms < 0) ms = 0;
+    if (!running_) { // start-up: nobody can act yet
+        now_ += ms;
+        return;
+    }
+    noteState();
+    if (stopRequested_ || wallLimitReached()) throw ArretDemande{};
+    const std::int64_t end = now_ + ms;
+    for (;;) {
+        switch (pending_) {
+        case Pending::Wait:
+            if (end < target_) {
+                now_ = end;
+                return;
+            }
+            // The script's commands at this instant act before the terminal resumes.
+            now_ = target_;
+            pending_ = Pending::None;
+            interpret();
+            if (stopRequested_) throw ArretDemande{};
+            break;
+        case Pending::Turns:
+            if (end > turnDeadline_) {
+                now_ = turnDeadline_;
+                result_.turnLimit = true;
+                report(pendingLine_, "turn did not end within " + std::to_string(kTurnLimitMs) + " ms");
+                stopRequested_ = true;
+                throw ArretDemande{};
+            }
+            now_ = end;
+            return;
+        case Pending::None:
+        case Pending::End: throw ArretDemande{}; // the script is over: stop where the terminal stands
+        }
+    }
+}
+
+void Engine::onBoundary() {
+    ++result_.turns;
+    for (RunObserver* o : observers_)
+        o->turnEnded(now_);
+    noteState();
+    if (pending_ == Pending::Turns) {
+        if (--remaining_ == 0) {
+            pending_ = Pending::None;
+            if (!stopRequested_) interpret();
+        } else {
+            turnDeadline_ = now_ + kTurnLimitMs;
+        }
+    }
+    if (wallLimitReached()) stopRequested_ = true;
+}
+
+void Engine::noteState() {
+    const int state = controller_->etatCourant();
+    if (state == lastState_) return;
+    lastState_ = state;
+    for (RunObserver* o : observers_)
+        o->stateChanged(state, now_);
+}
+
+bool Engine::wallLimitReached() {
+    if (settings_.wallLimit.count() <= 0 || result_.wallLimit) return result_.wallLimit;
+    if (++waitsSinceWallCheck_ < kWaitsPerWallCheck) return false;
+    waitsSinceWallCheck_ = 0;
+    if (std::chrono::steady_clock::now() < wallDeadline_) return false;
+    result_.wallLimit = true;
+    report(pendingLine_, "stopped: the run took longer than its limit of " + duration(settings_.wallLimit));
+    return true;
+}
+
+void Engine::report(std::size_t line, const std::string& text) {
+    if (settings_.flushBeforeMessages != nullptr) settings_.flushBeforeMessages->flush();
+    messages_ << settings_.scriptName << ':' << line << ": " << text << '\n';
+    messages_.flush();
+}
+
+void Engine::fail(const Command& c, std::string_view what, std::string_view actual) {
+    ++result_.failed;
+    report(c.line, "expected " + std::string(what) + " = \"" + visible(c.text) + "\", got \"" +
+                       visible(clipped(actual, 200)) + "\"");
+}
+
+} // namespace borne::scenario

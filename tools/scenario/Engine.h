@@ -1,0 +1,164 @@
+// The run engine: one script against the real controller, in virtual time, exact to the millisecond.
+//
+// Control is inverted: the engine turns the access cycle (tGestionBarriere::Tour) and the script runs
+// inside the virtual clock. Each wait of the terminal (the 500 ms pause, a 2000 ms boom pass) asks the
+// engine how far time may go; the script's commands run at their instants from there, single-threaded,
+// so the same script gives the same trace and journal on every run.
+//
+// The instant rule: the terminal's work between two waits takes no virtual time; at an instant where a
+// wait of the terminal ends, the script's commands for that instant act first. The boundary between two
+// turns (after the journal step) is an instant too, of no length.
+//   wait N     the terminal runs until now + N: the waits that end before go on; the one that reaches
+//              the target is cut there and the script goes on inside it.
+//   turn N     the terminal runs until N boundaries have passed (finishing the turn under way counts).
+//   end        the wait under way throws ArretDemande, as the window's stop does: the turn unwinds, the
+//              terminal writes nothing more.
+// Start-up (the controller's construction, with its 2000 ms raise in one mode) is over before the first
+// command; virtual time runs on from it, starting at 0.
+#pragma once
+
+#include "scenario/Grammar.h"
+
+#include <chrono>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+class tGestionBarriere;
+
+namespace borne::scenario {
+
+// A `turn` still under way after this much virtual time stops the run (a held sensor can make a boom
+// movement repeat for ever).
+inline constexpr std::int64_t kTurnLimitMs = 3600000;
+
+// Where a run's commands come from, one after the other.
+class CommandSource {
+public:
+    virtual ~CommandSource() = default;
+    // The next command, valid until the next call; nullptr at the end.
+    virtual const Command* next() = 0;
+};
+
+class ListSource final : public CommandSource {
+public:
+    explicit ListSource(const std::vector<Command>& commands) : commands_(commands) {}
+    const Command* next() override { return next_ < commands_.size() ? &commands_[next_++] : nullptr; }
+
+private:
+    const std::vector<Command>& commands_;
+    std::size_t next_ = 0;
+};
+
+// A script's text, parsed a line at a time as the run reaches it, so a long script costs no more memory
+// than its text. Lines that are not commands are skipped: check() the text first.
+class TextSource final : public CommandSource {
+public:
+    TextSource(std::string_view text, const PanneauOperateur& panel) : lines_(text), panel_(panel) {}
+    const Command* next() override;
+
+private:
+    LineReader lines_;
+    const PanneauOperateur& panel_;
+    Command current_;
+};
+
+class Engine;
+
+// What a run tells those who watch it; every hook has an empty default. Times are virtual milliseconds.
+class RunObserver {
+public:
+    // The panel is back in its stored state; the controller is about to be built.
+    virtual void starting(Engine&) {}
+    // Start-up is over; the controller exists (Engine::controller) and no command has run yet.
+    virtual void started(Engine&) {}
+    // Every write to the panel, the terminal's (start-up included) and the script's, as it happens.
+    virtual void wrote(const Ecriture&, std::int64_t) {}
+    // The controller's state as first seen after start-up, then each change, seen at the instant it
+    // takes effect (no virtual time passes between two waits of the terminal).
+    virtual void stateChanged(int, std::int64_t) {}
+    // A turn has ended (after its journal step): a turn boundary.
+    virtual void turnEnded(std::int64_t) {}
+    // The run is over, however it ended.
+    virtual void finished(std::int64_t) {}
+
+protected:
+    ~RunObserver() = default;
+};
+
+struct RunSettings {
+    std::string scriptName = "-";                // prefixes every message: NAME:LINE: ...
+    std::chrono::milliseconds wallLimit{0};      // real time after which the run is stopped; 0: none
+    std::ostream* flushBeforeMessages = nullptr; // a trace to flush first, so merged outputs keep order
+};
+
+struct RunResult {
+    int passed = 0; // expectations
+    int failed = 0;
+    bool turnLimit = false; // a turn did not end within kTurnLimitMs
+    bool wallLimit = false; // the run outlasted RunSettings::wallLimit
+    bool stopped = false;   // an observer asked for the stop
+    std::int64_t end = 0;   // virtual time when the run ended
+    std::uint64_t turns = 0;
+    bool ok() const noexcept { return failed == 0 && !turnLimit && !wallLimit; }
+};
+
+class Engine {
+public:
+    // Failed expectations and limits are reported to `messages`, one line each.
+    Engine(RunSettings settings, std::ostream& messages);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    void watch(RunObserver& observer); // before run()
+
+    // Puts the panel back into its stored state, builds the controller in the working folder and runs
+    // the commands. Not reentrant: the panel and the clock are the process's.
+    RunResult run(CommandSource& source);
+
+    // From an observer: the run ends at the current instant (at the terminal's next wait at the latest).
+    void stop() noexcept {
+        stopRequested_ = true;
+        result_.stopped = true;
+    }
+
+    std::int64_t now() const noexcept { return now_; }
+    // The controller during the run, once start-up is over; nullptr otherwise.
+    tGestionBarriere* controller() noexcept { return controller_; }
+
+private:
+    class Clock;
+    enum class Pending { None, Wait, Turns, End };
+
+    void interpret();
+    void execute(const Command& c);
+    void onWait(int ms);
+    void onBoundary();
+    void noteState();
+    bool wallLimitReached();
+    void report(std::size_t line, const std::string& text);
+    void fail(const Command& c, std::string_view what, std::string_view actual);
+
+    RunSettings settings_;
+    std::ostream& messages_;
+    std::vector<RunObserver*> observers_;
+
+    CommandSource* source_ = nullptr;
+    tGestionBarriere* controller_ = nullptr;
+    bool running_ = false; // start-up is over
+    bool stopRequested_ = false;
+    std::int64_t now_ = 0;
+    Pending pending_ = Pending::None;
+    std::int64_t target_ = 0;       // Wait: the instant it ends
+    std::int64_t remaining_ = 0;    // Turns: boundaries still to pass
+    std::int64_t turnDeadline_ = 0; // Turns: the turn under way must end by then
+    std::size_t pendingLine_ = 0;
+    int lastState_ = -1;
+    unsigned waitsSinceWallCheck_ = 0;
+    std::chrono::steady_clock::time_point wallDeadline_;
+    RunResult result_;
+};
+
+} // namespace borne::scenario

@@ -1,0 +1,54 @@
+// Scenario folders: a folder holding scenario.scn, the settings and files the run starts from
+// (Config.cfg, CHIP.INI, an earlier Log.txt...) and optionally expected/Log.txt, the whole journal the
+// run must leave. A run happens in a fresh copy of the folder without expected/; the folder itself is
+// never written.
+#pragma once
+
+#include "scenario/Engine.h"
+#include "search/Rules.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace borne::scenario {
+
+inline constexpr const char* kScriptFile = "scenario.scn";
+inline constexpr const char* kExpectedFolder = "expected";
+inline constexpr const char* kJournalFile = "Log.txt";
+
+struct FoundScenario {
+    std::string path;    // as found: the root given, then the relative path
+    std::string name;    // relative to the root given; the folder's own name when it is the root
+    std::string problem; // set when the folder cannot be used (an unreadable folder, ...)
+};
+
+// Every scenario folder at or under `root`, in byte order of their relative paths. A scenario folder is
+// not searched further. Folders that cannot be listed are returned with a problem. False when `root`
+// cannot be read at all, with a message.
+bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, std::string& error);
+
+struct ScenarioOutcome {
+    bool passed = false;
+    double seconds = 0;
+    std::string summary; // one line: why it failed
+    std::string details; // lines that show it (each ends with a newline); may be empty
+};
+
+struct ScenarioSettings {
+    std::chrono::milliseconds wallLimit{0};
+    std::string vcdPath;                    // empty: no waveform
+    const search::RuleSet* rules = nullptr; // safety rules the run must keep; none: no check
+    std::string rulesName;                  // the rules file, as the reports name it
+};
+
+// Runs one scenario folder in `scratch`/run (made when missing, emptied before and after) and compares
+// what it left with expected/. Never throws; a fault of the folder is a failed outcome.
+ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& scratch,
+                            const ScenarioSettings& settings);
+
+// The first line where two journals differ, both versions readable (zero bytes as \x00); empty when they
+// are the same bytes. A missing file is told as such.
+std::string firstDifference(const std::string* expected, const std::string* actual, std::string& summary);
+
+} // namespace borne::scenario

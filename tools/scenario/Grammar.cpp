@@ -1,0 +1,371 @@
+#include "scenario/Grammar.h"
+
+#include "control/Codes.h"
+#include "panel/Texte.h"
+#include "scenario/Show.h"
+
+#include <array>
+
+namespace borne::scenario {
+
+namespace {
+
+constexpr std::array<Propriete, 7> kProperties = {
+    Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
+    Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
+
+const char* kindName(Genre g) {
+    switch (g) {
+    case Genre::CaseACocher: return "a check box";
+    case Genre::Edition: return "an edit";
+    case Genre::EditionEtiquetee: return "a labelled edit";
+    case Genre::Etiquette: return "a label";
+    case Genre::BoiteGroupe: return "a group box";
+    case Genre::Forme: return "a shape";
+    case Genre::Image: return "a picture";
+    case Genre::BarreEtat: return "a status bar";
+    case Genre::Bouton: return "a button";
+    }
+    return "a control";
+}
+
+bool digits(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// A whole number made of digits only, or nothing when it is not one or exceeds `max`.
+std::optional<std::int64_t> number(std::string_view s, std::int64_t max) {
+    if (!digits(s)) return std::nullopt;
+    std::int64_t n = 0;
+    for (char c : s) {
+        n = n * 10 + (c - '0');
+        if (n > max) return std::nullopt;
+    }
+    return n;
+}
+
+std::optional<Propriete> property(std::string_view name) {
+    for (Propriete p : kProperties)
+        if (name == nomPropriete(p)) return p;
+    return std::nullopt;
+}
+
+std::optional<int> stateFrom(std::string_view value) {
+    if (digits(value)) {
+        const auto n = number(value, NB_ETATS - 1);
+        if (n) return static_cast<int>(*n);
+        return std::nullopt;
+    }
+    for (int i = 0; i < NB_ETATS; ++i)
+        if (value == nomEtatCode(i)) return i;
+    return std::nullopt;
+}
+
+std::optional<Couleur> colour(std::string_view s) {
+    if (s.size() != 8 || s[0] != '0' || s[1] != 'x') return std::nullopt;
+    Couleur c = 0;
+    for (char h : s.substr(2)) {
+        unsigned v;
+        if (h >= '0' && h <= '9')
+            v = static_cast<unsigned>(h - '0');
+        else if (h >= 'a' && h <= 'f')
+            v = static_cast<unsigned>(h - 'a' + 10);
+        else if (h >= 'A' && h <= 'F')
+            v = static_cast<unsigned>(h - 'A' + 10);
+        else
+            return std::nullopt;
+        c = c << 4 | v;
+    }
+    return c;
+}
+
+// Splits at the first space: the word before, and whether a space was there with what follows it.
+struct Split {
+    std::string_view word;
+    bool more;
+    std::string_view rest;
+};
+Split split(std::string_view s) {
+    const auto space = s.find(' ');
+    if (space == std::string_view::npos) return {s, false, {}};
+    return {s.substr(0, space), true, s.substr(space + 1)};
+}
+
+class LineParser {
+public:
+    LineParser(const PanneauOperateur& panel, std::size_t number) : panel_(panel), number_(number) {}
+
+    ParsedLine parse(std::string_view text) {
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+            text.remove_prefix(1);
+        if (text.empty() || text.front() == '#') return std::monostate{};
+
+        const Split s = split(text);
+        if (s.word == "tick" || s.word == "untick" || s.word == "release")
+            checkBox(s.word == "tick" ? Verb::Tick : s.word == "untick" ? Verb::Untick : Verb::Release, s);
+        else if (s.word == "force")
+            force(s);
+        else if (s.word == "type")
+            type(s);
+        else if (s.word == "turn")
+            turn(s);
+        else if (s.word == "wait")
+            wait(s);
+        else if (s.word == "expect")
+            expect(s);
+        else
+            fail("unknown command " + quoted(s.word) +
+                 " (tick, untick, type, turn, wait, expect, force, release)");
+        if (error_) return ParseError{number_, std::move(*error_)};
+        return std::move(command_);
+    }
+
+private:
+    void fail(std::string message) { error_ = std::move(message); }
+
+    void start(Verb v) {
+        command_.line = number_;
+        command_.verb = v;
+    }
+
+    // The control named, if it exists; otherwise the error is reported.
+    const Controle* control(std::string_view name, std::string_view verb) {
+        if (name.empty()) {
+            fail(std::string(verb) + ": missing control name");
+            return nullptr;
+        }
+        const Controle* c = panel_.trouver(name);
+        if (c == nullptr) fail("unknown control " + quoted(name));
+        return c;
+    }
+
+    const Controle* checkBoxNamed(std::string_view name, const char* verb) {
+        const Controle* c = control(name, verb);
+        if (c == nullptr) return nullptr;
+        if (c->genre() != Genre::CaseACocher) {
+            fail(std::string(verb) + " takes a check box; " + c->nom() + " is " + kindName(c->genre()));
+            return nullptr;
+        }
+        return c;
+    }
+
+    static const char* verbName(Verb v) {
+        switch (v) {
+        case Verb::Tick: return "tick";
+        case Verb::Untick: return "untick";
+        case Verb::Release: return "release";
+        default: return "force";
+        }
+    }
+
+    void checkBox(Verb v, const Split& s) {
+        const char* verb = verbName(v);
+        if (!s.more) return fail(std::string(verb) + ": missing control name");
+        const Split name = split(s.rest);
+        const Controle* c = checkBoxNamed(name.word, verb);
+        if (c == nullptr) return;
+        if (name.more) return fail(std::string(verb) + ": unexpected text after " + c->nom());
+        start(v);
+        command_.control = c->nom();
+    }
+
+    void force(const Split& s) {
+        if (!s.more) return fail("force: missing control name");
+        const Split name = split(s.rest);
+        const Controle* c = checkBoxNamed(name.word, "force");
+        if (c == nullptr) return;
+        if (name.rest != "0" && name.rest != "1")
+            return fail("malformed value " + quoted(name.rest) + " for force " + c->nom() + " (0 or 1)");
+        start(Verb::Force);
+        command_.control = c->nom();
+        command_.value = name.rest == "1";
+    }
+
+    void type(const Split& s) {
+        if (!s.more) return fail("type: missing control name");
+        const Split name = split(s.rest);
+        const Controle* c = control(name.word, "type");
+        if (c == nullptr) return;
+        if (c->genre() != Genre::Edition && c->genre() != Genre::EditionEtiquetee)
+            return fail("type takes an edit or a labelled edit; " + c->nom() + " is " + kindName(c->genre()));
+        start(Verb::Type);
+        command_.control = c->nom();
+        // What the panel would store: each character that Windows-1252 cannot hold becomes one '?'.
+        command_.text = depuisUtf8(name.rest);
+    }
+
+    void turn(const Split& s) {
+        start(Verb::Turn);
+        if (!s.more) return;
+        const auto n = number(s.rest, kMaxCount);
+        if (!n || *n < 1)
+            return fail("malformed count " + quoted(s.rest) + " (a whole number from 1 to " +
+                        std::to_string(kMaxCount) + ")");
+        command_.count = *n;
+    }
+
+    void wait(const Split& s) {
+        const auto n = number(s.rest, kMaxCount);
+        if (!n || *n < 1)
+            return fail("malformed duration " + quoted(s.rest) +
+                        " (a whole number of milliseconds from 1 to " + std::to_string(kMaxCount) + ")");
+        start(Verb::Wait);
+        command_.count = *n;
+    }
+
+    void expect(const Split& s) {
+        if (!s.more) return fail("expect: missing NAME.PROPERTY or etat");
+        const Split target = split(s.rest);
+        const std::string_view value = target.rest; // empty when absent
+
+        if (target.word == "etat") {
+            const auto e = stateFrom(value);
+            if (!e)
+                return fail("malformed state " + quoted(value) +
+                            " (0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)");
+            start(Verb::ExpectState);
+            command_.state = *e;
+            command_.text = std::string(value);
+            return;
+        }
+
+        const auto dot = target.word.find('.');
+        if (dot == std::string_view::npos)
+            return fail("expect: " + quoted(target.word) + " is neither NAME.PROPERTY nor etat");
+        const Controle* c = control(target.word.substr(0, dot), "expect");
+        if (c == nullptr) return;
+        const std::string_view propertyName = target.word.substr(dot + 1);
+        const auto prop = property(propertyName);
+        if (!prop) return fail("unknown property " + quoted(propertyName));
+        if (!proprieteDe(c->genre(), *prop))
+            return fail(c->nom() + " is " + kindName(c->genre()) + ", which has no property " +
+                        nomPropriete(*prop));
+
+        const std::string what = c->nom() + "." + nomPropriete(*prop);
+        switch (*prop) {
+        case Propriete::Checked:
+        case Propriete::Visible:
+            if (value != "0" && value != "1")
+                return fail("malformed value " + quoted(value) + " for " + what + " (0 or 1)");
+            command_.expected = value == "1";
+            break;
+        case Propriete::Color:
+        case Propriete::BrushColor: {
+            const auto col = colour(value);
+            if (!col)
+                return fail("malformed value " + quoted(value) + " for " + what +
+                            " (0x and six hex digits, 0xBBGGRR)");
+            command_.expected = *col;
+            break;
+        }
+        case Propriete::Caption:
+        case Propriete::Text:
+        case Propriete::SimpleText: command_.expected = std::string(value); break;
+        }
+        start(Verb::Expect);
+        command_.control = c->nom();
+        command_.property = *prop;
+        command_.text = std::string(value);
+    }
+
+    const PanneauOperateur& panel_;
+    std::size_t number_;
+    Command command_;
+    std::optional<std::string> error_;
+};
+
+template <typename Keep> Script parseWith(std::string_view text, const PanneauOperateur& panel, Keep keep) {
+    Script script;
+    LineReader lines(text);
+    std::string_view line;
+    std::size_t n;
+    while (lines.next(line, n)) {
+        ParsedLine parsed = parseLine(line, n, panel);
+        if (auto* c = std::get_if<Command>(&parsed)) {
+            if (keep) script.commands.push_back(std::move(*c));
+        } else if (auto* e = std::get_if<ParseError>(&parsed)) {
+            if (script.errorCount++ < kMaxErrorsKept) script.errors.push_back(std::move(*e));
+        }
+    }
+    return script;
+}
+
+} // namespace
+
+ParsedLine parseLine(std::string_view line, std::size_t number, const PanneauOperateur& panel) {
+    return LineParser(panel, number).parse(line);
+}
+
+bool LineReader::next(std::string_view& line, std::size_t& number) {
+    if (rest_.empty()) return false;
+    const auto end = rest_.find('\n');
+    line = rest_.substr(0, end);
+    if (end == std::string_view::npos) {
+        rest_ = {};
+    } else {
+        rest_.remove_prefix(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1); // CR LF
+    }
+    number = ++number_;
+    return true;
+}
+
+Script parse(std::string_view text) {
+    return parse(text, panneau());
+}
+
+Script parse(std::string_view text, const PanneauOperateur& panel) {
+    return parseWith(text, panel, true);
+}
+
+Script check(std::string_view text, const PanneauOperateur& panel) {
+    return parseWith(text, panel, false);
+}
+
+std::optional<std::string> print(const Command& c) {
+    // A line ends at LF, and a CR just before it is taken for a CR LF end.
+    if (c.text.find('\n') != std::string::npos || (!c.text.empty() && c.text.back() == '\r'))
+        return std::nullopt;
+    switch (c.verb) {
+    case Verb::Tick: return "tick " + c.control;
+    case Verb::Untick: return "untick " + c.control;
+    case Verb::Release: return "release " + c.control;
+    case Verb::Force: return "force " + c.control + (c.value ? " 1" : " 0");
+    case Verb::Turn: return c.count == 1 ? std::string("turn") : "turn " + std::to_string(c.count);
+    case Verb::Wait: return "wait " + std::to_string(c.count);
+    case Verb::Type:
+        return c.text.empty() ? "type " + c.control : "type " + c.control + " " + versUtf8(c.text);
+    case Verb::Expect: {
+        std::string line = "expect " + c.control + "." + nomPropriete(c.property);
+        if (!c.text.empty()) line += " " + c.text;
+        return line;
+    }
+    case Verb::ExpectState: return "expect etat " + c.text;
+    }
+    return std::nullopt;
+}
+
+Command expectCommand(const Controle& control, Propriete property, const Valeur& value) {
+    Command c;
+    c.verb = Verb::Expect;
+    c.control = control.nom();
+    c.property = property;
+    c.text = valeurEnTexte(value);
+    // Texts are compared as the trace shows them, in UTF-8.
+    c.expected = std::holds_alternative<std::string>(value) ? Valeur(c.text) : value;
+    return c;
+}
+
+Command expectStateCommand(int state) {
+    Command c;
+    c.verb = Verb::ExpectState;
+    c.state = state;
+    const char* name = nomEtatCode(state);
+    c.text = name != nullptr ? name : std::to_string(state);
+    return c;
+}
+
+} // namespace borne::scenario

@@ -1,0 +1,91 @@
+// The script language of borne-scenario, in one place: a line becomes a command (or an error), and a
+// command becomes a line again. The runner parses with it and the window's recorder prints with it, so
+// what one writes the other reads.
+//
+//   tick NAME | untick NAME          the user ticks / unticks a check box
+//   type NAME TEXT                   the user types TEXT (the rest of the line) into an edit
+//   turn [N]                         the terminal runs until N turn boundaries have passed
+//   wait N                           the terminal runs for N milliseconds of virtual time
+//   expect NAME.PROPERTY VALUE       checks a control's property
+//   expect etat VALUE                checks the controller's state (number or name)
+//   force NAME 0|1 | release NAME    holds a check box at a value / lets it go
+//   # comment, blank lines
+#pragma once
+
+#include "panel/PanneauOperateur.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace borne::scenario {
+
+// Above this a count or a duration is taken for a typing slip, not a wish: at a few microseconds a turn
+// it would already run for minutes.
+inline constexpr std::int64_t kMaxCount = 100000000;
+
+enum class Verb : std::uint8_t { Tick, Untick, Type, Turn, Wait, Expect, ExpectState, Force, Release };
+
+struct Command {
+    std::size_t line = 0; // counted from 1; 0 for a command made by a program
+    Verb verb = Verb::Turn;
+    std::string control;                  // every verb naming a control
+    Propriete property = Propriete::Text; // Expect
+    std::string text;                     // Type: the text in Windows-1252; Expect*: VALUE as written (UTF-8)
+    Valeur expected;                      // Expect: bool, colour or the UTF-8 text
+    int state = 0;                        // ExpectState
+    std::int64_t count = 1;               // Turn: turns; Wait: milliseconds
+    bool value = false;                   // Force
+
+    friend bool operator==(const Command&, const Command&) = default;
+};
+
+struct ParseError {
+    std::size_t line;
+    std::string message;
+};
+
+// One line (without its end of line). Blank lines and comments give std::monostate. Control names and
+// kinds come from the panel given.
+using ParsedLine = std::variant<std::monostate, Command, ParseError>;
+ParsedLine parseLine(std::string_view line, std::size_t number, const PanneauOperateur& panel);
+
+// Splits a script into lines: LF ends a line, and a CR just before it is dropped.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : rest_(text) {}
+    // The next line and its number, or false at the end.
+    bool next(std::string_view& line, std::size_t& number);
+
+private:
+    std::string_view rest_;
+    std::size_t number_ = 0;
+};
+
+struct Script {
+    std::vector<Command> commands;
+    std::vector<ParseError> errors; // the first kMaxErrorsKept, in line order
+    std::size_t errorCount = 0;     // all of them
+};
+inline constexpr std::size_t kMaxErrorsKept = 1000;
+
+// The whole text; any bytes are accepted, and what is not a command becomes an error. The panel is the
+// process-wide one unless a caller says otherwise.
+Script parse(std::string_view text);
+Script parse(std::string_view text, const PanneauOperateur& panel);
+// Only the errors, keeping no command: memory stays that of the text, however long it is.
+Script check(std::string_view text, const PanneauOperateur& panel);
+
+// The command as a script line (no end of line) that parses back to the same command; nothing when it
+// cannot be one line (a text holding an LF or ending
+// with a CR).
+std::optional<std::string> print(const Command& command);
+
+// Commands as a program makes them, with VALUE written the way print() and the trace write it.
+Command expectCommand(const Controle& control, Propriete property, const Valeur& value);
+Command expectStateCommand(int state);
+
+} // namespace borne::scenario

@@ -1,0 +1,124 @@
+#include "scenario/Junit.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace borne::scenario {
+
+namespace {
+
+void hex(std::string& out, unsigned char c) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "\\x%02X", c);
+    out += buffer;
+}
+
+// Length of the well-formed UTF-8 sequence starting at s[i], or 0.
+std::size_t sequence(std::string_view s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n;
+    char32_t cp;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 2, cp = c & 0x1F;
+    else if (c >= 0xE0 && c <= 0xEF)
+        n = 3, cp = c & 0x0F;
+    else if (c >= 0xF0 && c <= 0xF4)
+        n = 4, cp = c & 0x07;
+    else
+        return 0;
+    if (i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto d = static_cast<unsigned char>(s[i + k]);
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (d & 0x3F);
+    }
+    const bool shortest = (n == 3 && cp >= 0x800) || (n == 4 && cp >= 0x10000) || n == 2;
+    const bool allowed = !(cp >= 0xD800 && cp <= 0xDFFF) && cp <= 0x10FFFF && cp != 0xFFFE && cp != 0xFFFF;
+    return shortest && allowed ? n : 0;
+}
+
+} // namespace
+
+std::string xmlText(std::string_view text) {
+    std::string r;
+    r.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t n = sequence(text, i);
+            if (n == 0) {
+                hex(r, c);
+                ++i;
+            } else {
+                r.append(text.substr(i, n));
+                i += n;
+            }
+            continue;
+        }
+        switch (c) {
+        case '&': r += "&amp;"; break;
+        case '<': r += "&lt;"; break;
+        case '>': r += "&gt;"; break;
+        case '"': r += "&quot;"; break;
+        case '\n': r += "&#10;"; break;
+        case '\t': r += "&#9;"; break;
+        default:
+            if (c < 0x20 || c == 0x7F)
+                hex(r, c);
+            else
+                r += static_cast<char>(c);
+        }
+        ++i;
+    }
+    return r;
+}
+
+JunitWriter::~JunitWriter() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+bool JunitWriter::open(const std::string& path, std::string& error) {
+    path_ = path;
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool JunitWriter::write(const std::vector<CaseReport>& cases, double seconds, std::string& error) {
+    if (file_ == nullptr) {
+        error = "cannot write " + path_;
+        return false;
+    }
+    std::size_t failures = 0;
+    for (const CaseReport& c : cases)
+        if (!c.passed) ++failures;
+    std::FILE* f = file_;
+    file_ = nullptr;
+    std::fprintf(f,
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                 "<testsuite name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"0\" "
+                 "skipped=\"0\" time=\"%.3f\">\n",
+                 cases.size(), failures, seconds);
+    for (const CaseReport& c : cases) {
+        std::fprintf(f, "  <testcase name=\"%s\" classname=\"borne-scenario\" time=\"%.3f\"",
+                     xmlText(c.name).c_str(), c.seconds);
+        if (c.passed) {
+            std::fputs("/>\n", f);
+            continue;
+        }
+        std::fprintf(f, ">\n    <failure message=\"%s\">%s</failure>\n  </testcase>\n",
+                     xmlText(c.summary).c_str(), xmlText(c.details).c_str());
+    }
+    std::fputs("</testsuite>\n", f);
+    const bool ok = std::ferror(f) == 0;
+    if (std::fclose(f) != 0 || !ok) {
+        error = "cannot write " + path_ + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace borne::scenario

@@ -1,0 +1,40 @@
+// The JUnit XML report that CI servers read: one testsuite, one testcase per scenario folder (its
+// relative path as name, its time), a failure element with the first difference.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace borne::scenario {
+
+struct CaseReport {
+    std::string name;
+    double seconds = 0;
+    bool passed = true;
+    std::string summary; // the failure's message
+    std::string details; // the failure's text
+};
+
+class JunitWriter {
+public:
+    JunitWriter() = default;
+    ~JunitWriter();
+    JunitWriter(const JunitWriter&) = delete;
+    JunitWriter& operator=(const JunitWriter&) = delete;
+
+    // Creates (or empties) the file now, so a path that cannot be written is known before the suite
+    // runs. False with a message naming the path.
+    bool open(const std::string& path, std::string& error);
+    bool write(const std::vector<CaseReport>& cases, double seconds, std::string& error);
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+// Text made safe for XML 1.0: markup characters as entities, control characters (which XML cannot hold
+// at all) as \xHH, and bytes that are not UTF-8 as \xHH.
+std::string xmlText(std::string_view text);
+
+} // namespace borne::scenario

@@ -1,0 +1,465 @@
+#include "scenario/Suite.h"
+
+#include "scenario/Folder.h"
+#include "scenario/Junit.h"
+#include "scenario/Show.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <ostream>
+#include <poll.h>
+#include <sched.h>
+#include <set>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace borne::scenario {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Time a worker gets beyond the scenario's own limit (copying, comparing) before it is killed.
+constexpr std::chrono::seconds kGrace{5};
+// What a worker sends back is cut to this: a report, not a dump.
+constexpr std::size_t kMaxSummary = 4096;
+constexpr std::size_t kMaxDetails = 65536;
+
+bool readAll(int fd, void* data, std::size_t size) {
+    auto* p = static_cast<char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+struct Record {
+    std::uint32_t index;
+    std::uint32_t passed;
+    double seconds;
+    std::uint32_t summary;
+    std::uint32_t details;
+};
+
+bool send(int fd, std::uint32_t index, const ScenarioOutcome& o) {
+    const std::string_view summary = std::string_view(o.summary).substr(0, kMaxSummary);
+    const std::string_view details = std::string_view(o.details).substr(0, kMaxDetails);
+    const Record r{index, o.passed ? 1u : 0u, o.seconds, static_cast<std::uint32_t>(summary.size()),
+                   static_cast<std::uint32_t>(details.size())};
+    std::string message(reinterpret_cast<const char*>(&r), sizeof r);
+    message.append(summary).append(details);
+    return writeAll(fd, message.data(), message.size());
+}
+
+bool receive(int fd, std::uint32_t& index, ScenarioOutcome& o) {
+    Record r;
+    if (!readAll(fd, &r, sizeof r) || r.summary > kMaxSummary || r.details > kMaxDetails) return false;
+    o.summary.resize(r.summary);
+    o.details.resize(r.details);
+    if (!readAll(fd, o.summary.data(), r.summary) || !readAll(fd, o.details.data(), r.details)) return false;
+    index = r.index;
+    o.passed = r.passed != 0;
+    o.seconds = r.seconds;
+    return true;
+}
+
+struct Worker {
+    pid_t pid = -1;
+    int jobs = -1;    // the parent writes scenario numbers here
+    int results = -1; // and reads outcomes here
+    std::optional<std::uint32_t> busyWith;
+    Clock::time_point deadline;
+};
+
+std::string vcdPathFor(const SuiteSettings& s, const FoundScenario& f) {
+    if (s.vcdFolder.empty()) return {};
+    return s.vcdFolder + "/" + f.name + ".vcd";
+}
+
+// Makes every folder on the way to `file`.
+void makeParents(const std::string& file) {
+    for (std::size_t slash = file.find('/', 1); slash != std::string::npos; slash = file.find('/', slash + 1))
+        ::mkdir(file.substr(0, slash).c_str(), 0755);
+}
+
+[[noreturn]] void workerMain(int jobs, int results, const std::vector<FoundScenario>& list,
+                             const SuiteSettings& settings, const std::string& scratch) {
+    std::signal(SIGPIPE, SIG_DFL);
+    if (::mkdir(scratch.c_str(), 0700) != 0) ::_exit(3);
+    std::uint32_t index;
+    while (readAll(jobs, &index, sizeof index)) {
+        if (index >= list.size()) ::_exit(3);
+        ScenarioSettings s;
+        s.wallLimit = settings.wallLimit;
+        s.rules = settings.rules;
+        s.rulesName = settings.rulesName;
+        s.vcdPath = vcdPathFor(settings, list[index]);
+        if (!s.vcdPath.empty()) makeParents(s.vcdPath);
+        const ScenarioOutcome o = runScenario(list[index], scratch, s);
+        if (!send(results, index, o)) ::_exit(3);
+    }
+    ::_exit(0);
+}
+
+void closeWorker(Worker& w) {
+    if (w.jobs >= 0) ::close(w.jobs);
+    if (w.results >= 0) ::close(w.results);
+    w.jobs = w.results = -1;
+}
+
+std::string death(int status) {
+    if (WIFSIGNALED(status)) return "the run died of signal " + std::to_string(WTERMSIG(status));
+    return "the run ended with status " + std::to_string(WEXITSTATUS(status));
+}
+
+bool parseCount(const std::string& s, unsigned& n) {
+    if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string::npos) return false;
+    n = static_cast<unsigned>(std::stoul(s));
+    return true;
+}
+
+class Runner {
+public:
+    Runner(const SuiteSettings& s, const std::vector<FoundScenario>& list, std::string scratch,
+           std::ostream& out)
+        : settings_(s), list_(list), scratch_(std::move(scratch)), out_(out), outcomes_(list.size()) {}
+
+    std::vector<std::optional<ScenarioOutcome>>& run() {
+        const unsigned jobs = std::min<std::size_t>(settings_.jobs, list_.size());
+        for (unsigned i = 0; i < jobs; ++i) {
+            Worker w;
+            if (!spawn(w)) break;
+            workers_.push_back(w);
+        }
+        if (workers_.empty()) {
+            for (std::size_t i = 0; i < list_.size(); ++i)
+                finish(i, failure("cannot start a worker process: " + std::string(std::strerror(errno))));
+            return outcomes_;
+        }
+        for (Worker& w : workers_)
+            give(w);
+        while (done_ < list_.size())
+            step();
+        for (Worker& w : workers_)
+            stopWorker(w);
+        return outcomes_;
+    }
+
+private:
+    static ScenarioOutcome failure(std::string why) {
+        ScenarioOutcome o;
+        o.summary = std::move(why);
+        return o;
+    }
+
+    bool spawn(Worker& w) {
+        int jobs[2], results[2];
+        if (::pipe2(jobs, O_CLOEXEC) != 0) return false;
+        if (::pipe2(results, O_CLOEXEC) != 0) {
+            ::close(jobs[0]);
+            ::close(jobs[1]);
+            return false;
+        }
+        out_.flush(); // a child must not inherit unwritten output
+        const std::string scratch = scratch_ + "/w" + std::to_string(spawned_++);
+        const pid_t pid = ::fork();
+        if (pid < 0) {
+            for (int fd : {jobs[0], jobs[1], results[0], results[1]})
+                ::close(fd);
+            return false;
+        }
+        if (pid == 0) {
+            // Only this worker's ends stay open, so the parent sees the end of any other worker's pipe.
+            for (Worker& other : workers_)
+                closeWorker(other);
+            ::close(jobs[1]);
+            ::close(results[0]);
+            workerMain(jobs[0], results[1], list_, settings_, scratch);
+        }
+        ::close(jobs[0]);
+        ::close(results[1]);
+        w.pid = pid;
+        w.jobs = jobs[1];
+        w.results = results[0];
+        w.busyWith.reset();
+        return true;
+    }
+
+    void give(Worker& w) {
+        if (next_ >= list_.size()) {
+            closeWorker(w); // the worker ends at the end of its pipe
+            return;
+        }
+        const auto index = static_cast<std::uint32_t>(next_++);
+        w.busyWith = index;
+        w.deadline = Clock::now() + settings_.wallLimit + kGrace;
+        if (!writeAll(w.jobs, &index, sizeof index)) replace(w, "cannot reach the worker process");
+    }
+
+    void stopWorker(Worker& w) {
+        closeWorker(w);
+        if (w.pid > 0) {
+            int status;
+            while (::waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }
+        w.pid = -1;
+    }
+
+    // The worker died or hung with a scenario: that scenario fails, a new worker takes over.
+    void replace(Worker& w, const std::string& why) {
+        const auto index = *w.busyWith;
+        if (w.pid > 0) ::kill(w.pid, SIGKILL);
+        int status = 0;
+        closeWorker(w);
+        if (w.pid > 0)
+            while (::waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        w.pid = -1;
+        w.busyWith.reset();
+        finish(index, failure(why.empty() ? death(status) : why));
+        if (next_ < list_.size()) {
+            if (spawn(w)) give(w);
+        }
+    }
+
+    void step() {
+        std::vector<pollfd> fds;
+        std::vector<Worker*> owners;
+        auto wake = Clock::time_point::max();
+        for (Worker& w : workers_)
+            if (w.busyWith) {
+                fds.push_back({w.results, POLLIN, 0});
+                owners.push_back(&w);
+                wake = std::min(wake, w.deadline);
+            }
+        if (fds.empty()) { // every worker lost and none could be started again
+            while (next_ < list_.size())
+                finish(next_++, failure("no worker process left to run it"));
+            return;
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
+        const int n =
+            ::poll(fds.data(), fds.size(), static_cast<int>(std::clamp<long long>(wait + 1, 0, 60000)));
+        if (n < 0 && errno != EINTR) return;
+        for (std::size_t i = 0; i < fds.size(); ++i) {
+            Worker& w = *owners[i];
+            if (fds[i].revents != 0) {
+                std::uint32_t index;
+                ScenarioOutcome o;
+                if (receive(w.results, index, o) && index == *w.busyWith) {
+                    w.busyWith.reset();
+                    finish(index, std::move(o));
+                    give(w);
+                } else {
+                    int status = 0;
+                    ::waitpid(w.pid, &status, 0);
+                    w.pid = -1;
+                    replace(w, death(status));
+                }
+            } else if (Clock::now() >= w.deadline) {
+                replace(w, "did not finish within " + duration(settings_.wallLimit) + " and was killed");
+            }
+        }
+    }
+
+    void finish(std::size_t index, ScenarioOutcome o) {
+        outcomes_[index] = std::move(o);
+        ++done_;
+        // One line per scenario, in path order whatever order they end in.
+        while (printed_ < list_.size() && outcomes_[printed_]) {
+            const FoundScenario& f = list_[printed_];
+            const ScenarioOutcome& r = *outcomes_[printed_];
+            if (r.passed) {
+                out_ << "PASS " << f.name << '\n';
+            } else {
+                out_ << "FAIL " << f.name << ": " << r.summary << '\n';
+                if (!r.details.empty() && r.details != r.summary + "\n") {
+                    std::size_t at = 0;
+                    while (at < r.details.size()) {
+                        const auto end = r.details.find('\n', at);
+                        out_ << "    " << r.details.substr(at, end - at) << '\n';
+                        at = end == std::string::npos ? r.details.size() : end + 1;
+                    }
+                }
+            }
+            ++printed_;
+        }
+    }
+
+    const SuiteSettings& settings_;
+    const std::vector<FoundScenario>& list_;
+    const std::string scratch_;
+    std::ostream& out_;
+    std::vector<std::optional<ScenarioOutcome>> outcomes_;
+    std::vector<Worker> workers_;
+    std::size_t next_ = 0;
+    std::size_t done_ = 0;
+    std::size_t printed_ = 0;
+    unsigned spawned_ = 0;
+};
+
+void removeScratch(const std::string& path) {
+    // The workers empty their scratch folders; what a killed one left is removed here.
+    struct Walk {
+        static void remove(const std::string& p) {
+            struct stat st;
+            if (::lstat(p.c_str(), &st) != 0) return;
+            if (S_ISDIR(st.st_mode)) {
+                if (DIR* d = ::opendir(p.c_str())) {
+                    std::vector<std::string> names;
+                    while (const dirent* e = ::readdir(d))
+                        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                            names.emplace_back(e->d_name);
+                    ::closedir(d);
+                    for (const auto& n : names)
+                        remove(p + "/" + n);
+                }
+                ::rmdir(p.c_str());
+            } else {
+                ::unlink(p.c_str());
+            }
+        }
+    };
+    Walk::remove(path);
+}
+
+// Where the scratch copies go: TMPDIR when set; otherwise memory (/dev/shm) when it can be written,
+// as a scenario makes and removes a few small files, which costs many times more on a disk.
+std::string scratchPlace() {
+    const char* tmp = std::getenv("TMPDIR");
+    if (tmp != nullptr && *tmp != '\0') return tmp;
+    struct stat st;
+    if (::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && ::access("/dev/shm", W_OK | X_OK) == 0)
+        return "/dev/shm";
+    return "/tmp";
+}
+
+} // namespace
+
+unsigned coreCount() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int n = CPU_COUNT(&set);
+        if (n > 0) return static_cast<unsigned>(n);
+    }
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? n : 1;
+}
+
+bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
+    const auto slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    return parseCount(text.substr(0, slash), k) && parseCount(text.substr(slash + 1), n) && k >= 1 && k <= n;
+}
+
+int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
+    std::vector<FoundScenario> all;
+    std::set<std::string> roots;
+    for (const std::string& path : settings.paths) {
+        std::string error;
+        std::vector<FoundScenario> found;
+        if (!findScenarios(path, found, error)) {
+            err << "borne-scenario: " << error << '\n';
+            return 2;
+        }
+        if (found.empty()) {
+            err << "borne-scenario: no scenario folder (a folder holding " << kScriptFile << ") at or under "
+                << path << '\n';
+            return 2;
+        }
+        for (FoundScenario& f : found) {
+            // Workers move from folder to folder: they need whole paths.
+            if (char* real = ::realpath(f.path.c_str(), nullptr)) {
+                f.path = real;
+                std::free(real);
+            }
+            if (roots.insert(f.path).second) all.push_back(std::move(f)); // a folder given twice runs once
+        }
+    }
+
+    // The K-th of N equal slices of the list.
+    const std::size_t from = all.size() * (settings.shard - 1) / settings.shards;
+    const std::size_t to = all.size() * settings.shard / settings.shards;
+    const std::vector<FoundScenario> list(all.begin() + static_cast<std::ptrdiff_t>(from),
+                                          all.begin() + static_cast<std::ptrdiff_t>(to));
+
+    JunitWriter junit;
+    std::string error;
+    if (!settings.junitPath.empty() && !junit.open(settings.junitPath, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (!settings.vcdFolder.empty()) {
+        makeParents(settings.vcdFolder + "/");
+        struct stat st;
+        if (::stat(settings.vcdFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            ::access(settings.vcdFolder.c_str(), W_OK) != 0) {
+            err << "borne-scenario: cannot write waveforms into " << settings.vcdFolder << '\n';
+            return 2;
+        }
+    }
+
+    std::string scratch = scratchPlace() + "/borne-suite-XXXXXX";
+    if (::mkdtemp(scratch.data()) == nullptr) {
+        err << "borne-scenario: cannot make a scratch folder " << scratch << ": " << std::strerror(errno)
+            << '\n';
+        return 2;
+    }
+
+    SuiteSettings s = settings;
+    if (s.jobs == 0) s.jobs = coreCount();
+    // Waveform paths are opened by workers that work elsewhere.
+    if (!s.vcdFolder.empty() && s.vcdFolder.front() != '/') {
+        char* real = ::realpath(s.vcdFolder.c_str(), nullptr);
+        if (real != nullptr) s.vcdFolder = real;
+        std::free(real);
+    }
+
+    const auto start = Clock::now();
+    Runner runner(s, list, scratch, out);
+    const auto& outcomes = runner.run();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    removeScratch(scratch);
+
+    std::size_t passed = 0;
+    std::vector<CaseReport> cases;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ScenarioOutcome& o = *outcomes[i];
+        if (o.passed) ++passed;
+        cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details});
+    }
+    out << "scenarios: " << passed << " passed, " << list.size() - passed << " failed\n";
+    if (!settings.junitPath.empty() && !junit.write(cases, seconds, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    return passed == list.size() ? 0 : 1;
+}
+
+} // namespace borne::scenario

@@ -1,0 +1,40 @@
+// Suites: every scenario folder at or under some paths, run isolated and in parallel, reported one line
+// each in path order, with an optional JUnit report and one waveform per scenario.
+//
+// Isolation: the panel is process-wide and the working folder decides the settings, so scenarios run in
+// worker processes forked from the runner, each scenario in a fresh scratch copy of its folder. A worker
+// runs scenario after scenario (no exec, little per-scenario work); one that dies or hangs is replaced
+// and its scenario reported failed.
+#pragma once
+
+#include "search/Rules.h"
+
+#include <chrono>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace borne::scenario {
+
+struct SuiteSettings {
+    std::vector<std::string> paths;
+    unsigned jobs = 0; // 0: one per core
+    unsigned shard = 1;
+    unsigned shards = 1;
+    std::string junitPath;                      // empty: no report
+    std::string vcdFolder;                      // empty: no waveforms
+    std::chrono::milliseconds wallLimit{10000}; // per scenario
+    const search::RuleSet* rules = nullptr;     // safety rules every scenario must keep
+    std::string rulesName;
+};
+
+// "K/N" with 1 <= K <= N.
+bool parseShard(const std::string& text, unsigned& k, unsigned& n);
+
+// The number of cores this process may run on.
+unsigned coreCount();
+
+// Runs the suite; returns the exit status: 0 all passed, 1 some failed, 2 bad paths or nothing found.
+int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err);
+
+} // namespace borne::scenario
