@@ -18,10 +18,11 @@ namespace borne::scenario {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: borne-scenario [--trace] [--vcd FILE] [--timeout SECONDS] [--check RULES] SCRIPT   (SCRIPT '-' "
-    "reads standard input)\n"
+    "usage: borne-scenario [--trace] [--vcd FILE] [--timeout SECONDS] SCRIPT   (SCRIPT '-' reads standard "
+    "input)\n"
     "       borne-scenario --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] [--timeout SECONDS] "
-    "[--check RULES] PATH...\n"
+    "PATH...\n"
+    "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
     "       borne-scenario --reach TARGET [--within N]\n"
     "       borne-scenario --generate DIR [--within N]\n"
     "       borne-scenario --check RULES --explore [--within N]\n";
