@@ -135,7 +135,7 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
         if (hits.empty()) {
             out << target->text() << ": unreachable in this mode (" << modeName(replay) << ") within "
                 << plural(o.maxTurns, "turn") << "; " << result.situations << " distinct situations explored"
-                << (result.exhausted ? ", and none is left to explore" : "") << "\n";
+                << (result.exhausted ? ", which are all the mode has: unreachable however long" : "") << "\n";
             return 1;
         }
     }
@@ -216,9 +216,12 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
         const Rule& rule = rules.rules[r];
         const std::string where = rulesFile + ":" + std::to_string(rule.line);
         if (!settled(r)) {
-            out << where << ": holds for every journey of up to " << plural(o.maxTurns, "turn") << " ("
-                << result.situations << " distinct situations explored"
-                << (result.exhausted ? ", none left to explore" : "") << "): " << rule.text << "\n";
+            if (result.exhausted)
+                out << where << ": holds for every journey (all " << result.situations
+                    << " situations the mode has were explored): " << rule.text << "\n";
+            else
+                out << where << ": holds for every journey of up to " << plural(o.maxTurns, "turn") << " ("
+                    << result.situations << " distinct situations explored): " << rule.text << "\n";
             continue;
         }
         ++broken;
@@ -446,11 +449,15 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
     if (!wantReach && !wantGenerate && !wantExplore) return 0;
     handled = true;
     const int commands = wantReach + wantGenerate + wantExplore;
-    if (commands > 1 || !rest.empty() || (wantExplore && !wantCheck) || (wantCheck && !wantExplore)) {
-        err << "borne-scenario: "
-            << (!rest.empty() ? "unexpected " + rest.front() : std::string("one search at a time"))
-            << "\nusage:\n"
-            << kSearchUsage;
+    std::string problem;
+    if (commands > 1 || (wantCheck && !wantExplore))
+        problem = "one search at a time (--check RULES goes with --explore, or with a script)";
+    else if (wantExplore && !wantCheck)
+        problem = "--explore goes with --check RULES";
+    else if (!rest.empty())
+        problem = "unexpected " + rest.front() + " (a search takes no script)";
+    if (!problem.empty()) {
+        err << "borne-scenario: " << problem << "\nusage:\n" << kSearchUsage;
         return 2;
     }
     if (wantExplore && rulesFile.empty()) {
