@@ -209,7 +209,9 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
             if (!settled(r) || (!atStart[r] && turns < shortest[r])) return false;
         return true;
     };
-    const Explorer::Result result = ex.run(o.maxTurns, 1);
+    // A rule that holds is only known to once every journey has been tried: the walks may then take
+    // whatever untried step is closest, whatever its level.
+    const Explorer::Result result = ex.run(o.maxTurns, o.maxTurns);
 
     int broken = 0;
     for (std::size_t r = 0; r < n; ++r) {
