@@ -2,6 +2,7 @@
 // target, in as few turns as worked out by hand from the state table.
 #include "Through.h"
 #include "search/Commands.h"
+#include "search/Explorer.h"
 #include "search/Target.h"
 #include "support/Sandbox.h"
 
@@ -109,5 +110,32 @@ TEST_F(Reach, UnknownTargetsAreRefusedWithTheValidForms) {
         EXPECT_EQ(reach(bad), 2) << bad;
         EXPECT_NE(err.str().find("unknown target"), std::string::npos) << bad;
         EXPECT_NE(err.str().find("FROM->TO"), std::string::npos) << bad;
+    }
+}
+
+TEST_F(Reach, TheStartStateIsReachedWithoutATurn) {
+    settings(0);
+    ASSERT_EQ(reach("ETAT_VEHICULE_ABSENT"), 0);
+    EXPECT_NE(out.str().find(": 0 turns, 0 actions."), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("\nturn"), std::string::npos);
+}
+
+// The graph learnt does not depend on the order the steps were tried in: taking the closest untried step
+// at any level finds the same situations as completing each level first.
+TEST_F(Reach, TheSituationsFoundDoNotDependOnTheOrderOfTheSearch) {
+    for (int mode : {4, 0}) {
+        settings(mode);
+        int counts[2] = {};
+        bool exhausted[2] = {};
+        for (int slack : {0, 1}) {
+            search::Replay replay(".");
+            search::Explorer ex(replay, {}, false);
+            const auto r = ex.run(mode == 4 ? search::kDefaultTurns : 9, slack == 0 ? 1 : 40);
+            counts[slack] = r.situations;
+            exhausted[slack] = r.exhausted;
+        }
+        EXPECT_EQ(counts[0], counts[1]) << "mode " << mode;
+        EXPECT_EQ(exhausted[0], mode == 4) << "mode " << mode; // the standalone mode counts no cars
+        EXPECT_EQ(exhausted[1], exhausted[0]);
     }
 }

@@ -170,3 +170,12 @@ TEST_F(Rules, TheSearchReportsARuleThatHolds) {
     EXPECT_NE(out.str().find("r.rules:1: holds for every journey of up to 6 turns ("), std::string::npos)
         << out.str();
 }
+
+TEST_F(Rules, ARuleThePanelBreaksAsBuiltNeedsNoJourney) {
+    settings(0);
+    file("r.rules", "always CheckBox5.Checked = 1 # the boom down: not yet, as built\n");
+    ASSERT_EQ(explore("r.rules", 4), 1);
+    EXPECT_NE(out.str().find("after 0 turns, 0 actions; first at 0 ms, by the panel as built"),
+              std::string::npos)
+        << out.str();
+}
