@@ -219,11 +219,11 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
         const std::string where = rulesFile + ":" + std::to_string(rule.line);
         if (!settled(r)) {
             if (result.exhausted)
-                out << where << ": holds for every journey (all " << result.situations
+                out << "# " << where << ": holds for every journey (all " << result.situations
                     << " situations the mode has were explored): " << rule.text << "\n";
             else
-                out << where << ": holds for every journey of up to " << plural(o.maxTurns, "turn") << " ("
-                    << result.situations << " distinct situations explored): " << rule.text << "\n";
+                out << "# " << where << ": holds for every journey of up to " << plural(o.maxTurns, "turn")
+                    << " (" << result.situations << " distinct situations explored): " << rule.text << "\n";
             continue;
         }
         ++broken;
@@ -236,7 +236,6 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
         checkBuilt = false;
         watch.enable(false);
         const auto& v = watch.violations()[r];
-        out << where << ": broken: " << rule.text << "\n";
         std::ostringstream head;
         head << "Breaks " << where << " (" << rule.text << ") in " << modeName(replay) << " after "
              << plural(static_cast<int>(journey.size()), "turn") << ", "

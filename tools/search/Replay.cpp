@@ -104,10 +104,10 @@ std::string Replay::situation(const std::vector<PropertyRef>& extra) const {
     key += static_cast<char>(v.carteRefusee);
     key += static_cast<char>(v.codeRefuse);
     appendInt(key, v.nbVehicules);
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < boxes_.size(); ++i)
-        if (std::get<bool>(boxes_[i]->lire(Propriete::Checked))) bits |= 1u << i;
-    appendInt(key, static_cast<int>(bits));
+    std::uint64_t bits = 0; // the panel has 20 check boxes
+    for (std::size_t i = 0; i < boxes_.size() && i < 64; ++i)
+        if (std::get<bool>(boxes_[i]->lire(Propriete::Checked))) bits |= std::uint64_t{1} << i;
+    key.append(reinterpret_cast<const char*>(&bits), sizeof bits);
     for (const PropertyRef& r : extra) {
         const Valeur v = r.control->lire(r.property);
         if (const bool* b = std::get_if<bool>(&v))
