@@ -389,8 +389,10 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
         << dir.string() << ", covering " << __builtin_popcountll(covered) << " of " << NB_LIGNES_TABLE
         << " rows (" << result.situations << " distinct situations explored)\n";
     if (reachable != all) {
-        out << "unreachable in mode " << mode << " (" << nomModeCode(mode) << ") within "
-            << plural(o.maxTurns, "turn") << ":\n";
+        out << "unreachable in mode " << mode << " (" << nomModeCode(mode) << ") "
+            << (result.exhausted ? "however long the journey (every situation of the mode explored)"
+                                 : "within " + plural(o.maxTurns, "turn"))
+            << ":\n";
         for (int r = 0; r < NB_LIGNES_TABLE; ++r)
             if (!((reachable >> r) & 1)) {
                 const std::string reason = reasonFor(r, mode, localCode);
