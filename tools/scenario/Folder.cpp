@@ -1,5 +1,6 @@
 #include "scenario/Folder.h"
 
+#include "scenario/Check.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Show.h"
 #include "scenario/Vcd.h"
@@ -282,6 +283,11 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     if (!settings.vcdPath.empty()) engine.watch(vcd);
     CoverageWatch coverageWatch(counts);
     if (settings.coverage) engine.watch(coverageWatch);
+    std::optional<RuleObserver> rules;
+    if (settings.rules != nullptr) {
+        rules.emplace(*settings.rules);
+        engine.watch(*rules);
+    }
 
     if (::chdir(run.c_str()) != 0) return failed("cannot enter " + run + ": " + why());
     TextSource source(text, panneau());
@@ -302,9 +308,19 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     std::string details = buffer.str();
     if (buffer.dropped > 0) details += std::to_string(buffer.dropped) + " more messages\n";
     if (result.failed < 0) return failed("the run stopped on an error", details);
+    // A broken rule fails the scenario like a failed expectation, with its first instant and write.
+    const std::vector<std::string> broken =
+        rules ? rules->report(*settings.rules, settings.rulesName) : std::vector<std::string>{};
+    for (const std::string& line : broken)
+        details += line + "\n";
     if (!result.ok()) {
         std::string summary = details.substr(0, details.find('\n'));
         if (result.failed > 1) summary += " (and " + std::to_string(result.failed - 1) + " more)";
+        return failed(summary, details);
+    }
+    if (!broken.empty()) {
+        std::string summary = broken.front();
+        if (broken.size() > 1) summary += " (and " + std::to_string(broken.size() - 1) + " more)";
         return failed(summary, details);
     }
     if (wantJournal) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "scenario/Engine.h"
+#include "search/Rules.h"
 
 #include <chrono>
 #include <string>
@@ -37,8 +38,10 @@ struct ScenarioOutcome {
 
 struct ScenarioSettings {
     std::chrono::milliseconds wallLimit{0};
-    std::string vcdPath; // empty: no waveform
+    std::string vcdPath;                    // empty: no waveform
     bool coverage = false;
+    const search::RuleSet* rules = nullptr; // safety rules the run must keep; none: no check
+    std::string rulesName;                  // the rules file, as the reports name it
 };
 
 // Runs one scenario folder in `scratch`/run (made when missing, emptied before and after) and compares

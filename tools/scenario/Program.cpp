@@ -1,6 +1,7 @@
 #include "scenario/Program.h"
 
 #include "coverage/Report.h"
+#include "scenario/Check.h"
 #include "scenario/Controls.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
@@ -35,7 +36,11 @@ constexpr std::string_view kUsage =
     "[--timeout SECONDS] PATH...\n"
     "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
     "states.svg)\n"
-    "       borne-scenario --controls   (every control a script can name)\n";
+    "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
+    "       borne-scenario --controls   (every control a script can name)\n"
+    "       borne-scenario --reach TARGET [--within N]\n"
+    "       borne-scenario --generate DIR [--within N]\n"
+    "       borne-scenario --check RULES --explore [--within N]\n";
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
@@ -44,7 +49,7 @@ struct Options {
     bool traceChanges = false;
     bool suite = false;
     bool controls = false;
-    std::optional<std::string> vcd, junit, jobs, shard, timeout, turns, directory, coverage;
+    std::optional<std::string> vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
 
@@ -115,6 +120,16 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.vcd) s.vcdFolder = *o.vcd;
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
     if (o.coverage) s.coverageFolder = *o.coverage;
+    search::RuleSet rules;
+    if (o.rules) {
+        std::string error;
+        if (!loadRules(*o.rules, rules, error)) {
+            err << error;
+            return 2;
+        }
+        s.rules = &rules;
+        s.rulesName = *o.rules;
+    }
     return finish(runSuite(s, out, err), out, err);
 }
 
@@ -145,8 +160,15 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         return 2;
     }
 
-    VcdWriter vcd;
+    // So are the rules, when there are some.
+    search::RuleSet rules;
     std::string error;
+    if (o.rules && !loadRules(*o.rules, rules, error)) {
+        err << error;
+        return 2;
+    }
+
+    VcdWriter vcd;
     if (o.vcd && !vcd.open(*o.vcd, error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
@@ -184,6 +206,8 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     if (o.coverage) engine.watch(coverageWatch);
     TurnLog turnLog(turns);
     if (o.turns) engine.watch(turnLog);
+    RuleObserver ruleCheck(rules);
+    if (o.rules) engine.watch(ruleCheck);
     TextSource source(text, panneau());
     const RunResult result = engine.run(source);
 
@@ -199,8 +223,17 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         if (!coverage::writeReport(*o.coverage, counts, err)) return 2;
         out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
     }
+    std::size_t broken = 0;
+    if (o.rules) {
+        if (o.trace || o.traceChanges) out.flush(); // so that a merged output keeps the order of events
+        for (const std::string& line : ruleCheck.report(rules, *o.rules)) {
+            err << name << ": " << line << '\n';
+            ++broken;
+        }
+        out << "rules: " << rules.rules.size() - broken << " held, " << broken << " broken\n";
+    }
     out << "expectations: " << result.passed << " passed, " << result.failed << " failed\n";
-    return finish(result.ok() ? 0 : 1, out, err);
+    return finish(result.ok() && broken == 0 ? 0 : 1, out, err);
 }
 
 } // namespace
@@ -224,7 +257,7 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         } else if (a == "--controls") {
             o.controls = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
-                   a == "--turns" || a == "-C" || a == "--coverage") {
+                   a == "--turns" || a == "-C" || a == "--coverage" || a == "--check") {
             auto& into = a == "--vcd"        ? o.vcd
                          : a == "--junit"    ? o.junit
                          : a == "--jobs"     ? o.jobs
@@ -232,6 +265,7 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
                          : a == "--turns"    ? o.turns
                          : a == "-C"         ? o.directory
                          : a == "--coverage" ? o.coverage
+                         : a == "--check"    ? o.rules
                                              : o.timeout;
             if (!value(into)) return usage(err, a + " needs a value");
         } else if (a == "-h" || a == "--help") {

@@ -130,6 +130,8 @@ void makeParents(const std::string& file) {
         if (index >= list.size()) ::_exit(3);
         ScenarioSettings s;
         s.wallLimit = settings.wallLimit;
+        s.rules = settings.rules;
+        s.rulesName = settings.rulesName;
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
         if (!s.vcdPath.empty()) makeParents(s.vcdPath);

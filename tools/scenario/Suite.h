@@ -7,6 +7,8 @@
 // and its scenario reported failed.
 #pragma once
 
+#include "search/Rules.h"
+
 #include <chrono>
 #include <iosfwd>
 #include <string>
@@ -23,6 +25,8 @@ struct SuiteSettings {
     std::string vcdFolder;                      // empty: no waveforms
     std::chrono::milliseconds wallLimit{10000}; // per scenario
     std::string coverageFolder;                 // empty: no coverage
+    const search::RuleSet* rules = nullptr;     // safety rules every scenario must keep
+    std::string rulesName;
 };
 
 // "K/N" with 1 <= K <= N.

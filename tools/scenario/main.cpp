@@ -2,6 +2,7 @@
 // time; one script, or a suite of scenario folders. Everything but the standard streams lives in the
 // scenario library.
 #include "scenario/Program.h"
+#include "search/Commands.h"
 
 #include <exception>
 #include <iostream>
@@ -14,6 +15,11 @@ int main(int argc, char** argv) {
     std::cin.tie(nullptr);
     try {
         const std::vector<std::string> arguments(argv, argv + argc);
+        // The search's commands first (--reach, --generate, --check RULES --explore); everything else
+        // is a script or a suite.
+        bool search = false;
+        const int status = borne::search::searchMain(arguments, std::cout, std::cerr, search);
+        if (search) return status;
         return borne::scenario::runProgram(arguments, std::cin, std::cout, std::cerr);
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -1,0 +1,85 @@
+// The search's speed with the example settings of the supervised mode, in a scratch folder: the time of
+// --reach for each row of the table (the slowest and the total of those found, and one row the mode
+// never takes, which explores every journey up to the limit), of --generate, and of --check --explore
+// with examples/safety.rules. Wall time and the process's CPU time, since the machine may be shared.
+#include "control/ObservateurTour.h"
+#include "search/Commands.h"
+#include "search/Journeys.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <sstream>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Clock {
+    std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
+    std::clock_t cpu = std::clock();
+    double wallSeconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count();
+    }
+    double cpuSeconds() const { return static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC; }
+};
+
+} // namespace
+
+int main() {
+    using namespace borne::search;
+    const fs::path examples = fs::path(BORNE_SOURCE_DIR) / "examples";
+    const fs::path scratch = fs::temp_directory_path() / ("bench-search-" + std::to_string(::getpid()));
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    for (const char* f : {"Config.cfg", "CHIP.INI"})
+        fs::copy_file(examples / "supervised" / f, scratch / f);
+    fs::current_path(scratch);
+    Options o;
+    std::ostringstream out, err;
+
+    double slowest = 0, slowestCpu = 0, total = 0;
+    std::string slowestRow;
+    int found = 0;
+    for (int r = 0; r < borne::NB_LIGNES_TABLE; ++r) {
+        const std::string row = rowName(r);
+        const Clock c;
+        const int status = reach(o, row, out, err);
+        const double s = c.wallSeconds();
+        if (status != 0) continue;
+        ++found;
+        total += s;
+        if (s > slowest) {
+            slowest = s;
+            slowestCpu = c.cpuSeconds();
+            slowestRow = row;
+        }
+    }
+    std::printf(
+        "--reach, mode 0: %d rows found, %.2f s in all; slowest %s: %.2f s (%.2f s CPU); target 2 s\n", found,
+        total, slowestRow.c_str(), slowest, slowestCpu);
+    {
+        const Clock c;
+        reach(o, "2.5", out, err);
+        std::printf(
+            "--reach 2.5, mode 0 (unreachable, every journey of up to %d turns): %.2f s (%.2f s CPU)\n",
+            o.maxTurns, c.wallSeconds(), c.cpuSeconds());
+    }
+    {
+        const Clock c;
+        generate(o, scratch / "suite", out, err);
+        std::printf("--generate, mode 0: %.2f s (%.2f s CPU); target 30 s\n", c.wallSeconds(),
+                    c.cpuSeconds());
+    }
+    {
+        const Clock c;
+        explore(o, (examples / "safety.rules").string(), out, err);
+        std::printf("--check examples/safety.rules --explore, mode 0: %.2f s (%.2f s CPU); target 30 s\n",
+                    c.wallSeconds(), c.cpuSeconds());
+    }
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(scratch);
+    return 0;
+}

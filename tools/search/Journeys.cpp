@@ -1,0 +1,63 @@
+#include "search/Journeys.h"
+
+#include "control/tGestionBarriere.h"
+#include "panel/Codes.h"
+#include "scenario/Grammar.h"
+
+namespace borne::search {
+
+int rowIndex(int state, int row) {
+    int index = 0;
+    for (int s = 0; s < state; ++s)
+        index += NB_LIGNES_ETAT[s];
+    return index + row - 1;
+}
+
+std::pair<int, int> rowAt(int index) {
+    int s = 0;
+    while (index >= NB_LIGNES_ETAT[s])
+        index -= NB_LIGNES_ETAT[s++];
+    return {s, index + 1};
+}
+
+std::string rowName(int index) {
+    const auto [s, k] = rowAt(index);
+    return std::to_string(s) + "." + std::to_string(k);
+}
+
+namespace {
+
+// A command as the runner's grammar prints it.
+std::string line(const scenario::Command& c) {
+    return scenario::print(c).value_or("# (cannot be written on one line)") + "\n";
+}
+
+} // namespace
+
+std::string scriptOf(Replay& replay, const Journey& journey, const std::vector<std::string>& comments) {
+    std::string script;
+    for (const std::string& c : comments)
+        script += "# " + c + "\n";
+    replay.restart();
+    scenario::Command turn;
+    turn.verb = scenario::Verb::Turn;
+    for (Action a : journey) {
+        const std::vector<Press> presses = replay.act(a);
+        if (!presses.empty()) script += "# " + std::string(actionName(a)) + "\n";
+        for (const Press& p : presses) {
+            scenario::Command press;
+            press.verb = p.checked ? scenario::Verb::Tick : scenario::Verb::Untick;
+            press.control = p.control;
+            script += line(press);
+        }
+        replay.turn();
+        script += line(turn);
+        script += line(scenario::expectStateCommand(replay.terminal().etatCourant()));
+    }
+    PanneauOperateur& p = panneau();
+    script += line(scenario::expectCommand(p.Edit1, Propriete::Text, p.Edit1.lire(Propriete::Text)));
+    script += line(scenario::expectCommand(p.Edit2, Propriete::Text, p.Edit2.lire(Propriete::Text)));
+    return script;
+}
+
+} // namespace borne::search

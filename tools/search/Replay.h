@@ -1,0 +1,71 @@
+// The real controller driven from start-up, in virtual time and in a private working folder, so that a
+// search can replay any journey as often as it likes without touching the user's folder or journal.
+#pragma once
+
+#include "control/Attente.h"
+#include "panel/PanneauOperateur.h"
+#include "search/Alphabet.h"
+#include "search/Rules.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class tGestionBarriere;
+
+namespace borne::search {
+
+class Replay {
+public:
+    // Copies Config.cfg and CHIP.INI from `settings` (those that exist) into a fresh private folder and
+    // makes it the working folder until destruction; the journal there goes to /dev/null.
+    // With `journal`, Log.txt is written in the private folder (see journal()), as the runner would.
+    explicit Replay(const std::filesystem::path& settings, bool journal = false);
+    ~Replay();
+    Replay(const Replay&) = delete;
+    Replay& operator=(const Replay&) = delete;
+
+    // The panel as built, virtual time 0, then a new controller (its start-up writes included).
+    void restart();
+    // Makes the action's writes as the user; returns them (none when the action changes nothing).
+    std::vector<Press> act(Action action);
+    void turn();
+
+    tGestionBarriere& terminal() { return *terminal_; }
+    const tGestionBarriere& terminal() const { return *terminal_; }
+    std::int64_t now() const { return clock_ ? clock_->maintenant() : 0; }
+    // The code the terminal accepts: the local code in the standalone mode, else the supervisor's.
+    const std::string& acceptedCode() const { return code_; }
+
+    // Everything that can change what happens next: the controller's working values, the occupancy the
+    // supervision link counts, every check box, and the extra properties given (those rules read).
+    std::string situation(const std::vector<PropertyRef>& extra) const;
+
+    // The private folder's journal, and a way to start it afresh (with `journal` only).
+    std::filesystem::path journal() const { return folder_ / "Log.txt"; }
+    void clearJournal();
+
+    // Called once the panel is back in its stored state, before the controller is built; and right
+    // after each new controller is built (to install a turn observer).
+    std::function<void()> onReset;
+    std::function<void(tGestionBarriere&)> onBuilt;
+
+    // The mode Config.cfg gives, or nothing when it gives none the terminal knows (the terminal then
+    // starts out of service).
+    std::optional<int> configuredMode() const { return configured_; }
+
+private:
+    std::filesystem::path previous_;
+    std::filesystem::path folder_;
+    std::vector<const Controle*> boxes_;
+    std::unique_ptr<tGestionBarriere> terminal_;
+    std::optional<HorlogeInstallee> installed_;
+    std::optional<HorlogeVirtuelle> clock_;
+    std::string code_;
+    std::optional<int> configured_;
+};
+
+} // namespace borne::search

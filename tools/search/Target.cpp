@@ -1,0 +1,79 @@
+#include "search/Target.h"
+
+#include "control/ObservateurTour.h"
+#include "panel/Codes.h"
+
+#include <string>
+
+namespace borne::search {
+
+namespace {
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// A small whole number made of digits only, or -1.
+int number(std::string_view s) {
+    if (s.empty() || s.size() > 3) return -1;
+    int n = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+} // namespace
+
+int parseState(std::string_view s) {
+    const int n = number(s);
+    if (n >= 0) return n < NB_ETATS ? n : -1;
+    return etatDepuisNom(std::string(s).c_str());
+}
+
+std::string Target::text() const {
+    switch (kind) {
+    case Kind::State: return nomEtatCode(state);
+    case Kind::Row: return std::to_string(state) + "." + std::to_string(row);
+    case Kind::Transition: return std::string(nomEtatCode(state)) + "->" + nomEtatCode(to);
+    }
+    return {};
+}
+
+std::optional<Target> parseTarget(std::string_view s, std::string& error) {
+    s = trim(s);
+    Target t;
+    if (const auto arrow = s.find("->"); arrow != std::string_view::npos) {
+        t.kind = Target::Kind::Transition;
+        t.state = parseState(trim(s.substr(0, arrow)));
+        t.to = parseState(trim(s.substr(arrow + 2)));
+        if (t.state < 0 || t.to < 0) {
+            error = "unknown state in the transition";
+            return std::nullopt;
+        }
+        return t;
+    }
+    if (const auto dot = s.find('.'); dot != std::string_view::npos) {
+        t.kind = Target::Kind::Row;
+        t.state = number(s.substr(0, dot));
+        t.row = number(s.substr(dot + 1));
+        if (t.state < 0 || t.state >= NB_ETATS || t.row < 1 || t.row > NB_LIGNES_ETAT[t.state]) {
+            error = "no such row in the state table";
+            return std::nullopt;
+        }
+        return t;
+    }
+    t.state = parseState(s);
+    if (t.state < 0) {
+        error = "neither a state, a row nor a transition";
+        return std::nullopt;
+    }
+    return t;
+}
+
+} // namespace borne::search
