@@ -102,7 +102,11 @@ int main(int argc, char** argv) {
         }
         auto* user = new QTimer(&fenetre);
         QObject::connect(user, &QTimer::timeout, [&] {
-            if (step < steps.size() && steps[step].ready()) steps[step++].act();
+            if (step >= steps.size() || !steps[step].ready()) return;
+            // The window first shows what the terminal wrote before this wait, as a person sees it before
+            // clicking: a refresh still queued would leave a box showing its old state to the click.
+            QCoreApplication::sendPostedEvents();
+            steps[step++].act();
         });
         user->start(5);
     };
