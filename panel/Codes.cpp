@@ -71,3 +71,17 @@ int etatDepuisNom(const char* nom) noexcept {
         if (std::strcmp(kNomsEtats[i], nom) == 0) return i;
     return -1;
 }
+
+int etatDepuisTexte(std::string_view texte) noexcept {
+    if (!texte.empty() && texte.find_first_not_of("0123456789") == std::string_view::npos) {
+        int n = 0;
+        for (char c : texte) {
+            n = n * 10 + (c - '0');
+            if (n >= NB_ETATS) return -1;
+        }
+        return n;
+    }
+    for (int i = 0; i < NB_ETATS; ++i)
+        if (texte == nomEtatCode(i)) return i;
+    return -1;
+}

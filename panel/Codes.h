@@ -3,6 +3,8 @@
 // and the journal may not depend on the controller.
 #pragma once
 
+#include <string_view>
+
 // States of the access cycle (the controller's `etat`).
 enum Etat : int {
     ETAT_VEHICULE_ABSENT = 0,
@@ -67,3 +69,6 @@ const char* nomEvenementCode(int evenement) noexcept; // 0..12
 const char* nomModeCode(int mode) noexcept;           // 0..4
 const char* nomToucheCode(int touche) noexcept;       // "0".."9", TOUCHE_APPEL_GARDIEN, TOUCHE_AUCUNE
 int etatDepuisNom(const char* nom) noexcept;          // -1 when unknown
+// A state as scripts, rules and targets write it: its number (digits only, 0 to 17) or its name; -1
+// otherwise.
+int etatDepuisTexte(std::string_view texte) noexcept;

@@ -93,7 +93,10 @@ tsan() {
     if [ -e "$folder/tests/recording" ]; then targets+=(test_recording borne-record-session); fi
     if grep -q test_stress_fenetre "$folder/build.ninja"; then targets+=(test_stress_fenetre); fi
     cmake --build "$folder" --target "${targets[@]}" || return 1
-    ctest --test-dir "$folder" --output-on-failure -j"$cores" -L 'panel|journal|window|stress'
+    # The recording sessions that start the whole program as a child are left to the other stages: in
+    # the child, TSan sees only Qt's own thread pool, whose locks it cannot see, and under load the
+    # instrumented program runs past the sessions' real-time deadlines.
+    ctest --test-dir "$folder" --output-on-failure -j"$cores" -L 'panel|journal|window|stress' -E '^Session\.'
 }
 
 fuzz() {

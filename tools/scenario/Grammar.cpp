@@ -45,35 +45,6 @@ std::optional<Propriete> property(std::string_view name) {
     return std::nullopt;
 }
 
-std::optional<int> stateFrom(std::string_view value) {
-    if (digits(value)) {
-        const auto n = number(value, NB_ETATS - 1);
-        if (n) return static_cast<int>(*n);
-        return std::nullopt;
-    }
-    for (int i = 0; i < NB_ETATS; ++i)
-        if (value == nomEtatCode(i)) return i;
-    return std::nullopt;
-}
-
-std::optional<Couleur> colour(std::string_view s) {
-    if (s.size() != 8 || s[0] != '0' || s[1] != 'x') return std::nullopt;
-    Couleur c = 0;
-    for (char h : s.substr(2)) {
-        unsigned v;
-        if (h >= '0' && h <= '9')
-            v = static_cast<unsigned>(h - '0');
-        else if (h >= 'a' && h <= 'f')
-            v = static_cast<unsigned>(h - 'a' + 10);
-        else if (h >= 'A' && h <= 'F')
-            v = static_cast<unsigned>(h - 'A' + 10);
-        else
-            return std::nullopt;
-        c = c << 4 | v;
-    }
-    return c;
-}
-
 // Splits at the first space: the word before, and whether a space was there with what follows it.
 struct Split {
     std::string_view word;
@@ -240,12 +211,12 @@ private:
         const std::string_view value = target.rest; // empty when absent
 
         if (target.word == "etat") {
-            const auto e = stateFrom(value);
-            if (!e)
+            const int e = etatDepuisTexte(value);
+            if (e < 0)
                 return fail("malformed state " + quoted(value) +
                             " (0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)");
             start(onState);
-            command_.state = *e;
+            command_.state = e;
             command_.text = std::string(value);
             return;
         }
@@ -273,7 +244,7 @@ private:
             break;
         case Propriete::Color:
         case Propriete::BrushColor: {
-            const auto col = colour(value);
+            const auto col = couleurDepuisTexte(value);
             if (!col)
                 return fail("malformed value " + quoted(value) + " for " + what +
                             " (0x and six hex digits, 0xBBGGRR)");

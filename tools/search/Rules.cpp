@@ -74,24 +74,6 @@ bool tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
     return true;
 }
 
-std::optional<Couleur> colour(std::string_view s) {
-    if (s.size() != 8 || s[0] != '0' || s[1] != 'x') return std::nullopt;
-    Couleur c = 0;
-    for (char h : s.substr(2)) {
-        unsigned v;
-        if (h >= '0' && h <= '9')
-            v = static_cast<unsigned>(h - '0');
-        else if (h >= 'a' && h <= 'f')
-            v = static_cast<unsigned>(h - 'a' + 10);
-        else if (h >= 'A' && h <= 'F')
-            v = static_cast<unsigned>(h - 'A' + 10);
-        else
-            return std::nullopt;
-        c = c << 4 | v;
-    }
-    return c;
-}
-
 class Parser {
 public:
     Parser(std::vector<Token> tokens, const PanneauOperateur& panel, RuleSet& set, Rule& rule)
@@ -184,7 +166,7 @@ private:
         auto e = std::make_unique<Expr>();
         if (subject.text == "etat") {
             e->kind = equal ? Expr::Kind::StateIs : Expr::Kind::StateIsNot;
-            e->state = parseState(value.text);
+            e->state = etatDepuisTexte(value.text);
             if (e->state < 0)
                 return fail("unknown state \"" + value.text +
                             "\" (0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)");
@@ -214,7 +196,7 @@ private:
             break;
         case Propriete::Color:
         case Propriete::BrushColor: {
-            const auto c = colour(value.text);
+            const auto c = couleurDepuisTexte(value.text);
             if (!c)
                 return fail("malformed value \"" + value.text + "\" for " + subject.text +
                             " (0x and six hex digits, 0xBBGGRR)");

@@ -30,12 +30,6 @@ int number(std::string_view s) {
 
 } // namespace
 
-int parseState(std::string_view s) {
-    const int n = number(s);
-    if (n >= 0) return n < NB_ETATS ? n : -1;
-    return etatDepuisNom(std::string(s).c_str());
-}
-
 std::string Target::text() const {
     switch (kind) {
     case Kind::State: return nomEtatCode(state);
@@ -50,8 +44,8 @@ std::optional<Target> parseTarget(std::string_view s, std::string& error) {
     Target t;
     if (const auto arrow = s.find("->"); arrow != std::string_view::npos) {
         t.kind = Target::Kind::Transition;
-        t.state = parseState(trim(s.substr(0, arrow)));
-        t.to = parseState(trim(s.substr(arrow + 2)));
+        t.state = etatDepuisTexte(trim(s.substr(0, arrow)));
+        t.to = etatDepuisTexte(trim(s.substr(arrow + 2)));
         if (t.state < 0 || t.to < 0) {
             error = "unknown state in the transition";
             return std::nullopt;
@@ -68,7 +62,7 @@ std::optional<Target> parseTarget(std::string_view s, std::string& error) {
         }
         return t;
     }
-    t.state = parseState(s);
+    t.state = etatDepuisTexte(s);
     if (t.state < 0) {
         error = "neither a state, a row nor a transition";
         return std::nullopt;

@@ -16,9 +16,6 @@ struct Target {
     std::string text() const; // as a person would write it back: "2.3", "ETAT_ALARME", "0->1"
 };
 
-// A state by number (0..17) or name; -1 when it is neither.
-int parseState(std::string_view s);
-
 // A state, `S.K` or `FROM->TO` (spaces around the arrow allowed); nothing, with `error` saying why.
 std::optional<Target> parseTarget(std::string_view s, std::string& error);
 
