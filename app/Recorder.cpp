@@ -48,12 +48,12 @@ void RecordingClock::attendre(int ms) {
     if (std::this_thread::get_id() == startupThread_) return HorlogeReelle::attendre(ms / divisor_);
     if (arretee()) {
         // Stopped between two waits: at the last wait's end, before the logic that followed it.
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         stoppedAt_ = state_.completed;
         throw ArretDemande{};
     }
     {
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         state_.inWait = true;
         state_.length = ms;
         waitStart_ = Clock::now();
@@ -61,11 +61,11 @@ void RecordingClock::attendre(int ms) {
     try {
         realWait(ms);
     } catch (const ArretDemande&) {
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         stoppedAt_ = virtualInstant(state_, Clock::now() - waitStart_, divisor_);
         throw;
     }
-    const std::lock_guard verrou(mutex_);
+    const VerrouPris pris(mutex_);
     state_.completed += ms;
     state_.inWait = false;
 }
@@ -78,7 +78,7 @@ std::int64_t RecordingClock::instant() const {
     ClockState s;
     Clock::time_point debut;
     {
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         s = state_;
         debut = waitStart_;
     }
@@ -87,14 +87,14 @@ std::int64_t RecordingClock::instant() const {
 
 std::int64_t RecordingClock::stopInstant() const {
     {
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         if (stoppedAt_ >= 0) return stoppedAt_;
     }
     return instant(); // the worker ended some other way: where it was
 }
 
 ClockState RecordingClock::state() const {
-    const std::lock_guard verrou(mutex_);
+    const VerrouPris pris(mutex_);
     return state_;
 }
 
@@ -158,9 +158,9 @@ public:
         thread_ = std::thread([self = shared_from_this()] { self->run(); });
     }
 
-    void push(std::string lines) {
+    void push(std::string lines) EXCLUDES(mutex_) {
         {
-            const std::lock_guard verrou(mutex_);
+            const VerrouPris pris(mutex_);
             if (closing_) return;
             pending_.push_back(std::move(lines));
         }
@@ -169,16 +169,22 @@ public:
 
     // Writes what is pending and the rest of the journal, then ends the thread. A disk that stalls is
     // waited for `limit` at most; the thread then finishes alone.
-    void close(std::chrono::milliseconds limit) {
+    void close(std::chrono::milliseconds limit) EXCLUDES(mutex_) {
         {
-            const std::lock_guard verrou(mutex_);
+            const VerrouPris pris(mutex_);
             closing_ = true;
         }
         wake_.notify_all(); // the writer and a closer may both wait on it
         if (!thread_.joinable()) return;
-        std::unique_lock verrou(mutex_);
-        const bool fini = wake_.wait_for(verrou, limit, [this] { return done_; });
-        verrou.unlock();
+        bool fini;
+        {
+            const VerrouPris pris(mutex_);
+            const auto echeance = Clock::now() + limit;
+            // The wait gives the lock back while it sleeps and holds it again whenever it returns.
+            while (!done_ && wake_.wait_until(mutex_, echeance) == std::cv_status::no_timeout) {
+            }
+            fini = done_;
+        }
         if (fini) {
             thread_.join();
         } else {
@@ -189,15 +195,18 @@ public:
     }
 
 private:
-    void run() {
+    void run() EXCLUDES(mutex_) {
         // The journal is looked at this often while nothing else comes.
         constexpr auto kJournalPoll = std::chrono::milliseconds(200);
         for (;;) {
             std::deque<std::string> lots;
             bool fin;
             {
-                std::unique_lock verrou(mutex_);
-                wake_.wait_for(verrou, kJournalPoll, [this] { return !pending_.empty() || closing_; });
+                const VerrouPris pris(mutex_);
+                const auto echeance = Clock::now() + kJournalPoll;
+                while (pending_.empty() && !closing_ &&
+                       wake_.wait_until(mutex_, echeance) == std::cv_status::no_timeout) {
+                }
                 lots.swap(pending_);
                 fin = closing_;
             }
@@ -205,7 +214,7 @@ private:
                 if (!failed_ && !appendWhole(scenario_, scenarioSize_, lot)) fail();
             copyJournal(fin);
             if (fin) {
-                const std::lock_guard verrou(mutex_);
+                const VerrouPris pris(mutex_);
                 if (pending_.empty()) {
                     done_ = true;
                     break;
@@ -256,11 +265,11 @@ private:
     bool failed_ = false;
 
     std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::string> pending_; // GUARDED_BY(mutex_)
-    bool closing_ = false;            // GUARDED_BY(mutex_)
-    bool done_ = false;               // GUARDED_BY(mutex_)
+    Verrou mutex_;
+    std::condition_variable_any wake_;
+    std::deque<std::string> pending_ GUARDED_BY(mutex_);
+    bool closing_ GUARDED_BY(mutex_) = false;
+    bool done_ GUARDED_BY(mutex_) = false;
 };
 
 namespace {
@@ -389,7 +398,7 @@ void Recorder::userWrite(const Ecriture& e) {
     const std::int64_t t = clock_->instant();
     std::string lignes;
     {
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         if (finished_) return;
         if (t > last_) {
             lignes = waitLine(t - last_);
@@ -410,7 +419,7 @@ void Recorder::finish(const tGestionBarriere& gestion) {
     const std::int64_t t = clock_->stopInstant();
     std::string lignes;
     {
-        const std::lock_guard verrou(mutex_);
+        const VerrouPris pris(mutex_);
         finished_ = true;
         if (t > last_) lignes = waitLine(t - last_);
         last_ = t;

@@ -10,12 +10,12 @@
 #pragma once
 
 #include "control/Attente.h"
+#include "panel/Verrou.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -48,14 +48,14 @@ class RecordingClock : public HorlogeReelle {
 public:
     explicit RecordingClock(int divisor = 1);
 
-    void attendre(int ms) override;
+    void attendre(int ms) override EXCLUDES(mutex_);
 
     // The virtual instant now. The lock is held only to copy the state: never waits for the worker.
-    std::int64_t instant() const;
+    std::int64_t instant() const EXCLUDES(mutex_);
     // Once the worker has stopped: the instant it was stopped at (inside the wait it was cut from, or
     // the end of its last wait when the stop came between two waits).
-    std::int64_t stopInstant() const;
-    ClockState state() const;
+    std::int64_t stopInstant() const EXCLUDES(mutex_);
+    ClockState state() const EXCLUDES(mutex_);
     int divisor() const noexcept { return divisor_; }
 
 protected:
@@ -65,10 +65,10 @@ protected:
 private:
     const int divisor_;
     const std::thread::id startupThread_;
-    mutable std::mutex mutex_;
-    ClockState state_;                                // GUARDED_BY(mutex_)
-    std::chrono::steady_clock::time_point waitStart_; // GUARDED_BY(mutex_)
-    std::int64_t stoppedAt_ = -1;                     // GUARDED_BY(mutex_)
+    mutable Verrou mutex_;
+    ClockState state_ GUARDED_BY(mutex_);
+    std::chrono::steady_clock::time_point waitStart_ GUARDED_BY(mutex_);
+    std::int64_t stoppedAt_ GUARDED_BY(mutex_) = -1;
 };
 
 class Writer;
@@ -95,10 +95,10 @@ public:
     void started(const tGestionBarriere& gestion);
     // Once the worker has ended: the wait to the stop's instant, the panel and the controller's state as
     // expectations, the rest of the journal; then the files are closed.
-    void finish(const tGestionBarriere& gestion);
+    void finish(const tGestionBarriere& gestion) EXCLUDES(mutex_);
 
 private:
-    void userWrite(const Ecriture& e);
+    void userWrite(const Ecriture& e) EXCLUDES(mutex_);
     void push(std::string lines);
 
     std::filesystem::path dir_;
@@ -106,9 +106,10 @@ private:
     std::unique_ptr<HorlogeInstallee> installed_;
     std::shared_ptr<Writer> writer_;
     int observer_ = 0;
-    std::mutex mutex_;
-    std::int64_t last_ = 0; // GUARDED_BY(mutex_): the instant of the last command written
-    bool finished_ = false;
+    Verrou mutex_;
+    // The instant of the last command written.
+    std::int64_t last_ GUARDED_BY(mutex_) = 0;
+    bool finished_ GUARDED_BY(mutex_) = false;
 };
 
 } // namespace borne::recording
