@@ -41,17 +41,21 @@ void Lane::typeCode(const std::string& chiffres) {
     }
 }
 
-void Lane::entryByCode(const std::string& chiffres) {
-    upstream();
-    turn();
-    typeCode(chiffres);
-    turn(2);
+void Lane::driveThrough() {
     middle();
     turn();
     downstream();
     turn();
     emptyLane();
     turn(3);
+}
+
+void Lane::entryByCode(const std::string& chiffres) {
+    upstream();
+    turn();
+    typeCode(chiffres);
+    turn(2);
+    driveThrough();
 }
 
 void Lane::entryByAttendant(bool apresUnCodeRefuse) {
@@ -63,12 +67,7 @@ void Lane::entryByAttendant(bool apresUnCodeRefuse) {
     }
     authorise(); // a grant read in any other state than 1 is lost
     turn(3);
-    middle();
-    turn();
-    downstream();
-    turn();
-    emptyLane();
-    turn(3);
+    driveThrough();
 }
 
 void Lane::turn(int n) {

@@ -36,6 +36,9 @@ protected:
 
     // A whole entry by keypad code, from arrival to the boom down again.
     void entryByCode(const std::string& chiffres);
+    // From the upstream loop with the boom up: across both loops, off the lane, and three more turns
+    // (the passage reported, the boom down again).
+    void driveThrough();
     // A whole entry granted by the attendant, from arrival to the boom down again; optionally after a
     // refused keypad code.
     void entryByAttendant(bool apresUnCodeRefuse = false);

@@ -26,12 +26,7 @@ TEST_F(Journey, EntryByKeypadCode) {
     turn(2);
     typeCode("6082");
     turn();
-    middle();
-    turn();
-    downstream();
-    turn();
-    emptyLane();
-    turn(3);
+    driveThrough();
     EXPECT_EQ(recorder.turns, (Turns{
                                   "0: 0.1 0.3 -> 0",
                                   "0: 0.1 0.5 -> 1",
