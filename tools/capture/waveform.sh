@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Re-makes docs/waveform.png, the README's picture of one entry as a waveform: borne-scenario --vcd on a
-# car let in by the attendant, shown by GTKWave on a virtual display and grabbed.
+# Re-makes docs/waveform.png, the picture of one entry as a waveform in docs/scripts.md: borne-scenario
+# --vcd on a car let in by the attendant, shown by GTKWave on a virtual display and grabbed.
 # Needs (Debian): gtkwave xvfb x11-apps netpbm; nothing in the build or CI uses them.
 # Usage: tools/capture/waveform.sh   (builds borne-scenario if needed)
 set -euo pipefail

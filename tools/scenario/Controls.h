@@ -1,5 +1,5 @@
 // The panel's controls as people need them to write scripts: the table of every control (what
-// `--controls` prints and the README shows), and the names nearest to one that does not exist.
+// `--controls` prints and docs/scripts.md shows), and the names nearest to one that does not exist.
 #pragma once
 
 #include "panel/PanneauOperateur.h"
