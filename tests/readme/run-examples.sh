@@ -33,8 +33,8 @@ done
 rm -rf "$scratch"
 mkdir -p "$scratch"
 
-doc= here= files=0 sessions=0 failed=0
-mode= name=
+doc='' here='' files=0 sessions=0 failed=0
+mode='' name=''
 block=()
 # Ends a fenced block: saves the file, or runs the session and compares.
 close_block() {
@@ -65,7 +65,7 @@ close_block() {
             failed=1
         fi
     fi
-    mode= name=
+    mode='' name=''
     block=()
 }
 
@@ -74,7 +74,7 @@ check_document() {
     doc=$1 here="$scratch/$2"
     mkdir -p "$here"
     cp "$settings"/* "$here"/
-    local lineno=0 next= inside=0 line
+    local lineno=0 next='' inside=0 line
     while IFS= read -r line || [ -n "$line" ]; do
         lineno=$((lineno + 1))
         if [ "$mode" = output ]; then
@@ -97,7 +97,7 @@ check_document() {
         elif [[ "$line" =~ ^'<!-- output: '(.+)' -->'$ ]]; then
             mode=output name=${BASH_REMATCH[1]}
         elif [[ "$line" == '```'* ]]; then
-            inside=1 mode=$next next=
+            inside=1 mode=$next next=''
         fi
     done <"$doc"
     if [ $inside = 1 ]; then
@@ -105,7 +105,7 @@ check_document() {
         failed=1
     fi
     [ "$mode" = output ] && close_block
-    mode= name=
+    mode='' name=''
     block=()
 }
 
@@ -114,7 +114,7 @@ for document in "${documents[@]}"; do
     index=$((index + 1))
     before=$((files + sessions))
     check_document "$document" "$index-$(basename "$document" .md)"
-    [ $((files + sessions)) = "$before" ] || echo "$document: $((files + sessions - before)) examples"
+    [ $((files + sessions)) = "$before" ] || echo "$document: examples run: $((files + sessions - before))"
 done
 
 if [ $((files + sessions)) = 0 ]; then
