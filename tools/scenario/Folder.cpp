@@ -157,23 +157,30 @@ bool isScenario(const std::string& folder) {
 }
 
 void search(const std::string& folder, const std::string& name, std::vector<FoundScenario>& found,
-            std::set<std::pair<dev_t, ino_t>>& seen) {
+            std::set<std::pair<dev_t, ino_t>>& seen, std::vector<std::string>* skipped) {
     if (isScenario(folder)) {
-        found.push_back({folder, name, {}});
+        found.push_back({folder, name, {}, {}});
         return;
     }
     std::vector<std::string> names;
     if (!list(folder, names)) {
-        found.push_back({folder, name, "cannot read folder " + folder + ": " + why()});
+        found.push_back({folder, name, "cannot read folder " + folder + ": " + why(), {}});
         return;
     }
+    const std::size_t before = found.size();
+    bool files = false; // hidden files are the system's or an editor's, not a lost script
     for (const std::string& n : names) {
         const std::string path = join(folder, n);
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
+        if (::stat(path.c_str(), &st) != 0) continue;
+        if (!S_ISDIR(st.st_mode)) {
+            files = files || n.front() != '.';
+            continue;
+        }
         if (!seen.insert({st.st_dev, st.st_ino}).second) continue; // a link back up
-        search(path, name.empty() ? n : name + "/" + n, found, seen);
+        search(path, name.empty() ? n : name + "/" + n, found, seen, skipped);
     }
+    if (skipped != nullptr && files && found.size() == before) skipped->push_back(folder);
 }
 
 // Journal bytes shown to a person: control bytes and bytes above 0x7F as \xHH, cut to 200 characters.
@@ -245,13 +252,16 @@ ScenarioOutcome failed(std::string summary, std::string details = {}) {
 }
 
 ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, const ScenarioSettings& settings,
-                      coverage::Coverage& counts) {
+                      coverage::Coverage& counts, RunResult& result) {
     if (!scenario.problem.empty()) return failed(scenario.problem);
     std::string error;
     std::string text;
-    if (!readRegular(join(scenario.path, kScriptFile), text, error)) return failed(error);
+    const std::string script = scenario.script.empty() ? join(scenario.path, kScriptFile) : scenario.script;
+    const std::string scriptName = script.substr(script.rfind('/') + 1);
+    if (!readRegular(script, text, error)) return failed(error);
 
-    const bool wantJournal = ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;
+    const bool wantJournal =
+        settings.journalCopy.empty() && ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;
     std::string expected;
     if (wantJournal &&
         !readRegular(join(join(scenario.path, kExpectedFolder), kJournalFile), expected, error))
@@ -262,7 +272,7 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     if (checked.errorCount > 0) {
         std::string details;
         for (const ParseError& e : checked.errors)
-            details += std::string(kScriptFile) + ":" + std::to_string(e.line) + ": " + e.message + "\n";
+            details += scriptName + ":" + std::to_string(e.line) + ": " + e.message + "\n";
         if (checked.errorCount > checked.errors.size())
             details += std::to_string(checked.errorCount - checked.errors.size()) + " more errors\n";
         return failed(details.substr(0, details.find('\n')), details);
@@ -277,7 +287,7 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     Messages buffer;
     std::ostream messages(&buffer);
     RunSettings runSettings;
-    runSettings.scriptName = kScriptFile;
+    runSettings.scriptName = scriptName;
     runSettings.wallLimit = settings.wallLimit;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
@@ -291,7 +301,6 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
 
     if (::chdir(run.c_str()) != 0) return failed("cannot enter " + run + ": " + why());
     TextSource source(text, panneau());
-    RunResult result;
     std::string journal;
     bool haveJournal = false;
     try {
@@ -326,8 +335,14 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     if (wantJournal) {
         std::string summary;
         const std::string difference = firstDifference(&expected, haveJournal ? &journal : nullptr, summary);
+        // A journal left in the folder (a run made where it stands) is where this run began.
+        if (!difference.empty() && ::access(join(scenario.path, kJournalFile).c_str(), F_OK) == 0)
+            summary += " (the run started from the folder's own " + std::string(kJournalFile) + ")";
         if (!difference.empty()) return failed(summary, difference);
     }
+    if (!settings.journalCopy.empty() && haveJournal &&
+        !copyFile(join(run, kJournalFile), settings.journalCopy, error))
+        return failed(error);
     ScenarioOutcome o;
     o.passed = true;
     return o;
@@ -335,7 +350,17 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
 
 } // namespace
 
+bool readRegularFile(const std::string& path, std::string& content, std::string& error) {
+    return readRegular(path, content, error);
+}
+
 bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, std::string& error) {
+    std::vector<std::string> skipped;
+    return findScenarios(root, found, skipped, error);
+}
+
+bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
+                   std::vector<std::string>& skipped, std::string& error) {
     struct stat st;
     if (::stat(root.c_str(), &st) != 0) {
         error = "cannot read " + root + ": " + why();
@@ -347,7 +372,9 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, s
     }
     std::set<std::pair<dev_t, ino_t>> seen{{st.st_dev, st.st_ino}};
     const std::size_t before = found.size();
-    search(root, "", found, seen);
+    const std::size_t skippedBefore = skipped.size();
+    search(root, "", found, seen, &skipped);
+    std::sort(skipped.begin() + static_cast<std::ptrdiff_t>(skippedBefore), skipped.end());
     // Path order: byte order of the relative paths ("a-b" before "a/b"), the same on every machine.
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),
               [](const FoundScenario& a, const FoundScenario& b) { return a.name < b.name; });
@@ -399,7 +426,10 @@ ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& sc
         o = failed("cannot make " + run + ": " + why());
     } else {
         removeTree(run, true);
-        o = runIn(scenario, run, settings, counts);
+        RunResult result;
+        o = runIn(scenario, run, settings, counts, result);
+        o.expectationsPassed = result.passed;
+        o.expectationsFailed = std::max(result.failed, 0); // -1: the run stopped on an error
         removeTree(run, true);
     }
     if (settings.coverage) o.coverage = counts.serialise(); // what ran counts, passed or not

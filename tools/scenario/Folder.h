@@ -21,28 +21,40 @@ struct FoundScenario {
     std::string path;    // as found: the root given, then the relative path
     std::string name;    // relative to the root given; the folder's own name when it is the root
     std::string problem; // set when the folder cannot be used (an unreadable folder, ...)
+    std::string script;  // the script run in the copy; empty: the folder's own scenario.scn
 };
 
 // Every scenario folder at or under `root`, in byte order of their relative paths. A scenario folder is
 // not searched further. Folders that cannot be listed are returned with a problem. False when `root`
 // cannot be read at all, with a message.
 bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, std::string& error);
+// The same, and `skipped` gets the folders (as found, root first) that hold files but no scenario.scn and
+// no scenario folder below: most often a script saved under another name.
+bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
+                   std::vector<std::string>& skipped, std::string& error);
 
 struct ScenarioOutcome {
     bool passed = false;
     double seconds = 0;
-    std::string summary;  // one line: why it failed
-    std::string details;  // lines that show it (each ends with a newline); may be empty
-    std::string coverage; // the run's coverage counts, serialised, when asked for
+    std::string summary;        // one line: why it failed
+    std::string details;        // lines that show it (each ends with a newline); may be empty
+    std::string coverage;       // the run's coverage counts, serialised, when asked for
+    int expectationsPassed = 0; // as the run counted them (a run stopped early counts fewer)
+    int expectationsFailed = 0;
 };
 
 struct ScenarioSettings {
     std::chrono::milliseconds wallLimit{0};
-    std::string vcdPath;                    // empty: no waveform
+    std::string vcdPath; // empty: no waveform
     bool coverage = false;
     const search::RuleSet* rules = nullptr; // safety rules the run must keep; none: no check
     std::string rulesName;                  // the rules file, as the reports name it
+    std::string journalCopy;                // set: the run's journal is moved there (when it wrote one)
+                                            // instead of being compared with expected/
 };
+
+// A regular file's whole content; anything else is refused unread, so nothing can block on it.
+bool readRegularFile(const std::string& path, std::string& content, std::string& error);
 
 // Runs one scenario folder in `scratch`/run (made when missing, emptied before and after) and compares
 // what it left with expected/. Never throws; a fault of the folder is a failed outcome.

@@ -67,6 +67,8 @@ struct Record {
     std::uint32_t summary;
     std::uint32_t details;
     std::uint32_t coverage;
+    std::int32_t expectationsPassed;
+    std::int32_t expectationsFailed;
 };
 
 bool send(int fd, std::uint32_t index, const ScenarioOutcome& o) {
@@ -79,7 +81,9 @@ bool send(int fd, std::uint32_t index, const ScenarioOutcome& o) {
                    o.seconds,
                    static_cast<std::uint32_t>(summary.size()),
                    static_cast<std::uint32_t>(details.size()),
-                   static_cast<std::uint32_t>(coverage.size())};
+                   static_cast<std::uint32_t>(coverage.size()),
+                   o.expectationsPassed,
+                   o.expectationsFailed};
     std::string message(reinterpret_cast<const char*>(&r), sizeof r);
     message.append(summary).append(details).append(coverage);
     return writeAll(fd, message.data(), message.size());
@@ -99,6 +103,8 @@ bool receive(int fd, std::uint32_t& index, ScenarioOutcome& o) {
     index = r.index;
     o.passed = r.passed != 0;
     o.seconds = r.seconds;
+    o.expectationsPassed = r.expectationsPassed;
+    o.expectationsFailed = r.expectationsFailed;
     return true;
 }
 
@@ -134,6 +140,8 @@ void makeParents(const std::string& file) {
         s.rulesName = settings.rulesName;
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
+        if (!settings.journalFolder.empty())
+            s.journalCopy = settings.journalFolder + "/" + std::to_string(index);
         if (!s.vcdPath.empty()) makeParents(s.vcdPath);
         const ScenarioOutcome o = runScenario(list[index], scratch, s);
         if (!send(results, index, o)) ::_exit(3);
@@ -161,8 +169,9 @@ bool parseCount(const std::string& s, unsigned& n) {
 class Runner {
 public:
     Runner(const SuiteSettings& s, const std::vector<FoundScenario>& list, std::string scratch,
-           std::ostream& out)
-        : settings_(s), list_(list), scratch_(std::move(scratch)), out_(out), outcomes_(list.size()) {}
+           std::ostream& out, const OutcomeReader& read)
+        : settings_(s), list_(list), scratch_(std::move(scratch)), out_(out), read_(read),
+          outcomes_(list.size()) {}
 
     std::vector<std::optional<ScenarioOutcome>>& run() {
         const unsigned jobs = std::min<std::size_t>(settings_.jobs, list_.size());
@@ -306,23 +315,9 @@ private:
     void finish(std::size_t index, ScenarioOutcome o) {
         outcomes_[index] = std::move(o);
         ++done_;
-        // One line per scenario, in path order whatever order they end in.
+        // In path order whatever order they end in.
         while (printed_ < list_.size() && outcomes_[printed_]) {
-            const FoundScenario& f = list_[printed_];
-            const ScenarioOutcome& r = *outcomes_[printed_];
-            if (r.passed) {
-                out_ << "PASS " << f.name << '\n';
-            } else {
-                out_ << "FAIL " << f.name << ": " << r.summary << '\n';
-                if (!r.details.empty() && r.details != r.summary + "\n") {
-                    std::size_t at = 0;
-                    while (at < r.details.size()) {
-                        const auto end = r.details.find('\n', at);
-                        out_ << "    " << r.details.substr(at, end - at) << '\n';
-                        at = end == std::string::npos ? r.details.size() : end + 1;
-                    }
-                }
-            }
+            read_(printed_, *outcomes_[printed_]);
             ++printed_;
         }
     }
@@ -331,6 +326,7 @@ private:
     const std::vector<FoundScenario>& list_;
     const std::string scratch_;
     std::ostream& out_;
+    const OutcomeReader& read_;
     std::vector<std::optional<ScenarioOutcome>> outcomes_;
     std::vector<Worker> workers_;
     std::size_t next_ = 0;
@@ -387,6 +383,40 @@ unsigned coreCount() {
     return n > 0 ? n : 1;
 }
 
+void printOutcome(std::ostream& out, const std::string& word, const std::string& name,
+                  const ScenarioOutcome& r) {
+    if (r.passed) {
+        out << "PASS " << name << '\n';
+        return;
+    }
+    out << word << ' ' << name << ": " << r.summary << '\n';
+    if (r.details.empty() || r.details == r.summary + "\n") return;
+    std::size_t at = 0;
+    while (at < r.details.size()) {
+        const auto end = r.details.find('\n', at);
+        out << "    " << r.details.substr(at, end - at) << '\n';
+        at = end == std::string::npos ? r.details.size() : end + 1;
+    }
+}
+
+bool runIsolated(const std::vector<FoundScenario>& list, const SuiteSettings& settings, std::ostream& out,
+                 const OutcomeReader& read, std::vector<ScenarioOutcome>& outcomes, std::string& error) {
+    std::string scratch = scratchPlace() + "/borne-suite-XXXXXX";
+    if (::mkdtemp(scratch.data()) == nullptr) {
+        error = "cannot make a scratch folder " + scratch + ": " + std::strerror(errno);
+        return false;
+    }
+    SuiteSettings s = settings;
+    if (s.jobs == 0) s.jobs = coreCount();
+    Runner runner(s, list, scratch, out, read);
+    auto& ran = runner.run();
+    removeScratch(scratch);
+    outcomes.clear();
+    for (auto& o : ran)
+        outcomes.push_back(std::move(*o));
+    return true;
+}
+
 bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
     const auto slash = text.find('/');
     if (slash == std::string::npos) return false;
@@ -395,11 +425,12 @@ bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
 
 int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
     std::vector<FoundScenario> all;
+    std::vector<std::string> skipped;
     std::set<std::string> roots;
     for (const std::string& path : settings.paths) {
         std::string error;
         std::vector<FoundScenario> found;
-        if (!findScenarios(path, found, error)) {
+        if (!findScenarios(path, found, skipped, error)) {
             err << "borne-scenario: " << error << '\n';
             return 2;
         }
@@ -445,15 +476,7 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
         return 2;
     }
 
-    std::string scratch = scratchPlace() + "/borne-suite-XXXXXX";
-    if (::mkdtemp(scratch.data()) == nullptr) {
-        err << "borne-scenario: cannot make a scratch folder " << scratch << ": " << std::strerror(errno)
-            << '\n';
-        return 2;
-    }
-
     SuiteSettings s = settings;
-    if (s.jobs == 0) s.jobs = coreCount();
     // Waveform paths are opened by workers that work elsewhere.
     if (!s.vcdFolder.empty() && s.vcdFolder.front() != '/') {
         char* real = ::realpath(s.vcdFolder.c_str(), nullptr);
@@ -462,17 +485,25 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     }
 
     const auto start = Clock::now();
-    Runner runner(s, list, scratch, out);
-    const auto& outcomes = runner.run();
+    std::vector<ScenarioOutcome> outcomes;
+    const auto print = [&](std::size_t i, const ScenarioOutcome& o) {
+        printOutcome(out, "FAIL", list[i].name, o);
+    };
+    if (!runIsolated(list, s, out, print, outcomes, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    removeScratch(scratch);
+    // Folders that look like scenarios but are not one: said, not failed.
+    for (const std::string& folder : skipped)
+        out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
     std::size_t passed = 0;
     std::vector<CaseReport> cases;
     coverage::Coverage counts;
     bool countsWhole = true;
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const ScenarioOutcome& o = *outcomes[i];
+        const ScenarioOutcome& o = outcomes[i];
         if (o.passed) ++passed;
         cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details});
         if (settings.coverageFolder.empty()) continue;

@@ -7,9 +7,11 @@
 // and its scenario reported failed.
 #pragma once
 
+#include "scenario/Folder.h"
 #include "search/Rules.h"
 
 #include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ struct SuiteSettings {
     std::string coverageFolder;                 // empty: no coverage
     const search::RuleSet* rules = nullptr;     // safety rules every scenario must keep
     std::string rulesName;
+    std::string journalFolder; // set: each run's journal is kept there, named by its index in the list
 };
 
 // "K/N" with 1 <= K <= N.
@@ -37,5 +40,18 @@ unsigned coreCount();
 
 // Runs the suite; returns the exit status: 0 all passed, 1 some failed, 2 bad paths or nothing found.
 int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err);
+
+// Each outcome of runIsolated, in list order, as soon as it and all before it are known.
+using OutcomeReader = std::function<void(std::size_t index, const ScenarioOutcome& outcome)>;
+
+// The suite's way of running folders (whole paths): forked workers, each folder in a scratch copy,
+// settings.wallLimit each; settings.paths, shards, JUnit and coverage folder are the caller's business.
+// `out` is flushed before each fork. False when no scratch folder can be made, with a message.
+bool runIsolated(const std::vector<FoundScenario>& list, const SuiteSettings& settings, std::ostream& out,
+                 const OutcomeReader& read, std::vector<ScenarioOutcome>& outcomes, std::string& error);
+
+// "PASS NAME", or "WORD NAME: summary" and the details indented below.
+void printOutcome(std::ostream& out, const std::string& word, const std::string& name,
+                  const ScenarioOutcome& outcome);
 
 } // namespace borne::scenario
