@@ -37,6 +37,18 @@ std::size_t sequence(std::string_view s, std::size_t i) {
     return shortest && allowed ? n : 0;
 }
 
+void writeCase(std::FILE* f, const CaseReport& c, const std::string& classname, const char* indent) {
+    std::fprintf(f, "%s<testcase name=\"%s\" classname=\"%s\" time=\"%.3f\"", indent, xmlText(c.name).c_str(),
+                 xmlText(classname).c_str(), c.seconds);
+    if (c.passed) {
+        std::fputs("/>\n", f);
+        return;
+    }
+    const char* element = c.error ? "error" : "failure";
+    std::fprintf(f, ">\n%s  <%s message=\"%s\">%s</%s>\n%s</testcase>\n", indent, element,
+                 xmlText(c.summary).c_str(), xmlText(c.details).c_str(), element, indent);
+}
+
 } // namespace
 
 std::string xmlText(std::string_view text) {
@@ -102,17 +114,50 @@ bool JunitWriter::write(const std::vector<CaseReport>& cases, double seconds, st
                  "<testsuite name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"0\" "
                  "skipped=\"0\" time=\"%.3f\">\n",
                  cases.size(), failures, seconds);
-    for (const CaseReport& c : cases) {
-        std::fprintf(f, "  <testcase name=\"%s\" classname=\"borne-scenario\" time=\"%.3f\"",
-                     xmlText(c.name).c_str(), c.seconds);
-        if (c.passed) {
-            std::fputs("/>\n", f);
-            continue;
-        }
-        std::fprintf(f, ">\n    <failure message=\"%s\">%s</failure>\n  </testcase>\n",
-                     xmlText(c.summary).c_str(), xmlText(c.details).c_str());
-    }
+    for (const CaseReport& c : cases)
+        writeCase(f, c, "borne-scenario", "  ");
     std::fputs("</testsuite>\n", f);
+    return close(f, error);
+}
+
+bool JunitWriter::write(const std::vector<SuiteReport>& suites, double seconds, std::string& error) {
+    if (file_ == nullptr) {
+        error = "cannot write " + path_;
+        return false;
+    }
+    std::FILE* f = file_;
+    file_ = nullptr;
+    // failures and errors of each suite, then of all
+    std::vector<std::pair<std::size_t, std::size_t>> counts;
+    std::size_t tests = 0, failures = 0, errors = 0;
+    for (const SuiteReport& s : suites) {
+        auto& [failed, refused] = counts.emplace_back(0, 0);
+        for (const CaseReport& c : s.cases)
+            if (!c.passed) ++(c.error ? refused : failed);
+        tests += s.cases.size();
+        failures += failed;
+        errors += refused;
+    }
+    std::fprintf(f,
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                 "<testsuites name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"%zu\" "
+                 "time=\"%.3f\">\n",
+                 tests, failures, errors, seconds);
+    for (std::size_t i = 0; i < suites.size(); ++i) {
+        const SuiteReport& s = suites[i];
+        std::fprintf(f,
+                     "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%zu\" errors=\"%zu\" skipped=\"0\" "
+                     "time=\"%.3f\">\n",
+                     xmlText(s.name).c_str(), s.cases.size(), counts[i].first, counts[i].second, s.seconds);
+        for (const CaseReport& c : s.cases)
+            writeCase(f, c, s.name, "    ");
+        std::fputs("  </testsuite>\n", f);
+    }
+    std::fputs("</testsuites>\n", f);
+    return close(f, error);
+}
+
+bool JunitWriter::close(std::FILE* f, std::string& error) {
     const bool ok = std::ferror(f) == 0;
     if (std::fclose(f) != 0 || !ok) {
         error = "cannot write " + path_ + ": " + std::strerror(errno);

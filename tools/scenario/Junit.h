@@ -1,5 +1,6 @@
 // The JUnit XML report that CI servers read: one testsuite, one testcase per scenario folder (its
-// relative path as name, its time), a failure element with the first difference.
+// relative path as name, its time), a failure element with the first difference. A grade writes one
+// testsuite per student instead, where a case that could not run at all is an error.
 #pragma once
 
 #include <cstdio>
@@ -14,6 +15,13 @@ struct CaseReport {
     bool passed = true;
     std::string summary; // the failure's message
     std::string details; // the failure's text
+    bool error = false;  // it could not run (a refused or missing script): an error, not a failure
+};
+
+struct SuiteReport {
+    std::string name; // also the classname of its cases
+    double seconds = 0;
+    std::vector<CaseReport> cases;
 };
 
 class JunitWriter {
@@ -27,8 +35,12 @@ public:
     // runs. False with a message naming the path.
     bool open(const std::string& path, std::string& error);
     bool write(const std::vector<CaseReport>& cases, double seconds, std::string& error);
+    // Several testsuites in one testsuites element.
+    bool write(const std::vector<SuiteReport>& suites, double seconds, std::string& error);
 
 private:
+    bool close(std::FILE* f, std::string& error);
+
     std::string path_;
     std::FILE* file_ = nullptr;
 };

@@ -1,10 +1,12 @@
 #include "scenario/Program.h"
 
 #include "coverage/Report.h"
+#include "scenario/Bless.h"
 #include "scenario/Check.h"
 #include "scenario/Controls.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
+#include "scenario/Grade.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
 #include "scenario/Trace.h"
@@ -37,6 +39,9 @@ constexpr std::string_view kUsage =
     "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
     "states.svg)\n"
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
+    "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--junit FILE] [--grades FILE.csv] "
+    "[--timeout SECONDS] [--check RULES]\n"
+    "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
     "       borne-scenario --controls   (every control a script can name)\n"
     "       borne-scenario --reach TARGET [--within N]\n"
     "       borne-scenario --generate DIR [--within N]\n"
@@ -49,7 +54,9 @@ struct Options {
     bool traceChanges = false;
     bool suite = false;
     bool controls = false;
-    std::optional<std::string> vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
+    bool grade = false;
+    bool bless = false;
+    std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
 
@@ -101,19 +108,75 @@ int finish(int status, std::ostream& out, std::ostream& err) {
     return status;
 }
 
+// --jobs: false when it is not a count.
+bool jobsFrom(const Options& o, unsigned& jobs) {
+    if (!o.jobs) return true;
+    const std::string& j = *o.jobs;
+    if (j.empty() || j.size() > 4 || j.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(j) < 1 || std::stoi(j) > 1024)
+        return false;
+    jobs = static_cast<unsigned>(std::stoi(j));
+    return true;
+}
+
+int badJobs(const Options& o, std::ostream& err) {
+    return usage(err, "bad --jobs " + scenario::quoted(*o.jobs) + " (a whole number from 1 to 1024)");
+}
+
+int runGradeFrom(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.suite || o.bless) return usage(err, "--grade, --suite or --bless, one of them");
+    if (o.trace || o.traceChanges || o.turns || o.vcd || o.coverage || o.shard)
+        return usage(err, "--grade takes --jobs, --junit, --grades, --timeout and --check only");
+    if (o.operands.size() != 2) return usage(err, "--grade needs LAB and SUBMISSIONS");
+    GradeSettings g;
+    g.lab = o.operands[0];
+    g.submissions = o.operands[1];
+    if (!jobsFrom(o, g.jobs)) return badJobs(o, err);
+    if (o.junit) g.junitPath = *o.junit;
+    if (o.grades) g.gradesPath = *o.grades;
+    if (o.timeout) g.wallLimit = *seconds(*o.timeout);
+    search::RuleSet rules;
+    if (o.rules) {
+        std::string error;
+        if (!loadRules(*o.rules, rules, error)) {
+            err << error;
+            return 2;
+        }
+        g.rules = &rules;
+        g.rulesName = *o.rules;
+    }
+    return finish(runGrade(g, out, err), out, err);
+}
+
+int runBlessFrom(const Options& o, std::ostream& out, std::ostream& err) {
+    if (o.suite) return usage(err, "--suite or --bless, not both");
+    if (o.trace || o.traceChanges || o.turns || o.vcd || o.coverage || o.shard || o.junit)
+        return usage(err, "--bless takes --jobs, --timeout and --check only");
+    if (o.operands.empty()) return usage(err, "--bless needs at least one PATH");
+    SuiteSettings s;
+    s.paths = o.operands;
+    if (!jobsFrom(o, s.jobs)) return badJobs(o, err);
+    if (o.timeout) s.wallLimit = *seconds(*o.timeout);
+    search::RuleSet rules;
+    if (o.rules) {
+        std::string error;
+        if (!loadRules(*o.rules, rules, error)) {
+            err << error;
+            return 2;
+        }
+        s.rules = &rules;
+        s.rulesName = *o.rules;
+    }
+    return finish(runBless(s, out, err), out, err);
+}
+
 int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.trace || o.traceChanges || o.turns)
         return usage(err, "--trace, --trace-changes and --turns are for one script, not a suite");
     if (o.operands.empty()) return usage(err, "--suite needs at least one PATH");
     SuiteSettings s;
     s.paths = o.operands;
-    if (o.jobs) {
-        const std::string& j = *o.jobs;
-        if (j.empty() || j.size() > 4 || j.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoi(j) < 1 || std::stoi(j) > 1024)
-            return usage(err, "bad --jobs " + scenario::quoted(j) + " (a whole number from 1 to 1024)");
-        s.jobs = static_cast<unsigned>(std::stoi(j));
-    }
+    if (!jobsFrom(o, s.jobs)) return badJobs(o, err);
     if (o.shard && !parseShard(*o.shard, s.shard, s.shards))
         return usage(err, "bad --shard " + scenario::quoted(*o.shard) + " (K/N with 1 <= K <= N)");
     if (o.junit) s.junitPath = *o.junit;
@@ -256,9 +319,14 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             o.suite = true;
         } else if (a == "--controls") {
             o.controls = true;
+        } else if (a == "--grade") {
+            o.grade = true;
+        } else if (a == "--bless") {
+            o.bless = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
-                   a == "--turns" || a == "-C" || a == "--coverage" || a == "--check") {
-            auto& into = a == "--vcd"        ? o.vcd
+                   a == "--turns" || a == "-C" || a == "--coverage" || a == "--check" || a == "--grades") {
+            auto& into = a == "--grades"     ? o.grades
+                         : a == "--vcd"      ? o.vcd
                          : a == "--junit"    ? o.junit
                          : a == "--jobs"     ? o.jobs
                          : a == "--shard"    ? o.shard
@@ -289,6 +357,9 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';
         return 2;
     }
+    if (o.grade) return runGradeFrom(o, out, err);
+    if (o.bless) return runBlessFrom(o, out, err);
+    if (o.grades) return usage(err, "--grades goes with --grade");
     return o.suite ? runSuiteFrom(o, out, err) : runScript(o, in, out, err);
 }
 

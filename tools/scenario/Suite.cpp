@@ -335,6 +335,8 @@ private:
     unsigned spawned_ = 0;
 };
 
+} // namespace
+
 void removeScratch(const std::string& path) {
     // The workers empty their scratch folders; what a killed one left is removed here.
     struct Walk {
@@ -370,8 +372,6 @@ std::string scratchPlace() {
         return "/dev/shm";
     return "/tmp";
 }
-
-} // namespace
 
 unsigned coreCount() {
     cpu_set_t set;
@@ -423,21 +423,20 @@ bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
     return parseCount(text.substr(0, slash), k) && parseCount(text.substr(slash + 1), n) && k >= 1 && k <= n;
 }
 
-int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
-    std::vector<FoundScenario> all;
-    std::vector<std::string> skipped;
+bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundScenario>& all,
+                      std::vector<std::string>& skipped, std::ostream& err) {
     std::set<std::string> roots;
-    for (const std::string& path : settings.paths) {
+    for (const std::string& path : paths) {
         std::string error;
         std::vector<FoundScenario> found;
         if (!findScenarios(path, found, skipped, error)) {
             err << "borne-scenario: " << error << '\n';
-            return 2;
+            return false;
         }
         if (found.empty()) {
             err << "borne-scenario: no scenario folder (a folder holding " << kScriptFile << ") at or under "
                 << path << '\n';
-            return 2;
+            return false;
         }
         for (FoundScenario& f : found) {
             // Workers move from folder to folder: they need whole paths.
@@ -448,6 +447,13 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
             if (roots.insert(f.path).second) all.push_back(std::move(f)); // a folder given twice runs once
         }
     }
+    return true;
+}
+
+int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
+    std::vector<FoundScenario> all;
+    std::vector<std::string> skipped;
+    if (!collectScenarios(settings.paths, all, skipped, err)) return 2;
 
     // The K-th of N equal slices of the list.
     const std::size_t from = all.size() * (settings.shard - 1) / settings.shards;

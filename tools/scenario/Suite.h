@@ -41,6 +41,15 @@ unsigned coreCount();
 // Runs the suite; returns the exit status: 0 all passed, 1 some failed, 2 bad paths or nothing found.
 int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err);
 
+// Every scenario folder at or under each path, whole paths, a folder given twice once; `skipped` gets the
+// folders that hold files but no script. False, said on `err`, when a path cannot be read or holds none.
+bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundScenario>& all,
+                      std::vector<std::string>& skipped, std::ostream& err);
+
+// Where scratch folders go, and how one is removed with all it holds.
+std::string scratchPlace();
+void removeScratch(const std::string& path);
+
 // Each outcome of runIsolated, in list order, as soon as it and all before it are known.
 using OutcomeReader = std::function<void(std::size_t index, const ScenarioOutcome& outcome)>;
 
