@@ -146,3 +146,15 @@ TEST_F(Suite, EachScenarioGetsItsWaveformNamedAfterItsPath) {
               "borne-scenario: cannot write no/such/folder/report.xml: No such file or directory\n");
     EXPECT_EQ(sortie.str(), "");
 }
+
+TEST_F(Suite, FoldersWithFilesButNoScriptAreSaidNotFailed) {
+    scenario("s/a", "turn\n");
+    ecrire("s/kim/1-entry/scenario.scm", "turn\n");
+    ecrire("s/kim/1-entry/Config.cfg", "mode=0\n");
+    ecrire("s/only-hidden/.keep", "");
+    ecrire("s/group/notes.txt", "x");
+    scenario("s/group/b", "turn\n");
+    EXPECT_EQ(lancer({"s"}), 0);
+    EXPECT_EQ(sortie.str(), "PASS a\nPASS group/b\nskipped: s/kim/1-entry (no scenario.scn)\n"
+                            "scenarios: 2 passed, 0 failed\n");
+}

@@ -42,7 +42,7 @@ bool writeJournal(const std::string& folder, const std::string& content, std::st
     const std::string temporary = expected + "/." + kJournalFile + ".new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error = "cannot write " + temporary + ": " + std::strerror(errno);
+        error = "cannot write " + target + ": " + std::strerror(errno);
         return false;
     }
     std::size_t at = 0;
