@@ -54,7 +54,8 @@ TEST_F(Rules, EachBadLineIsReportedWithItsNumber) {
                                                    "never Edit1.Text = \"unterminated\n"
                                                    "always\n"
                                                    "never etat 0\n"
-                                                   "never etat = 0 CheckBox1.Checked = 1\n",
+                                                   "never etat = 0 CheckBox1.Checked = 1\n"
+                                                   "never etat = ETAT_VEHICULE_ENTRANT\n",
                                                    panneau());
     EXPECT_EQ(set.rules.size(), 1u);
     const std::vector<std::pair<std::size_t, std::string>> expected = {
@@ -69,6 +70,7 @@ TEST_F(Rules, EachBadLineIsReportedWithItsNumber) {
         {11, "missing condition after always"},
         {12, "expected = or != after etat"},
         {13, "unexpected 'CheckBox1.Checked' after the rule"},
+        {14, "(did you mean ETAT_VEHICULE_ENTRE? 0 to 17"},
     };
     ASSERT_EQ(set.errors.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -94,6 +96,7 @@ TEST_F(Rules, OperatorsQuotesAndStatesEvaluateAsWritten) {
         {"never (etat = 1 or etat = 2) and CheckBox1.Checked = 1", 2, false},
         {"never Edit1.Text = \"\\\"quoted\\\" and \\\\\"", 0, true},
         {"always Shape3.Brush.Color = 0xFFFFFF or Shape3.Brush.Color = 0x00ffff", 0, true},
+        {"\xEF\xBB\xBFnever Edit1.Text = \"-  acces autorise    -\"\r\n", 0, false}, // as an editor saves it
     };
     for (const auto& c : cases) {
         const search::RuleSet set = search::parseRules(c.rule, panneau());

@@ -5,6 +5,7 @@
 #include "scenario/Controls.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
+#include "scenario/Grammar.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
 #include "scenario/Trace.h"
@@ -74,18 +75,6 @@ std::optional<std::chrono::milliseconds> seconds(const std::string& s) {
     return std::chrono::milliseconds(ms);
 }
 
-bool readFile(const std::string& name, std::string& content) {
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr) return false;
-    char buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        content.append(buffer, n);
-    const bool ok = std::ferror(f) == 0; // a folder opens but fails here
-    std::fclose(f);
-    return ok;
-}
-
 int usage(std::ostream& err, const std::string& problem) {
     err << "borne-scenario: " << problem << '\n' << kUsage;
     return 2;
@@ -123,7 +112,7 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        if (!search::loadRules(*o.rules, rules, error)) {
             err << error;
             return 2;
         }
@@ -146,7 +135,7 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         if (in.peek() != std::istream::traits_type::eof()) all << in.rdbuf();
         if (in.bad()) return usage(err, "cannot read standard input");
         text = std::move(all).str();
-    } else if (!readFile(name, text)) {
+    } else if (!readTextFile(name, text)) {
         return usage(err, "cannot read " + name);
     }
 
@@ -163,7 +152,7 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     // So are the rules, when there are some.
     search::RuleSet rules;
     std::string error;
-    if (o.rules && !loadRules(*o.rules, rules, error)) {
+    if (o.rules && !search::loadRules(*o.rules, rules, error)) {
         err << error;
         return 2;
     }

@@ -149,15 +149,9 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
 }
 
 int explore(const Options& o, const std::string& rulesFile, std::ostream& out, std::ostream& err) {
-    std::string text;
-    if (!readFile(rulesFile, text)) {
-        err << "borne-scenario: cannot read " << rulesFile << "\n";
-        return 2;
-    }
-    const RuleSet rules = parseRules(text, panneau());
-    if (!rules.errors.empty()) {
-        for (const RuleError& e : rules.errors)
-            err << rulesFile << ":" << e.line << ": " << e.message << "\n";
+    RuleSet rules;
+    if (std::string error; !loadRules(rulesFile, rules, error)) {
+        err << error;
         return 2;
     }
 
