@@ -5,6 +5,7 @@
 #include "scenario/Program.h"
 #include "search/Commands.h"
 #include "search/Rules.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
 
 #include <fstream>
@@ -164,6 +165,26 @@ TEST_F(Rules, TheSearchFindsTheShortestJourneyThatBreaksARule) {
     EXPECT_EQ(run({"--check", "r.rules", "journey.scn"}), 1);
     EXPECT_NE(err.str().find("broken at 3000 ms by Edit1.Text"), std::string::npos) << err.str();
     EXPECT_NE(out.str().find("expectations: 9 passed, 0 failed"), std::string::npos) << out.str();
+}
+
+// --save: each broken rule's journey as a scenario folder that a suite checked with the rules fails on.
+TEST_F(Rules, TheJourneysThatBreakRulesAreSavedAsScenarioFolders) {
+    settings(0);
+    file("r.rules", "never CheckBox5.Checked = 0 and Shape2.Brush.Color = 0x008000\n"
+                    "never Shape1.Brush.Color = 0x008000 and Shape2.Brush.Color = 0x008000\n"
+                    "never Edit1.Text = \"-  code non valide   -\"\n");
+    search::Options o;
+    o.maxTurns = 8;
+    o.save = "saved";
+    ASSERT_EQ(search::explore(o, "r.rules", out, err), 1) << err.str();
+    EXPECT_NE(out.str().find("# saved 2 scenario folders in saved"), std::string::npos) << out.str();
+    EXPECT_EQ(test::readFile("saved/rule-3/r.rules"), test::readFile("r.rules"));
+    EXPECT_EQ(test::readFile("saved/rule-1/Config.cfg"), test::readFile("Config.cfg"));
+    EXPECT_FALSE(std::filesystem::exists("saved/rule-2"));
+    EXPECT_EQ(run({"--suite", "--check", "r.rules", "saved"}), 1);
+    EXPECT_NE(out.str().find("scenarios: 0 passed, 2 failed"), std::string::npos) << out.str();
+    // A folder that holds something already is refused before the search.
+    EXPECT_EQ(search::explore(o, "r.rules", out, err), 2);
 }
 
 TEST_F(Rules, TheSearchReportsARuleThatHolds) {

@@ -41,7 +41,7 @@ constexpr std::string_view kUsage =
     "       borne-scenario --controls   (every control a script can name)\n"
     "       borne-scenario --reach TARGET [--within N]\n"
     "       borne-scenario --generate DIR [--within N]\n"
-    "       borne-scenario --check RULES --explore [--within N]\n";
+    "       borne-scenario --check RULES --explore [--within N] [--save DIR]\n";
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
