@@ -398,8 +398,10 @@ std::string stateChoices(std::string_view written) {
         names.emplace_back(nomEtatCode(e));
     std::string hint = "(";
     const std::vector<std::string> near = nearestNames(written, names);
-    for (std::size_t i = 0; i < near.size(); ++i)
-        hint += (i == 0 ? "did you mean " : ", ") + near[i];
+    for (std::size_t i = 0; i < near.size(); ++i) {
+        hint += i == 0 ? "did you mean " : ", ";
+        hint += near[i];
+    }
     if (!near.empty()) hint += "? ";
     return hint + "0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)";
 }
