@@ -8,6 +8,7 @@
 #include "scenario/Grammar.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
+#include "scenario/Tidy.h"
 #include "scenario/Trace.h"
 #include "scenario/TurnLog.h"
 #include "scenario/Vcd.h"
@@ -39,6 +40,7 @@ constexpr std::string_view kUsage =
     "states.svg)\n"
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
     "       borne-scenario --controls   (every control a script can name)\n"
+    "       borne-scenario [-C DIR] --tidy SCRIPT   (a recorded script rewritten for people, checked)\n"
     "       borne-scenario --reach TARGET [--within N]\n"
     "       borne-scenario --generate DIR [--within N]\n"
     "       borne-scenario --check RULES --explore [--within N] [--save DIR]\n";
@@ -50,6 +52,7 @@ struct Options {
     bool traceChanges = false;
     bool suite = false;
     bool controls = false;
+    bool tidy = false;
     std::optional<std::string> vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
@@ -245,6 +248,8 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             o.suite = true;
         } else if (a == "--controls") {
             o.controls = true;
+        } else if (a == "--tidy") {
+            o.tidy = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
                    a == "--turns" || a == "-C" || a == "--coverage" || a == "--check") {
             auto& into = a == "--vcd"        ? o.vcd
@@ -277,6 +282,10 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
     if (o.directory && ::chdir(o.directory->c_str()) != 0) {
         err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';
         return 2;
+    }
+    if (o.tidy) {
+        if (o.suite || o.operands.size() != 1) return usage(err, "--tidy takes one recorded SCRIPT");
+        return finish(tidy(o.operands.front(), out, err), out, err);
     }
     return o.suite ? runSuiteFrom(o, out, err) : runScript(o, in, out, err);
 }
