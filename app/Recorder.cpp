@@ -347,7 +347,15 @@ Recorder::~Recorder() {
 std::unique_ptr<Recorder> Recorder::fromEnvironment() {
     const char* dir = std::getenv("BORNE_RECORD");
     if (dir == nullptr || *dir == '\0') return nullptr;
-    return std::make_unique<Recorder>(dir);
+    try {
+        return std::make_unique<Recorder>(dir);
+    } catch (const std::exception& e) {
+        // Said on standard error too: a start from a script shows no dialog anyone sees, and would
+        // look hung.
+        std::fprintf(stderr, "borne: %s\n", e.what());
+        std::fflush(stderr);
+        throw;
+    }
 }
 
 void Recorder::started(const tGestionBarriere& gestion) {

@@ -66,12 +66,13 @@ stage() {
 configure() {
     local folder="$1"
     shift
-    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBORNE_BENCH=OFF "$@" >/dev/null
+    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBORNE_BENCH=OFF -DBORNE_WERROR=ON "$@" \
+        >/dev/null
 }
 
 clang_analysis() {
     local folder="${prefix}clang"
-    # The project's -Werror makes every analysis warning fatal. The tests are left out: they hold no lock
+    # BORNE_WERROR makes every analysis warning fatal. The tests are left out: they hold no lock
     # rule of the terminal's, and the sanitizer stages build them anyway.
     CC=clang CXX=clang++ configure "$folder" -DBORNE_TESTS=OFF -DCMAKE_CXX_FLAGS=-Wthread-safety || return 1
     cmake --build "$folder"
@@ -101,7 +102,7 @@ tsan() {
 
 fuzz() {
     local folder="${prefix}fuzz"
-    CC=clang CXX=clang++ cmake -S fuzz -B "$folder" -G Ninja >/dev/null || return 1
+    CC=clang CXX=clang++ cmake -S fuzz -B "$folder" -G Ninja -DBORNE_WERROR=ON >/dev/null || return 1
     cmake --build "$folder" || return 1
     local artifacts="$root/$folder/artefacts"
     mkdir -p "$artifacts"
@@ -144,7 +145,7 @@ fuzz() {
 soak() {
     # Built by ./test.sh already; this only makes sure it is there and up to date.
     if [ ! -f "$normal/build.ninja" ]; then
-        cmake -S . -B "$normal" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || return 1
+        cmake -S . -B "$normal" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBORNE_WERROR=ON >/dev/null || return 1
     fi
     cmake --build "$normal" --target borne-soak || return 1
     "$normal/bench/soak/borne-soak" "$turns"

@@ -226,7 +226,7 @@ TEST_F(Recording, QuitterInTheFirstPauseWithATextEndingInSpacesAndAPasteOfTwoLin
     stopped();
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
     const std::string script = fileContent(rec / "scenario.scn");
-    EXPECT_NE(script.find("\nexpect MessageGardien.Text  à tous  \n"), std::string::npos) << script;
+    EXPECT_NE(script.find("\nexpect MessageGardien.Text \" à tous  \"\n"), std::string::npos) << script;
     EXPECT_NE(script.find("\n# Edit1: a text that no script line can hold\n"), std::string::npos) << script;
     expectReplayed();
 }

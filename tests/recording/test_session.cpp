@@ -38,14 +38,15 @@ protected:
                 programme.readAllStandardError().toStdString()};
     }
 
-    // A start-up refused for `dir`: the dialog says `why`, exit status 0, no window, the working folder
-    // as it was.
+    // A start-up refused for `dir`: the dialog and standard error say `why`, exit status 0, no window, the
+    // working folder as it was.
     void expectRefused(const fs::path& dir, const std::string& why) {
         const std::string config = fileContent("Config.cfg");
         const Outcome r = run(QString::fromStdString(dir.string()), {"refused"});
         EXPECT_EQ(r.code, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("dialog: BORNE_RECORD: " + dir.string() + " " + why), std::string::npos)
             << r.out;
+        EXPECT_NE(r.err.find("borne: BORNE_RECORD: " + dir.string() + " " + why), std::string::npos) << r.err;
         EXPECT_EQ(r.out.find("shown"), std::string::npos) << "the terminal started";
         EXPECT_FALSE(fs::exists("Log.txt"));
         EXPECT_EQ(fileContent("Config.cfg"), config);

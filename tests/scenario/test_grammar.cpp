@@ -202,7 +202,34 @@ INSTANTIATE_TEST_SUITE_P(
         Faute{"expect Shape1.Brush.Color 0xFFFFFFF", "six hex digits"},
         Faute{"expect Shape1.Brush.Color 0xFFFFFG", "six hex digits"},
         Faute{"expect etat 18", "malformed state \"18\""}, Faute{"expect etat -1", "malformed state"},
-        Faute{"expect etat etat_alarme", "malformed state"}, Faute{"expect etat", "malformed state \"\""}));
+        Faute{"expect etat etat_alarme", "malformed state"}, Faute{"expect etat", "malformed state \"\""},
+        Faute{"expect etat ETAT_VEHICULE_ENTRANT", "(did you mean ETAT_VEHICULE_ENTRE? 0 to 17"},
+        Faute{"expect Edit2.Text \"code : ", "unterminated quoted text \"\\\"code : \""},
+        Faute{"until 2 Edit2.Text \"code\" :", "unexpected \" :\" after the quoted text"}));
+
+// Values as the rules write them: in quotes blanks survive an editor; unquoted, the rest of the line.
+TEST(Analyse, QuotedValuesAreUnquotedAndOthersStayVerbatim) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"expect Edit2.Text \"code : \"", "code : "},
+        {"expect Edit2.Text \"code : \" \t", "code : "},
+        {"expect Edit1.Text \"say \\\"hi\\\" \\\\ \\n\"", "say \"hi\" \\ \\n"},
+        {"until 4 Edit1.Text \"\"", ""},
+        {"expect Edit1.Text a \"b\" ", "a \"b\" "},
+        {"expect CheckBox1.Checked \"1\"", "1"},
+    };
+    for (const auto& [line, text] : cases)
+        EXPECT_EQ(seule(line).text, text) << line;
+    EXPECT_EQ(seule("expect CheckBox1.Checked \"1\"").expected, Valeur(true));
+    EXPECT_EQ(seule("until 2 etat \"ETAT_ALARME\"").state, ETAT_ALARME);
+}
+
+TEST(Analyse, AByteOrderMarkAndCrLfLineEndsAreNoPartOfTheScript) {
+    const Script s = parse("\xEF\xBB\xBFtick CheckBox1\r\nexpect Edit2.Text \"code : \"\r\n");
+    ASSERT_EQ(s.errorCount, 0u) << s.errors[0].message;
+    ASSERT_EQ(s.commands.size(), 2u);
+    EXPECT_EQ(s.commands[0].control, "CheckBox1");
+    EXPECT_EQ(s.commands[1].text, "code : ");
+}
 
 TEST(Analyse, EveryErrorIsReportedWithItsLineAndNothingElseIsLost) {
     const Script s = parse("turn\n# comment\ntick CheckBox99\r\n\nturn 0\nexpect etat 3\nfoo\n");
@@ -273,11 +300,13 @@ TEST(Print, EveryCommandReadsBackAsItself) {
                             "type Edit2 a\rb",
                             "expect CheckBox5.Checked 1",
                             "expect Shape4.Brush.Color 0x0000fF",
-                            "expect Edit1.Text   --- COMPLET !!!---  ",
-                            "expect Default.Text",
+                            "expect Edit1.Text \"  --- COMPLET !!!---  \"",
+                            "expect Default.Text \"\"",
+                            "expect Edit1.Text \"\\\"quoted\\\" \\\\ \"",
+                            "expect Edit1.Text a \"b\"",
                             "expect etat ETAT_MODE_TEST",
                             "expect etat 05",
-                            "until 3 Edit2.Text code : ",
+                            "until 3 Edit2.Text \"code : \"",
                             "until 1 CheckBox4.Checked 1",
                             "until 12 etat ETAT_VEHICULE_ENTRE"};
     for (const char* ligne : lignes) {

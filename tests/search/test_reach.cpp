@@ -90,11 +90,37 @@ INSTANTIATE_TEST_SUITE_P(Targets, Reach, ::testing::ValuesIn(kCases),
 
 TEST_F(Reach, ARowTheModeNeverTakesIsUnreachableWithTheSituationsCounted) {
     settings(0);
-    EXPECT_EQ(reach("2.5", 6), 1);
-    EXPECT_NE(out.str().find("2.5: unreachable in this mode (mode 0 (MODE_SUPERVISE)) within 6 turns; "),
+    EXPECT_EQ(reach("2.2", 6), 1); // a third code needs 16 turns
+    EXPECT_NE(out.str().find("2.2: unreachable in this mode (mode 0 (MODE_SUPERVISE)) within 6 turns; "),
               std::string::npos)
         << out.str();
     EXPECT_NE(out.str().find("distinct situations explored"), std::string::npos);
+}
+
+// No search where the state table or the mode already answers.
+TEST_F(Reach, WhatTheTableOrTheModeRulesOutIsAnsweredAtOnce) {
+    settings(0);
+    EXPECT_EQ(reach("13->5"), 2);
+    EXPECT_NE(err.str().find("no transition ETAT_VEHICULE_SORT->ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT; from "
+                             "ETAT_VEHICULE_SORT a turn may end in ETAT_VEHICULE_ABSENT, ETAT_ALARME\n"),
+              std::string::npos)
+        << err.str();
+    const struct {
+        int mode;
+        const char* target;
+        const char* reason;
+    } cases[] = {
+        {0, "2.5", "compares with the local code: the standalone mode only"},
+        {0, "ETAT_MODE_TEST", "no row of the state table leads to it"},
+        {4, "ETAT_APPEL_GARDIEN", "the attendant's authorisation comes through the supervision link"},
+        {4, "0->11", "ETAT_ALARME: the alarm comes through the supervision link"},
+    };
+    for (const auto& c : cases) {
+        settings(c.mode);
+        EXPECT_EQ(reach(c.target), 1) << c.target;
+        EXPECT_NE(out.str().find("however long: " + std::string(c.reason)), std::string::npos) << out.str();
+        EXPECT_EQ(out.str().find("situations explored"), std::string::npos) << c.target;
+    }
 }
 
 TEST_F(Reach, ABrokenModeIsSearchedOutOfServiceAndSaysSo) {

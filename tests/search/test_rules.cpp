@@ -5,6 +5,7 @@
 #include "scenario/Program.h"
 #include "search/Commands.h"
 #include "search/Rules.h"
+#include "support/Common.h"
 #include "support/Sandbox.h"
 
 #include <fstream>
@@ -54,7 +55,8 @@ TEST_F(Rules, EachBadLineIsReportedWithItsNumber) {
                                                    "never Edit1.Text = \"unterminated\n"
                                                    "always\n"
                                                    "never etat 0\n"
-                                                   "never etat = 0 CheckBox1.Checked = 1\n",
+                                                   "never etat = 0 CheckBox1.Checked = 1\n"
+                                                   "never etat = ETAT_VEHICULE_ENTRANT\n",
                                                    panneau());
     EXPECT_EQ(set.rules.size(), 1u);
     const std::vector<std::pair<std::size_t, std::string>> expected = {
@@ -69,6 +71,7 @@ TEST_F(Rules, EachBadLineIsReportedWithItsNumber) {
         {11, "missing condition after always"},
         {12, "expected = or != after etat"},
         {13, "unexpected 'CheckBox1.Checked' after the rule"},
+        {14, "(did you mean ETAT_VEHICULE_ENTRE? 0 to 17"},
     };
     ASSERT_EQ(set.errors.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -94,6 +97,7 @@ TEST_F(Rules, OperatorsQuotesAndStatesEvaluateAsWritten) {
         {"never (etat = 1 or etat = 2) and CheckBox1.Checked = 1", 2, false},
         {"never Edit1.Text = \"\\\"quoted\\\" and \\\\\"", 0, true},
         {"always Shape3.Brush.Color = 0xFFFFFF or Shape3.Brush.Color = 0x00ffff", 0, true},
+        {"\xEF\xBB\xBFnever Edit1.Text = \"-  acces autorise    -\"\r\n", 0, false}, // as an editor saves it
     };
     for (const auto& c : cases) {
         const search::RuleSet set = search::parseRules(c.rule, panneau());
@@ -161,6 +165,26 @@ TEST_F(Rules, TheSearchFindsTheShortestJourneyThatBreaksARule) {
     EXPECT_EQ(run({"--check", "r.rules", "journey.scn"}), 1);
     EXPECT_NE(err.str().find("broken at 3000 ms by Edit1.Text"), std::string::npos) << err.str();
     EXPECT_NE(out.str().find("expectations: 9 passed, 0 failed"), std::string::npos) << out.str();
+}
+
+// --save: each broken rule's journey as a scenario folder that a suite checked with the rules fails on.
+TEST_F(Rules, TheJourneysThatBreakRulesAreSavedAsScenarioFolders) {
+    settings(0);
+    file("r.rules", "never CheckBox5.Checked = 0 and Shape2.Brush.Color = 0x008000\n"
+                    "never Shape1.Brush.Color = 0x008000 and Shape2.Brush.Color = 0x008000\n"
+                    "never Edit1.Text = \"-  code non valide   -\"\n");
+    search::Options o;
+    o.maxTurns = 8;
+    o.save = "saved";
+    ASSERT_EQ(search::explore(o, "r.rules", out, err), 1) << err.str();
+    EXPECT_NE(out.str().find("# saved 2 scenario folders in saved"), std::string::npos) << out.str();
+    EXPECT_EQ(test::readFile("saved/rule-3/r.rules"), test::readFile("r.rules"));
+    EXPECT_EQ(test::readFile("saved/rule-1/Config.cfg"), test::readFile("Config.cfg"));
+    EXPECT_FALSE(std::filesystem::exists("saved/rule-2"));
+    EXPECT_EQ(run({"--suite", "--check", "r.rules", "saved"}), 1);
+    EXPECT_NE(out.str().find("scenarios: 0 passed, 2 failed"), std::string::npos) << out.str();
+    // A folder that holds something already is refused before the search.
+    EXPECT_EQ(search::explore(o, "r.rules", out, err), 2);
 }
 
 TEST_F(Rules, TheSearchReportsARuleThatHolds) {

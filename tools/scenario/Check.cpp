@@ -2,24 +2,7 @@
 
 #include "control/tGestionBarriere.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace borne::scenario {
-
-bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        error = "borne-scenario: cannot read " + path + "\n";
-        return false;
-    }
-    rules = search::parseRules(text.str(), panneau());
-    for (const search::RuleError& e : rules.errors)
-        error += path + ":" + std::to_string(e.line) + ": " + e.message + "\n";
-    return rules.errors.empty();
-}
 
 void RuleObserver::starting(Engine& engine) {
     engine_ = &engine;

@@ -10,9 +10,6 @@
 
 namespace borne::scenario {
 
-// Reads and checks a rules file; false with one "RULES:LINE: message" line per error in `error`.
-bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error);
-
 class RuleObserver final : public RunObserver {
 public:
     explicit RuleObserver(const search::RuleSet& rules) : checker_(rules) {}

@@ -95,12 +95,18 @@ void printControls(const PanneauOperateur& panel, std::ostream& out) {
 }
 
 std::vector<std::string> nearestNames(std::string_view name, const PanneauOperateur& panel) {
+    std::vector<std::string> names;
+    for (const Controle* c : panel.controles())
+        names.push_back(c->nom());
+    return nearestNames(name, names);
+}
+
+std::vector<std::string> nearestNames(std::string_view name, const std::vector<std::string>& candidates) {
     // About one slip in four characters; beyond, a suggestion is a guess.
     const std::size_t limit = std::max<std::size_t>(1, (name.size() + 3) / 4);
     std::size_t best = limit + 1;
     std::vector<std::string> nearest;
-    for (const Controle* c : panel.controles()) {
-        const std::string& candidate = c->nom();
+    for (const std::string& candidate : candidates) {
         // The distance is at least the difference in length: a long word costs nothing to rule out.
         const std::size_t gap =
             name.size() > candidate.size() ? name.size() - candidate.size() : candidate.size() - name.size();

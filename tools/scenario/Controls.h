@@ -22,6 +22,8 @@ void printControls(const PanneauOperateur& panel, std::ostream& out);
 // Up to three control names nearest to `name`, in name order; none when nothing is near. A typing slip
 // on a neighbouring key or in the letter case costs less than another character.
 std::vector<std::string> nearestNames(std::string_view name, const PanneauOperateur& panel);
+// The same among any names (the states').
+std::vector<std::string> nearestNames(std::string_view name, const std::vector<std::string>& candidates);
 
 // `unknown control "NAME" (did you mean A, B? borne-scenario --controls lists them)`.
 std::string unknownControl(std::string_view name, const PanneauOperateur& panel);

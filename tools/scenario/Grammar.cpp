@@ -6,6 +6,7 @@
 #include "scenario/Show.h"
 
 #include <array>
+#include <cstdio>
 
 namespace borne::scenario {
 
@@ -208,16 +209,17 @@ private:
                 Verb onState = Verb::ExpectState) {
         if (!s.more) return fail(std::string(verb) + ": missing NAME.PROPERTY or etat");
         const Split target = split(s.rest);
-        const std::string_view value = target.rest; // empty when absent
+        std::string why;
+        const auto written = writtenValue(target.rest, why); // empty when absent
+        if (!written) return fail(std::string(verb) + " " + std::string(target.word) + ": " + why);
+        const std::string& value = *written;
 
         if (target.word == "etat") {
             const int e = etatDepuisTexte(value);
-            if (e < 0)
-                return fail("malformed state " + quoted(value) +
-                            " (0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)");
+            if (e < 0) return fail("malformed state " + scenario::quoted(value) + " " + stateChoices(value));
             start(onState);
             command_.state = e;
-            command_.text = std::string(value);
+            command_.text = value;
             return;
         }
 
@@ -235,30 +237,13 @@ private:
                         nomPropriete(*prop));
 
         const std::string what = c->nom() + "." + nomPropriete(*prop);
-        switch (*prop) {
-        case Propriete::Checked:
-        case Propriete::Visible:
-            if (value != "0" && value != "1")
-                return fail("malformed value " + quoted(value) + " for " + what + " (0 or 1)");
-            command_.expected = value == "1";
-            break;
-        case Propriete::Color:
-        case Propriete::BrushColor: {
-            const auto col = couleurDepuisTexte(value);
-            if (!col)
-                return fail("malformed value " + quoted(value) + " for " + what +
-                            " (0x and six hex digits, 0xBBGGRR)");
-            command_.expected = *col;
-            break;
-        }
-        case Propriete::Caption:
-        case Propriete::Text:
-        case Propriete::SimpleText: command_.expected = std::string(value); break;
-        }
+        auto expected = propertyValue(*prop, value, what, why);
+        if (!expected) return fail(why);
+        command_.expected = std::move(*expected);
         start(onControl);
         command_.control = c->nom();
         command_.property = *prop;
-        command_.text = std::string(value);
+        command_.text = value;
     }
 
     const PanneauOperateur& panel_;
@@ -287,6 +272,11 @@ template <typename Keep> Script parseWith(std::string_view text, const PanneauOp
 
 ParsedLine parseLine(std::string_view line, std::size_t number, const PanneauOperateur& panel) {
     return LineParser(panel, number).parse(line);
+}
+
+LineReader::LineReader(std::string_view text) : rest_(text) {
+    // Editors on some systems open a UTF-8 file with this mark; it is invisible, and no command.
+    if (rest_.starts_with("\xEF\xBB\xBF")) rest_.remove_prefix(3);
 }
 
 bool LineReader::next(std::string_view& line, std::size_t& number) {
@@ -331,14 +321,102 @@ std::optional<std::string> print(const Command& c) {
     case Verb::Expect:
     case Verb::Until: {
         std::string line = c.verb == Verb::Expect ? "expect " : "until " + std::to_string(c.count) + " ";
-        line += c.control + "." + nomPropriete(c.property);
-        if (!c.text.empty()) line += " " + c.text;
-        return line;
+        return line + c.control + "." + nomPropriete(c.property) + " " + valueText(c.text);
     }
-    case Verb::ExpectState: return "expect etat " + c.text;
-    case Verb::UntilState: return "until " + std::to_string(c.count) + " etat " + c.text;
+    case Verb::ExpectState: return "expect etat " + valueText(c.text);
+    case Verb::UntilState: return "until " + std::to_string(c.count) + " etat " + valueText(c.text);
     }
     return std::nullopt;
+}
+
+std::optional<std::string> unquote(std::string_view text, std::size_t& end) {
+    std::string value;
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '"' || text[i + 1] == '\\')) {
+            value += text[++i];
+        } else if (text[i] == '"') {
+            end = i + 1;
+            return value;
+        } else {
+            value += text[i];
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> writtenValue(std::string_view written, std::string& error) {
+    if (!written.starts_with('"')) return std::string(written);
+    std::size_t end = 0;
+    auto value = unquote(written, end);
+    if (!value) {
+        error = "unterminated quoted text " + quoted(written);
+        return std::nullopt;
+    }
+    if (written.find_first_not_of(" \t", end) != std::string_view::npos) {
+        error = "unexpected " + quoted(written.substr(end)) + " after the quoted text";
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string valueText(std::string_view value) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (!value.empty() && !blank(value.front()) && !blank(value.back()) && value.front() != '"')
+        return std::string(value);
+    std::string out = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::optional<Valeur> propertyValue(Propriete property, std::string_view value, std::string_view what,
+                                    std::string& error) {
+    switch (property) {
+    case Propriete::Checked:
+    case Propriete::Visible:
+        if (value == "0" || value == "1") return Valeur(value == "1");
+        error = "malformed value " + quoted(value) + " for " + std::string(what) + " (0 or 1)";
+        return std::nullopt;
+    case Propriete::Color:
+    case Propriete::BrushColor:
+        if (const auto col = couleurDepuisTexte(value)) return Valeur(*col);
+        error = "malformed value " + quoted(value) + " for " + std::string(what) +
+                " (0x and six hex digits, 0xBBGGRR)";
+        return std::nullopt;
+    case Propriete::Caption:
+    case Propriete::Text:
+    case Propriete::SimpleText: break;
+    }
+    return Valeur(std::string(value));
+}
+
+std::string stateChoices(std::string_view written) {
+    std::vector<std::string> names;
+    for (int e = 0; e < NB_ETATS; ++e)
+        names.emplace_back(nomEtatCode(e));
+    std::string hint = "(";
+    const std::vector<std::string> near = nearestNames(written, names);
+    for (std::size_t i = 0; i < near.size(); ++i) {
+        hint += i == 0 ? "did you mean " : ", ";
+        hint += near[i];
+    }
+    if (!near.empty()) hint += "? ";
+    return hint + "0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)";
+}
+
+bool readTextFile(const std::filesystem::path& path, std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    char buffer[1 << 16];
+    std::size_t n;
+    text.clear();
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    const bool ok = std::ferror(f) == 0; // a folder opens but fails here
+    std::fclose(f);
+    return ok;
 }
 
 Command expectCommand(const Controle& control, Propriete property, const Valeur& value) {

@@ -12,11 +12,16 @@
 //   until N etat VALUE               the same for the controller's state
 //   force NAME 0|1 | release NAME    holds a check box at a value / lets it go
 //   # comment, blank lines
+//
+// VALUE is the rest of the line as written, or a text in double quotes with \" and \\ inside (as the
+// rules write it), whose blanks survive an editor that strips the ends of lines. A UTF-8 byte order
+// mark before the first line is skipped; a CR before an LF is part of the line's end.
 #pragma once
 
 #include "panel/PanneauOperateur.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,7 +53,7 @@ struct Command {
     Verb verb = Verb::Turn;
     std::string control;                  // every verb naming a control
     Propriete property = Propriete::Text; // Expect, Until
-    std::string text;                     // Type: the text in Windows-1252; Expect*, Until*: VALUE as written
+    std::string text;                     // Type: the text in Windows-1252; Expect*, Until*: VALUE unquoted
     Valeur expected;                      // Expect, Until: bool, colour or the UTF-8 text
     int state = 0;                        // ExpectState, UntilState
     std::int64_t count = 1;               // Turn, Until*: turns; Wait: milliseconds
@@ -67,10 +72,11 @@ struct ParseError {
 using ParsedLine = std::variant<std::monostate, Command, ParseError>;
 ParsedLine parseLine(std::string_view line, std::size_t number, const PanneauOperateur& panel);
 
-// Splits a script into lines: LF ends a line, and a CR just before it is dropped.
+// Splits a script or a rules file into lines: LF ends a line, and a CR just before it is dropped. A UTF-8
+// byte order mark at the very start is no part of the first line.
 class LineReader {
 public:
-    explicit LineReader(std::string_view text) : rest_(text) {}
+    explicit LineReader(std::string_view text);
     // The next line and its number, or false at the end.
     bool next(std::string_view& line, std::size_t& number);
 
@@ -97,6 +103,32 @@ Script check(std::string_view text, const PanneauOperateur& panel);
 // cannot be one line (a text holding an LF or ending
 // with a CR).
 std::optional<std::string> print(const Command& command);
+
+// ---- Values, as scripts and rules files write them ----
+
+// The quoted text that starts at `text[0]` (a double quote): its content, with \" and \\ read as " and
+// \ (any other backslash kept), and in `end` the offset just past the closing quote. Nothing when the
+// quote is not closed.
+std::optional<std::string> unquote(std::string_view text, std::size_t& end);
+
+// A value written after NAME.PROPERTY or etat: quoted (then only blanks may follow the closing quote) or
+// verbatim. Nothing, with the reason in `error`, for an unterminated quote or text after it.
+std::optional<std::string> writtenValue(std::string_view written, std::string& error);
+
+// The value as print() writes it: in double quotes when it is empty, starts or ends with a blank, or
+// starts with a quote; verbatim otherwise.
+std::string valueText(std::string_view value);
+
+// A property's value from its text (unquoted): 0 or 1, 0xBBGGRR, or a text kept in UTF-8. Nothing, with
+// `malformed value "V" for WHAT (...)` in `error`, when the property cannot hold it.
+std::optional<Valeur> propertyValue(Propriete property, std::string_view value, std::string_view what,
+                                    std::string& error);
+
+// What to say after an unknown state: `(did you mean A, B? 0 to 17 or ETAT_VEHICULE_ABSENT ...)`.
+std::string stateChoices(std::string_view written);
+
+// Reads a whole file (a script, a rules file) as bytes; false when it cannot be read.
+bool readTextFile(const std::filesystem::path& path, std::string& text);
 
 // Commands as a program makes them, with VALUE written the way print() and the trace write it.
 Command expectCommand(const Controle& control, Propriete property, const Valeur& value);

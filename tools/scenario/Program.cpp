@@ -7,8 +7,10 @@
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
 #include "scenario/Grade.h"
+#include "scenario/Grammar.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
+#include "scenario/Tidy.h"
 #include "scenario/Trace.h"
 #include "scenario/TurnLog.h"
 #include "scenario/Vcd.h"
@@ -43,9 +45,10 @@ constexpr std::string_view kUsage =
     "[--timeout SECONDS] [--check RULES]\n"
     "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
     "       borne-scenario --controls   (every control a script can name)\n"
+    "       borne-scenario [-C DIR] --tidy SCRIPT   (a recorded script rewritten for people, checked)\n"
     "       borne-scenario --reach TARGET [--within N]\n"
     "       borne-scenario --generate DIR [--within N]\n"
-    "       borne-scenario --check RULES --explore [--within N]\n";
+    "       borne-scenario --check RULES --explore [--within N] [--save DIR]\n";
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
@@ -56,6 +59,7 @@ struct Options {
     bool controls = false;
     bool grade = false;
     bool bless = false;
+    bool tidy = false;
     std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
@@ -79,18 +83,6 @@ std::optional<std::chrono::milliseconds> seconds(const std::string& s) {
         ms *= 10;
     if (ms <= 0 || ms > kMaxTimeoutMs) return std::nullopt;
     return std::chrono::milliseconds(ms);
-}
-
-bool readFile(const std::string& name, std::string& content) {
-    std::FILE* f = std::fopen(name.c_str(), "rb");
-    if (f == nullptr) return false;
-    char buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        content.append(buffer, n);
-    const bool ok = std::ferror(f) == 0; // a folder opens but fails here
-    std::fclose(f);
-    return ok;
 }
 
 int usage(std::ostream& err, const std::string& problem) {
@@ -186,7 +178,7 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        if (!search::loadRules(*o.rules, rules, error)) {
             err << error;
             return 2;
         }
@@ -209,7 +201,7 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         if (in.peek() != std::istream::traits_type::eof()) all << in.rdbuf();
         if (in.bad()) return usage(err, "cannot read standard input");
         text = std::move(all).str();
-    } else if (!readFile(name, text)) {
+    } else if (!readTextFile(name, text)) {
         return usage(err, "cannot read " + name);
     }
 
@@ -226,7 +218,7 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     // So are the rules, when there are some.
     search::RuleSet rules;
     std::string error;
-    if (o.rules && !loadRules(*o.rules, rules, error)) {
+    if (o.rules && !search::loadRules(*o.rules, rules, error)) {
         err << error;
         return 2;
     }
@@ -323,6 +315,8 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             o.grade = true;
         } else if (a == "--bless") {
             o.bless = true;
+        } else if (a == "--tidy") {
+            o.tidy = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
                    a == "--turns" || a == "-C" || a == "--coverage" || a == "--check" || a == "--grades") {
             auto& into = a == "--grades"     ? o.grades
@@ -356,6 +350,11 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
     if (o.directory && ::chdir(o.directory->c_str()) != 0) {
         err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';
         return 2;
+    }
+    if (o.tidy) {
+        if (o.suite || o.grade || o.bless || o.operands.size() != 1)
+            return usage(err, "--tidy takes one recorded SCRIPT");
+        return finish(tidy(o.operands.front(), out, err), out, err);
     }
     if (o.grade) return runGradeFrom(o, out, err);
     if (o.bless) return runBlessFrom(o, out, err);

@@ -1,6 +1,7 @@
 #include "search/Commands.h"
 
 #include "control/tGestionBarriere.h"
+#include "coverage/Rows.h"
 #include "panel/Codes.h"
 #include "search/Explorer.h"
 #include "search/Journeys.h"
@@ -95,6 +96,77 @@ std::string reasonFor(int row, int mode, std::string_view localCode) {
     return {};
 }
 
+// A folder to write into: new or empty, and writable; false with the reason told.
+bool prepareFolder(const std::filesystem::path& target, const std::filesystem::path& asGiven,
+                   std::ostream& err) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(target, ec) && !(fs::is_directory(target, ec) && fs::is_empty(target, ec))) {
+        err << "borne-scenario: " << asGiven.string() << " exists and is not an empty folder\n";
+        return false;
+    }
+    fs::create_directories(target, ec);
+    {
+        std::ofstream probe(target / ".write-test", std::ios::binary);
+        if (ec || !probe || !(probe << "x") || !probe.flush()) {
+            err << "borne-scenario: cannot write into " << asGiven.string() << "\n";
+            return false;
+        }
+    }
+    fs::remove(target / ".write-test", ec);
+    return true;
+}
+
+// The working folder's settings, into a scenario folder.
+void copySettings(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::error_code ec;
+    for (const char* f : {"Config.cfg", "CHIP.INI"})
+        if (std::filesystem::is_regular_file(from / f, ec)) std::filesystem::copy_file(from / f, to / f, ec);
+}
+
+// Why the mode cannot reach `t` at all, where the table and the mode say so without a search: a row
+// with a known reason; a state none of whose rows the mode can take (or that no row leads to); a
+// transition from or to such a state. Empty when only a search can tell.
+std::string knownReason(const Target& t, int mode, std::string_view localCode, int startState) {
+    const auto stateReason = [&](int state) -> std::string {
+        if (state == startState) return {};
+        bool named = false;
+        for (const coverage::Row& r : coverage::rows())
+            named = named || (r.state != state && (r.next & coverage::goes(state)) != 0);
+        if (!named && state != ETAT_ALARME)
+            return "no row of the state table leads to it: only the start-up of its own mode does";
+        std::string reason;
+        for (int k = 1; k <= NB_LIGNES_ETAT[state]; ++k) {
+            const std::string r = reasonFor(rowIndex(state, k), mode, localCode);
+            if (r.empty()) return {};
+            if (reason.empty()) reason = r;
+        }
+        return reason;
+    };
+    switch (t.kind) {
+    case Target::Kind::Row: return reasonFor(rowIndex(t.state, t.row), mode, localCode);
+    case Target::Kind::State: return stateReason(t.state);
+    case Target::Kind::Transition: {
+        const std::string from = stateReason(t.state);
+        if (!from.empty()) return std::string(nomEtatCode(t.state)) + ": " + from;
+        const std::string to = t.to == t.state ? std::string() : stateReason(t.to);
+        return to.empty() ? to : std::string(nomEtatCode(t.to)) + ": " + to;
+    }
+    }
+    return {};
+}
+
+// The states the table allows a turn to end in from `from`, by name.
+std::string allowedFrom(int from) {
+    std::string list;
+    for (int to = 0; to < NB_ETATS; ++to)
+        if (coverage::allowed(from, to)) {
+            if (!list.empty()) list += ", ";
+            list += nomEtatCode(to);
+        }
+    return list;
+}
+
 } // namespace
 
 int reach(const Options& o, const std::string& text, std::ostream& out, std::ostream& err) {
@@ -105,16 +177,30 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
             << kTargetForms << "\n";
         return 2;
     }
+    // The table says at once what no journey can do.
+    if (target->kind == Target::Kind::Transition && !coverage::allowed(target->state, target->to)) {
+        err << "borne-scenario: the state table has no transition " << target->text() << "; from "
+            << nomEtatCode(target->state) << " a turn may end in " << allowedFrom(target->state) << "\n";
+        return 2;
+    }
     Replay replay(o.folder);
     announce(replay, err);
     RowLog rows;
     replay.onBuilt = [&](tGestionBarriere& t) { t.observer(&rows); };
 
+    const int start = replay.terminal().etatCourant();
+    if (const std::string why = knownReason(*target, replay.terminal().modeCourant(),
+                                            replay.terminal().codeLocalCourant(), start);
+        !why.empty()) {
+        out << target->text() << ": unreachable in this mode (" << modeName(replay)
+            << "), however long: " << why << "\n";
+        return 1;
+    }
+
     Explorer ex(replay, {}, false);
     std::vector<Hit> hits;
     int shortest = INT_MAX;
-    const bool atStart =
-        target->kind == Target::Kind::State && replay.terminal().etatCourant() == target->state;
+    const bool atStart = target->kind == Target::Kind::State && start == target->state;
     Explorer::Result result;
     if (!atStart) {
         ex.beforeStep = [&] { rows.rows = 0; };
@@ -149,17 +235,18 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
 }
 
 int explore(const Options& o, const std::string& rulesFile, std::ostream& out, std::ostream& err) {
-    std::string text;
-    if (!readFile(rulesFile, text)) {
-        err << "borne-scenario: cannot read " << rulesFile << "\n";
+    RuleSet rules;
+    if (std::string error; !loadRules(rulesFile, rules, error)) {
+        err << error;
         return 2;
     }
-    const RuleSet rules = parseRules(text, panneau());
-    if (!rules.errors.empty()) {
-        for (const RuleError& e : rules.errors)
-            err << rulesFile << ":" << e.line << ": " << e.message << "\n";
-        return 2;
-    }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // Taken now: the replay works in a scratch folder of its own.
+    const fs::path saveTo = o.save.empty() ? fs::path() : fs::absolute(o.save, ec);
+    const fs::path rulesPath = fs::absolute(rulesFile, ec);
+    const fs::path settings = fs::absolute(o.folder, ec);
+    if (!o.save.empty() && !prepareFolder(saveTo, o.save, err)) return 2;
 
     Replay replay(o.folder);
     announce(replay, err);
@@ -241,9 +328,26 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
              << plural(static_cast<int>(journey.size()), "turn") << ", "
              << plural(actionsIn(journey), "action");
         if (v) head << "; first at " << v->instant << " ms, by " << v->write;
-        out << "# " << head.str() << ".\n# Run it with --check " << rulesFile << " to see it fail.\n"
-            << script << "\n";
+        const std::string text =
+            "# " + head.str() + ".\n# Run it with --check " + rulesFile + " to see it fail.\n" + script;
+        out << text << "\n";
+        if (!o.save.empty()) {
+            // A scenario folder that --suite --check runs as it stands: the rules file goes beside it.
+            const fs::path folder = saveTo / ("rule-" + std::to_string(rule.line));
+            fs::create_directories(folder, ec);
+            copySettings(settings, folder);
+            fs::copy_file(rulesPath, folder / rulesPath.filename(), ec);
+            std::ofstream(folder / "scenario.scn", std::ios::binary) << text;
+            if (!fs::is_regular_file(folder / "scenario.scn", ec)) {
+                err << "borne-scenario: cannot write " << (folder / "scenario.scn").string() << "\n";
+                return 2;
+            }
+        }
     }
+    if (!o.save.empty())
+        out << "# saved " << plural(broken, "scenario folder") << " in " << o.save.string()
+            << (broken > 0 ? ": borne-scenario --suite --check " + rulesFile + " " + o.save.string() : "")
+            << "\n";
     return broken == 0 ? 0 : 1;
 }
 
@@ -251,19 +355,7 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path target = fs::absolute(dir, ec);
-    if (fs::exists(target, ec) && !(fs::is_directory(target, ec) && fs::is_empty(target, ec))) {
-        err << "borne-scenario: " << dir.string() << " exists and is not an empty folder\n";
-        return 2;
-    }
-    fs::create_directories(target, ec);
-    {
-        std::ofstream probe(target / ".write-test", std::ios::binary);
-        if (ec || !probe || !(probe << "x") || !probe.flush()) {
-            err << "borne-scenario: cannot write into " << dir.string() << "\n";
-            return 2;
-        }
-    }
-    fs::remove(target / ".write-test", ec);
+    if (!prepareFolder(target, dir, err)) return 2;
     const fs::path settings = fs::absolute(o.folder, ec);
 
     // 1. Learn the graph and which rows each step reaches.
@@ -364,7 +456,12 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
             fs::create_directories(folder / "expected", ec);
             std::string covers;
             for (int r = 0; r < NB_LIGNES_TABLE; ++r)
-                if ((scenarioRows[i] >> r) & 1) covers += (covers.empty() ? "" : " ") + rowName(r);
+                if ((scenarioRows[i] >> r) & 1) {
+                    // Appended piece by piece: GCC 12 at -O3 takes `"literal" + std::string&&` for an
+                    // overlapping copy (a false -Wrestrict, GCC bug 105651).
+                    if (!covers.empty()) covers += ' ';
+                    covers += rowName(r);
+                }
             replay.clearJournal();
             const std::string script =
                 scriptOf(replay, scenarios[i],
@@ -372,8 +469,7 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
                               plural(static_cast<int>(scenarios[i].size()), "turn") + ".",
                           "Rows of the state table it reaches first: " + covers});
             std::ofstream(folder / "scenario.scn", std::ios::binary) << script;
-            for (const char* f : {"Config.cfg", "CHIP.INI"})
-                if (fs::is_regular_file(settings / f, ec)) fs::copy_file(settings / f, folder / f, ec);
+            copySettings(settings, folder);
             std::string journal;
             readFile(replay.journal(), journal);
             std::ofstream(folder / "expected" / "Log.txt", std::ios::binary) << journal;
@@ -435,6 +531,14 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
             if (!value(rulesFile)) rulesFile.clear();
         } else if (a == "--explore") {
             wantExplore = true;
+        } else if (a == "--save") {
+            std::string dir;
+            if (!value(dir)) {
+                handled = true;
+                err << "borne-scenario: --save needs a folder\n";
+                return 2;
+            }
+            o.save = dir;
         } else if (a == "--within") {
             std::string n;
             const bool ok = value(n) && !n.empty() && n.size() <= 4 &&
@@ -457,6 +561,8 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
         problem = "one search at a time (--check RULES goes with --explore, or with a script)";
     else if (wantExplore && !wantCheck)
         problem = "--explore goes with --check RULES";
+    else if (!o.save.empty() && !wantExplore)
+        problem = "--save goes with --check RULES --explore";
     else if (!rest.empty())
         problem = "unexpected " + rest.front() + " (a search takes no script)";
     if (!problem.empty()) {

@@ -13,6 +13,7 @@ inline constexpr int kDefaultTurns = 40;
 struct Options {
     std::filesystem::path folder = "."; // the working folder: its Config.cfg decides the mode
     int maxTurns = kDefaultTurns;       // journeys of up to this many turns
+    std::filesystem::path save;         // --explore: one scenario folder per broken rule here
 };
 
 // Each returns the exit status: 0 found (or every rule holds), 1 not found (or a rule broken),
@@ -26,8 +27,9 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
 int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
                bool& handled);
 
-inline constexpr const char* kSearchUsage = "       borne-scenario --reach TARGET [--within N]\n"
-                                            "       borne-scenario --generate DIR [--within N]\n"
-                                            "       borne-scenario --check RULES --explore [--within N]\n";
+inline constexpr const char* kSearchUsage =
+    "       borne-scenario --reach TARGET [--within N]\n"
+    "       borne-scenario --generate DIR [--within N]\n"
+    "       borne-scenario --check RULES --explore [--within N] [--save DIR]\n";
 
 } // namespace borne::search

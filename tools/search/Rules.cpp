@@ -3,6 +3,7 @@
 #include "control/tGestionBarriere.h"
 #include "panel/Codes.h"
 #include "panel/Texte.h"
+#include "scenario/Grammar.h"
 #include "search/Target.h"
 
 #include <algorithm>
@@ -40,26 +41,14 @@ bool tokenize(std::string_view line, std::vector<Token>& tokens, std::string& er
             tokens.push_back({Token::Kind::NotEqual, "!="});
             i += 2;
         } else if (c == '"') {
-            std::string text;
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                if (line[i] == '\\' && i + 1 < line.size() && (line[i + 1] == '"' || line[i + 1] == '\\')) {
-                    text += line[i + 1];
-                    i += 2;
-                } else if (line[i] == '"') {
-                    closed = true;
-                    ++i;
-                    break;
-                } else {
-                    text += line[i++];
-                }
-            }
-            if (!closed) {
+            std::size_t end = 0;
+            auto text = scenario::unquote(line.substr(i), end);
+            if (!text) {
                 error = "unterminated quoted text";
                 return false;
             }
-            tokens.push_back({Token::Kind::Quoted, std::move(text)});
+            tokens.push_back({Token::Kind::Quoted, std::move(*text)});
+            i += end;
         } else {
             std::size_t j = i;
             while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '(' && line[j] != ')' &&
@@ -168,8 +157,7 @@ private:
             e->kind = equal ? Expr::Kind::StateIs : Expr::Kind::StateIsNot;
             e->state = etatDepuisTexte(value.text);
             if (e->state < 0)
-                return fail("unknown state \"" + value.text +
-                            "\" (0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)");
+                return fail("unknown state \"" + value.text + "\" " + scenario::stateChoices(value.text));
             rule_.readsState = true;
             return e;
         }
@@ -187,29 +175,16 @@ private:
         if (!proprieteDe(control->genre(), *prop)) return fail(name + " has no property " + propName);
 
         e->kind = equal ? Expr::Kind::Equal : Expr::Kind::NotEqual;
-        switch (*prop) {
-        case Propriete::Checked:
-        case Propriete::Visible:
-            if (value.text != "0" && value.text != "1")
-                return fail("malformed value \"" + value.text + "\" for " + subject.text + " (0 or 1)");
-            e->value = value.text == "1";
-            break;
-        case Propriete::Color:
-        case Propriete::BrushColor: {
-            const auto c = couleurDepuisTexte(value.text);
-            if (!c)
-                return fail("malformed value \"" + value.text + "\" for " + subject.text +
-                            " (0x and six hex digits, 0xBBGGRR)");
-            e->value = *c;
-            break;
-        }
-        default: {
+        std::string why;
+        auto parsed = scenario::propertyValue(*prop, value.text, subject.text, why);
+        if (!parsed) return fail(why);
+        if (auto* text = std::get_if<std::string>(&*parsed)) {
             // Compared as the panel holds it; a character it cannot hold never matches.
-            std::string held = depuisUtf8(value.text);
-            e->matchable = versUtf8(held) == value.text;
+            std::string held = depuisUtf8(*text);
+            e->matchable = versUtf8(held) == *text;
             e->value = std::move(held);
-            break;
-        }
+        } else {
+            e->value = std::move(*parsed);
         }
         const PropertyRef ref{control, *prop};
         auto it = std::find(set_.properties.begin(), set_.properties.end(), ref);
@@ -253,13 +228,10 @@ std::string_view trimmed(std::string_view s) {
 
 RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
     RuleSet set;
+    scenario::LineReader lines(text); // the scripts' own line ends and byte order mark
+    std::string_view line;
     std::size_t number = 0;
-    while (!text.empty()) {
-        ++number;
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (lines.next(line, number)) {
 
         std::vector<Token> tokens;
         std::string error;
@@ -305,6 +277,18 @@ RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
         set.rules.push_back(std::move(rule));
     }
     return set;
+}
+
+bool loadRules(const std::string& path, RuleSet& rules, std::string& error) {
+    std::string text;
+    if (!scenario::readTextFile(path, text)) {
+        error = "borne-scenario: cannot read " + path + "\n";
+        return false;
+    }
+    rules = parseRules(text, panneau());
+    for (const RuleError& e : rules.errors)
+        error += path + ":" + std::to_string(e.line) + ": " + e.message + "\n";
+    return rules.errors.empty();
 }
 
 bool holds(const Rule& rule, const std::vector<Valeur>& values, int state) {

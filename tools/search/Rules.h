@@ -5,8 +5,8 @@
 //
 // EXPR combines `NAME.PROPERTY = VALUE`, `NAME.PROPERTY != VALUE`, `etat = STATE` and `etat != STATE`
 // with `and`, `or`, `not` and parentheses (not binds tightest, then and, then or). VALUE is written as
-// in `expect` (0/1, 0xBBGGRR, texts in UTF-8) as one word, or in double quotes when it holds spaces or
-// is empty, with \" and \\ inside. `#` starts a comment outside quotes.
+// in `expect` (0/1, 0xBBGGRR, texts in UTF-8, the same parser) as one word, or in double quotes when it
+// holds spaces or is empty, with \" and \\ inside. `#` starts a comment outside quotes.
 //
 // A rule is checked on the panel as built and after every write from then on, the terminal's and the
 // user's. Before the controller exists (the panel as built, start-up's own writes) there is no state:
@@ -65,6 +65,9 @@ struct RuleSet {
 };
 
 RuleSet parseRules(std::string_view text, const PanneauOperateur& panel);
+// Reads and parses a rules file on the process-wide panel; false with one "RULES:LINE: message" line per
+// error (or "borne-scenario: cannot read RULES") in `error`.
+bool loadRules(const std::string& path, RuleSet& rules, std::string& error);
 
 // Is the rule kept by these values of the set's properties and the state given (-1: no controller)?
 bool holds(const Rule& rule, const std::vector<Valeur>& values, int state);
