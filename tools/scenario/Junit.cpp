@@ -1,7 +1,10 @@
 #include "scenario/Junit.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace borne::scenario {
 
@@ -75,11 +78,42 @@ std::string xmlText(std::string_view text) {
 
 JunitWriter::~JunitWriter() {
     if (file_ != nullptr) std::fclose(file_);
+    if (!scratch_.empty()) ::unlink(scratch_.c_str());
 }
 
 bool JunitWriter::open(const std::string& path, std::string& error) {
     path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
+    struct stat st;
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        file_ = std::fopen(path.c_str(), "wb");
+    } else {
+        // Beside what a link names, so that the link still leads to the report.
+        final_ = path;
+        if (exists) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                final_ = real;
+                std::free(real);
+            }
+        }
+        const auto slash = final_.rfind('/');
+        scratch_ =
+            (slash == std::string::npos ? std::string() : final_.substr(0, slash + 1)) + ".junit-XXXXXX";
+        const int fd = ::mkstemp(scratch_.data());
+        if (fd < 0) {
+            scratch_.clear();
+        } else {
+            mode_t mode = st.st_mode & 07777;
+            if (!exists) {
+                mode = ::umask(0);
+                ::umask(mode);
+                mode = 0666 & ~mode;
+            }
+            ::fchmod(fd, mode);
+            file_ = ::fdopen(fd, "wb");
+            if (file_ == nullptr) ::close(fd);
+        }
+    }
     if (file_ == nullptr) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
@@ -97,11 +131,14 @@ bool JunitWriter::write(const std::vector<CaseReport>& cases, double seconds, st
         if (!c.passed) ++failures;
     std::FILE* f = file_;
     file_ = nullptr;
+    std::size_t errors = 0;
+    for (const CaseReport& c : cases)
+        if (c.error) ++errors;
     std::fprintf(f,
                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                 "<testsuite name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"0\" "
+                 "<testsuite name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"%zu\" "
                  "skipped=\"0\" time=\"%.3f\">\n",
-                 cases.size(), failures, seconds);
+                 cases.size(), failures - errors, errors, seconds);
     for (const CaseReport& c : cases) {
         std::fprintf(f, "  <testcase name=\"%s\" classname=\"borne-scenario\" time=\"%.3f\"",
                      xmlText(c.name).c_str(), c.seconds);
@@ -109,14 +146,22 @@ bool JunitWriter::write(const std::vector<CaseReport>& cases, double seconds, st
             std::fputs("/>\n", f);
             continue;
         }
-        std::fprintf(f, ">\n    <failure message=\"%s\">%s</failure>\n  </testcase>\n",
-                     xmlText(c.summary).c_str(), xmlText(c.details).c_str());
+        const char* element = c.error ? "error" : "failure";
+        std::fprintf(f, ">\n    <%s message=\"%s\">%s</%s>\n  </testcase>\n", element,
+                     xmlText(c.summary).c_str(), xmlText(c.details).c_str(), element);
     }
     std::fputs("</testsuite>\n", f);
     const bool ok = std::ferror(f) == 0;
     if (std::fclose(f) != 0 || !ok) {
         error = "cannot write " + path_ + ": " + std::strerror(errno);
         return false;
+    }
+    if (!scratch_.empty()) {
+        if (::rename(scratch_.c_str(), final_.c_str()) != 0) {
+            error = "cannot write " + path_ + ": " + std::strerror(errno);
+            return false;
+        }
+        scratch_.clear();
     }
     return true;
 }
