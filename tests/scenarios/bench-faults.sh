@@ -38,13 +38,14 @@ scenario s/link-to-a-folder-elsewhere && ln -s "$work/elsewhere/docs" s/link-to-
 scenario s/link-up && ln -s .. s/link-up/up
 scenario s/settings-elsewhere && ln -sf "$work/elsewhere/settings.cfg" s/settings-elsewhere/Config.cfg
 scenario s/sparse && truncate -s 100M s/sparse/big
+scenario s/sparse-expected && mkdir s/sparse-expected/expected && truncate -s 100M s/sparse-expected/expected/Log.txt
 scenario elsewhere/found-through-a-link && ln -s "$work/elsewhere" s/search-link
 "$runner" --suite s >out 2>err
 rc=$?
 expect "links" 1 '^FAIL link-to-a-folder-elsewhere: .*/docs is a link out of the scenario folder \(to .*/elsewhere/docs\)' \
     '^FAIL link-up: .*/up is a link out of the scenario folder' '^PASS settings-elsewhere$' \
     '^FAIL sparse: the scenario folder .*/sparse holds more than 64 MiB, the most a run copies$' \
-    '^scenarios: 1 passed, 3 failed$'
+    '^FAIL sparse-expected: cannot read .*/expected/Log.txt: larger than 64 MiB$' '^scenarios: 1 passed, 4 failed$'
 ! grep -q found-through-a-link out || fault "search: followed a link to a folder outside the suite"
 clean "links"
 
