@@ -103,13 +103,10 @@ bool JunitWriter::open(const std::string& path, std::string& error) {
         if (fd < 0) {
             scratch_.clear();
         } else {
-            mode_t mode = st.st_mode & 07777;
-            if (!exists) {
-                mode = ::umask(0);
-                ::umask(mode);
-                mode = 0666 & ~mode;
-            }
-            ::fchmod(fd, mode);
+            // The mode the report would have had, written in place.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
             file_ = ::fdopen(fd, "wb");
             if (file_ == nullptr) ::close(fd);
         }

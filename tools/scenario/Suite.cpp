@@ -532,7 +532,10 @@ std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScena
     };
     std::string problem;
     if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, resolved(s.junitPath));
-    if (problem.empty() && !s.coverageFolder.empty())
+    // A coverage path that is not a folder is refused as such, and nothing is written there.
+    struct stat st;
+    if (problem.empty() && !s.coverageFolder.empty() &&
+        !(::stat(s.coverageFolder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)))
         problem = check("--coverage", s.coverageFolder, resolved(s.coverageFolder));
     if (!s.vcdFolder.empty()) {
         const std::string folder = resolved(s.vcdFolder);
