@@ -82,9 +82,10 @@ expect "generate" 1 "cannot write .*/generated/scenario-01/scenario.scn: File to
 scenario z/a && for n in b c d; do scenario z/$n 'turn 100000000'; done
 stop() { # SIGNAL EXPECTED-STATUS
     echo previous >report.xml
-    env --default-signal="$1" "$runner" --suite --jobs 2 --timeout 3 --junit report.xml z >out 2>err &
+    rm -f out err # the output of the run before must not pass for this one's
+    env --default-signal="$1" "$runner" --suite --jobs 2 --timeout 30 --junit report.xml z >out 2>err &
     local pid=$! i
-    for ((i = 0; i < 100; i++)); do grep -q '^PASS a' out && break || sleep 0.1; done
+    for ((i = 0; i < 300; i++)); do grep -q '^PASS a' out && break || sleep 0.1; done
     kill -s "$1" $pid
     wait $pid
     rc=$?
