@@ -242,9 +242,8 @@ public:
             workers_.push_back(w);
         }
         if (workers_.empty()) {
-            const std::string why = std::strerror(errno);
             for (std::size_t i = 0; i < list_.size(); ++i)
-                finish(i, error("cannot start a worker process: " + why));
+                finish(i, error("cannot start a worker process: " + spawnError_));
             return outcomes_;
         }
         for (Worker& w : workers_)
@@ -277,8 +276,12 @@ private:
         // Jobs go over a socket, sent without SIGPIPE: a worker that died is a failed scenario, and only
         // a reader of the output that leaves is the signal that stops the suite.
         int jobs[2], results[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, jobs) != 0) return false;
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, jobs) != 0) {
+            spawnError_ = std::strerror(errno);
+            return false;
+        }
         if (::pipe2(results, O_CLOEXEC) != 0) {
+            spawnError_ = std::strerror(errno);
             ::close(jobs[0]);
             ::close(jobs[1]);
             return false;
@@ -288,6 +291,7 @@ private:
         const pid_t runner = ::getpid();
         const pid_t pid = ::fork();
         if (pid < 0) {
+            spawnError_ = std::strerror(errno);
             for (int fd : {jobs[0], jobs[1], results[0], results[1]})
                 ::close(fd);
             return false;
@@ -359,7 +363,7 @@ private:
                 wake = std::min(wake, w.deadline);
             }
         if (fds.empty()) { // every worker lost and none could be started again
-            const std::string why = "no worker process left to run it: " + std::string(std::strerror(errno));
+            const std::string why = "no worker process left to run it: " + spawnError_;
             while (next_ < list_.size())
                 finish(next_++, error(why));
             return;
@@ -433,6 +437,7 @@ private:
     std::size_t done_ = 0;
     std::size_t printed_ = 0;
     unsigned spawned_ = 0;
+    std::string spawnError_; // why the last worker could not be started
 };
 
 void removeScratch(const std::string& path) {
