@@ -1,13 +1,21 @@
 // Suites of scenario folders: one line per folder in path order, bad folders failed without stopping the
-// suite, folders never written, shards that add up to the whole, one waveform per scenario.
+// suite, folders never written, shards that add up to the whole, one waveform per scenario, the bench's
+// own failures told apart.
 #include "scenario/Program.h"
 #include "support/Sandbox.h"
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <map>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace borne;
 using namespace borne::scenario;
@@ -157,4 +165,44 @@ TEST_F(Suite, FoldersWithFilesButNoScriptAreSaidNotFailed) {
     EXPECT_EQ(lancer({"s"}), 0);
     EXPECT_EQ(sortie.str(), "PASS a\nPASS group/b\nskipped: s/kim/1-entry (no scenario.scn)\n"
                             "scenarios: 2 passed, 0 failed\n");
+}
+
+// A worker process that cannot be started is the bench's error, not the scenario's failure: fork is made
+// to fail (EAGAIN, as at a process limit) by a seccomp filter in a child of the test.
+TEST_F(Suite, AWorkerThatCannotBeStartedIsAnErrorOfTheBench) {
+    scenario("s/a", "turn\n", &kJournalUnTour);
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        sock_filter refuse[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 2, 0),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 1, 0),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(refuse)), refuse};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            ::_exit(99);
+        const int status = lancer({"s"});
+        const std::string said = sortie.str() + erreurs.str();
+        const bool sent = ::write(channel[1], said.data(), said.size()) == static_cast<ssize_t>(said.size());
+        ::_exit(sent ? status : 98);
+    }
+    ::close(channel[1]);
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        said.append(buffer, static_cast<std::size_t>(n));
+    ::close(channel[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 99) GTEST_SKIP() << "no seccomp filter can be set here to make fork fail";
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(said, "ERROR a: cannot start a worker process: Resource temporarily unavailable\n"
+                    "scenarios: 0 passed, 0 failed, 1 error\n");
 }

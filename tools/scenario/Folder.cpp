@@ -5,9 +5,13 @@
 #include "scenario/Show.h"
 #include "scenario/Vcd.h"
 
+#include "journal/FichierJournal.h"
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -46,8 +50,9 @@ bool list(const std::string& folder, std::vector<std::string>& names) {
 }
 
 // A regular file's whole content; anything else (a folder, a pipe, a device) is refused rather than read,
-// so nothing here can block or run without end.
-bool readRegular(const std::string& path, std::string& content, std::string& error) {
+// so nothing here can block or run without end, and so is a file larger than `limit`.
+bool readRegular(const std::string& path, std::string& content, std::string& error,
+                 std::uint64_t limit = UINT64_MAX) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = "cannot read " + path + ": " + why();
@@ -56,6 +61,11 @@ bool readRegular(const std::string& path, std::string& content, std::string& err
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         error = "cannot read " + path + ": not a regular file";
+        ::close(fd);
+        return false;
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > limit) {
+        error = "cannot read " + path + ": larger than " + std::to_string(limit >> 20) + " MiB";
         ::close(fd);
         return false;
     }
@@ -88,48 +98,128 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-bool copyFile(const std::string& from, const std::string& to, std::string& error) {
-    std::string content;
-    if (!readRegular(from, content, error)) return false;
-    const int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "cannot write " + to + ": " + why();
-        return false;
-    }
-    const bool ok = writeAll(fd, content.data(), content.size());
-    if (::close(fd) != 0 || !ok) {
-        error = "cannot write " + to + ": " + why();
-        return false;
-    }
-    return true;
+// The real path of a name, links and all; empty when there is none (a dangling link).
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return {};
+    std::string r = real;
+    std::free(real);
+    return r;
 }
 
-// Copies the folder's files and subfolders; at the top, expected/ stays behind. Links are followed to
-// what they name; a folder already on the way down is not entered again.
-bool copyTree(const std::string& from, const std::string& to, bool top,
-              std::set<std::pair<dev_t, ino_t>>& seen, std::string& error) {
-    std::vector<std::string> names;
-    if (!list(from, names)) {
-        error = "cannot read folder " + from + ": " + why();
+bool within(const std::string& path, const std::string& folder) {
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              (folder.back() == '/' || path[folder.size()] == '/'));
+}
+
+// A scratch copy under way. Faults of the folder fail the scenario; faults of the scratch place (no
+// room, a size limit) are the bench's.
+struct Copy {
+    std::string root; // the scenario folder's real path
+    std::set<std::pair<dev_t, ino_t>> seen;
+    std::uint64_t bytes = 0;
+    std::size_t entries = 0;
+    std::string error;
+    bool benchFault = false;
+
+    bool refuse(std::string why) {
+        error = std::move(why);
         return false;
     }
+    bool scratchFailed(std::string why) {
+        benchFault = true;
+        return refuse(std::move(why) + ": " + scenario::why());
+    }
+    bool count(std::uint64_t size) {
+        bytes += size;
+        if (++entries > kMaxFolderEntries)
+            return refuse("the scenario folder " + root + " holds more than " +
+                          std::to_string(kMaxFolderEntries) + " files and folders, the most a run copies");
+        if (bytes > kMaxFolderBytes)
+            return refuse("the scenario folder " + root + " holds more than " +
+                          std::to_string(kMaxFolderBytes >> 20) + " MiB, the most a run copies");
+        return true;
+    }
+};
+
+// Streams a regular file: neither its size nor holes in it cost memory, and its size counts against the
+// folder's before a byte is read.
+bool copyFile(const std::string& from, const std::string& to, Copy& copy) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return copy.refuse("cannot read " + from + ": " + why());
+    struct stat st;
+    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(in);
+        return copy.refuse("cannot read " + from + ": not a regular file");
+    }
+    if (!copy.count(static_cast<std::uint64_t>(st.st_size))) {
+        ::close(in);
+        return false;
+    }
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        ::close(in);
+        return copy.scratchFailed("cannot write " + to);
+    }
+    char buffer[1 << 16];
+    std::uint64_t copied = 0;
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ok = copy.refuse("cannot read " + from + ": " + why());
+            break;
+        }
+        if (n == 0) break;
+        copied += static_cast<std::uint64_t>(n);
+        if (copied > static_cast<std::uint64_t>(st.st_size) && !copy.count(static_cast<std::uint64_t>(n))) {
+            ok = false; // a file that grows while it is copied counts as it grows
+            break;
+        }
+        if (!writeAll(out, buffer, static_cast<std::size_t>(n))) {
+            ok = copy.scratchFailed("cannot write " + to);
+            break;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0 && ok) ok = copy.scratchFailed("cannot write " + to);
+    return ok;
+}
+
+// What a link that leads out of the scenario folder may be: a file the run reads, at the top.
+bool readByTheRun(const std::string& name) {
+    return name == kScriptFile || name == kJournalFile || name == "Config.cfg" || name == "CHIP.INI";
+}
+
+// Copies the folder's files and subfolders; at the top, expected/ stays behind. Links within the folder
+// are followed to what they name, a folder already on the way down is not entered again; links out of
+// it are followed only to a file the run reads.
+bool copyTree(const std::string& from, const std::string& to, bool top, Copy& copy) {
+    std::vector<std::string> names;
+    if (!list(from, names)) return copy.refuse("cannot read folder " + from + ": " + why());
     for (const std::string& name : names) {
         if (top && name == kExpectedFolder) continue;
         const std::string source = join(from, name);
         struct stat st;
-        if (::stat(source.c_str(), &st) != 0) {
-            error = "cannot read " + source + ": " + why();
-            return false;
+        if (::lstat(source.c_str(), &st) != 0) return copy.refuse("cannot read " + source + ": " + why());
+        const bool link = S_ISLNK(st.st_mode);
+        if (link && ::stat(source.c_str(), &st) != 0)
+            return copy.refuse("cannot read " + source + ": " + why());
+        if (link) {
+            const std::string target = realPath(source);
+            if (!within(target, copy.root) && !(top && readByTheRun(name) && S_ISREG(st.st_mode)))
+                return copy.refuse(source + " is a link out of the scenario folder (to " + target +
+                                   "): only the script, the settings and an earlier " + kJournalFile +
+                                   " may be");
         }
         const std::string target = join(to, name);
         if (S_ISDIR(st.st_mode)) {
-            if (!seen.insert({st.st_dev, st.st_ino}).second) continue;
-            if (::mkdir(target.c_str(), 0755) != 0) {
-                error = "cannot make " + target + ": " + why();
-                return false;
-            }
-            if (!copyTree(source, target, false, seen, error)) return false;
-        } else if (!copyFile(source, target, error)) {
+            if (!copy.seen.insert({st.st_dev, st.st_ino}).second) continue;
+            if (!copy.count(0)) return false;
+            if (::mkdir(target.c_str(), 0755) != 0) return copy.scratchFailed("cannot make " + target);
+            if (!copyTree(source, target, false, copy)) return false;
+        } else if (!copyFile(source, target, copy)) {
             return false;
         }
     }
@@ -156,8 +246,9 @@ bool isScenario(const std::string& folder) {
     return ::lstat(join(folder, kScriptFile).c_str(), &st) == 0;
 }
 
-void search(const std::string& folder, const std::string& name, std::vector<FoundScenario>& found,
-            std::set<std::pair<dev_t, ino_t>>& seen, std::vector<std::string>* skipped) {
+void search(const std::string& folder, const std::string& name, const std::string& root,
+            std::vector<FoundScenario>& found, std::set<std::pair<dev_t, ino_t>>& seen,
+            std::vector<std::string>* skipped) {
     if (isScenario(folder)) {
         found.push_back({folder, name, {}, {}});
         return;
@@ -172,13 +263,18 @@ void search(const std::string& folder, const std::string& name, std::vector<Foun
     for (const std::string& n : names) {
         const std::string path = join(folder, n);
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0) continue;
+        if (::lstat(path.c_str(), &st) != 0) continue;
+        if (S_ISLNK(st.st_mode)) {
+            if (::stat(path.c_str(), &st) != 0) continue;
+            // A link to a folder elsewhere (to /, into /proc) is not part of the suite.
+            if (S_ISDIR(st.st_mode) && !within(realPath(path), root)) continue;
+        }
         if (!S_ISDIR(st.st_mode)) {
             files = files || n.front() != '.';
             continue;
         }
         if (!seen.insert({st.st_dev, st.st_ino}).second) continue; // a link back up
-        search(path, name.empty() ? n : name + "/" + n, found, seen, skipped);
+        search(path, name.empty() ? n : name + "/" + n, root, found, seen, skipped);
     }
     if (skipped != nullptr && files && found.size() == before) skipped->push_back(folder);
 }
@@ -251,6 +347,49 @@ ScenarioOutcome failed(std::string summary, std::string details = {}) {
     return o;
 }
 
+ScenarioOutcome benchError(std::string summary) {
+    ScenarioOutcome o = failed(std::move(summary));
+    o.error = true;
+    return o;
+}
+
+// The terminal says nothing when its journal cannot be written, and a scenario may mean it (a folder in
+// Log.txt's place). A scratch place without room is the bench's fault, though: the journal's calls are
+// watched for the errors that say so.
+bool noRoom(int e) {
+    return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EIO || e == EMFILE || e == ENFILE || e == ENOMEM;
+}
+
+class JournalWatch {
+public:
+    JournalWatch() {
+        first_ = 0;
+        previous_ = FichierJournal::remplacerAppels({watchedOpen, watchedWrite});
+    }
+    ~JournalWatch() { FichierJournal::remplacerAppels(previous_); }
+    JournalWatch(const JournalWatch&) = delete;
+    JournalWatch& operator=(const JournalWatch&) = delete;
+    int firstError() const { return first_; }
+
+private:
+    static void note(int e) {
+        if (noRoom(e) && first_ == 0) first_ = e;
+        errno = e;
+    }
+    static int watchedOpen(const char* name, int flags, mode_t mode) {
+        const int fd = previous_.ouvrir(name, flags, mode);
+        if (fd < 0) note(errno);
+        return fd;
+    }
+    static ssize_t watchedWrite(int fd, const void* bytes, std::size_t n) {
+        const ssize_t r = previous_.ecrire(fd, bytes, n);
+        if (r < 0) note(errno);
+        return r;
+    }
+    static inline FichierJournal::Appels previous_{};
+    static inline std::atomic<int> first_{0};
+};
+
 ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, const ScenarioSettings& settings,
                       coverage::Coverage& counts, RunResult& result) {
     if (!scenario.problem.empty()) return failed(scenario.problem);
@@ -263,8 +402,8 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     const bool wantJournal =
         settings.journalCopy.empty() && ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;
     std::string expected;
-    if (wantJournal &&
-        !readRegular(join(join(scenario.path, kExpectedFolder), kJournalFile), expected, error))
+    if (wantJournal && !readRegular(join(join(scenario.path, kExpectedFolder), kJournalFile), expected, error,
+                                    kMaxFolderBytes))
         return failed(error);
 
     // A faulty script runs nothing.
@@ -278,11 +417,15 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         return failed(details.substr(0, details.find('\n')), details);
     }
 
-    std::set<std::pair<dev_t, ino_t>> seen;
-    if (!copyTree(scenario.path, run, true, seen, error)) return failed(error);
+    Copy copy;
+    copy.root = realPath(scenario.path);
+    struct stat top;
+    if (::stat(scenario.path.c_str(), &top) == 0) copy.seen.insert({top.st_dev, top.st_ino});
+    if (!copyTree(scenario.path, run, true, copy))
+        return copy.benchFault ? benchError(copy.error) : failed(copy.error);
 
     VcdWriter vcd;
-    if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error)) return failed(error);
+    if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error)) return benchError(error);
 
     Messages buffer;
     std::ostream messages(&buffer);
@@ -299,20 +442,25 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         engine.watch(*rules);
     }
 
-    if (::chdir(run.c_str()) != 0) return failed("cannot enter " + run + ": " + why());
+    if (::chdir(run.c_str()) != 0) return benchError("cannot enter " + run + ": " + why());
     TextSource source(text, panneau());
     std::string journal;
     bool haveJournal = false;
+    int journalError = 0;
     try {
+        const JournalWatch watch;
         result = engine.run(source);
+        journalError = watch.firstError();
         haveJournal = readRegular(kJournalFile, journal, error);
     } catch (const std::exception& e) {
         result.failed = -1;
         buffer.sputn(e.what(), static_cast<std::streamsize>(std::strlen(e.what())));
         buffer.sputn("\n", 1);
     }
-    if (::chdir("/") != 0) return failed("cannot leave " + run);
-    if (!settings.vcdPath.empty() && !vcd.close(error)) return failed(error);
+    if (::chdir("/") != 0) return benchError("cannot leave " + run);
+    if (!settings.vcdPath.empty() && !vcd.close(error)) return benchError(error);
+    if (journalError != 0)
+        return benchError("cannot write " + join(run, kJournalFile) + ": " + std::strerror(journalError));
 
     std::string details = buffer.str();
     if (buffer.dropped > 0) details += std::to_string(buffer.dropped) + " more messages\n";
@@ -340,9 +488,12 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
             summary += " (the run started from the folder's own " + std::string(kJournalFile) + ")";
         if (!difference.empty()) return failed(summary, difference);
     }
-    if (!settings.journalCopy.empty() && haveJournal &&
-        !copyFile(join(run, kJournalFile), settings.journalCopy, error))
-        return failed(error);
+    if (!settings.journalCopy.empty() && haveJournal) {
+        Copy journalCopy;
+        journalCopy.root = run;
+        if (!copyFile(join(run, kJournalFile), settings.journalCopy, journalCopy))
+            return failed(journalCopy.error);
+    }
     ScenarioOutcome o;
     o.passed = true;
     return o;
@@ -373,7 +524,7 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
     std::set<std::pair<dev_t, ino_t>> seen{{st.st_dev, st.st_ino}};
     const std::size_t before = found.size();
     const std::size_t skippedBefore = skipped.size();
-    search(root, "", found, seen, &skipped);
+    search(root, "", realPath(root), found, seen, &skipped);
     std::sort(skipped.begin() + static_cast<std::ptrdiff_t>(skippedBefore), skipped.end());
     // Path order: byte order of the relative paths ("a-b" before "a/b"), the same on every machine.
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),

@@ -8,6 +8,7 @@
 #include "search/Rules.h"
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ inline constexpr const char* kScriptFile = "scenario.scn";
 inline constexpr const char* kExpectedFolder = "expected";
 inline constexpr const char* kJournalFile = "Log.txt";
 
+// What a run copies of a scenario folder (expected/ aside): every run gets a fresh copy, so a folder that
+// would fill the scratch place is refused before it does.
+inline constexpr std::uint64_t kMaxFolderBytes = std::uint64_t{64} << 20;
+inline constexpr std::size_t kMaxFolderEntries = 10000;
+
 struct FoundScenario {
     std::string path;    // as found: the root given, then the relative path
     std::string name;    // relative to the root given; the folder's own name when it is the root
@@ -25,8 +31,8 @@ struct FoundScenario {
 };
 
 // Every scenario folder at or under `root`, in byte order of their relative paths. A scenario folder is
-// not searched further. Folders that cannot be listed are returned with a problem. False when `root`
-// cannot be read at all, with a message.
+// not searched further, nor is a link to a folder outside `root`. Folders that cannot be listed are
+// returned with a problem. False when `root` cannot be read at all, with a message.
 bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, std::string& error);
 // The same, and `skipped` gets the folders (as found, root first) that hold files but no scenario.scn and
 // no scenario folder below: most often a script saved under another name.
@@ -35,6 +41,7 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
 
 struct ScenarioOutcome {
     bool passed = false;
+    bool error = false; // the bench failed (no room in the scratch place, ...), not the scenario
     double seconds = 0;
     std::string summary;        // one line: why it failed
     std::string details;        // lines that show it (each ends with a newline); may be empty
@@ -57,7 +64,10 @@ struct ScenarioSettings {
 bool readRegularFile(const std::string& path, std::string& content, std::string& error);
 
 // Runs one scenario folder in `scratch`/run (made when missing, emptied before and after) and compares
-// what it left with expected/. Never throws; a fault of the folder is a failed outcome.
+// what it left with expected/. Never throws; a fault of the folder is a failed outcome, a fault of the
+// scratch place an error. A link that leads out of the folder is copied as what it names only when it is
+// a regular file the run reads (the script, the settings, an earlier Log.txt); a folder of more than
+// kMaxFolderBytes or kMaxFolderEntries is refused.
 ScenarioOutcome runScenario(const FoundScenario& scenario, const std::string& scratch,
                             const ScenarioSettings& settings);
 

@@ -1,7 +1,10 @@
 #include "scenario/Junit.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace borne::scenario {
 
@@ -87,11 +90,39 @@ std::string xmlText(std::string_view text) {
 
 JunitWriter::~JunitWriter() {
     if (file_ != nullptr) std::fclose(file_);
+    if (!scratch_.empty()) ::unlink(scratch_.c_str());
 }
 
 bool JunitWriter::open(const std::string& path, std::string& error) {
     path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
+    struct stat st;
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        file_ = std::fopen(path.c_str(), "wb");
+    } else {
+        // Beside what a link names, so that the link still leads to the report.
+        final_ = path;
+        if (exists) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                final_ = real;
+                std::free(real);
+            }
+        }
+        const auto slash = final_.rfind('/');
+        scratch_ =
+            (slash == std::string::npos ? std::string() : final_.substr(0, slash + 1)) + ".junit-XXXXXX";
+        const int fd = ::mkstemp(scratch_.data());
+        if (fd < 0) {
+            scratch_.clear();
+        } else {
+            // The mode the report would have had, written in place.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, exists ? st.st_mode & 07777 : 0666 & ~mask);
+            file_ = ::fdopen(fd, "wb");
+            if (file_ == nullptr) ::close(fd);
+        }
+    }
     if (file_ == nullptr) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
@@ -109,11 +140,14 @@ bool JunitWriter::write(const std::vector<CaseReport>& cases, double seconds, st
         if (!c.passed) ++failures;
     std::FILE* f = file_;
     file_ = nullptr;
+    std::size_t errors = 0;
+    for (const CaseReport& c : cases)
+        if (c.error) ++errors;
     std::fprintf(f,
                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                 "<testsuite name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"0\" "
+                 "<testsuite name=\"borne-scenario\" tests=\"%zu\" failures=\"%zu\" errors=\"%zu\" "
                  "skipped=\"0\" time=\"%.3f\">\n",
-                 cases.size(), failures, seconds);
+                 cases.size(), failures - errors, errors, seconds);
     for (const CaseReport& c : cases)
         writeCase(f, c, "borne-scenario", "  ");
     std::fputs("</testsuite>\n", f);
@@ -162,6 +196,13 @@ bool JunitWriter::close(std::FILE* f, std::string& error) {
     if (std::fclose(f) != 0 || !ok) {
         error = "cannot write " + path_ + ": " + std::strerror(errno);
         return false;
+    }
+    if (!scratch_.empty()) {
+        if (::rename(scratch_.c_str(), final_.c_str()) != 0) {
+            error = "cannot write " + path_ + ": " + std::strerror(errno);
+            return false;
+        }
+        scratch_.clear();
     }
     return true;
 }

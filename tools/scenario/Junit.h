@@ -15,7 +15,8 @@ struct CaseReport {
     bool passed = true;
     std::string summary; // the failure's message
     std::string details; // the failure's text
-    bool error = false;  // it could not run (a refused or missing script): an error, not a failure
+    bool error = false;  // it could not run (a refused or missing script, a failure of the bench itself):
+                         // an error element, not a failure
 };
 
 struct SuiteReport {
@@ -31,8 +32,10 @@ public:
     JunitWriter(const JunitWriter&) = delete;
     JunitWriter& operator=(const JunitWriter&) = delete;
 
-    // Creates (or empties) the file now, so a path that cannot be written is known before the suite
-    // runs. False with a message naming the path.
+    // Makes a scratch file beside the path now, so a path that cannot be written is known before the
+    // suite runs; write() renames it over the path once the report is whole, so a suite that stops
+    // half-way leaves the previous report as it was. A path that is not a regular file (a pipe,
+    // /dev/stdout) is written in place. False with a message naming the path.
     bool open(const std::string& path, std::string& error);
     bool write(const std::vector<CaseReport>& cases, double seconds, std::string& error);
     // Several testsuites in one testsuites element.
@@ -42,6 +45,8 @@ private:
     bool close(std::FILE* f, std::string& error);
 
     std::string path_;
+    std::string scratch_; // the report being written, renamed to final_
+    std::string final_;
     std::FILE* file_ = nullptr;
 };
 

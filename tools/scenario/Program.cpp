@@ -15,6 +15,7 @@
 #include "scenario/TurnLog.h"
 #include "scenario/Vcd.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -84,6 +85,63 @@ std::optional<std::chrono::milliseconds> seconds(const std::string& s) {
     if (ms <= 0 || ms > kMaxTimeoutMs) return std::nullopt;
     return std::chrono::milliseconds(ms);
 }
+
+// A file the run writes as it goes (the turn log). Its first failed write is kept with its reason, to be
+// said at the end; what follows is dropped rather than held in memory.
+class OutputFile final : public std::streambuf {
+public:
+    OutputFile() = default;
+    ~OutputFile() override {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    bool open(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return fd_ >= 0;
+    }
+    // Everything written, or the reason it was not (0 when it was).
+    int close() {
+        drain();
+        if (fd_ >= 0 && ::close(fd_) != 0 && error_ == 0) error_ = errno;
+        fd_ = -1;
+        return error_;
+    }
+
+protected:
+    int overflow(int c) override {
+        drain();
+        if (c != traits_type::eof()) {
+            *pptr() = static_cast<char>(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        drain();
+        return error_ == 0 ? 0 : -1;
+    }
+
+private:
+    void drain() {
+        const char* p = pbase();
+        while (error_ == 0 && p < pptr()) {
+            const ssize_t n = ::write(fd_, p, static_cast<std::size_t>(pptr() - p));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0)
+                error_ = n < 0 ? errno : EIO;
+            else
+                p += n;
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+    }
+
+    int fd_ = -1;
+    int error_ = 0;
+    char buffer_[1 << 16];
+};
 
 int usage(std::ostream& err, const std::string& problem) {
     err << "borne-scenario: " << problem << '\n' << kUsage;
@@ -185,7 +243,9 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
         s.rules = &rules;
         s.rulesName = *o.rules;
     }
-    return finish(runSuite(s, out, err), out, err);
+    const int status = runSuite(s, out, err);
+    // Stopped by a signal: what could be said was said as it went.
+    return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
 
 int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
@@ -233,13 +293,11 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         return 2;
     }
 
-    std::ofstream turns;
-    if (o.turns) {
-        turns.open(*o.turns, std::ios::binary | std::ios::trunc);
-        if (!turns) {
-            err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(errno) << '\n';
-            return 2;
-        }
+    OutputFile turnsFile;
+    std::ostream turns(&turnsFile);
+    if (o.turns && !turnsFile.open(*o.turns)) {
+        err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(errno) << '\n';
+        return 2;
     }
 
     // The run goes on: starting out of service can be the point of the scenario.
@@ -266,17 +324,24 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     TextSource source(text, panneau());
     const RunResult result = engine.run(source);
 
+    // An output that cannot be written is said with its reason; the summary still follows.
+    bool lost = false;
     if (o.vcd && !vcd.close(error)) {
         err << "borne-scenario: " << error << '\n';
-        return 2;
+        lost = true;
     }
-    if (o.turns && !turns.flush()) {
-        err << "borne-scenario: cannot write " << *o.turns << '\n';
-        return 2;
+    if (o.turns) {
+        turns.flush();
+        if (const int e = turnsFile.close(); e != 0) {
+            err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(e) << '\n';
+            lost = true;
+        }
     }
     if (o.coverage) {
-        if (!coverage::writeReport(*o.coverage, counts, err)) return 2;
-        out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
+        if (coverage::writeReport(*o.coverage, counts, err))
+            out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
+        else
+            lost = true;
     }
     std::size_t broken = 0;
     if (o.rules) {
@@ -288,7 +353,7 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
         out << "rules: " << rules.rules.size() - broken << " held, " << broken << " broken\n";
     }
     out << "expectations: " << result.passed << " passed, " << result.failed << " failed\n";
-    return finish(result.ok() && broken == 0 ? 0 : 1, out, err);
+    return finish(lost ? 2 : result.ok() && broken == 0 ? 0 : 1, out, err);
 }
 
 } // namespace

@@ -18,6 +18,8 @@
 #include <poll.h>
 #include <sched.h>
 #include <set>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -62,7 +64,7 @@ bool writeAll(int fd, const void* data, std::size_t size) {
 
 struct Record {
     std::uint32_t index;
-    std::uint32_t passed;
+    std::uint32_t passed; // 0 failed, 1 passed, 2 the bench failed
     double seconds;
     std::uint32_t summary;
     std::uint32_t details;
@@ -77,7 +79,9 @@ bool send(int fd, std::uint32_t index, const ScenarioOutcome& o) {
     // Counts are never cut: a part of them would be wrong counts.
     const std::string_view coverage = o.coverage.size() <= kMaxCoverage ? o.coverage : std::string_view();
     const Record r{index,
-                   o.passed ? 1u : 0u,
+                   o.passed  ? 1u
+                   : o.error ? 2u
+                             : 0u,
                    o.seconds,
                    static_cast<std::uint32_t>(summary.size()),
                    static_cast<std::uint32_t>(details.size()),
@@ -101,7 +105,8 @@ bool receive(int fd, std::uint32_t& index, ScenarioOutcome& o) {
         !readAll(fd, o.coverage.data(), r.coverage))
         return false;
     index = r.index;
-    o.passed = r.passed != 0;
+    o.passed = r.passed == 1;
+    o.error = r.passed == 2;
     o.seconds = r.seconds;
     o.expectationsPassed = r.expectationsPassed;
     o.expectationsFailed = r.expectationsFailed;
@@ -128,8 +133,14 @@ void makeParents(const std::string& file) {
 }
 
 [[noreturn]] void workerMain(int jobs, int results, const std::vector<FoundScenario>& list,
-                             const SuiteSettings& settings, const std::string& scratch) {
+                             const SuiteSettings& settings, const std::string& scratch, pid_t runner) {
+    // The runner stops the workers itself when it is interrupted; a worker outlives it by nothing.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, SIG_IGN);
     std::signal(SIGPIPE, SIG_DFL);
+    std::signal(SIGXFSZ, SIG_IGN); // a file-size limit is then a failed write, said as such
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != runner) ::_exit(3);
     if (::mkdir(scratch.c_str(), 0700) != 0) ::_exit(3);
     std::uint32_t index;
     while (readAll(jobs, &index, sizeof index)) {
@@ -166,13 +177,71 @@ bool parseCount(const std::string& s, unsigned& n) {
     return true;
 }
 
+// Ctrl-C, SIGTERM (a `timeout`, a shutdown), SIGHUP and SIGPIPE (the reader of the output gone) stop a
+// suite cleanly: its workers are killed, its scratch removed and its report left as it was; the program
+// then ends by the same signal (suiteInterruption). A signal that was ignored when the suite began stays
+// ignored.
+constexpr int kStops[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+volatile std::sig_atomic_t g_caught = 0;
+int g_wake = -1; // written by the handler, so that the runner's wait ends at once
+
+void caught(int signal) {
+    if (g_caught == 0) g_caught = signal;
+    const int saved = errno;
+    const char byte = 0;
+    if (g_wake >= 0 && ::write(g_wake, &byte, 1) < 0) {
+    }
+    errno = saved;
+}
+
+class StopSignals {
+public:
+    StopSignals() {
+        g_caught = 0;
+        if (::pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
+        g_wake = wake_[1];
+        struct sigaction a {};
+        a.sa_handler = caught;
+        ::sigemptyset(&a.sa_mask);
+        for (std::size_t i = 0; i < std::size(kStops); ++i) {
+            ::sigaction(kStops[i], nullptr, &previous_[i]);
+            if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kStops[i], &a, nullptr);
+        }
+    }
+    ~StopSignals() {
+        for (std::size_t i = 0; i < std::size(kStops); ++i)
+            ::sigaction(kStops[i], &previous_[i], nullptr);
+        g_wake = -1;
+        for (int fd : wake_)
+            if (fd >= 0) ::close(fd);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+    int wakeFd() const { return wake_[0]; }
+
+private:
+    int wake_[2];
+    struct sigaction previous_[std::size(kStops)];
+};
+
+const char* signalName(int signal) {
+    switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "a signal";
+    }
+}
+
 class Runner {
 public:
     Runner(const SuiteSettings& s, const std::vector<FoundScenario>& list, std::string scratch,
-           std::ostream& out, const OutcomeReader& read)
-        : settings_(s), list_(list), scratch_(std::move(scratch)), out_(out), read_(read),
+           std::ostream& out, int wake, const OutcomeReader& read)
+        : settings_(s), list_(list), scratch_(std::move(scratch)), out_(out), wake_(wake), read_(read),
           outcomes_(list.size()) {}
 
+    // Every outcome, or, when the suite was stopped (a signal, an output that went away), those that
+    // ended before.
     std::vector<std::optional<ScenarioOutcome>>& run() {
         const unsigned jobs = std::min<std::size_t>(settings_.jobs, list_.size());
         for (unsigned i = 0; i < jobs; ++i) {
@@ -182,17 +251,21 @@ public:
         }
         if (workers_.empty()) {
             for (std::size_t i = 0; i < list_.size(); ++i)
-                finish(i, failure("cannot start a worker process: " + std::string(std::strerror(errno))));
+                finish(i, error("cannot start a worker process: " + spawnError_));
             return outcomes_;
         }
         for (Worker& w : workers_)
             give(w);
-        while (done_ < list_.size())
+        while (done_ < list_.size() && !stopped())
             step();
-        for (Worker& w : workers_)
+        for (Worker& w : workers_) {
+            if (stopped() && w.pid > 0) ::kill(w.pid, SIGKILL);
             stopWorker(w);
+        }
         return outcomes_;
     }
+
+    bool stopped() const { return g_caught != 0 || !out_; }
 
 private:
     static ScenarioOutcome failure(std::string why) {
@@ -200,19 +273,33 @@ private:
         o.summary = std::move(why);
         return o;
     }
+    // The bench, not the scenario, failed.
+    static ScenarioOutcome error(std::string why) {
+        ScenarioOutcome o = failure(std::move(why));
+        o.error = true;
+        return o;
+    }
 
     bool spawn(Worker& w) {
+        // Jobs go over a socket, sent without SIGPIPE: a worker that died is a failed scenario, and only
+        // a reader of the output that leaves is the signal that stops the suite.
         int jobs[2], results[2];
-        if (::pipe2(jobs, O_CLOEXEC) != 0) return false;
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, jobs) != 0) {
+            spawnError_ = std::strerror(errno);
+            return false;
+        }
         if (::pipe2(results, O_CLOEXEC) != 0) {
+            spawnError_ = std::strerror(errno);
             ::close(jobs[0]);
             ::close(jobs[1]);
             return false;
         }
         out_.flush(); // a child must not inherit unwritten output
         const std::string scratch = scratch_ + "/w" + std::to_string(spawned_++);
+        const pid_t runner = ::getpid();
         const pid_t pid = ::fork();
         if (pid < 0) {
+            spawnError_ = std::strerror(errno);
             for (int fd : {jobs[0], jobs[1], results[0], results[1]})
                 ::close(fd);
             return false;
@@ -223,7 +310,7 @@ private:
                 closeWorker(other);
             ::close(jobs[1]);
             ::close(results[0]);
-            workerMain(jobs[0], results[1], list_, settings_, scratch);
+            workerMain(jobs[0], results[1], list_, settings_, scratch, runner);
         }
         ::close(jobs[0]);
         ::close(results[1]);
@@ -242,7 +329,8 @@ private:
         const auto index = static_cast<std::uint32_t>(next_++);
         w.busyWith = index;
         w.deadline = Clock::now() + settings_.wallLimit + kGrace;
-        if (!writeAll(w.jobs, &index, sizeof index)) replace(w, "cannot reach the worker process");
+        if (::send(w.jobs, &index, sizeof index, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof index))
+            replace(w, "cannot reach the worker process");
     }
 
     void stopWorker(Worker& w) {
@@ -267,7 +355,7 @@ private:
         w.pid = -1;
         w.busyWith.reset();
         finish(index, failure(why.empty() ? death(status) : why));
-        if (next_ < list_.size()) {
+        if (next_ < list_.size() && !stopped()) {
             if (spawn(w)) give(w);
         }
     }
@@ -283,15 +371,24 @@ private:
                 wake = std::min(wake, w.deadline);
             }
         if (fds.empty()) { // every worker lost and none could be started again
+            const std::string why = "no worker process left to run it: " + spawnError_;
             while (next_ < list_.size())
-                finish(next_++, failure("no worker process left to run it"));
+                finish(next_++, error(why));
             return;
         }
+        if (wake_ >= 0) fds.push_back({wake_, POLLIN, 0});
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count();
         const int n =
             ::poll(fds.data(), fds.size(), static_cast<int>(std::clamp<long long>(wait + 1, 0, 60000)));
         if (n < 0 && errno != EINTR) return;
-        for (std::size_t i = 0; i < fds.size(); ++i) {
+        if (wake_ >= 0 && fds.back().revents != 0) {
+            char drained[64];
+            while (::read(wake_, drained, sizeof drained) > 0) {
+            }
+        }
+        // A worker that the same Ctrl-C reached is not a failed scenario: the suite stops instead.
+        if (stopped()) return;
+        for (std::size_t i = 0; i < owners.size(); ++i) {
             Worker& w = *owners[i];
             if (fds[i].revents != 0) {
                 std::uint32_t index;
@@ -320,12 +417,14 @@ private:
             read_(printed_, *outcomes_[printed_]);
             ++printed_;
         }
+        out_.flush(); // as it goes, for whoever watches; a reader gone stops the suite
     }
 
     const SuiteSettings& settings_;
     const std::vector<FoundScenario>& list_;
     const std::string scratch_;
     std::ostream& out_;
+    const int wake_;
     const OutcomeReader& read_;
     std::vector<std::optional<ScenarioOutcome>> outcomes_;
     std::vector<Worker> workers_;
@@ -333,6 +432,7 @@ private:
     std::size_t done_ = 0;
     std::size_t printed_ = 0;
     unsigned spawned_ = 0;
+    std::string spawnError_; // why the last worker could not be started
 };
 
 } // namespace
@@ -373,6 +473,86 @@ std::string scratchPlace() {
     return "/tmp";
 }
 
+namespace {
+
+std::string realPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return {};
+    std::string r = real;
+    std::free(real);
+    return r;
+}
+
+// Where a name would be once written, links followed: the real path of its nearest existing folder,
+// then the rest of the name. Empty when no part of it can be resolved.
+std::string resolved(const std::string& name) {
+    std::string head = name.empty() ? "." : name;
+    std::string rest;
+    for (;;) {
+        if (std::string real = realPath(head); !real.empty())
+            return rest.empty() ? real : (real == "/" ? "" : real) + "/" + rest;
+        const auto slash = head.find_last_not_of('/') == std::string::npos
+                               ? std::string::npos
+                               : head.rfind('/', head.find_last_not_of('/'));
+        const std::string last = head.substr(slash == std::string::npos ? 0 : slash + 1);
+        rest = rest.empty() ? last : last + "/" + rest;
+        if (slash == std::string::npos)
+            head = ".";
+        else if (slash == 0)
+            head = "/";
+        else
+            head = head.substr(0, slash);
+        if (last.empty()) return {};
+    }
+}
+
+// The folder of `folders` that holds `path` (or is it); empty when none does.
+std::string holder(const std::string& path, const std::set<std::string>& folders) {
+    for (std::string p = path; !p.empty();) {
+        if (folders.count(p) != 0) return p;
+        const auto slash = p.rfind('/');
+        if (slash == std::string::npos || p == "/") break;
+        p = slash == 0 ? "/" : p.substr(0, slash);
+    }
+    return {};
+}
+
+// The suite's outputs are never among its inputs: a report written over a script (or into a scenario
+// folder, which a run must leave as it found it) is refused before anything is written. The message,
+// or empty.
+std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScenario>& all) {
+    std::set<std::string> folders;
+    for (const FoundScenario& f : all)
+        folders.insert(f.path);
+    const std::string rules = s.rules != nullptr ? realPath(s.rulesName) : std::string();
+    auto check = [&](const std::string& option, const std::string& name,
+                     const std::string& written) -> std::string {
+        if (written.empty()) return {};
+        if (!rules.empty() && written == rules) return option + " " + name + " is the rules file";
+        const std::string folder = holder(written, folders);
+        if (folder.empty()) return {};
+        return option + " " + name + " would write " + written + " in the scenario folder " + folder +
+               ", one of the suite's inputs";
+    };
+    std::string problem;
+    if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, resolved(s.junitPath));
+    // A coverage path that is not a folder is refused as such, and nothing is written there.
+    struct stat st;
+    if (problem.empty() && !s.coverageFolder.empty() &&
+        !(::stat(s.coverageFolder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)))
+        problem = check("--coverage", s.coverageFolder, resolved(s.coverageFolder));
+    if (!s.vcdFolder.empty()) {
+        const std::string folder = resolved(s.vcdFolder);
+        for (const FoundScenario& f : all) {
+            if (!problem.empty() || folder.empty()) break;
+            problem = check("--vcd", s.vcdFolder, folder + "/" + f.name + ".vcd");
+        }
+    }
+    return problem;
+}
+
+} // namespace
+
 unsigned coreCount() {
     cpu_set_t set;
     if (::sched_getaffinity(0, sizeof set, &set) == 0) {
@@ -383,13 +563,24 @@ unsigned coreCount() {
     return n > 0 ? n : 1;
 }
 
+bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
+    const auto slash = text.find('/');
+    if (slash == std::string::npos) return false;
+    return parseCount(text.substr(0, slash), k) && parseCount(text.substr(slash + 1), n) && k >= 1 && k <= n;
+}
+
+int suiteInterruption() {
+    return g_caught;
+}
+
 void printOutcome(std::ostream& out, const std::string& word, const std::string& name,
                   const ScenarioOutcome& r) {
     if (r.passed) {
         out << "PASS " << name << '\n';
         return;
     }
-    out << word << ' ' << name << ": " << r.summary << '\n';
+    // A failure of the bench itself is never the scenario's.
+    out << (r.error ? std::string("ERROR") : word) << ' ' << name << ": " << r.summary << '\n';
     if (r.details.empty() || r.details == r.summary + "\n") return;
     std::size_t at = 0;
     while (at < r.details.size()) {
@@ -401,6 +592,7 @@ void printOutcome(std::ostream& out, const std::string& word, const std::string&
 
 bool runIsolated(const std::vector<FoundScenario>& list, const SuiteSettings& settings, std::ostream& out,
                  const OutcomeReader& read, std::vector<ScenarioOutcome>& outcomes, std::string& error) {
+    const StopSignals stops;
     std::string scratch = scratchPlace() + "/borne-suite-XXXXXX";
     if (::mkdtemp(scratch.data()) == nullptr) {
         error = "cannot make a scratch folder " + scratch + ": " + std::strerror(errno);
@@ -408,19 +600,19 @@ bool runIsolated(const std::vector<FoundScenario>& list, const SuiteSettings& se
     }
     SuiteSettings s = settings;
     if (s.jobs == 0) s.jobs = coreCount();
-    Runner runner(s, list, scratch, out, read);
+    Runner runner(s, list, scratch, out, stops.wakeFd(), read);
     auto& ran = runner.run();
     removeScratch(scratch);
+    if (runner.stopped()) {
+        error = std::string("stopped by ") +
+                (g_caught != 0 ? signalName(g_caught) : "an output that cannot be written") +
+                "; the scratch folder is removed";
+        return false;
+    }
     outcomes.clear();
     for (auto& o : ran)
         outcomes.push_back(std::move(*o));
     return true;
-}
-
-bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
-    const auto slash = text.find('/');
-    if (slash == std::string::npos) return false;
-    return parseCount(text.substr(0, slash), k) && parseCount(text.substr(slash + 1), n) && k >= 1 && k <= n;
 }
 
 bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundScenario>& all,
@@ -461,6 +653,22 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     const std::vector<FoundScenario> list(all.begin() + static_cast<std::ptrdiff_t>(from),
                                           all.begin() + static_cast<std::ptrdiff_t>(to));
 
+    if (const std::string problem = outputOverInput(settings, all); !problem.empty()) {
+        err << "borne-scenario: " << problem << ": nothing written\n";
+        return 2;
+    }
+    // A scratch place inside a suite would be copied into itself, run after run.
+    const std::string place = scratchPlace();
+    for (const std::string& path : settings.paths) {
+        const std::string real = realPath(path);
+        if (!real.empty() && !holder(resolved(place), {real}).empty()) {
+            err << "borne-scenario: the scratch place " << place << " is inside " << path
+                << ": set TMPDIR to a folder outside the suite\n";
+            return 2;
+        }
+    }
+
+    const StopSignals stops;
     JunitWriter junit;
     std::string error;
     if (!settings.junitPath.empty() && !junit.open(settings.junitPath, error)) {
@@ -482,7 +690,15 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
         return 2;
     }
 
+    std::string scratch = place + "/borne-suite-XXXXXX";
+    if (::mkdtemp(scratch.data()) == nullptr) {
+        err << "borne-scenario: cannot make a scratch folder " << scratch << ": " << std::strerror(errno)
+            << '\n';
+        return 2;
+    }
+
     SuiteSettings s = settings;
+    if (s.jobs == 0) s.jobs = coreCount();
     // Waveform paths are opened by workers that work elsewhere.
     if (!s.vcdFolder.empty() && s.vcdFolder.front() != '/') {
         char* real = ::realpath(s.vcdFolder.c_str(), nullptr);
@@ -491,27 +707,38 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     }
 
     const auto start = Clock::now();
-    std::vector<ScenarioOutcome> outcomes;
-    const auto print = [&](std::size_t i, const ScenarioOutcome& o) {
+    const OutcomeReader print = [&](std::size_t i, const ScenarioOutcome& o) {
         printOutcome(out, "FAIL", list[i].name, o);
     };
-    if (!runIsolated(list, s, out, print, outcomes, error)) {
-        err << "borne-scenario: " << error << '\n';
+    Runner runner(s, list, scratch, out, stops.wakeFd(), print);
+    const auto& outcomes = runner.run();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    removeScratch(scratch);
+    if (runner.stopped()) {
+        const auto ran = static_cast<std::size_t>(
+            std::count_if(outcomes.begin(), outcomes.end(), [](const auto& o) { return o.has_value(); }));
+        // The reader that left asked for nothing more.
+        if (g_caught != SIGPIPE)
+            err << "borne-scenario: stopped by "
+                << (g_caught != 0 ? signalName(g_caught) : "an output that cannot be written") << " after "
+                << ran << " of " << list.size() << " scenarios; the scratch folder is removed"
+                << (settings.junitPath.empty() ? "" : ", " + settings.junitPath + " is left as it was")
+                << '\n';
         return 2;
     }
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     // Folders that look like scenarios but are not one: said, not failed.
     for (const std::string& folder : skipped)
         out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
-    std::size_t passed = 0;
+    std::size_t passed = 0, errors = 0;
     std::vector<CaseReport> cases;
     coverage::Coverage counts;
     bool countsWhole = true;
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const ScenarioOutcome& o = outcomes[i];
+        const ScenarioOutcome& o = *outcomes[i];
         if (o.passed) ++passed;
-        cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details});
+        if (o.error) ++errors;
+        cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details, o.error});
         if (settings.coverageFolder.empty()) continue;
         // A scenario whose run died sent none: the report then covers the others, and says so.
         if (o.coverage.empty()) {
@@ -529,12 +756,14 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
         out << (countsWhole ? ":\n" : " (without the scenarios whose run died):\n");
         out << coverage::summary(counts);
     }
-    out << "scenarios: " << passed << " passed, " << list.size() - passed << " failed\n";
+    out << "scenarios: " << passed << " passed, " << list.size() - passed - errors << " failed";
+    if (errors > 0) out << ", " << errors << (errors == 1 ? " error" : " errors");
+    out << '\n';
     if (!settings.junitPath.empty() && !junit.write(cases, seconds, error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
-    return passed == list.size() ? 0 : 1;
+    return errors > 0 ? 2 : passed == list.size() ? 0 : 1;
 }
 
 } // namespace borne::scenario

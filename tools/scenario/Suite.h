@@ -38,7 +38,13 @@ bool parseShard(const std::string& text, unsigned& k, unsigned& n);
 // The number of cores this process may run on.
 unsigned coreCount();
 
-// Runs the suite; returns the exit status: 0 all passed, 1 some failed, 2 bad paths or nothing found.
+// Runs the suite; returns the exit status: 0 all passed, 1 some failed, 2 bad paths, nothing found, an
+// output over an input, a failure of the bench itself (said as an ERROR line: no room to copy a folder,
+// no worker process), or a stop.
+//
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE stop a suite, as does an output that can no longer be written:
+// the workers are killed, the scratch folder removed, and the JUnit report (written beside its path and
+// renamed over it at the end) is left as it was.
 int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err);
 
 // Every scenario folder at or under each path, whole paths, a folder given twice once; `skipped` gets the
@@ -62,5 +68,9 @@ bool runIsolated(const std::vector<FoundScenario>& list, const SuiteSettings& se
 // "PASS NAME", or "WORD NAME: summary" and the details indented below.
 void printOutcome(std::ostream& out, const std::string& word, const std::string& name,
                   const ScenarioOutcome& outcome);
+
+// The signal that stopped the last suite, 0 if none: the program then ends by it, as the one who sent it
+// expects.
+int suiteInterruption();
 
 } // namespace borne::scenario

@@ -2,8 +2,10 @@
 // time; one script, or a suite of scenario folders. Everything but the standard streams lives in the
 // scenario library.
 #include "scenario/Program.h"
+#include "scenario/Suite.h"
 #include "search/Commands.h"
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -13,6 +15,8 @@ int main(int argc, char** argv) {
     // The trace can run to millions of lines: let std::cout buffer instead of syncing with stdio.
     std::ios::sync_with_stdio(false);
     std::cin.tie(nullptr);
+    // A file-size limit makes a write fail, which every writer here says, rather than end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         const std::vector<std::string> arguments(argv, argv + argc);
         // The search's commands first (--reach, --generate, --check RULES --explore); everything else
@@ -20,7 +24,14 @@ int main(int argc, char** argv) {
         bool search = false;
         const int status = borne::search::searchMain(arguments, std::cout, std::cerr, search);
         if (search) return status;
-        return borne::scenario::runProgram(arguments, std::cin, std::cout, std::cerr);
+        const int result = borne::scenario::runProgram(arguments, std::cin, std::cout, std::cerr);
+        // A suite stopped by a signal has cleaned up after itself; it now ends as the signal asked.
+        if (const int signal = borne::scenario::suiteInterruption(); signal != 0) {
+            std::cerr.flush();
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+        }
+        return result;
     } catch (const std::exception& e) {
         std::cout.flush();
         std::cerr << "borne-scenario: " << e.what() << '\n';
