@@ -2,20 +2,13 @@
 
 #include "control/ObservateurTour.h"
 #include "panel/Codes.h"
+#include "search/Rules.h"
 
 #include <string>
 
 namespace borne::search {
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // A small whole number made of digits only, or -1.
 int number(std::string_view s) {
