@@ -1,6 +1,6 @@
 #include "search/Target.h"
 
-#include "control/ObservateurTour.h"
+#include "control/TableEtats.h"
 #include "panel/Codes.h"
 #include "search/Rules.h"
 
@@ -49,7 +49,7 @@ std::optional<Target> parseTarget(std::string_view s, std::string& error) {
         t.kind = Target::Kind::Row;
         t.state = number(s.substr(0, dot));
         t.row = number(s.substr(dot + 1));
-        if (t.state < 0 || t.state >= NB_ETATS || t.row < 1 || t.row > NB_LIGNES_ETAT[t.state]) {
+        if (indexLigne(t.state, t.row) < 0) {
             error = "no such row in the state table";
             return std::nullopt;
         }
