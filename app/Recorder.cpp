@@ -301,10 +301,6 @@ std::string now() {
     return tampon;
 }
 
-constexpr std::array<Propriete, 7> kProperties = {
-    Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
-    Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
-
 } // namespace
 
 Recorder::Recorder(const fs::path& dir, std::unique_ptr<RecordingClock> clock)
@@ -434,7 +430,7 @@ void Recorder::finish(const tGestionBarriere& gestion) {
     }
     lignes += "# The stop: the whole panel and the controller's state.\n";
     for (const Controle* c : panneau().controles())
-        for (Propriete p : kProperties)
+        for (Propriete p : PROPRIETES)
             if (proprieteDe(c->genre(), p)) lignes += line(scenario::expectCommand(*c, p, c->lire(p)));
     lignes += line(scenario::expectStateCommand(gestion.etatCourant()));
     push(std::move(lignes));

@@ -9,10 +9,6 @@
 
 namespace borne {
 
-// How many rows each state has in the table (15 to 17 have none), and all of them.
-inline constexpr int NB_LIGNES_ETAT[NB_ETATS] = {7, 5, 8, 7, 3, 3, 2, 2, 2, 2, 3, 4, 1, 1, 3, 0, 0, 0};
-inline constexpr int NB_LIGNES_TABLE = 53;
-
 class ObservateurTour {
 public:
     // Before the turn reads anything: the state the turn starts in.

@@ -3,25 +3,11 @@
 #include "control/Codes.h"
 #include "panel/PanneauOperateur.h"
 
-#include <array>
-
 int tClavier::LireTouche() {
     auto& p = borne::panneau();
-    // Scan order is by key value, not by control name: CheckBox16 is the key "7".
-    const std::array<std::pair<borne::CaseACocher*, int>, 11> ordre = {{
-        {&p.CheckBox12, 1},
-        {&p.CheckBox13, 2},
-        {&p.CheckBox14, 3},
-        {&p.CheckBox15, 4},
-        {&p.CheckBox17, 5},
-        {&p.CheckBox18, 6},
-        {&p.CheckBox16, 7},
-        {&p.CheckBox19, 8},
-        {&p.CheckBox20, 9},
-        {&p.CheckBox21, 0},
-        {&p.CheckBox6, TOUCHE_APPEL_GARDIEN},
-    }};
-    for (auto [touche, resultat] : ordre) {
+    // Scan order is by key value, not by control name (CheckBox16 is the key "7"), then the attendant.
+    for (const int resultat : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, int{TOUCHE_APPEL_GARDIEN}}) {
+        borne::CaseACocher* touche = resultat == TOUCHE_APPEL_GARDIEN ? &p.CheckBox6 : p.touche(resultat);
         if (touche->Checked()) {
             touche->setChecked(false);
             return resultat;

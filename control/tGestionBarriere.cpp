@@ -1,6 +1,7 @@
 #include "control/tGestionBarriere.h"
 
 #include "control/Attente.h"
+#include "control/TableEtats.h"
 #include "panel/Texte.h"
 
 #include <cstring>
@@ -218,18 +219,23 @@ bool tGestionBarriere::EtapeTable() {
 }
 
 // ---- The state table: one function per state, one branch per row in the table's order, each opened
-// by its row's tag ligne<S, K>(). Rows that only name a next state equal to the current one change
+// by its row's tag ligne<ETAT_X, K>(). Rows that only name a next state equal to the current one change
 // nothing. Every boom movement (OuvrirBarriere, FermerBarriere) that moves the boom blocks for 2000 ms
 // and can end the turn by ArretDemande. ----
 
+template <Etat S, int K> void tGestionBarriere::ligne() const noexcept {
+    static_assert(borne::indexLigne(S, K) >= 0, "no such row in the state table");
+    if (observateur_ != nullptr) observateur_->ligne(S, K);
+}
+
 void tGestionBarriere::EtatVehiculeAbsent() {
-    ligne<0, 1>();             // always, first
-    systeme->FermerBarriere(); // blocks 2000 ms when the boom is up
+    ligne<ETAT_VEHICULE_ABSENT, 1>(); // always, first
+    systeme->FermerBarriere();        // blocks 2000 ms when the boom is up
     if (position == VEHICULE_ABSENT && etatParking == PARKING_PLEIN) {
-        ligne<0, 2>();
+        ligne<ETAT_VEHICULE_ABSENT, 2>();
         systeme->Afficher(COMPLET, ETOILES);
     } else if (position == VEHICULE_ABSENT && etatParking != PARKING_PLEIN) {
-        ligne<0, 3>();
+        ligne<ETAT_VEHICULE_ABSENT, 3>();
         nbEssais = 1;
         carteRefusee = 0;
         codeRefuse = 0;
@@ -241,24 +247,24 @@ void tGestionBarriere::EtatVehiculeAbsent() {
         case MODE_TEST: break; // nothing shown
         }
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && etatParking == PARKING_PLEIN) {
-        ligne<0, 4>(); // the car waits: the car park is full
+        ligne<ETAT_VEHICULE_ABSENT, 4>(); // the car waits: the car park is full
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && etatParking != PARKING_PLEIN) {
-        ligne<0, 5>();
+        ligne<ETAT_VEHICULE_ABSENT, 5>();
         etat = ETAT_ATTENTE_AUTORISATION;
     } else if (position == VEHICULE_AU_MILIEU) {
-        ligne<0, 6>();
+        ligne<ETAT_VEHICULE_ABSENT, 6>();
     } else if (position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<0, 7>();
+        ligne<ETAT_VEHICULE_ABSENT, 7>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT; // an exit is let out even when the car park is full
     }
 }
 
 void tGestionBarriere::EtatAttenteAutorisation() {
     if (position == VEHICULE_ABSENT) {
-        ligne<1, 1>();
+        ligne<ETAT_ATTENTE_AUTORISATION, 1>();
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        ligne<1, 2>();
+        ligne<ETAT_ATTENTE_AUTORISATION, 2>();
         SaisirChiffre();
         if (nbChiffres == 4) {
             nbChiffres = 0;
@@ -267,11 +273,11 @@ void tGestionBarriere::EtatAttenteAutorisation() {
         }
         if (carte == 1) etat = ETAT_VERIFIER_CARTE;
     } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<1, 3>();
+        ligne<ETAT_ATTENTE_AUTORISATION, 3>();
     }
-    ligne<1, 4>();                                    // after the rows above, any position
+    ligne<ETAT_ATTENTE_AUTORISATION, 4>();            // after the rows above, any position
     if (autorisation == 1) etat = ETAT_APPEL_GARDIEN; // overrides any choice above
-    ligne<1, 5>();                                    // last, any position
+    ligne<ETAT_ATTENTE_AUTORISATION, 5>();            // last, any position
     switch (mode) {
     case MODE_SUPERVISE: AfficherAttente(BONJOUR); break;
     case MODE_LOCAL: AfficherAttente(BONJOUR_LOCAL); break;
@@ -299,55 +305,55 @@ void tGestionBarriere::SaisirChiffre() {
 
 void tGestionBarriere::EtatVerifierCodeClavier() {
     if (position == VEHICULE_ABSENT) {
-        ligne<2, 1>();
+        ligne<ETAT_VERIFIER_CODECLAVIER, 1>();
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && nbEssais >= 3) {
-        ligne<2, 2>();
+        ligne<ETAT_VERIFIER_CODECLAVIER, 2>();
         codeRefuse = 0; // no verification, no card test
         etat = ETAT_DEFAUT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
         // The link is asked only when there is one (every mode but the standalone one).
         if (mode != MODE_LOCAL && supervision->VerifierCode(CODECLAVIER, codeSaisi) == AUTORISATION_OK) {
-            ligne<2, 3>();
+            ligne<ETAT_VERIFIER_CODECLAVIER, 3>();
             debug->NoterEvenement(AUTORISATION_OK);
             systeme->Afficher(ACCES_AUTORISE, ENTREZ);
             nbEssais = 0;
             codeRefuse = 0;
             etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
         } else if (mode != MODE_LOCAL) { // refused by the link
-            ligne<2, 4>();
+            ligne<ETAT_VERIFIER_CODECLAVIER, 4>();
             ++nbEssais;
             codeRefuse = 1;
             codeSaisi[0] = '\0';
             etat = ETAT_ATTENTE_AUTORISATION;
         } else if (std::strcmp(codeSaisi, codeLocal) == 0) {
-            ligne<2, 5>(); // no event noted, the tries left alone
+            ligne<ETAT_VERIFIER_CODECLAVIER, 5>(); // no event noted, the tries left alone
             systeme->Afficher(ACCES_AUTORISE, ENTREZ);
             codeRefuse = 0;
             etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
         } else { // standalone, different from the local code
-            ligne<2, 6>();
+            ligne<ETAT_VERIFIER_CODECLAVIER, 6>();
             ++nbEssais;
             codeRefuse = 1;
             codeSaisi[0] = '\0';
             etat = ETAT_ATTENTE_AUTORISATION;
         }
-        ligne<2, 7>();                              // after the verification, both modes
+        ligne<ETAT_VERIFIER_CODECLAVIER, 7>();      // after the verification, both modes
         if (carte == 1) etat = ETAT_VERIFIER_CARTE; // overrides 5 and 1
     } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<2, 8>();
+        ligne<ETAT_VERIFIER_CODECLAVIER, 8>();
     }
 }
 
 void tGestionBarriere::EtatVerifierCarte() {
     if (position == VEHICULE_ABSENT) {
-        ligne<3, 1>();
+        ligne<ETAT_VERIFIER_CARTE, 1>();
         etat = ETAT_DEFAUT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        ligne<3, 2>();
+        ligne<ETAT_VERIFIER_CARTE, 2>();
         systeme->LireCarte(codeCarte); // read again; `carte` keeps the value of this turn's first reading
         if (mode != MODE_LOCAL && supervision->VerifierCode(CODECARTE, codeCarte) == AUTORISATION_OK) {
-            ligne<3, 3>();
+            ligne<ETAT_VERIFIER_CARTE, 3>();
             debug->NoterEvenement(AUTORISATION_OK);
             systeme->Afficher(ACCES_AUTORISE, RETIRER_CARTE);
             if (carte == 0) {
@@ -356,12 +362,12 @@ void tGestionBarriere::EtatVerifierCarte() {
             }
             carteRefusee = 0;
         } else if (mode != MODE_LOCAL) { // refused by the link
-            ligne<3, 4>();
+            ligne<ETAT_VERIFIER_CARTE, 4>();
             carteRefusee = 1;
             systeme->Afficher(ACCES_REFUSE, RETIRER_CARTE);
             if (carte == 0) etat = ETAT_ATTENTE_AUTORISATION;
         } else if (std::strcmp(codeCarte, codeLocal) == 0) {
-            ligne<3, 5>(); // the flag of an earlier refusal stays
+            ligne<ETAT_VERIFIER_CARTE, 5>(); // the flag of an earlier refusal stays
             debug->NoterEvenement(AUTORISATION_OK);
             systeme->Afficher(ACCES_AUTORISE, RETIRER_CARTE);
             if (carte == 0) {
@@ -369,133 +375,133 @@ void tGestionBarriere::EtatVerifierCarte() {
                 systeme->Afficher(ACCES_AUTORISE, ENTREZ);
             }
         } else { // standalone, different from the local code
-            ligne<3, 6>();
+            ligne<ETAT_VERIFIER_CARTE, 6>();
             carteRefusee = 1;
             systeme->Afficher(ACCES_REFUSE, RETIRER_CARTE);
             if (carte == 0) etat = ETAT_ATTENTE_AUTORISATION;
         }
     } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<3, 7>();
+        ligne<ETAT_VERIFIER_CARTE, 7>();
     }
 }
 
 void tGestionBarriere::EtatAppelGardien() {
     if (position == VEHICULE_ABSENT) {
-        ligne<4, 1>();
+        ligne<ETAT_APPEL_GARDIEN, 1>();
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        ligne<4, 2>();
+        ligne<ETAT_APPEL_GARDIEN, 2>();
         systeme->Afficher(ACCES_AUTORISE, ENTREZ);
         etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT;
     } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<4, 3>();
+        ligne<ETAT_APPEL_GARDIEN, 3>();
     }
 }
 
 // In states 5 to 10 a position the table does not list leaves the state as it is.
 
 void tGestionBarriere::EtatVehiculeSurBoucleAmontEntrant() {
-    ligne<5, 1>();             // always, first
-    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
+    ligne<ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT, 1>(); // always, first
+    systeme->OuvrirBarriere();                          // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT) {
-        ligne<5, 2>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT, 2>();
         etat = ETAT_VEHICULE_ABSENT; // left the lane: no passage
     } else if (position == VEHICULE_AU_MILIEU) {
-        ligne<5, 3>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT, 3>();
         etat = ETAT_VEHICULE_AU_MILIEU_ENTRANT;
     }
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAmontSortant() {
     if (position == VEHICULE_ABSENT) {
-        ligne<6, 1>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT, 1>();
         etat = ETAT_VEHICULE_SORT;
     } else if (position == VEHICULE_AU_MILIEU) {
-        ligne<6, 2>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT, 2>();
         etat = ETAT_VEHICULE_AU_MILIEU_SORTANT; // backing up
     }
 }
 
 void tGestionBarriere::EtatVehiculeAuMilieuEntrant() {
     if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        ligne<7, 1>();
+        ligne<ETAT_VEHICULE_AU_MILIEU_ENTRANT, 1>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT; // backing up
     } else if (position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<7, 2>();
+        ligne<ETAT_VEHICULE_AU_MILIEU_ENTRANT, 2>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT;
     }
 }
 
 void tGestionBarriere::EtatVehiculeAuMilieuSortant() {
     if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        ligne<8, 1>();
+        ligne<ETAT_VEHICULE_AU_MILIEU_SORTANT, 1>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AMONT_SORTANT;
     } else if (position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<8, 2>();
+        ligne<ETAT_VEHICULE_AU_MILIEU_SORTANT, 2>();
         etat = ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT; // backing up
     }
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAvalEntrant() {
     if (position == VEHICULE_ABSENT) {
-        ligne<9, 1>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT, 1>();
         etat = ETAT_VEHICULE_ENTRE;
     } else if (position == VEHICULE_AU_MILIEU) {
-        ligne<9, 2>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AVAL_ENTRANT, 2>();
         etat = ETAT_VEHICULE_AU_MILIEU_ENTRANT; // backing up
     }
 }
 
 void tGestionBarriere::EtatVehiculeSurBoucleAvalSortant() {
-    ligne<10, 1>();            // always, first
-    systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
+    ligne<ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT, 1>(); // always, first
+    systeme->OuvrirBarriere();                         // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT) {
-        ligne<10, 2>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT, 2>();
         etat = ETAT_VEHICULE_ABSENT; // left the lane: no passage
     } else if (position == VEHICULE_AU_MILIEU) {
-        ligne<10, 3>();
+        ligne<ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT, 3>();
         etat = ETAT_VEHICULE_AU_MILIEU_SORTANT;
     }
 }
 
 void tGestionBarriere::EtatAlarme() {
-    ligne<11, 1>();            // always, first
+    ligne<ETAT_ALARME, 1>();   // always, first
     systeme->OuvrirBarriere(); // blocks 2000 ms when the boom is down
     if (position == VEHICULE_ABSENT && alarme != ALARME_ACTIVE) {
-        ligne<11, 2>();
+        ligne<ETAT_ALARME, 2>();
         etat = ETAT_VEHICULE_ABSENT;
         systeme->FermerBarriere(); // blocks 2000 ms
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT && alarme != ALARME_ACTIVE) {
-        ligne<11, 3>();
+        ligne<ETAT_ALARME, 3>();
         etat = ETAT_ATTENTE_AUTORISATION;
         systeme->FermerBarriere(); // blocks 2000 ms
     } else {
-        ligne<11, 4>(); // the boom stays up
+        ligne<ETAT_ALARME, 4>(); // the boom stays up
     }
 }
 
 void tGestionBarriere::EtatVehiculeEntre() {
-    ligne<12, 1>(); // always
+    ligne<ETAT_VEHICULE_ENTRE, 1>(); // always
     if (mode != MODE_LOCAL) supervision->SignalerPassage(ENTREE_VEHICULE);
     etat = ETAT_VEHICULE_ABSENT;
 }
 
 void tGestionBarriere::EtatVehiculeSort() {
-    ligne<13, 1>(); // always
+    ligne<ETAT_VEHICULE_SORT, 1>(); // always
     if (mode != MODE_LOCAL) supervision->SignalerPassage(SORTIE_VEHICULE);
     etat = ETAT_VEHICULE_ABSENT;
 }
 
 void tGestionBarriere::EtatDefaut() {
     if (position == VEHICULE_ABSENT) {
-        ligne<14, 1>();
+        ligne<ETAT_DEFAUT, 1>();
         if (mode != MODE_LOCAL) supervision->AfficherDefaut(CARTE_OUBLIEE);
         etat = ETAT_VEHICULE_ABSENT;
     } else if (position == VEHICULE_SUR_BOUCLE_AMONT) {
-        ligne<14, 2>();
+        ligne<ETAT_DEFAUT, 2>();
         systeme->Afficher(ACCES_REFUSE, TROIS_ESSAIS_MAX);
         if (mode != MODE_LOCAL) supervision->AfficherDefaut(TROIS_ESSAIS_MAX);
     } else if (position == VEHICULE_AU_MILIEU || position == VEHICULE_SUR_BOUCLE_AVAL) {
-        ligne<14, 3>();
+        ligne<ETAT_DEFAUT, 3>();
     }
 }

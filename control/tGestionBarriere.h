@@ -90,12 +90,9 @@ private:
     void SaisirChiffre();
     void AfficherAttente(const char* ligne1);
 
-    // Row K of state S is reached: the tag at the head of each row's branch, checked against the table's
-    // row count when compiled.
-    template <int S, int K> void ligne() const noexcept {
-        static_assert(S >= 0 && S < NB_ETATS && K >= 1 && K <= borne::NB_LIGNES_ETAT[S], "no such row");
-        if (observateur_ != nullptr) observateur_->ligne(S, K);
-    }
+    // Row K of state S is reached: the tag at the head of each row's branch, checked against the state
+    // table when compiled (defined beside the state functions, the only ones that use it).
+    template <Etat S, int K> void ligne() const noexcept;
 
     std::unique_ptr<tDebug> debug;
     std::unique_ptr<tSystemeBarriere> systeme;

@@ -7,10 +7,6 @@
 
 using borne::panneau;
 
-namespace {
-constexpr const char* kCodeCarte = "6082";
-}
-
 tSystemeBarriere::tSystemeBarriere() {
     auto& p = panneau();
     p.CheckBox5.setChecked(true);
@@ -124,6 +120,6 @@ int tSystemeBarriere::LireClavier() {
 }
 
 int tSystemeBarriere::LireCarte(char* codeCarte, std::size_t capacite) {
-    borne::copierBorne(codeCarte, capacite, kCodeCarte);
+    borne::copierBorne(codeCarte, capacite, CODE_CARTE);
     return panneau().CheckBox10.Checked() ? 1 : 0;
 }

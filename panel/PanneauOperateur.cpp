@@ -293,7 +293,19 @@ PanneauOperateur::PanneauOperateur()
       Button13(*this, "Button13", "Quitter"), GroupBox6(*this, "GroupBox6", "CapteursLisse", true),
       CheckBox4(*this, "CheckBox4", "EtatHaut", "GroupBox6"),
       CheckBox5(*this, "CheckBox5", "EtatBas", "GroupBox6"), CheckBox2(*this, "CheckBox2", ""),
-      CheckBox1(*this, "CheckBox1", ""), CheckBox6(*this, "CheckBox6", "CheckBox6") {}
+      CheckBox1(*this, "CheckBox1", ""), CheckBox6(*this, "CheckBox6", "CheckBox6") {
+    for (Controle* c : controles_) {
+        if (c->parent() != Clavier.nom() || c->genre() != Genre::CaseACocher) continue;
+        auto* touche = static_cast<CaseACocher*>(c);
+        const std::string caption = touche->Caption();
+        if (caption.size() == 1 && caption[0] >= '0' && caption[0] <= '9')
+            touches_[static_cast<std::size_t>(caption[0] - '0')] = touche;
+    }
+}
+
+CaseACocher* PanneauOperateur::touche(int chiffre) const noexcept {
+    return chiffre >= 0 && chiffre <= 9 ? touches_[static_cast<std::size_t>(chiffre)] : nullptr;
+}
 
 void PanneauOperateur::inscrire(Controle* c) {
     controles_.push_back(c);

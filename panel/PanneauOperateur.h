@@ -6,6 +6,7 @@
 #pragma once
 
 #include "panel/Verrou.h"
+#include <array>
 #include <atomic>
 #include <cstdint>
 
@@ -45,6 +46,10 @@ enum class Genre {
     Bouton
 };
 enum class Propriete { Checked, Caption, Text, Color, Visible, BrushColor, SimpleText };
+// Every property, in the order above: what the traces, the recorder and the rules walk.
+inline constexpr std::array<Propriete, 7> PROPRIETES = {
+    Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
+    Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
 enum class Auteur { Terminal, Utilisateur };
 enum class FormeContour { Cercle, Ellipse, RectangleArrondi };
 
@@ -212,6 +217,9 @@ public:
     // The controls, in the window's stored order; the group boxes come before what they contain.
     const std::vector<Controle*>& controles() const noexcept { return controles_; }
     Controle* trouver(std::string_view nom) const noexcept;
+    // The keypad's key of a digit 0 to 9, the box of the keypad whose caption is that digit (the names
+    // do not follow the digits: CheckBox16 is 7); nullptr for anything else.
+    CaseACocher* touche(int chiffre) const noexcept;
 
     // Observers are told of every write, on the writing thread, after the control's lock is released.
     // They must not block. Returns a key for retirerObservateur.
@@ -268,6 +276,7 @@ private:
     void notifier(const Ecriture& e) const EXCLUDES(verrouObservateurs_);
 
     std::atomic<bool> fige_{false};
+    std::array<CaseACocher*, 10> touches_{}; // set once by the constructor
 
     mutable Verrou verrouObservateurs_;
     using Liste = std::vector<std::pair<int, Observateur>>;

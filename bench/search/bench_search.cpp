@@ -2,7 +2,7 @@
 // --reach for each row of the table (the slowest and the total of those found, and one row the mode
 // never takes, which explores every journey up to the limit), of --generate, and of --check --explore
 // with examples/safety.rules. Wall time and the process's CPU time, since the machine may be shared.
-#include "control/ObservateurTour.h"
+#include "control/TableEtats.h"
 #include "search/Commands.h"
 #include "search/Journeys.h"
 

@@ -124,6 +124,12 @@ TEST_F(Folder, TheFilesListEveryRowAndStateAndTheGraphRenders) {
     EXPECT_EQ(text.substr(text.find('\n', row02) - 17, 17), "0  <- not covered");
     EXPECT_NE(text.find("rows: 3 of 53\ntransitions: 1 of 66 that the table allows\nstates: 2 of 18\n"),
               std::string::npos);
+    // Each allowed transition is labelled with the rows that take it, its count after them when taken.
+    const std::string dot = read("states.dot");
+    for (const char* edge :
+         {"  s0 -> s1 [label=\"0.5\\n1\"];\n", "  s1 -> s1 [label=\"1.2 1.3\", style=dashed",
+          "  s5 -> s5 [label=\"otherwise\", style=dashed", "  s15 -> s11 [label=\"alarm\", style=dashed"})
+        EXPECT_NE(dot.find(edge), std::string::npos) << edge;
 
     if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Graphviz's dot is not installed";
     EXPECT_EQ(messages.str(), "");

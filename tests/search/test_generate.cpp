@@ -6,7 +6,7 @@
 #include "search/Journeys.h"
 #include "support/Sandbox.h"
 
-#include "control/ObservateurTour.h"
+#include "control/TableEtats.h"
 
 #include <fstream>
 

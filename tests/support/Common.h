@@ -26,8 +26,7 @@ inline std::string readFile(const std::filesystem::path& file) {
 inline std::map<std::string, Valeur> panelSnapshot() {
     std::map<std::string, Valeur> snapshot;
     for (const Controle* c : panneau().controles())
-        for (Propriete pr : {Propriete::Checked, Propriete::Caption, Propriete::Text, Propriete::Color,
-                             Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText})
+        for (Propriete pr : PROPRIETES)
             if (proprieteDe(c->genre(), pr)) snapshot[c->nom() + "." + nomPropriete(pr)] = c->lire(pr);
     return snapshot;
 }
@@ -42,10 +41,7 @@ inline std::uint64_t testSeed() {
 
 // The key check box of a digit: the names do not follow the digits.
 inline const char* keyOf(int digit) {
-    static const char* const keys[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14",
-                                         "CheckBox15", "CheckBox17", "CheckBox18", "CheckBox16",
-                                         "CheckBox19", "CheckBox20"};
-    return keys[digit];
+    return panneau().touche(digit)->nom().c_str();
 }
 
 } // namespace borne::test

@@ -107,7 +107,7 @@ void RandomUser::act(PanneauOperateur& p) {
 }
 
 SoakReport soak(int mode, long turns, std::uint64_t seed, const std::function<void(long)>& milestone,
-                long every) {
+                long every, ObservateurTour* observer) {
     SoakReport bilan;
     auto& p = panneau();
     p.reinitialiser();
@@ -118,6 +118,7 @@ SoakReport soak(int mode, long turns, std::uint64_t seed, const std::function<vo
                                 << kBonCode << "\n";
     std::ofstream("CHIP.INI") << "ADDRESS=12\n";
     auto g = std::make_unique<tGestionBarriere>();
+    g->observer(observer);
     RandomUser utilisateur(seed);
 
     auto faute = [&](const std::string& quoi) {

@@ -11,7 +11,8 @@
 
 namespace borne {
 class PanneauOperateur;
-}
+class ObservateurTour;
+} // namespace borne
 
 namespace borne::test {
 
@@ -46,7 +47,8 @@ private:
 // motor agree with a finished movement; Log.txt grew by exactly the line due when both names changed,
 // and not otherwise. At the end every line of Log.txt is checked, then the file is removed.
 // `milestone(n)` is called after turn n whenever n is a multiple of `every` (for memory figures).
+// `observer`, when given, is told every turn's rows.
 SoakReport soak(int mode, long turns, std::uint64_t seed, const std::function<void(long)>& milestone = {},
-                long every = 0);
+                long every = 0, ObservateurTour* observer = nullptr);
 
 } // namespace borne::test

@@ -2,6 +2,7 @@
 // working values, the panel the row's inputs, and one turn must reach exactly the row's tags, choose
 // its next state and show what the row shows. One table per state, one case per row or alternative.
 #include "Recorder.h"
+#include "control/TableEtats.h"
 #include "support/Lane.h"
 
 #include <sstream>
@@ -309,5 +310,39 @@ TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndChangesNothing) {
         EXPECT_FALSE(g->installerValeurs(v));
         EXPECT_EQ(g->valeurs().etat, avant.etat);
         EXPECT_EQ(g->valeurs().nbEssais, avant.nbEssais);
+    }
+}
+
+// Why a mode never reaches a row: the standalone mode's notes on the card and the local code hold only
+// for the local codes they name.
+TEST(ModeNotes, DependOnTheModeAndTheLocalCode) {
+    const struct {
+        int etat, rang, mode;
+        const char* codeLocal;
+        const char* starts; // the note's first words; nullptr: none
+    } cases[] = {
+        {0, 5, MODE_SUPERVISE, "", nullptr},
+        {0, 2, MODE_SUPERVISE, "", nullptr},
+        {0, 2, MODE_LOCAL, "1234", "the standalone terminal never sees"},
+        {2, 5, MODE_TEST, "", "compares with the local code"},
+        {2, 5, MODE_LOCAL, "1234", nullptr},
+        {2, 5, MODE_LOCAL, "12a4", "the local code is not four digits"},
+        {2, 5, MODE_LOCAL, "123", "the local code is not four digits"},
+        {3, 4, MODE_SUPERVISE, "", "the card carries 6082, which the supervision link"},
+        {3, 4, MODE_LOCAL, "1234", "asks the supervision link"},
+        {3, 5, MODE_LOCAL, "1234", "the card carries 6082, which is not the local code"},
+        {3, 5, MODE_LOCAL, "6082", nullptr},
+        {3, 6, MODE_LOCAL, "6082", "the card carries 6082, the local code"},
+        {3, 6, MODE_LOCAL, "1234", nullptr},
+    };
+    for (const auto& c : cases) {
+        const char* note = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(indexLigne(c.etat, c.rang))],
+                                        c.mode, c.codeLocal);
+        const std::string row = std::to_string(c.etat) + "." + std::to_string(c.rang) + " in mode " +
+                                std::to_string(c.mode) + " with " + c.codeLocal;
+        if (c.starts == nullptr)
+            EXPECT_EQ(note, nullptr) << row;
+        else
+            EXPECT_EQ(std::string(note != nullptr ? note : "").rfind(c.starts, 0), 0u) << row;
     }
 }

@@ -82,8 +82,8 @@ void textSection(std::string& out, const std::string& title, const Counts& c) {
     for (int s = 0; s < NB_ETATS; ++s) {
         out += "\n" + std::to_string(s) + "  " + stateName(s) +
                "  (turns started: " + std::to_string(c.states[static_cast<std::size_t>(s)]) + ")\n";
-        if (r == ROW_COUNT || rows()[r].state != s) out += "     (no rows: nothing happens in this state)\n";
-        for (; r < ROW_COUNT && rows()[r].state == s; ++r) {
+        if (r == ROW_COUNT || rows()[r].etat != s) out += "     (no rows: nothing happens in this state)\n";
+        for (; r < ROW_COUNT && rows()[r].etat == s; ++r) {
             out += "   " + pad(rowId(rows()[r]), 6) + pad(rows()[r].condition, kCondition) +
                    padLeft(std::to_string(c.rows[r]), 8);
             if (c.rows[r] == 0) out += "  <- not covered";
@@ -250,8 +250,8 @@ std::string toText(const Coverage& coverage) {
 std::string toDot(const Coverage& coverage) {
     const Counts c = coverage.total();
     std::string out =
-        "// The access cycle's states: every transition the table allows, solid with its count when\n"
-        "// some turn took it, dashed and grey when none did.\n"
+        "// The access cycle's states: every transition the table allows, labelled with the rows that take\n"
+        "// it, solid with its count when some turn took it, dashed and grey when none did.\n"
         "digraph states {\n"
         "  node [shape=box, style=rounded, fontname=\"Helvetica\", fontsize=10];\n"
         "  edge [fontname=\"Helvetica\", fontsize=9];\n";
@@ -269,9 +269,9 @@ std::string toDot(const Coverage& coverage) {
         if (!allowed(s, t))
             out += " [label=\"" + std::to_string(n) + " (outside the table)\", color=red, fontcolor=red]";
         else if (n == 0)
-            out += " [style=dashed, color=grey]";
+            out += " [label=\"" + transitionRows(s, t) + "\", style=dashed, color=grey, fontcolor=grey]";
         else
-            out += " [label=\"" + std::to_string(n) + "\"]";
+            out += " [label=\"" + transitionRows(s, t) + "\\n" + std::to_string(n) + "\"]";
         out += ";\n";
     });
     out += "}\n";

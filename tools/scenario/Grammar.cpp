@@ -12,10 +12,6 @@ namespace borne::scenario {
 
 namespace {
 
-constexpr std::array<Propriete, 7> kProperties = {
-    Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
-    Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
-
 // "a check box", "an edit": the kind with its article, for messages.
 std::string withArticle(Genre g) {
     const std::string kind = kindName(g);
@@ -41,7 +37,7 @@ std::optional<std::int64_t> number(std::string_view s, std::int64_t max) {
 }
 
 std::optional<Propriete> property(std::string_view name) {
-    for (Propriete p : kProperties)
+    for (Propriete p : PROPRIETES)
         if (name == nomPropriete(p)) return p;
     return std::nullopt;
 }

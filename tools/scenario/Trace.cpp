@@ -8,12 +8,9 @@ namespace borne::scenario {
 void TraceWriter::starting(Engine&) {
     if (!changesOnly_) return;
     // The panel is in its stored state: the values the first writes are compared with.
-    constexpr std::array<Propriete, 7> properties = {
-        Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
-        Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
     held_.clear();
     for (const Controle* c : panneau().controles())
-        for (Propriete p : properties)
+        for (Propriete p : PROPRIETES)
             if (proprieteDe(c->genre(), p)) held_[{c, p}] = c->lire(p);
 }
 

@@ -71,12 +71,9 @@ void VcdWriter::starting(Engine&) {
     // Every property of every control, in the panel's order, with the value it is built with.
     signals_.clear();
     first_.clear();
-    static constexpr Propriete kAll[] = {Propriete::Checked,   Propriete::Caption, Propriete::Text,
-                                         Propriete::Color,     Propriete::Visible, Propriete::BrushColor,
-                                         Propriete::SimpleText};
     for (const Controle* c : panneau().controles()) {
         first_.emplace(c, signals_.size());
-        for (Propriete p : kAll)
+        for (Propriete p : PROPRIETES)
             if (proprieteDe(c->genre(), p)) {
                 const Valeur v = c->lire(p);
                 signals_.push_back({c, p, identifier(signals_.size() + 1), v, v});

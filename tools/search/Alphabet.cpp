@@ -36,10 +36,8 @@ int nextDigit(const tGestionBarriere& terminal, std::string_view code) {
 } // namespace
 
 const char* keyControl(int digit) {
-    static const char* const kKeys[10] = {"CheckBox21", "CheckBox12", "CheckBox13", "CheckBox14",
-                                          "CheckBox15", "CheckBox17", "CheckBox18", "CheckBox16",
-                                          "CheckBox19", "CheckBox20"};
-    return digit >= 0 && digit <= 9 ? kKeys[digit] : nullptr;
+    const CaseACocher* key = panneau().touche(digit);
+    return key != nullptr ? key->nom().c_str() : nullptr;
 }
 
 std::vector<Press> pressesFor(Action action, const PanneauOperateur& panel, const tGestionBarriere& terminal,

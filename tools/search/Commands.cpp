@@ -76,26 +76,8 @@ bool readFile(const std::filesystem::path& path, std::string& text) {
 
 // A one-line reason for a row that the mode cannot reach, where one is known.
 std::string reasonFor(int row, int mode, std::string_view localCode) {
-    const auto [s, k] = rowAt(row);
-    const bool local = mode == MODE_LOCAL;
-    if (!local) {
-        if ((s == 2 && (k == 5 || k == 6)) || (s == 3 && (k == 5 || k == 6)))
-            return "compares with the local code: the standalone mode only";
-        if (s == 3 && k == 4) return "the card carries 6082, which the supervision link always accepts";
-        return {};
-    }
-    if ((s == 2 && (k == 3 || k == 4)) || (s == 3 && (k == 3 || k == 4)))
-        return "asks the supervision link, which the standalone mode has not";
-    if (s == 4) return "the attendant's authorisation comes through the supervision link, absent standalone";
-    if (s == 11) return "the alarm comes through the supervision link, absent standalone";
-    if (s == 0 && (k == 2 || k == 4)) return "the standalone terminal never sees the car park full";
-    if (s == 3 && k == 6 && localCode == "6082")
-        return "the card carries 6082, the local code: always accepted";
-    if (s == 3 && k == 5 && localCode != "6082") return "the card carries 6082, which is not the local code";
-    if (s == 2 && k == 5 &&
-        (localCode.size() != 4 || localCode.find_first_not_of("0123456789") != std::string_view::npos))
-        return "the local code is not four digits: no typed code can equal it";
-    return {};
+    const char* why = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(row)], mode, localCode);
+    return why != nullptr ? why : "";
 }
 
 // A folder to write into: new or empty, and writable; false with the reason told.

@@ -7,17 +7,12 @@
 namespace borne::search {
 
 int rowIndex(int state, int row) {
-    int index = 0;
-    for (int s = 0; s < state; ++s)
-        index += NB_LIGNES_ETAT[s];
-    return index + row - 1;
+    return indexLigne(state, row);
 }
 
 std::pair<int, int> rowAt(int index) {
-    int s = 0;
-    while (index >= NB_LIGNES_ETAT[s])
-        index -= NB_LIGNES_ETAT[s++];
-    return {s, index + 1};
+    const LigneTable& l = TABLE_ETATS[static_cast<std::size_t>(index)];
+    return {l.etat, l.rang};
 }
 
 std::string rowName(int index) {

@@ -13,10 +13,6 @@ namespace borne::search {
 
 namespace {
 
-constexpr std::array<Propriete, 7> kProperties = {
-    Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
-    Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
-
 struct Token {
     enum class Kind { Word, Quoted, Open, Close, Equal, NotEqual, End } kind;
     std::string text;
@@ -169,7 +165,7 @@ private:
         const Controle* control = panel_.trouver(name);
         if (control == nullptr) return fail("unknown control \"" + name + "\"");
         std::optional<Propriete> prop;
-        for (Propriete p : kProperties)
+        for (Propriete p : PROPRIETES)
             if (propName == nomPropriete(p)) prop = p;
         if (!prop) return fail("unknown property \"" + propName + "\"");
         if (!proprieteDe(control->genre(), *prop)) return fail(name + " has no property " + propName);
@@ -216,15 +212,15 @@ bool eval(const Expr& e, const std::vector<Valeur>& values, int state) {
     return false;
 }
 
-std::string_view trimmed(std::string_view s) {
+} // namespace
+
+std::string_view trim(std::string_view s) noexcept {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
         s.remove_suffix(1);
     return s;
 }
-
-} // namespace
 
 RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
     RuleSet set;
@@ -261,7 +257,7 @@ RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
             }
             return line.size();
         }();
-        rule.text = std::string(trimmed(line.substr(0, hash)));
+        rule.text = std::string(trim(line.substr(0, hash)));
         tokens.erase(tokens.begin());
         if (tokens.front().kind == Token::Kind::End) {
             set.errors.push_back(

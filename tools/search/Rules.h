@@ -104,6 +104,9 @@ private:
     std::vector<std::optional<Violation>> first_;
 };
 
+// `s` without the blanks (spaces and tabs) at either end: how a rule and a target are read.
+std::string_view trim(std::string_view s) noexcept;
+
 // "RULES:LINE: never ...: broken at T ms by WRITE"
 std::string describe(const RuleSet& rules, const std::string& rulesName, const Violation& v);
 

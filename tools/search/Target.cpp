@@ -1,21 +1,14 @@
 #include "search/Target.h"
 
-#include "control/ObservateurTour.h"
+#include "control/TableEtats.h"
 #include "panel/Codes.h"
+#include "search/Rules.h"
 
 #include <string>
 
 namespace borne::search {
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
 
 // A small whole number made of digits only, or -1.
 int number(std::string_view s) {
@@ -56,7 +49,7 @@ std::optional<Target> parseTarget(std::string_view s, std::string& error) {
         t.kind = Target::Kind::Row;
         t.state = number(s.substr(0, dot));
         t.row = number(s.substr(dot + 1));
-        if (t.state < 0 || t.state >= NB_ETATS || t.row < 1 || t.row > NB_LIGNES_ETAT[t.state]) {
+        if (indexLigne(t.state, t.row) < 0) {
             error = "no such row in the state table";
             return std::nullopt;
         }
