@@ -115,12 +115,12 @@ std::string knownReason(const Target& t, int mode, std::string_view localCode, i
     const auto stateReason = [&](int state) -> std::string {
         if (state == startState) return {};
         bool named = false;
-        for (const coverage::Row& r : coverage::rows())
-            named = named || (r.state != state && (r.next & coverage::goes(state)) != 0);
+        for (const LigneTable& r : TABLE_ETATS)
+            named = named || (r.etat != state && (r.suivants & vers(state)) != 0);
         if (!named && state != ETAT_ALARME)
             return "no row of the state table leads to it: only the start-up of its own mode does";
         std::string reason;
-        for (int k = 1; k <= NB_LIGNES_ETAT[state]; ++k) {
+        for (int k = 1; k <= nbLignes(state); ++k) {
             const std::string r = reasonFor(rowIndex(state, k), mode, localCode);
             if (r.empty()) return {};
             if (reason.empty()) reason = r;
