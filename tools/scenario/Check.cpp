@@ -2,20 +2,18 @@
 
 #include "control/tGestionBarriere.h"
 
-#include <fstream>
-#include <sstream>
 
 namespace borne::scenario {
 
-bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        error = "borne-scenario: cannot read " + path + "\n";
+bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error,
+               const files::Deadline& deadline) {
+    std::string text;
+    std::string why;
+    if (!files::readWhole(path, text, why, {search::kMaxRulesFile, "a rules file", false, deadline})) {
+        error = "borne-scenario: " + why + "\n";
         return false;
     }
-    rules = search::parseRules(text.str(), panneau());
+    rules = search::parseRules(text, panneau());
     for (const search::RuleError& e : rules.errors)
         error += path + ":" + std::to_string(e.line) + ": " + e.message + "\n";
     return rules.errors.empty();
@@ -25,6 +23,13 @@ void RuleObserver::starting(Engine& engine) {
     engine_ = &engine;
     checker_.reset();
     checker_.checkAll(-1, engine.now(), "the panel as built");
+}
+
+// Start-up is over: the rules hold on the state and the panel it leaves, before the first command, even
+// when no write follows.
+void RuleObserver::started(Engine& engine) {
+    const tGestionBarriere* c = engine.controller();
+    checker_.checkAll(c != nullptr ? c->etatCourant() : -1, engine.now(), search::kAtStartUp);
 }
 
 void RuleObserver::wrote(const Ecriture& e, std::int64_t instant) {

@@ -2,6 +2,7 @@
 // (start-up included) and the script's. A broken rule fails the run.
 #pragma once
 
+#include "files/Files.h"
 #include "scenario/Engine.h"
 #include "search/Rules.h"
 
@@ -10,13 +11,16 @@
 
 namespace borne::scenario {
 
-// Reads and checks a rules file; false with one "RULES:LINE: message" line per error in `error`.
-bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error);
+// Reads and checks a rules file (at most search::kMaxRulesFile bytes); false with one
+// "RULES:LINE: message" line per error in `error`. A named pipe waits for its writer until the deadline.
+bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error,
+               const files::Deadline& deadline = std::nullopt);
 
 class RuleObserver final : public RunObserver {
 public:
     explicit RuleObserver(const search::RuleSet& rules) : checker_(rules) {}
     void starting(Engine& engine) override;
+    void started(Engine& engine) override;
     void wrote(const Ecriture& e, std::int64_t instant) override;
     const std::vector<std::optional<search::Violation>>& violations() const { return checker_.violations(); }
     // One line per broken rule, in the file's order: "RULES:LINE: RULE: broken at T ms by WRITE".

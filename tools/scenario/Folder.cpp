@@ -1,5 +1,6 @@
 #include "scenario/Folder.h"
 
+#include "files/Files.h"
 #include "scenario/Check.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Show.h"
@@ -47,45 +48,9 @@ bool list(const std::string& folder, std::vector<std::string>& names) {
 
 // A regular file's whole content; anything else (a folder, a pipe, a device) is refused rather than read,
 // so nothing here can block or run without end.
-bool readRegular(const std::string& path, std::string& content, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot read " + path + ": " + why();
-        return false;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "cannot read " + path + ": not a regular file";
-        ::close(fd);
-        return false;
-    }
-    content.clear();
-    content.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = "cannot read " + path + ": " + why();
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+bool readRegular(const std::string& path, std::string& content, std::string& error,
+                 std::uintmax_t limit = 0, std::string_view what = "a file") {
+    return files::readWhole(path, content, error, {limit, what, true, std::nullopt});
 }
 
 bool copyFile(const std::string& from, const std::string& to, std::string& error) {
@@ -96,7 +61,7 @@ bool copyFile(const std::string& from, const std::string& to, std::string& error
         error = "cannot write " + to + ": " + why();
         return false;
     }
-    const bool ok = writeAll(fd, content.data(), content.size());
+    const bool ok = files::writeWhole(fd, content);
     if (::close(fd) != 0 || !ok) {
         error = "cannot write " + to + ": " + why();
         return false;
@@ -151,15 +116,21 @@ void removeTree(const std::string& path, bool keep = false) {
     if (!keep) ::rmdir(path.c_str());
 }
 
-bool isScenario(const std::string& folder) {
-    struct stat st;
-    return ::lstat(join(folder, kScriptFile).c_str(), &st) == 0;
+// Nothing can be named that cannot be looked at: a folder that can be listed but not entered, or a path
+// longer than the system takes, is reported, never skipped.
+bool unsearchable(int error) {
+    return error != ENOENT && error != ENOTDIR;
 }
 
 void search(const std::string& folder, const std::string& name, std::vector<FoundScenario>& found,
             std::set<std::pair<dev_t, ino_t>>& seen, std::vector<std::string>* skipped) {
-    if (isScenario(folder)) {
+    struct stat st;
+    if (::lstat(join(folder, kScriptFile).c_str(), &st) == 0) {
         found.push_back({folder, name, {}, {}});
+        return;
+    }
+    if (unsearchable(errno)) {
+        found.push_back({folder, name, "cannot search folder " + folder + ": " + why(), {}});
         return;
     }
     std::vector<std::string> names;
@@ -171,14 +142,17 @@ void search(const std::string& folder, const std::string& name, std::vector<Foun
     bool files = false; // hidden files are the system's or an editor's, not a lost script
     for (const std::string& n : names) {
         const std::string path = join(folder, n);
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) continue;
+        const std::string relative = name.empty() ? n : name + "/" + n;
+        if (::stat(path.c_str(), &st) != 0) {
+            if (unsearchable(errno)) found.push_back({path, relative, "cannot search " + path + ": " + why(), {}});
+            continue;
+        }
         if (!S_ISDIR(st.st_mode)) {
             files = files || n.front() != '.';
             continue;
         }
         if (!seen.insert({st.st_dev, st.st_ino}).second) continue; // a link back up
-        search(path, name.empty() ? n : name + "/" + n, found, seen, skipped);
+        search(path, relative, found, seen, skipped);
     }
     if (skipped != nullptr && files && found.size() == before) skipped->push_back(folder);
 }
@@ -258,7 +232,7 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     std::string text;
     const std::string script = scenario.script.empty() ? join(scenario.path, kScriptFile) : scenario.script;
     const std::string scriptName = script.substr(script.rfind('/') + 1);
-    if (!readRegular(script, text, error)) return failed(error);
+    if (!readRegular(script, text, error, kMaxScriptBytes, "a script")) return failed(error);
 
     const bool wantJournal =
         settings.journalCopy.empty() && ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;

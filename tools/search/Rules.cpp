@@ -12,6 +12,10 @@ namespace borne::search {
 
 namespace {
 
+// A rule is read and checked by recursion: these bound its depth, so no rule can exhaust the stack.
+constexpr int kMaxDepth = 100;          // parentheses and `not` inside one another
+constexpr int kMaxConditions = 1000;    // NAME.PROPERTY = VALUE and etat = STATE in one rule
+
 constexpr std::array<Propriete, 7> kProperties = {
     Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
     Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
@@ -135,6 +139,16 @@ private:
     }
 
     std::unique_ptr<Expr> unary() {
+        if (depth_ >= kMaxDepth)
+            return fail("nested deeper than " + std::to_string(kMaxDepth) +
+                        " levels (parentheses and not), the limit for a rule");
+        ++depth_;
+        auto e = nested();
+        --depth_;
+        return e;
+    }
+
+    std::unique_ptr<Expr> nested() {
         if (keyword("not")) {
             next();
             auto a = unary();
@@ -152,6 +166,8 @@ private:
     }
 
     std::unique_ptr<Expr> atom() {
+        if (++conditions_ > kMaxConditions)
+            return fail("more than " + std::to_string(kMaxConditions) + " conditions, the limit for a rule");
         const Token subject = next();
         if (subject.kind != Token::Kind::Word)
             return fail("expected NAME.PROPERTY or etat, found " + shown(subject));
@@ -222,6 +238,8 @@ private:
 
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
+    int conditions_ = 0;
     const PanneauOperateur& panel_;
     RuleSet& set_;
     Rule& rule_;
@@ -260,6 +278,11 @@ RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() > kMaxRuleLine) {
+            set.errors.push_back({number, "a line longer than " + std::to_string(kMaxRuleLine / 1024) +
+                                              " KiB, the limit for a rule"});
+            continue;
+        }
 
         std::vector<Token> tokens;
         std::string error;

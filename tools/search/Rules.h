@@ -64,6 +64,12 @@ struct RuleSet {
     std::vector<PropertyRef> properties; // every property some rule reads, each once
 };
 
+// What a rules file may hold: a longer line is an error; a larger file is refused whole by its reader.
+inline constexpr std::size_t kMaxRuleLine = 64 * 1024;
+inline constexpr std::size_t kMaxRulesFile = 1024 * 1024;
+
+// Never throws and never recurses without bound: a rule nested too deep or too long is an error of its
+// line.
 RuleSet parseRules(std::string_view text, const PanneauOperateur& panel);
 
 // Is the rule kept by these values of the set's properties and the state given (-1: no controller)?
@@ -100,6 +106,9 @@ private:
     int lastState_ = -1;         // the state the rules were last checked with
     std::vector<std::optional<Violation>> first_;
 };
+
+// What a violation found on the state and panel that start-up leaves says instead of a write.
+inline constexpr const char* kAtStartUp = "the state and panel start-up leaves";
 
 // "RULES:LINE: never ...: broken at T ms by WRITE"
 std::string describe(const RuleSet& rules, const std::string& rulesName, const Violation& v);
