@@ -256,7 +256,10 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     if (!copyTree(scenario.path, run, true, seen, error)) return failed(error);
 
     VcdWriter vcd;
-    if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error)) return failed(error);
+    const files::Deadline openBy =
+        settings.wallLimit.count() > 0 ? files::Deadline(std::chrono::steady_clock::now() + settings.wallLimit)
+                                       : std::nullopt;
+    if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error, openBy)) return failed(error);
 
     Messages buffer;
     std::ostream messages(&buffer);
@@ -353,21 +356,23 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),
               [](const FoundScenario& a, const FoundScenario& b) { return a.name < b.name; });
     // The root itself as a scenario: named after its own folder.
-    if (found.size() == before + 1 && found.back().name.empty()) {
-        std::string base = root;
-        while (base.size() > 1 && base.back() == '/')
-            base.pop_back();
-        if (base == "." || base == "..") {
-            char* real = ::realpath(root.c_str(), nullptr);
-            if (real != nullptr) {
-                base = real;
-                std::free(real);
-            }
-        }
-        const auto slash = base.rfind('/');
-        found.back().name = slash == std::string::npos || base.size() == 1 ? base : base.substr(slash + 1);
-    }
+    if (found.size() == before + 1 && found.back().name.empty()) found.back().name = ownName(root);
     return true;
+}
+
+std::string ownName(const std::string& root) {
+    std::string base = root;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (base == "." || base == "..") {
+        char* real = ::realpath(root.c_str(), nullptr);
+        if (real != nullptr) {
+            base = real;
+            std::free(real);
+        }
+    }
+    const auto slash = base.rfind('/');
+    return slash == std::string::npos || base.size() == 1 ? base : base.substr(slash + 1);
 }
 
 std::string firstDifference(const std::string* expected, const std::string* actual, std::string& summary) {

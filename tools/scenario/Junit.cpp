@@ -1,5 +1,7 @@
 #include "scenario/Junit.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -89,11 +91,14 @@ JunitWriter::~JunitWriter() {
     if (file_ != nullptr) std::fclose(file_);
 }
 
-bool JunitWriter::open(const std::string& path, std::string& error) {
+bool JunitWriter::open(const std::string& path, std::string& error, const files::Deadline& deadline) {
     path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
+    const int fd = files::openForWriting(path, deadline, error);
+    if (fd < 0) return false;
+    file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
         error = "cannot write " + path + ": " + std::strerror(errno);
+        ::close(fd);
         return false;
     }
     return true;

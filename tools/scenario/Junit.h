@@ -3,6 +3,8 @@
 // testsuite per student instead, where a case that could not run at all is an error.
 #pragma once
 
+#include "files/Files.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,7 +35,8 @@ public:
 
     // Creates (or empties) the file now, so a path that cannot be written is known before the suite
     // runs. False with a message naming the path.
-    bool open(const std::string& path, std::string& error);
+    // A named pipe waits for its reader until the deadline only; without one, for as long as it takes.
+    bool open(const std::string& path, std::string& error, const files::Deadline& deadline = std::nullopt);
     bool write(const std::vector<CaseReport>& cases, double seconds, std::string& error);
     // Several testsuites in one testsuites element.
     bool write(const std::vector<SuiteReport>& suites, double seconds, std::string& error);

@@ -197,7 +197,8 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        // A named pipe with no writer holds a suite no longer than one scenario's limit.
+        if (!loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + s.wallLimit)) {
             err << error;
             return 2;
         }
