@@ -139,7 +139,7 @@ private:
     }
 
     std::unique_ptr<Expr> unary() {
-        if (depth_ >= kMaxDepth)
+        if (depth_ > kMaxDepth) // the condition itself is not a level
             return fail("nested deeper than " + std::to_string(kMaxDepth) +
                         " levels (parentheses and not), the limit for a rule");
         ++depth_;
