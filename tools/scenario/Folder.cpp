@@ -122,6 +122,11 @@ bool unsearchable(int error) {
     return error != ENOENT && error != ENOTDIR;
 }
 
+// The reason first: a path too long to be searched is cut in a report, its reason must not be.
+std::string cannotSearch(const std::string& path) {
+    return "cannot be searched (" + why() + "): " + path;
+}
+
 void search(const std::string& folder, const std::string& name, std::vector<FoundScenario>& found,
             std::set<std::pair<dev_t, ino_t>>& seen, std::vector<std::string>* skipped) {
     struct stat st;
@@ -130,7 +135,7 @@ void search(const std::string& folder, const std::string& name, std::vector<Foun
         return;
     }
     if (unsearchable(errno)) {
-        found.push_back({folder, name, "cannot search folder " + folder + ": " + why(), {}});
+        found.push_back({folder, name, cannotSearch(folder), {}});
         return;
     }
     std::vector<std::string> names;
@@ -144,7 +149,7 @@ void search(const std::string& folder, const std::string& name, std::vector<Foun
         const std::string path = join(folder, n);
         const std::string relative = name.empty() ? n : name + "/" + n;
         if (::stat(path.c_str(), &st) != 0) {
-            if (unsearchable(errno)) found.push_back({path, relative, "cannot search " + path + ": " + why(), {}});
+            if (unsearchable(errno)) found.push_back({path, relative, cannotSearch(path), {}});
             continue;
         }
         if (!S_ISDIR(st.st_mode)) {
