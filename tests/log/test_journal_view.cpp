@@ -173,7 +173,6 @@ TEST_F(Program, ExitStatusSaysWhetherEveryLineWasRead) {
     EXPECT_EQ(err.str(), "borne-log: .: is a folder\n");
 }
 
-
 // A stream whose every write fails, like standard output on a full disk.
 class Full : public std::streambuf {
 protected:

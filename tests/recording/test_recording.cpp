@@ -3,8 +3,8 @@
 #include "Session.h"
 
 #include "app/IHM.h"
-#include "app/Recorder.h"
 #include "app/MonThread.h"
+#include "app/Recorder.h"
 #include "journal/FichierJournal.h"
 #include "scenario/Grammar.h"
 #include "window/WindowSandbox.h"

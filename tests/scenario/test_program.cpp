@@ -295,14 +295,16 @@ TEST_F(Execution, MemoryStaysNearTheScriptsSizeWithLongLines) {
     script("petit.scn", "turn\n");
     const long base = pointe({"borne-scenario", "petit.scn"});
     const long gros = pointe({"borne-scenario", "long.scn"}, 1);
-    EXPECT_LT(gros - base, static_cast<long>(texte.size() + 8 * valeur.size())) << "base " << base << ", gros " << gros;
+    EXPECT_LT(gros - base, static_cast<long>(texte.size() + 8 * valeur.size()))
+        << "base " << base << ", gros " << gros;
 }
 
 TEST_F(Execution, FailureLinesCutLongExpectedValuesToo) {
     reglages(0);
     script("s.scn", "expect Default.Text " + std::string(205, 'x') + "\n");
     EXPECT_EQ(lancer({"s.scn"}), 1);
-    EXPECT_EQ(erreurs.str(), "s.scn:1: expected Default.Text = \"" + std::string(200, 'x') + "...(5 more)\", got \"\"\n");
+    EXPECT_EQ(erreurs.str(),
+              "s.scn:1: expected Default.Text = \"" + std::string(200, 'x') + "...(5 more)\", got \"\"\n");
 }
 
 // Nothing is cut silently: a script or a line beyond its limit is refused, naming the limit, and nothing
@@ -322,7 +324,8 @@ TEST_F(Execution, ScriptsBeyondTheirLimitsAreRefusedNamingTheLimit) {
     // Standard input goes through the same reader, with the same refusal.
     std::istringstream entree(std::string(100, 'x'));
     std::string lu, erreur;
-    EXPECT_FALSE(files::readWhole(entree, "standard input", lu, erreur, {99, "a script", false, std::nullopt}));
+    EXPECT_FALSE(
+        files::readWhole(entree, "standard input", lu, erreur, {99, "a script", false, std::nullopt}));
     EXPECT_EQ(erreur, "cannot read standard input: larger than 99 bytes, the limit for a script");
 }
 
@@ -338,8 +341,9 @@ TEST_F(Execution, BeyondTwentyErrorsOnlyTheCountIsListed) {
     for (std::string x; std::getline(lignes, x);)
         l.push_back(x);
     ASSERT_EQ(l.size(), 21u);
-    EXPECT_EQ(l[19], "bad.scn:20: unknown control \"CheckBox99\" (did you mean CheckBox9? borne-scenario --controls "
-                     "lists them)");
+    EXPECT_EQ(l[19],
+              "bad.scn:20: unknown control \"CheckBox99\" (did you mean CheckBox9? borne-scenario --controls "
+              "lists them)");
     EXPECT_EQ(l[20], "bad.scn: 99980 more errors");
 }
 
@@ -359,16 +363,17 @@ TEST_F(Execution, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
         std::filesystem::remove("Config.cfg");
         faire();
         EXPECT_EQ(lancer({"s.scn"}), 0) << raison;
-        EXPECT_EQ(erreurs.str(), "borne-scenario: no readable Config.cfg in " + folder().string() + " (" + raison +
-                                     "): the terminal starts out of service\n");
+        EXPECT_EQ(erreurs.str(), "borne-scenario: no readable Config.cfg in " + folder().string() + " (" +
+                                     raison + "): the terminal starts out of service\n");
     }
 }
 
 TEST_F(Execution, TimeoutResolutionIsSaidAndJobsMayHaveLeadingZeros) {
     EXPECT_EQ(lancer({"--suite", "--timeout", "0.0001", "."}), 2);
-    EXPECT_NE(erreurs.str().find("bad --timeout \"0.0001\" (seconds above 0, up to 86400, to the millisecond: "
-                                 "0.001 at least)"),
-              std::string::npos);
+    EXPECT_NE(
+        erreurs.str().find("bad --timeout \"0.0001\" (seconds above 0, up to 86400, to the millisecond: "
+                           "0.001 at least)"),
+        std::string::npos);
     std::filesystem::create_directory("s");
     script("s/scenario.scn", "turn\n");
     EXPECT_EQ(lancer({"--suite", "--jobs", "00001", "s"}), 0) << erreurs.str();
@@ -384,9 +389,11 @@ TEST_F(Execution, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
     ::mkfifo("report.xml", 0644);
     const auto debut = std::chrono::steady_clock::now();
     EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--check", "rules", "s"}), 2);
-    EXPECT_EQ(erreurs.str(),
-              "borne-scenario: cannot read rules: a named pipe whose writer did not come and finish in time\n");
+    EXPECT_EQ(
+        erreurs.str(),
+        "borne-scenario: cannot read rules: a named pipe whose writer did not come and finish in time\n");
     EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--junit", "report.xml", "s"}), 2);
-    EXPECT_EQ(erreurs.str(), "borne-scenario: cannot write report.xml: a named pipe that nobody read in time\n");
+    EXPECT_EQ(erreurs.str(),
+              "borne-scenario: cannot write report.xml: a named pipe that nobody read in time\n");
     EXPECT_LT(std::chrono::steady_clock::now() - debut, std::chrono::seconds(5));
 }

@@ -227,7 +227,8 @@ TEST_F(Rules, DeepOrLongRulesAreRefusedOnTheirLineNamingTheLimit) {
         EXPECT_EQ(run({"--suite", "--check", rules, "."}), 2) << rules;
         EXPECT_EQ(explore(rules, 3), 2) << rules;
     }
-    EXPECT_EQ(err.str(), "borne-scenario: cannot read big.rules: larger than 1 MiB, the limit for a rules file\n");
+    EXPECT_EQ(err.str(),
+              "borne-scenario: cannot read big.rules: larger than 1 MiB, the limit for a rules file\n");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
 
@@ -237,13 +238,15 @@ TEST_F(Rules, WhatStartUpLeavesBreaksARuleBeforeAnyCommand) {
     file("r.rules", "never etat = ETAT_VEHICULE_ABSENT\n");
     file("s.scn", "expect etat 0\n");
     EXPECT_EQ(run({"--check", "r.rules", "s.scn"}), 1);
-    EXPECT_EQ(err.str(), "s.scn: r.rules:1: never etat = ETAT_VEHICULE_ABSENT: broken at 0 ms by the state and "
-                         "panel start-up leaves\n");
+    EXPECT_EQ(err.str(),
+              "s.scn: r.rules:1: never etat = ETAT_VEHICULE_ABSENT: broken at 0 ms by the state and "
+              "panel start-up leaves\n");
     EXPECT_EQ(out.str(), "rules: 0 held, 1 broken\nexpectations: 1 passed, 0 failed\n");
     settings(1);
     file("o.rules", "never etat = ETAT_HORS_SERVICE\n");
     ASSERT_EQ(explore("o.rules", 3), 1);
-    EXPECT_NE(out.str().find("after 0 turns, 0 actions; first at 0 ms, by the state and panel start-up leaves"),
-              std::string::npos)
+    EXPECT_NE(
+        out.str().find("after 0 turns, 0 actions; first at 0 ms, by the state and panel start-up leaves"),
+        std::string::npos)
         << out.str();
 }

@@ -66,7 +66,8 @@ bool readWhole(const std::filesystem::path& path, std::string& content, std::str
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return fail(std::strerror(errno));
     if (limits.regularOnly && !S_ISREG(st.st_mode)) return fail("not a regular file");
-    if (S_ISREG(st.st_mode) && limits.maxBytes > 0 && static_cast<std::uintmax_t>(st.st_size) > limits.maxBytes)
+    if (S_ISREG(st.st_mode) && limits.maxBytes > 0 &&
+        static_cast<std::uintmax_t>(st.st_size) > limits.maxBytes)
         return fail(tooLarge(limits));
     // A pipe is read within the deadline; anything else reads as it would have blocking.
     const bool watched = timed && S_ISFIFO(st.st_mode);
@@ -155,8 +156,9 @@ int openForWriting(const std::filesystem::path& path, const Deadline& deadline, 
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
-        error = "cannot write " + path.string() + ": " +
-                (errno == ENXIO ? std::string("a named pipe that nobody read in time") : std::strerror(errno));
+        error =
+            "cannot write " + path.string() + ": " +
+            (errno == ENXIO ? std::string("a named pipe that nobody read in time") : std::strerror(errno));
         return -1;
     }
 }

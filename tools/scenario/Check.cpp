@@ -2,7 +2,6 @@
 
 #include "control/tGestionBarriere.h"
 
-
 namespace borne::scenario {
 
 bool loadRules(const std::string& path, search::RuleSet& rules, std::string& error,

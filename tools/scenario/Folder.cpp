@@ -48,8 +48,8 @@ bool list(const std::string& folder, std::vector<std::string>& names) {
 
 // A regular file's whole content; anything else (a folder, a pipe, a device) is refused rather than read,
 // so nothing here can block or run without end.
-bool readRegular(const std::string& path, std::string& content, std::string& error,
-                 std::uintmax_t limit = 0, std::string_view what = "a file") {
+bool readRegular(const std::string& path, std::string& content, std::string& error, std::uintmax_t limit = 0,
+                 std::string_view what = "a file") {
     return files::readWhole(path, content, error, {limit, what, true, std::nullopt});
 }
 
@@ -262,8 +262,9 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
 
     VcdWriter vcd;
     const files::Deadline openBy =
-        settings.wallLimit.count() > 0 ? files::Deadline(std::chrono::steady_clock::now() + settings.wallLimit)
-                                       : std::nullopt;
+        settings.wallLimit.count() > 0
+            ? files::Deadline(std::chrono::steady_clock::now() + settings.wallLimit)
+            : std::nullopt;
     if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error, openBy)) return failed(error);
 
     Messages buffer;

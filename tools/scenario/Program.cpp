@@ -358,9 +358,8 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         return finish(0, out, err);
     }
     if (o.timeout && !seconds(*o.timeout))
-        return usage(err,
-                     "bad --timeout " + scenario::quoted(*o.timeout) +
-                                 " (seconds above 0, up to 86400, to the millisecond: 0.001 at least)");
+        return usage(err, "bad --timeout " + scenario::quoted(*o.timeout) +
+                              " (seconds above 0, up to 86400, to the millisecond: 0.001 at least)");
     // As make -C: every other name on the command line is then taken from DIR.
     if (o.directory && ::chdir(o.directory->c_str()) != 0) {
         err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';

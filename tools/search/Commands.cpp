@@ -3,9 +3,9 @@
 #include "control/tGestionBarriere.h"
 #include "files/Files.h"
 #include "panel/Codes.h"
+#include "scenario/Check.h"
 #include "search/Explorer.h"
 #include "search/Journeys.h"
-#include "scenario/Check.h"
 #include "search/Rules.h"
 #include "search/Target.h"
 
@@ -365,7 +365,8 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
                 if (fs::is_regular_file(settings / f, ec)) fs::copy_file(settings / f, folder / f, ec);
             // A run that wrote no journal expects an empty one.
             std::string journal;
-            if (written && !files::readWhole(replay.journal(), journal, error) && fs::exists(replay.journal(), ec))
+            if (written && !files::readWhole(replay.journal(), journal, error) &&
+                fs::exists(replay.journal(), ec))
                 written = false;
             if (!written || !files::writeWhole(folder / "expected" / "Log.txt", journal, error)) {
                 err << "borne-scenario: " << error << "\n";

@@ -13,8 +13,8 @@ namespace borne::search {
 namespace {
 
 // A rule is read and checked by recursion: these bound its depth, so no rule can exhaust the stack.
-constexpr int kMaxDepth = 100;          // parentheses and `not` inside one another
-constexpr int kMaxConditions = 1000;    // NAME.PROPERTY = VALUE and etat = STATE in one rule
+constexpr int kMaxDepth = 100;       // parentheses and `not` inside one another
+constexpr int kMaxConditions = 1000; // NAME.PROPERTY = VALUE and etat = STATE in one rule
 
 constexpr std::array<Propriete, 7> kProperties = {
     Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
