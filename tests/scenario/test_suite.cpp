@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -193,6 +194,7 @@ std::string asUnprivileged(const std::function<int()>& f, int& status) {
     if (pid == 0) {
         ::close(tube[0]);
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        ::setenv("TMPDIR", "/tmp", 1); // scratch copies where anyone may write
         ::dup2(tube[1], 1);
         ::_exit(f());
     }
