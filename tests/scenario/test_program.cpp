@@ -395,5 +395,10 @@ TEST_F(Execution, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
     EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--junit", "report.xml", "s"}), 2);
     EXPECT_EQ(erreurs.str(),
               "borne-scenario: cannot write report.xml: a named pipe that nobody read in time\n");
+    std::filesystem::create_directory("waves");
+    ::mkfifo("waves/s.vcd", 0644);
+    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--vcd", "waves", "s"}), 1);
+    EXPECT_NE(sortie.str().find("FAIL s: cannot write "), std::string::npos) << sortie.str();
+    EXPECT_NE(sortie.str().find("/waves/s.vcd: a named pipe that nobody read in time"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - debut, std::chrono::seconds(5));
 }

@@ -102,6 +102,7 @@ std::string settingsProblem(const char* name) {
     if (static_cast<std::uintmax_t>(st.st_size) > kSettingsMax) return "larger than 1 MiB";
     return {};
 }
+
 int usage(std::ostream& err, const std::string& problem) {
     err << "borne-scenario: " << problem << '\n' << kUsage;
     return 2;
