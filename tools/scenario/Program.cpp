@@ -124,8 +124,8 @@ bool jobsFrom(const Options& o, unsigned& jobs) {
     // Leading zeros are a way of writing the number, not a bigger one.
     const std::string& given = *o.jobs;
     const std::string j = given.substr(std::min(given.find_first_not_of('0'), given.size()));
-    if (given.empty() || j.empty() || j.size() > 4 || given.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(j) < 1 || std::stoi(j) > 1024)
+    if (given.empty() || j.empty() || j.size() > 4 ||
+        given.find_first_not_of("0123456789") != std::string::npos || std::stoi(j) < 1 || std::stoi(j) > 1024)
         return false;
     jobs = static_cast<unsigned>(std::stoi(j));
     return true;
