@@ -427,7 +427,7 @@ bool parseShard(const std::string& text, unsigned& k, unsigned& n) {
 bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundScenario>& all,
                       std::vector<std::string>& skipped, std::ostream& err) {
     std::vector<std::string> prefixes; // of each of `all`: its PATH's own name and a slash
-    std::size_t contributing = 0;      // PATHs that gave at least one scenario
+    std::size_t contributing = 0;      // PATHs that gave at least one scenario found under them
     std::set<std::string> roots;
     for (const std::string& path : paths) {
         std::string error;
@@ -453,12 +453,12 @@ bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundSc
             if (!roots.insert(f.path).second) continue; // a folder given twice runs once
             all.push_back(std::move(f));
             prefixes.push_back(prefix);
-            contributes = true;
+            contributes = contributes || !prefix.empty();
         }
         if (contributes) ++contributing;
     }
-    // With results from several PATHs, each is named from its PATH's own name on, so that two PATHs
-    // holding the same relative path still give two names.
+    // With results found under several PATHs, each is named from its PATH's own name on, so that two
+    // PATHs holding the same relative path still give two names.
     if (contributing > 1)
         for (std::size_t i = 0; i < all.size(); ++i)
             all[i].name.insert(0, prefixes[i]);
