@@ -150,7 +150,7 @@ int runGradeFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        if (!loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + g.wallLimit)) {
             err << error;
             return 2;
         }
@@ -172,7 +172,7 @@ int runBlessFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        if (!loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + s.wallLimit)) {
             err << error;
             return 2;
         }
