@@ -2,9 +2,11 @@
 
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
+#include "files/Files.h"
 #include "panel/PanneauOperateur.h"
 #include "scenario/Grammar.h"
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstdio>
@@ -12,8 +14,6 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
@@ -103,17 +103,11 @@ namespace {
 // One whole buffer at the end of a file, or nothing: a short write (a full disk) is cut back to where
 // the buffer began, so that every file holds whole lines. Sets errno on failure.
 bool appendWhole(int fd, off_t& size, std::string_view bytes) {
-    std::size_t fait = 0;
-    while (fait < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + fait, bytes.size() - fait);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int erreur = errno;
-            if (fait > 0 && ::ftruncate(fd, size) == 0) ::lseek(fd, size, SEEK_SET);
-            errno = erreur;
-            return false;
-        }
-        fait += static_cast<std::size_t>(n);
+    if (!files::writeWhole(fd, bytes)) {
+        const int erreur = errno;
+        if (::ftruncate(fd, size) == 0) ::lseek(fd, size, SEEK_SET);
+        errno = erreur;
+        return false;
     }
     size += static_cast<off_t>(bytes.size());
     return true;
@@ -279,9 +273,9 @@ void copySetting(const fs::path& dir, const char* name) {
     const fs::path source = name;
     std::error_code ec;
     if (!fs::is_regular_file(source, ec)) return;
-    std::ifstream entree(source, std::ios::binary);
-    const std::string contenu{std::istreambuf_iterator<char>(entree), std::istreambuf_iterator<char>()};
-    if (!entree.good() && !entree.eof()) refuse(dir, std::string(": cannot read ") + name);
+    std::string contenu, erreurLecture;
+    if (!files::readWhole(source, contenu, erreurLecture, {0, "a file", true, std::nullopt}))
+        refuse(dir, std::string(": cannot read ") + name);
     const int fd = createFile(dir / name);
     off_t taille = 0;
     if (fd < 0 || !appendWhole(fd, taille, contenu)) {
@@ -377,14 +371,18 @@ std::string line(const scenario::Command& c) {
     return "# " + c.control + ": a text that no script line can hold\n";
 }
 
-std::string waitLine(std::int64_t ms) {
+} // namespace
+
+std::string waitLines(std::int64_t ms) {
+    std::string lines;
     scenario::Command c;
     c.verb = scenario::Verb::Wait;
-    c.count = ms;
-    return line(c);
+    for (; ms > 0; ms -= c.count) {
+        c.count = std::min(ms, scenario::kMaxCount);
+        lines += line(c);
+    }
+    return lines;
 }
-
-} // namespace
 
 void Recorder::userWrite(const Ecriture& e) {
     if (e.auteur != Auteur::Utilisateur) return; // the terminal's own writes: nothing to do, at once
@@ -405,7 +403,7 @@ void Recorder::userWrite(const Ecriture& e) {
         const VerrouPris pris(mutex_);
         if (finished_) return;
         if (t > last_) {
-            lignes = waitLine(t - last_);
+            lignes = waitLines(t - last_);
             last_ = t;
         }
     }
@@ -425,7 +423,7 @@ void Recorder::finish(const tGestionBarriere& gestion) {
     {
         const VerrouPris pris(mutex_);
         finished_ = true;
-        if (t > last_) lignes = waitLine(t - last_);
+        if (t > last_) lignes = waitLines(t - last_);
         last_ = t;
     }
     lignes += "# The stop: the whole panel and the controller's state.\n";

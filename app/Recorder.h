@@ -41,6 +41,10 @@ struct ClockState {
 // run. Never past the wait's end. Outside a wait (the worker's logic, microseconds): the last wait's end.
 std::int64_t virtualInstant(const ClockState& state, std::chrono::nanoseconds elapsed, int divisor);
 
+// The script lines that let `ms` milliseconds pass: one `wait` each, none longer than a `wait` may be,
+// so an idle day between two actions still replays.
+std::string waitLines(std::int64_t ms);
+
 // The worker's clock, counting virtual time. A real clock (MyThread stops it like the plain one); the
 // waits of start-up, made on the thread that built the clock, are not counted: the recording's time 0
 // is the worker's start, as a script's is.

@@ -173,4 +173,18 @@ TEST_F(Program, ExitStatusSaysWhetherEveryLineWasRead) {
     EXPECT_EQ(err.str(), "borne-log: .: is a folder\n");
 }
 
+// A stream whose every write fails, like standard output on a full disk.
+class Full : public std::streambuf {
+protected:
+    int overflow(int) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(Program, HelpThatCannotBeWrittenIsAFailure) {
+    Full full;
+    std::ostream lost(&full);
+    EXPECT_EQ(borne::journalview::run({"borne-log", "--help"}, lost, err), 2);
+    EXPECT_EQ(err.str(), "borne-log: cannot write the output\n");
+}
+
 } // namespace

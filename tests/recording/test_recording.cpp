@@ -4,7 +4,9 @@
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
+#include "app/Recorder.h"
 #include "journal/FichierJournal.h"
+#include "scenario/Grammar.h"
 #include "window/WindowSandbox.h"
 
 #include <QLineEdit>
@@ -290,4 +292,21 @@ TEST_F(Recording, AJournalLineCutBackByAFullDiskIsNeverCopied) {
 }
 
 } // namespace
+
+// A session idle for longer than one `wait` may last still replays: the gap is split.
+TEST(WaitLines, AGapLongerThanOneWaitIsSplitAndAddsUp) {
+    const std::int64_t gap = 2 * scenario::kMaxCount + 7; // about 56 hours
+    const scenario::Script s = scenario::parse(recording::waitLines(gap));
+    ASSERT_EQ(s.errorCount, 0u) << s.errors[0].message;
+    ASSERT_EQ(s.commands.size(), 3u);
+    std::int64_t total = 0;
+    for (const scenario::Command& c : s.commands) {
+        EXPECT_EQ(c.verb, scenario::Verb::Wait);
+        total += c.count;
+    }
+    EXPECT_EQ(total, gap);
+    EXPECT_EQ(recording::waitLines(scenario::kMaxCount), "wait 100000000\n");
+    EXPECT_EQ(recording::waitLines(0), "");
+}
+
 } // namespace borne::test

@@ -344,7 +344,7 @@ TEST(Print, ATextThatCannotBeOneLineIsRefused) {
     EXPECT_FALSE(print(c));
 }
 
-TEST(Analyse, ErrorsBeyondTheFirstThousandAreCountedNotKept) {
+TEST(Analyse, ErrorsBeyondTheFirstTwentyAreCountedNotKept) {
     std::string texte;
     for (int i = 0; i < 3000; ++i)
         texte += "bad\nturn\n";

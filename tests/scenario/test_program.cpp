@@ -1,5 +1,7 @@
 // The program in-process: usage, refusal of a faulty script before anything runs, the trace, the check
 // of expectations against what the terminal shows, failure lines, and output that cannot be written.
+#include "files/Files.h"
+#include "scenario/Grammar.h"
 #include "scenario/Program.h"
 #include "support/Sandbox.h"
 
@@ -7,8 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 using namespace borne;
@@ -244,6 +250,21 @@ TEST_F(Execution, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
 
+// The peak resident size of a run in a child process, which must end with `status`.
+long pointe(const std::vector<std::string>& arguments, int status = 0) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::istringstream entree;
+        std::ostringstream o, e;
+        ::_exit(runProgram(arguments, entree, o, e));
+    }
+    int statut = 0;
+    struct rusage usage {};
+    ::wait4(pid, &statut, 0, &usage);
+    EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == status);
+    return usage.ru_maxrss * 1024L; // kilobytes on Linux
+}
+
 // A script many megabytes long costs about its own size, not a record per line.
 TEST_F(Execution, MemoryStaysNearTheScriptsSize) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -254,21 +275,131 @@ TEST_F(Execution, MemoryStaysNearTheScriptsSize) {
     for (int i = 0; i < 600000; ++i)
         texte += "tick CheckBox12\n"; // 9.6 MB
     script("gros.scn", texte);
-    auto pointe = [](const std::vector<std::string>& arguments) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            std::istringstream entree;
-            std::ostringstream o, e;
-            ::_exit(runProgram(arguments, entree, o, e));
-        }
-        int statut = 0;
-        struct rusage usage {};
-        ::wait4(pid, &statut, 0, &usage);
-        EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == 0);
-        return usage.ru_maxrss * 1024L; // kilobytes on Linux
-    };
     script("petit.scn", "tick CheckBox12\n");
     const long base = pointe({"borne-scenario", "petit.scn"});
     const long gros = pointe({"borne-scenario", "gros.scn"});
     EXPECT_LT(gros - base, 3L * static_cast<long>(texte.size())) << "base " << base << ", gros " << gros;
+}
+
+// Long lines too: the script, plus a few times its longest line, never a copy of every value.
+TEST_F(Execution, MemoryStaysNearTheScriptsSizeWithLongLines) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer keeps freed memory in quarantine: resident size says nothing here";
+#endif
+    reglages(0);
+    const std::string valeur(2 << 20, 'a');
+    std::string texte;
+    for (int i = 0; i < 6; ++i)
+        texte += "type Default " + valeur + "\nexpect Default.Text " + valeur + "b\n"; // 25 MB, fails
+    script("long.scn", texte);
+    script("petit.scn", "turn\n");
+    const long base = pointe({"borne-scenario", "petit.scn"});
+    const long gros = pointe({"borne-scenario", "long.scn"}, 1);
+    EXPECT_LT(gros - base, static_cast<long>(texte.size() + 8 * valeur.size()))
+        << "base " << base << ", gros " << gros;
+}
+
+TEST_F(Execution, FailureLinesCutLongExpectedValuesToo) {
+    reglages(0);
+    script("s.scn", "expect Default.Text " + std::string(205, 'x') + "\n");
+    EXPECT_EQ(lancer({"s.scn"}), 1);
+    EXPECT_EQ(erreurs.str(),
+              "s.scn:1: expected Default.Text = \"" + std::string(200, 'x') + "...(5 more)\", got \"\"\n");
+}
+
+// Nothing is cut silently: a script or a line beyond its limit is refused, naming the limit, and nothing
+// runs.
+TEST_F(Execution, ScriptsBeyondTheirLimitsAreRefusedNamingTheLimit) {
+    reglages(0);
+    std::ofstream("huge.scn").close();
+    std::filesystem::resize_file("huge.scn", kMaxScriptBytes + 1); // sparse: nothing is read to refuse it
+    EXPECT_EQ(lancer({"huge.scn"}), 2);
+    EXPECT_EQ(erreurs.str().substr(0, erreurs.str().find('\n')),
+              "borne-scenario: cannot read huge.scn: larger than 256 MiB, the limit for a script");
+    script("long.scn", "turn\ntype Default " + std::string(kMaxScriptLine, 'x') + "\nturn\n");
+    EXPECT_EQ(lancer({"long.scn"}), 2);
+    EXPECT_EQ(erreurs.str(), "long.scn:2: a line longer than 16 MiB, the limit for a script\n");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+
+    // Standard input goes through the same reader, with the same refusal.
+    std::istringstream entree(std::string(100, 'x'));
+    std::string lu, erreur;
+    EXPECT_FALSE(
+        files::readWhole(entree, "standard input", lu, erreur, {99, "a script", false, std::nullopt}));
+    EXPECT_EQ(erreur, "cannot read standard input: larger than 99 bytes, the limit for a script");
+}
+
+// Beyond the first 20 errors only their count is said, and no nearest name is looked for.
+TEST_F(Execution, BeyondTwentyErrorsOnlyTheCountIsListed) {
+    std::string texte;
+    for (int i = 0; i < 100000; ++i)
+        texte += "tick CheckBox99\n";
+    script("bad.scn", texte);
+    EXPECT_EQ(lancer({"bad.scn"}), 2);
+    std::istringstream lignes(erreurs.str());
+    std::vector<std::string> l;
+    for (std::string x; std::getline(lignes, x);)
+        l.push_back(x);
+    ASSERT_EQ(l.size(), 21u);
+    EXPECT_EQ(l[19],
+              "bad.scn:20: unknown control \"CheckBox99\" (did you mean CheckBox9? borne-scenario --controls "
+              "lists them)");
+    EXPECT_EQ(l[20], "bad.scn: 99980 more errors");
+}
+
+// The terminal starts out of service whenever it cannot read its settings; the run says why.
+TEST_F(Execution, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
+    script("s.scn", "expect etat ETAT_HORS_SERVICE\n");
+    const std::vector<std::pair<std::string, std::function<void()>>> cas = {
+        {"a named pipe", [] { ::mkfifo("Config.cfg", 0644); }},
+        {"a device", [] { std::filesystem::create_symlink("/dev/zero", "Config.cfg"); }},
+        {"larger than 1 MiB",
+         [] {
+             std::ofstream("Config.cfg") << "mode=0\n";
+             std::filesystem::resize_file("Config.cfg", (1 << 20) + 1);
+         }},
+    };
+    for (const auto& [raison, faire] : cas) {
+        std::filesystem::remove("Config.cfg");
+        faire();
+        EXPECT_EQ(lancer({"s.scn"}), 0) << raison;
+        EXPECT_EQ(erreurs.str(), "borne-scenario: no readable Config.cfg in " + folder().string() + " (" +
+                                     raison + "): the terminal starts out of service\n");
+    }
+}
+
+TEST_F(Execution, TimeoutResolutionIsSaidAndJobsMayHaveLeadingZeros) {
+    EXPECT_EQ(lancer({"--suite", "--timeout", "0.0001", "."}), 2);
+    EXPECT_NE(
+        erreurs.str().find("bad --timeout \"0.0001\" (seconds above 0, up to 86400, to the millisecond: "
+                           "0.001 at least)"),
+        std::string::npos);
+    std::filesystem::create_directory("s");
+    script("s/scenario.scn", "turn\n");
+    EXPECT_EQ(lancer({"--suite", "--jobs", "00001", "s"}), 0) << erreurs.str();
+    EXPECT_EQ(lancer({"--suite", "--jobs", "01025", "s"}), 2);
+    EXPECT_EQ(lancer({"--suite", "--jobs", "000", "s"}), 2);
+}
+
+// A named pipe with nothing on the other side holds a suite no longer than its --timeout.
+TEST_F(Execution, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
+    std::filesystem::create_directory("s");
+    script("s/scenario.scn", "turn\n");
+    ::mkfifo("rules", 0644);
+    ::mkfifo("report.xml", 0644);
+    const auto debut = std::chrono::steady_clock::now();
+    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--check", "rules", "s"}), 2);
+    EXPECT_EQ(
+        erreurs.str(),
+        "borne-scenario: cannot read rules: a named pipe whose writer did not come and finish in time\n");
+    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--junit", "report.xml", "s"}), 2);
+    EXPECT_EQ(erreurs.str(),
+              "borne-scenario: cannot write report.xml: a named pipe that nobody read in time\n");
+    std::filesystem::create_directory("waves");
+    ::mkfifo("waves/s.vcd", 0644);
+    // A waveform that cannot be written is the bench's failure, not the scenario's.
+    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--vcd", "waves", "s"}), 2);
+    EXPECT_NE(sortie.str().find("ERROR s: cannot write "), std::string::npos) << sortie.str();
+    EXPECT_NE(sortie.str().find("/waves/s.vcd: a named pipe that nobody read in time"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - debut, std::chrono::seconds(5));
 }

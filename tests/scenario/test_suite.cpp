@@ -4,18 +4,22 @@
 #include "scenario/Program.h"
 #include "support/Sandbox.h"
 
-#include <cstddef>
-#include <filesystem>
-#include <fstream>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
-#include <map>
-#include <sstream>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <sstream>
 
 using namespace borne;
 using namespace borne::scenario;
@@ -205,4 +209,97 @@ TEST_F(Suite, AWorkerThatCannotBeStartedIsAnErrorOfTheBench) {
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_EQ(said, "ERROR a: cannot start a worker process: Resource temporarily unavailable\n"
                     "scenarios: 0 passed, 0 failed, 1 error\n");
+}
+
+// Two PATHs holding the same relative path give two results, two JUnit cases and two waveforms; a name
+// holding a line end cannot forge a result line.
+TEST_F(Suite, ResultsFromSeveralPathsAreNamedFromEachPathAndNeverCollide) {
+    scenario("x/s", "turn\n");
+    scenario("y/s", "turn\n");
+    scenario("z/s", "turn\n");
+    scenario("y/a\nPASS forged", "expect etat 14\n");
+    EXPECT_EQ(lancer({"--vcd", "waves", "--junit", "r.xml", "x", "y"}), 1) << erreurs.str();
+    EXPECT_EQ(sortie.str(), "PASS x/s\nFAIL y/a\\x0APASS forged: scenario.scn:1: expected etat = \"14\", got "
+                            "\"ETAT_VEHICULE_ABSENT\"\nPASS y/s\nscenarios: 2 passed, 1 failed\n");
+    EXPECT_TRUE(fs::is_regular_file("waves/x/s.vcd"));
+    EXPECT_TRUE(fs::is_regular_file("waves/y/s.vcd"));
+    // Scenario folders given themselves, with the same own name: a number tells them apart.
+    EXPECT_EQ(lancer({"--vcd", "waves2", "x/s", "z/s"}), 0) << erreurs.str();
+    EXPECT_EQ(sortie.str(), "PASS s\nPASS s (2)\nscenarios: 2 passed, 0 failed\n");
+    EXPECT_TRUE(fs::is_regular_file("waves2/s.vcd"));
+    EXPECT_TRUE(fs::is_regular_file("waves2/s (2).vcd"));
+}
+
+namespace {
+// Runs `f` as an unprivileged user when the tests run as root (who enters every folder), in a child
+// whose standard output comes back as text; as anyone else, in a child all the same.
+std::string asUnprivileged(const std::function<int()>& f, int& status) {
+    int tube[2];
+    if (::pipe(tube) != 0) return "no pipe";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(tube[0]);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        ::setenv("TMPDIR", "/tmp", 1); // scratch copies where anyone may write
+        ::dup2(tube[1], 1);
+        ::_exit(f());
+    }
+    ::close(tube[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(tube[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(tube[0]);
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return text;
+}
+} // namespace
+
+// A folder that can be listed but not entered, and a scenario folder deeper than the system's longest
+// path, are reported by name and fail the suite: nothing is skipped without a word.
+TEST_F(Suite, FoldersThatCannotBeSearchedAreReportedAndFailTheSuite) {
+    scenario("s/a", "turn\n");
+    scenario("s/locked/b", "turn\n");
+    fs::permissions("s/locked", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder(), fs::perms::others_exec | fs::perms::group_exec, fs::perm_options::add);
+    int status = 0;
+    const std::string text = asUnprivileged(
+        [&] {
+            const int r = lancer({"s"});
+            std::cout << sortie.str() << std::flush;
+            return r;
+        },
+        status);
+    fs::permissions("s/locked", fs::perms::owner_all);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(text.substr(0, text.find("\nscenarios")),
+              "PASS a\nFAIL locked: cannot be searched (Permission denied): s/locked");
+
+    // A chain of folders longer than PATH_MAX, made and then removed a step at a time.
+    fs::remove_all("s/locked");
+    const std::string step(200, 'd');
+    fs::current_path("s");
+    for (int i = 0; i < 25; ++i) {
+        fs::create_directory(step);
+        fs::current_path(step);
+    }
+    scenario(".", "turn\n");
+    for (int i = 0; i < 25; ++i)
+        fs::current_path("..");
+    fs::current_path(folder());
+    EXPECT_EQ(lancer({"s"}), 1);
+    EXPECT_NE(sortie.str().find(": cannot be searched (File name too long): s/"), std::string::npos);
+    EXPECT_EQ(sortie.str().substr(sortie.str().size() - 30), "scenarios: 1 passed, 1 failed\n");
+    fs::current_path("s");
+    for (int i = 0; i < 25; ++i)
+        fs::current_path(step);
+    for (const char* f : {"scenario.scn", "Config.cfg", "CHIP.INI"})
+        fs::remove(f);
+    for (int i = 0; i < 25; ++i) {
+        fs::current_path("..");
+        fs::remove(step);
+    }
+    fs::current_path(folder());
 }

@@ -203,3 +203,74 @@ TEST_F(Rules, ARuleThePanelBreaksAsBuiltNeedsNoJourney) {
               std::string::npos)
         << out.str();
 }
+
+namespace {
+std::string repeat(const std::string& s, int n) {
+    std::string r;
+    r.reserve(s.size() * static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        r += s;
+    return r;
+}
+} // namespace
+
+// Rules nested or long enough to exhaust the stack are errors of their line; at the limits a rule is
+// still read and checked.
+TEST_F(Rules, DeepOrLongRulesAreRefusedOnTheirLineNamingTheLimit) {
+    const std::string atom = "etat = 0";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {repeat("(", 30000) + atom + repeat(")", 30000), "nested deeper than 100 levels"},
+        {repeat("not ", 70000) + atom, "a line longer than 64 KiB, the limit for a rule"},
+        {atom + repeat(" and " + atom, 199999), "a line longer than 64 KiB, the limit for a rule"},
+        {repeat("not ", 101) + atom, "nested deeper than 100 levels (parentheses and not), the limit"},
+        {atom + repeat(" or " + atom, 1000), "more than 1000 conditions, the limit for a rule"},
+    };
+    for (const auto& [rule, message] : cases) {
+        const search::RuleSet set = search::parseRules("# deep\nnever " + rule + "\n", panneau());
+        ASSERT_EQ(set.errors.size(), 1u) << message;
+        EXPECT_EQ(set.errors[0].line, 2u);
+        EXPECT_NE(set.errors[0].message.find(message), std::string::npos) << set.errors[0].message;
+    }
+    const search::RuleSet limits =
+        search::parseRules("never " + repeat("(", 50) + repeat("not ", 50) + atom + repeat(")", 50) +
+                               "\nnever " + atom + repeat(" and " + atom, 999) + "\n",
+                           panneau());
+    ASSERT_TRUE(limits.errors.empty()) << limits.errors[0].message;
+    EXPECT_FALSE(search::holds(limits.rules[0], {}, 0)); // fifty times not: etat = 0 again
+    EXPECT_TRUE(search::holds(limits.rules[0], {}, 1));
+    EXPECT_FALSE(search::holds(limits.rules[1], {}, 0));
+    EXPECT_TRUE(search::holds(limits.rules[1], {}, 1));
+
+    // Through every command that reads rules, before anything runs.
+    settings(0);
+    file("deep.rules", "never " + cases[0].first + "\n");
+    file("big.rules", std::string(search::kMaxRulesFile + 1, '#'));
+    file("s.scn", "turn\n");
+    for (const char* rules : {"deep.rules", "big.rules"}) {
+        EXPECT_EQ(run({"--check", rules, "s.scn"}), 2) << rules;
+        EXPECT_EQ(run({"--suite", "--check", rules, "."}), 2) << rules;
+        EXPECT_EQ(explore(rules, 3), 2) << rules;
+    }
+    EXPECT_EQ(err.str(),
+              "borne-scenario: cannot read big.rules: larger than 1 MiB, the limit for a rules file\n");
+    EXPECT_FALSE(std::filesystem::exists("Log.txt"));
+}
+
+// A rule is checked on what start-up leaves, before the first command, even when no write follows.
+TEST_F(Rules, WhatStartUpLeavesBreaksARuleBeforeAnyCommand) {
+    settings(0);
+    file("r.rules", "never etat = ETAT_VEHICULE_ABSENT\n");
+    file("s.scn", "expect etat 0\n");
+    EXPECT_EQ(run({"--check", "r.rules", "s.scn"}), 1);
+    EXPECT_EQ(err.str(),
+              "s.scn: r.rules:1: never etat = ETAT_VEHICULE_ABSENT: broken at 0 ms by the state and "
+              "panel start-up leaves\n");
+    EXPECT_EQ(out.str(), "rules: 0 held, 1 broken\nexpectations: 1 passed, 0 failed\n");
+    settings(1);
+    file("o.rules", "never etat = ETAT_HORS_SERVICE\n");
+    ASSERT_EQ(explore("o.rules", 3), 1);
+    EXPECT_NE(
+        out.str().find("after 0 turns, 0 actions; first at 0 ms, by the state and panel start-up leaves"),
+        std::string::npos)
+        << out.str();
+}

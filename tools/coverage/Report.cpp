@@ -1,5 +1,7 @@
 #include "coverage/Report.h"
 
+#include "files/Files.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -109,24 +111,15 @@ void textSection(std::string& out, const std::string& title, const Counts& c) {
 bool writeFile(const fs::path& dir, const char* name, const std::string& content, std::ostream& messages) {
     const fs::path final = dir / name;
     const fs::path temporary = dir / (std::string(".") + name + ".tmp");
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    bool ok = f != nullptr;
-    int erreur = errno;
-    if (ok) {
-        ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-        erreur = errno;
-        if (std::fclose(f) != 0 && ok) {
-            ok = false;
-            erreur = errno;
-        }
-    }
+    std::string error;
+    bool ok = files::writeWhole(temporary, content, error);
     if (ok && std::rename(temporary.c_str(), final.c_str()) != 0) {
         ok = false;
-        erreur = errno;
+        error = "cannot write " + final.string() + ": " + std::strerror(errno);
     }
     if (!ok) {
         std::remove(temporary.c_str());
-        messages << "coverage: cannot write " << final.string() << ": " << std::strerror(erreur) << '\n';
+        messages << "coverage: " << error << '\n';
     }
     return ok;
 }

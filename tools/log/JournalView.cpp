@@ -214,7 +214,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             format = Format::Csv;
         } else if (options && (a == "-h" || a == "--help")) {
             out << kUsage;
-            return 0;
+            out.flush();
+            if (out) return 0;
+            err << "borne-log: cannot write the output\n";
+            return 2;
         } else if (options && a.size() > 1 && a[0] == '-') {
             std::string shown;
             appendEscaped(shown, a, Format::Text);

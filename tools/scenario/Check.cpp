@@ -10,6 +10,13 @@ void RuleObserver::starting(Engine& engine) {
     checker_.checkAll(-1, engine.now(), "the panel as built");
 }
 
+// Start-up is over: the rules hold on the state and the panel it leaves, before the first command, even
+// when no write follows.
+void RuleObserver::started(Engine& engine) {
+    const tGestionBarriere* c = engine.controller();
+    checker_.checkAll(c != nullptr ? c->etatCourant() : -1, engine.now(), search::kAtStartUp);
+}
+
 void RuleObserver::wrote(const Ecriture& e, std::int64_t instant) {
     const tGestionBarriere* c = engine_ != nullptr ? engine_->controller() : nullptr;
     checker_.onWrite(e, c != nullptr ? c->etatCourant() : -1, instant);

@@ -2,6 +2,7 @@
 // (start-up included) and the script's. A broken rule fails the run.
 #pragma once
 
+#include "files/Files.h"
 #include "scenario/Engine.h"
 #include "search/Rules.h"
 
@@ -14,6 +15,7 @@ class RuleObserver final : public RunObserver {
 public:
     explicit RuleObserver(const search::RuleSet& rules) : checker_(rules) {}
     void starting(Engine& engine) override;
+    void started(Engine& engine) override;
     void wrote(const Ecriture& e, std::int64_t instant) override;
     const std::vector<std::optional<search::Violation>>& violations() const { return checker_.violations(); }
     // One line per broken rule, in the file's order: "RULES:LINE: RULE: broken at T ms by WRITE".

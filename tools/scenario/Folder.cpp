@@ -1,5 +1,6 @@
 #include "scenario/Folder.h"
 
+#include "files/Files.h"
 #include "scenario/Check.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Show.h"
@@ -50,52 +51,10 @@ bool list(const std::string& folder, std::vector<std::string>& names) {
 }
 
 // A regular file's whole content; anything else (a folder, a pipe, a device) is refused rather than read,
-// so nothing here can block or run without end, and so is a file larger than `limit`.
-bool readRegular(const std::string& path, std::string& content, std::string& error,
-                 std::uint64_t limit = UINT64_MAX) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot read " + path + ": " + why();
-        return false;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "cannot read " + path + ": not a regular file";
-        ::close(fd);
-        return false;
-    }
-    if (static_cast<std::uint64_t>(st.st_size) > limit) {
-        error = "cannot read " + path + ": larger than " + std::to_string(limit >> 20) + " MiB";
-        ::close(fd);
-        return false;
-    }
-    content.clear();
-    content.reserve(static_cast<std::size_t>(st.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = "cannot read " + path + ": " + why();
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+// so nothing here can block or run without end, and so is a file larger than `limit` (0: no limit).
+bool readRegular(const std::string& path, std::string& content, std::string& error, std::uintmax_t limit = 0,
+                 std::string_view what = "a file") {
+    return files::readWhole(path, content, error, {limit, what, true, std::nullopt});
 }
 
 // The real path of a name, links and all; empty when there is none (a dangling link).
@@ -177,7 +136,7 @@ bool copyFile(const std::string& from, const std::string& to, Copy& copy) {
             ok = false; // a file that grows while it is copied counts as it grows
             break;
         }
-        if (!writeAll(out, buffer, static_cast<std::size_t>(n))) {
+        if (!files::writeWhole(out, std::string_view(buffer, static_cast<std::size_t>(n)))) {
             ok = copy.scratchFailed("cannot write " + to);
             break;
         }
@@ -241,16 +200,27 @@ void removeTree(const std::string& path, bool keep = false) {
     if (!keep) ::rmdir(path.c_str());
 }
 
-bool isScenario(const std::string& folder) {
-    struct stat st;
-    return ::lstat(join(folder, kScriptFile).c_str(), &st) == 0;
+// Nothing can be named that cannot be looked at: a folder that can be listed but not entered, or a path
+// longer than the system takes, is reported, never skipped.
+bool unsearchable(int error) {
+    return error != ENOENT && error != ENOTDIR;
+}
+
+// The reason first: a path too long to be searched is cut in a report, its reason must not be.
+std::string cannotSearch(const std::string& path) {
+    return "cannot be searched (" + why() + "): " + path;
 }
 
 void search(const std::string& folder, const std::string& name, const std::string& root,
             std::vector<FoundScenario>& found, std::set<std::pair<dev_t, ino_t>>& seen,
             std::vector<std::string>* skipped) {
-    if (isScenario(folder)) {
+    struct stat st;
+    if (::lstat(join(folder, kScriptFile).c_str(), &st) == 0) {
         found.push_back({folder, name, {}, {}});
+        return;
+    }
+    if (unsearchable(errno)) {
+        found.push_back({folder, name, cannotSearch(folder), {}});
         return;
     }
     std::vector<std::string> names;
@@ -262,8 +232,11 @@ void search(const std::string& folder, const std::string& name, const std::strin
     bool files = false; // hidden files are the system's or an editor's, not a lost script
     for (const std::string& n : names) {
         const std::string path = join(folder, n);
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) continue;
+        const std::string relative = name.empty() ? n : name + "/" + n;
+        if (::lstat(path.c_str(), &st) != 0) {
+            if (unsearchable(errno)) found.push_back({path, relative, cannotSearch(path), {}});
+            continue;
+        }
         if (S_ISLNK(st.st_mode)) {
             if (::stat(path.c_str(), &st) != 0) continue;
             // A link to a folder elsewhere (to /, into /proc) is not part of the suite.
@@ -274,7 +247,7 @@ void search(const std::string& folder, const std::string& name, const std::strin
             continue;
         }
         if (!seen.insert({st.st_dev, st.st_ino}).second) continue; // a link back up
-        search(path, name.empty() ? n : name + "/" + n, root, found, seen, skipped);
+        search(path, relative, root, found, seen, skipped);
     }
     if (skipped != nullptr && files && found.size() == before) skipped->push_back(folder);
 }
@@ -397,13 +370,13 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     std::string text;
     const std::string script = scenario.script.empty() ? join(scenario.path, kScriptFile) : scenario.script;
     const std::string scriptName = script.substr(script.rfind('/') + 1);
-    if (!readRegular(script, text, error)) return failed(error);
+    if (!readRegular(script, text, error, kMaxScriptBytes, "a script")) return failed(error);
 
     const bool wantJournal =
         settings.journalCopy.empty() && ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;
     std::string expected;
     if (wantJournal && !readRegular(join(join(scenario.path, kExpectedFolder), kJournalFile), expected, error,
-                                    kMaxFolderBytes))
+                                    kMaxFolderBytes, "an expected journal"))
         return failed(error);
 
     // A faulty script runs nothing.
@@ -425,7 +398,11 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         return copy.benchFault ? benchError(copy.error) : failed(copy.error);
 
     VcdWriter vcd;
-    if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error)) return benchError(error);
+    const files::Deadline openBy =
+        settings.wallLimit.count() > 0
+            ? files::Deadline(std::chrono::steady_clock::now() + settings.wallLimit)
+            : std::nullopt;
+    if (!settings.vcdPath.empty() && !vcd.open(settings.vcdPath, error, openBy)) return benchError(error);
 
     Messages buffer;
     std::ostream messages(&buffer);
@@ -530,21 +507,23 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
     std::sort(found.begin() + static_cast<std::ptrdiff_t>(before), found.end(),
               [](const FoundScenario& a, const FoundScenario& b) { return a.name < b.name; });
     // The root itself as a scenario: named after its own folder.
-    if (found.size() == before + 1 && found.back().name.empty()) {
-        std::string base = root;
-        while (base.size() > 1 && base.back() == '/')
-            base.pop_back();
-        if (base == "." || base == "..") {
-            char* real = ::realpath(root.c_str(), nullptr);
-            if (real != nullptr) {
-                base = real;
-                std::free(real);
-            }
-        }
-        const auto slash = base.rfind('/');
-        found.back().name = slash == std::string::npos || base.size() == 1 ? base : base.substr(slash + 1);
-    }
+    if (found.size() == before + 1 && found.back().name.empty()) found.back().name = ownName(root);
     return true;
+}
+
+std::string ownName(const std::string& root) {
+    std::string base = root;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (base == "." || base == "..") {
+        char* real = ::realpath(root.c_str(), nullptr);
+        if (real != nullptr) {
+            base = real;
+            std::free(real);
+        }
+    }
+    const auto slash = base.rfind('/');
+    return slash == std::string::npos || base.size() == 1 ? base : base.substr(slash + 1);
 }
 
 std::string firstDifference(const std::string* expected, const std::string* actual, std::string& summary) {

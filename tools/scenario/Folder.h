@@ -39,6 +39,9 @@ bool findScenarios(const std::string& root, std::vector<FoundScenario>& found, s
 bool findScenarios(const std::string& root, std::vector<FoundScenario>& found,
                    std::vector<std::string>& skipped, std::string& error);
 
+// The last name of a folder given as a PATH ("journeys" for "tests/journeys/", the real name for ".").
+std::string ownName(const std::string& root);
+
 struct ScenarioOutcome {
     bool passed = false;
     bool error = false; // the bench failed (no room in the scratch place, ...), not the scenario

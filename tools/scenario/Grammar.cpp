@@ -56,7 +56,8 @@ Split split(std::string_view s) {
 
 class LineParser {
 public:
-    LineParser(const PanneauOperateur& panel, std::size_t number) : panel_(panel), number_(number) {}
+    LineParser(const PanneauOperateur& panel, std::size_t number, bool explained = true)
+        : panel_(panel), number_(number), explained_(explained) {}
 
     ParsedLine parse(std::string_view text) {
         while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -110,7 +111,7 @@ private:
             return nullptr;
         }
         const Controle* c = panel_.trouver(name);
-        if (c == nullptr) fail(unknownControl(name, panel_));
+        if (c == nullptr) fail(explained_ ? unknownControl(name, panel_) : "unknown control");
         return c;
     }
 
@@ -244,6 +245,7 @@ private:
 
     const PanneauOperateur& panel_;
     std::size_t number_;
+    bool explained_; // false: the message will not be shown, so nothing costly goes into it
     Command command_;
     std::optional<std::string> error_;
 };
@@ -254,7 +256,13 @@ template <typename Keep> Script parseWith(std::string_view text, const PanneauOp
     std::string_view line;
     std::size_t n;
     while (lines.next(line, n)) {
-        ParsedLine parsed = parseLine(line, n, panel);
+        if (line.size() > kMaxScriptLine) {
+            if (script.errorCount++ < kMaxErrorsKept)
+                script.errors.push_back({n, "a line longer than " + std::to_string(kMaxScriptLine >> 20) +
+                                                " MiB, the limit for a script"});
+            continue;
+        }
+        ParsedLine parsed = LineParser(panel, n, script.errorCount < kMaxErrorsKept).parse(line);
         if (auto* c = std::get_if<Command>(&parsed)) {
             if (keep) script.commands.push_back(std::move(*c));
         } else if (auto* e = std::get_if<ParseError>(&parsed)) {

@@ -85,12 +85,19 @@ private:
     std::size_t number_ = 0;
 };
 
+// What a script may hold. A larger script is refused whole by its reader, a longer line is an error of
+// its line: never cut, since a script that lost its end would still run and pass.
+inline constexpr std::size_t kMaxScriptBytes = std::size_t{256} << 20;
+inline constexpr std::size_t kMaxScriptLine = std::size_t{16} << 20;
+
 struct Script {
     std::vector<Command> commands;
     std::vector<ParseError> errors; // the first kMaxErrorsKept, in line order
     std::size_t errorCount = 0;     // all of them
 };
-inline constexpr std::size_t kMaxErrorsKept = 1000;
+// Beyond these a script is counted, not explained: no nearest name is looked for, so refusing a script
+// costs time in proportion to its size.
+inline constexpr std::size_t kMaxErrorsKept = 20;
 
 // The whole text; any bytes are accepted, and what is not a command becomes an error. The panel is the
 // process-wide one unless a caller says otherwise.

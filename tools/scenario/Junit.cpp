@@ -1,5 +1,7 @@
 #include "scenario/Junit.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -93,12 +95,16 @@ JunitWriter::~JunitWriter() {
     if (!scratch_.empty()) ::unlink(scratch_.c_str());
 }
 
-bool JunitWriter::open(const std::string& path, std::string& error) {
+bool JunitWriter::open(const std::string& path, std::string& error, const files::Deadline& deadline) {
     path_ = path;
     struct stat st;
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) {
-        file_ = std::fopen(path.c_str(), "wb");
+        // A pipe waits for its reader until the deadline only.
+        const int fd = files::openForWriting(path, deadline, error);
+        if (fd < 0) return false;
+        file_ = ::fdopen(fd, "wb");
+        if (file_ == nullptr) ::close(fd);
     } else {
         // Beside what a link names, so that the link still leads to the report.
         final_ = path;

@@ -3,6 +3,8 @@
 // testsuite per student instead, where a case that could not run at all is an error.
 #pragma once
 
+#include "files/Files.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,8 +37,9 @@ public:
     // Makes a scratch file beside the path now, so a path that cannot be written is known before the
     // suite runs; write() renames it over the path once the report is whole, so a suite that stops
     // half-way leaves the previous report as it was. A path that is not a regular file (a pipe,
-    // /dev/stdout) is written in place. False with a message naming the path.
-    bool open(const std::string& path, std::string& error);
+    // /dev/stdout) is written in place; a named pipe waits for its reader until the deadline only
+    // (without one, for as long as it takes). False with a message naming the path.
+    bool open(const std::string& path, std::string& error, const files::Deadline& deadline = std::nullopt);
     bool write(const std::vector<CaseReport>& cases, double seconds, std::string& error);
     // Several testsuites in one testsuites element.
     bool write(const std::vector<SuiteReport>& suites, double seconds, std::string& error);

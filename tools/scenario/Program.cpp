@@ -1,6 +1,7 @@
 #include "scenario/Program.h"
 
 #include "coverage/Report.h"
+#include "files/Files.h"
 #include "scenario/Bless.h"
 #include "scenario/Check.h"
 #include "scenario/Controls.h"
@@ -16,6 +17,7 @@
 #include "scenario/Vcd.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -142,6 +144,24 @@ private:
     int error_ = 0;
     char buffer_[1 << 16];
 };
+// Why the terminal will not read its settings here (it then starts out of service), as its reader
+// decides: only a regular file of at most 1 MiB is read. Empty when it will read them; "missing" for
+// no file at all.
+std::string settingsProblem(const char* name) {
+    constexpr std::uintmax_t kSettingsMax = 1024 * 1024;
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return errno == ENOENT ? "missing" : std::strerror(errno);
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!known) return std::strerror(errno);
+    if (S_ISDIR(st.st_mode)) return "a folder";
+    if (S_ISFIFO(st.st_mode)) return "a named pipe";
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device";
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    if (static_cast<std::uintmax_t>(st.st_size) > kSettingsMax) return "larger than 1 MiB";
+    return {};
+}
 
 int usage(std::ostream& err, const std::string& problem) {
     err << "borne-scenario: " << problem << '\n' << kUsage;
@@ -161,9 +181,11 @@ int finish(int status, std::ostream& out, std::ostream& err) {
 // --jobs: false when it is not a count.
 bool jobsFrom(const Options& o, unsigned& jobs) {
     if (!o.jobs) return true;
-    const std::string& j = *o.jobs;
-    if (j.empty() || j.size() > 4 || j.find_first_not_of("0123456789") != std::string::npos ||
-        std::stoi(j) < 1 || std::stoi(j) > 1024)
+    // Leading zeros are a way of writing the number, not a bigger one.
+    const std::string& given = *o.jobs;
+    const std::string j = given.substr(std::min(given.find_first_not_of('0'), given.size()));
+    if (given.empty() || j.empty() || j.size() > 4 ||
+        given.find_first_not_of("0123456789") != std::string::npos || std::stoi(j) < 1 || std::stoi(j) > 1024)
         return false;
     jobs = static_cast<unsigned>(std::stoi(j));
     return true;
@@ -188,7 +210,7 @@ int runGradeFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + g.wallLimit)) {
             err << error;
             return 2;
         }
@@ -210,7 +232,7 @@ int runBlessFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!loadRules(*o.rules, rules, error)) {
+        if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + s.wallLimit)) {
             err << error;
             return 2;
         }
@@ -236,7 +258,8 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     search::RuleSet rules;
     if (o.rules) {
         std::string error;
-        if (!search::loadRules(*o.rules, rules, error)) {
+        // A named pipe with no writer holds a suite no longer than one scenario's limit.
+        if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + s.wallLimit)) {
             err << error;
             return 2;
         }
@@ -255,15 +278,12 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     if (o.operands.size() > 1) return usage(err, "one script only");
     const std::string& name = o.operands.front();
 
-    std::string text;
-    if (name == "-") {
-        std::ostringstream all;
-        if (in.peek() != std::istream::traits_type::eof()) all << in.rdbuf();
-        if (in.bad()) return usage(err, "cannot read standard input");
-        text = std::move(all).str();
-    } else if (!readTextFile(name, text)) {
-        return usage(err, "cannot read " + name);
-    }
+    // Refused whole beyond its limit, never cut: a script that lost its end would pass for whole.
+    std::string text, error;
+    const files::ReadLimits limits{kMaxScriptBytes, "a script", false, std::nullopt};
+    if (name == "-" ? !files::readWhole(in, "standard input", text, error, limits)
+                    : !files::readWhole(name, text, error, limits))
+        return usage(err, error);
 
     // The whole script is checked before anything runs.
     const Script checked = check(text, panneau());
@@ -277,7 +297,6 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
 
     // So are the rules, when there are some.
     search::RuleSet rules;
-    std::string error;
     if (o.rules && !search::loadRules(*o.rules, rules, error)) {
         err << error;
         return 2;
@@ -302,9 +321,9 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
 
     // The run goes on: starting out of service can be the point of the scenario.
     std::error_code ignored;
-    if (::access("Config.cfg", R_OK) != 0 || std::filesystem::is_directory("Config.cfg", ignored))
+    if (const std::string problem = settingsProblem("Config.cfg"); !problem.empty())
         err << "borne-scenario: no readable Config.cfg in " << std::filesystem::current_path(ignored).string()
-            << ": the terminal starts out of service\n";
+            << (problem == "missing" ? "" : " (" + problem + ")") << ": the terminal starts out of service\n";
 
     RunSettings settings;
     settings.scriptName = name;
@@ -409,8 +428,8 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         return finish(0, out, err);
     }
     if (o.timeout && !seconds(*o.timeout))
-        return usage(err,
-                     "bad --timeout " + scenario::quoted(*o.timeout) + " (seconds above 0, up to 86400)");
+        return usage(err, "bad --timeout " + scenario::quoted(*o.timeout) +
+                              " (seconds above 0, up to 86400, to the millisecond: 0.001 at least)");
     // As make -C: every other name on the command line is then taken from DIR.
     if (o.directory && ::chdir(o.directory->c_str()) != 0) {
         err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';

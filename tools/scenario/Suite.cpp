@@ -575,12 +575,14 @@ int suiteInterruption() {
 
 void printOutcome(std::ostream& out, const std::string& word, const std::string& name,
                   const ScenarioOutcome& r) {
+    // A name or a reason holding a line end or another control byte must not forge a line.
     if (r.passed) {
-        out << "PASS " << name << '\n';
+        out << "PASS " << visible(name) << '\n';
         return;
     }
     // A failure of the bench itself is never the scenario's.
-    out << (r.error ? std::string("ERROR") : word) << ' ' << name << ": " << r.summary << '\n';
+    out << (r.error ? std::string("ERROR") : word) << ' ' << visible(name) << ": " << visible(r.summary)
+        << '\n';
     if (r.details.empty() || r.details == r.summary + "\n") return;
     std::size_t at = 0;
     while (at < r.details.size()) {
@@ -617,6 +619,8 @@ bool runIsolated(const std::vector<FoundScenario>& list, const SuiteSettings& se
 
 bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundScenario>& all,
                       std::vector<std::string>& skipped, std::ostream& err) {
+    std::vector<std::string> prefixes; // of each of `all`: its PATH's own name and a slash
+    std::size_t contributing = 0;      // PATHs that gave at least one scenario found under them
     std::set<std::string> roots;
     for (const std::string& path : paths) {
         std::string error;
@@ -630,14 +634,35 @@ bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundSc
                 << path << '\n';
             return false;
         }
+        bool contributes = false;
         for (FoundScenario& f : found) {
+            // The root itself as a scenario is already named after its own folder.
+            const std::string prefix = f.path != path ? ownName(path) + "/" : std::string();
             // Workers move from folder to folder: they need whole paths.
             if (char* real = ::realpath(f.path.c_str(), nullptr)) {
                 f.path = real;
                 std::free(real);
             }
-            if (roots.insert(f.path).second) all.push_back(std::move(f)); // a folder given twice runs once
+            if (!roots.insert(f.path).second) continue; // a folder given twice runs once
+            all.push_back(std::move(f));
+            prefixes.push_back(prefix);
+            contributes = contributes || !prefix.empty();
         }
+        if (contributes) ++contributing;
+    }
+    // With results found under several PATHs, each is named from its PATH's own name on, so that two
+    // PATHs holding the same relative path still give two names.
+    if (contributing > 1)
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i].name.insert(0, prefixes[i]);
+
+    // Names that are still the same (two PATHs with the same own name) are told apart by a number, so
+    // no result, JUnit case or waveform file stands for two folders.
+    std::set<std::string> names;
+    for (FoundScenario& f : all) {
+        const std::string given = f.name;
+        for (int n = 2; !names.insert(f.name).second; ++n)
+            f.name = given + " (" + std::to_string(n) + ")";
     }
     return true;
 }
@@ -671,7 +696,8 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     const StopSignals stops;
     JunitWriter junit;
     std::string error;
-    if (!settings.junitPath.empty() && !junit.open(settings.junitPath, error)) {
+    if (!settings.junitPath.empty() &&
+        !junit.open(settings.junitPath, error, Clock::now() + settings.wallLimit)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }

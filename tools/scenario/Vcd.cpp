@@ -2,6 +2,8 @@
 
 #include "control/Codes.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -52,11 +54,14 @@ VcdWriter::~VcdWriter() {
     if (body_ != nullptr) std::fclose(body_);
 }
 
-bool VcdWriter::open(const std::string& path, std::string& error) {
+bool VcdWriter::open(const std::string& path, std::string& error, const files::Deadline& deadline) {
     path_ = path;
-    file_ = std::fopen(path.c_str(), "wb");
+    const int fd = files::openForWriting(path, deadline, error);
+    if (fd < 0) return false;
+    file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
         error = failure(path);
+        ::close(fd);
         return false;
     }
     body_ = std::tmpfile();

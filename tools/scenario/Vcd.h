@@ -7,6 +7,8 @@
 // "." in a property name is written "_" as viewers take it for a scope separator (Brush_Color).
 #pragma once
 
+#include "files/Files.h"
+
 #include "scenario/Engine.h"
 
 #include <cstdio>
@@ -25,7 +27,8 @@ public:
 
     // Creates (or empties) the file now, so a path that cannot be written is known before the run; the
     // changes wait in a scratch file until close(). False with a message naming the path.
-    bool open(const std::string& path, std::string& error);
+    // A named pipe waits for its reader until the deadline only; without one, for as long as it takes.
+    bool open(const std::string& path, std::string& error, const files::Deadline& deadline = std::nullopt);
     // Writes the declarations and every change to the file. False with a message naming the path.
     bool close(std::string& error);
 

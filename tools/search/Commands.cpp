@@ -2,7 +2,9 @@
 
 #include "control/tGestionBarriere.h"
 #include "coverage/Rows.h"
+#include "files/Files.h"
 #include "panel/Codes.h"
+#include "scenario/Check.h"
 #include "search/Explorer.h"
 #include "search/Journeys.h"
 #include "search/Rules.h"
@@ -12,7 +14,6 @@
 #include <climits>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 
@@ -64,16 +65,6 @@ std::string plural(int n, const char* word) {
     return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-bool readFile(const std::filesystem::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream all;
-    all << in.rdbuf();
-    if (in.bad()) return false;
-    text = std::move(all).str();
-    return true;
-}
-
 // A one-line reason for a row that the mode cannot reach, where one is known.
 std::string reasonFor(int row, int mode, std::string_view localCode) {
     const char* why = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(row)], mode, localCode);
@@ -90,12 +81,10 @@ bool prepareFolder(const std::filesystem::path& target, const std::filesystem::p
         return false;
     }
     fs::create_directories(target, ec);
-    {
-        std::ofstream probe(target / ".write-test", std::ios::binary);
-        if (ec || !probe || !(probe << "x") || !probe.flush()) {
-            err << "borne-scenario: cannot write into " << asGiven.string() << "\n";
-            return false;
-        }
+    std::string probeError;
+    if (ec || !files::writeWhole(target / ".write-test", "x", probeError)) {
+        err << "borne-scenario: cannot write into " << asGiven.string() << "\n";
+        return false;
     }
     fs::remove(target / ".write-test", ec);
     return true;
@@ -220,7 +209,8 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
 
 int explore(const Options& o, const std::string& rulesFile, std::ostream& out, std::ostream& err) {
     RuleSet rules;
-    if (std::string error; !loadRules(rulesFile, rules, error)) {
+    std::string error;
+    if (!loadRules(rulesFile, rules, error)) {
         err << error;
         return 2;
     }
@@ -241,7 +231,11 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
         watch.reload();
         if (checkBuilt) watch.check("the panel as built");
     };
-    replay.onBuilt = [&](tGestionBarriere& t) { watch.attach(&t); };
+    replay.onBuilt = [&](tGestionBarriere& t) {
+        watch.attach(&t);
+        // What start-up leaves counts before any step, even when no write follows.
+        if (checkBuilt) watch.check(kAtStartUp);
+    };
 
     // Start-up, watched once: its violations need no journey.
     watch.enable(true);
@@ -321,9 +315,8 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
             fs::create_directories(folder, ec);
             copySettings(settings, folder);
             fs::copy_file(rulesPath, folder / rulesPath.filename(), ec);
-            std::ofstream(folder / "scenario.scn", std::ios::binary) << text;
-            if (!fs::is_regular_file(folder / "scenario.scn", ec)) {
-                err << "borne-scenario: cannot write " << (folder / "scenario.scn").string() << "\n";
+            if (std::string error; !files::writeWhole(folder / "scenario.scn", text, error)) {
+                err << "borne-scenario: " << error << "\n";
                 return 2;
             }
         }
@@ -437,15 +430,7 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
     {
         std::string failure;
         auto writeFile = [&](const fs::path& path, const std::string& text) {
-            std::ofstream file(path, std::ios::binary | std::ios::trunc);
-            errno = 0;
-            if (file && file.write(text.data(), static_cast<std::streamsize>(text.size())) && file.flush()) {
-                file.close();
-                if (file) return true;
-            }
-            failure = "cannot write " + path.string() +
-                      (errno != 0 ? ": " + std::string(std::strerror(errno)) : "");
-            return false;
+            return files::writeWhole(path, text, failure);
         };
         Replay replay(settings, true);
         for (std::size_t i = 0; i < scenarios.size() && failure.empty(); ++i) {
@@ -475,8 +460,7 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
             for (const char* f : {"Config.cfg", "CHIP.INI"}) {
                 std::string text;
                 if (!fs::is_regular_file(settings / f, ec)) continue;
-                if (!readFile(settings / f, text)) {
-                    failure = "cannot read " + (settings / f).string();
+                if (!files::readWhole(settings / f, text, failure)) {
                     copied = false;
                     break;
                 }
@@ -484,12 +468,11 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
             }
             if (!copied) break;
             std::string journal;
-            if (!readFile(replay.journal(), journal)) {
-                failure = "cannot read the journal of " + std::string(name) + " (" +
-                          replay.journal().string() + ")";
+            if (std::string why; !files::readWhole(replay.journal(), journal, why)) {
+                failure = "cannot read the journal of " + std::string(name) + " (" + why + ")";
                 break;
             }
-            writeFile(folder / "expected" / "Log.txt", journal);
+            if (!writeFile(folder / "expected" / "Log.txt", journal)) break;
         }
         if (!failure.empty()) {
             if (existed)

@@ -1,6 +1,7 @@
 #include "search/Rules.h"
 
 #include "control/tGestionBarriere.h"
+#include "files/Files.h"
 #include "panel/Codes.h"
 #include "panel/Texte.h"
 #include "scenario/Grammar.h"
@@ -12,6 +13,10 @@
 namespace borne::search {
 
 namespace {
+
+// A rule is read and checked by recursion: these bound its depth, so no rule can exhaust the stack.
+constexpr int kMaxDepth = 100;       // parentheses and `not` inside one another
+constexpr int kMaxConditions = 1000; // NAME.PROPERTY = VALUE and etat = STATE in one rule
 
 struct Token {
     enum class Kind { Word, Quoted, Open, Close, Equal, NotEqual, End } kind;
@@ -120,6 +125,16 @@ private:
     }
 
     std::unique_ptr<Expr> unary() {
+        if (depth_ > kMaxDepth) // the condition itself is not a level
+            return fail("nested deeper than " + std::to_string(kMaxDepth) +
+                        " levels (parentheses and not), the limit for a rule");
+        ++depth_;
+        auto e = nested();
+        --depth_;
+        return e;
+    }
+
+    std::unique_ptr<Expr> nested() {
         if (keyword("not")) {
             next();
             auto a = unary();
@@ -137,6 +152,8 @@ private:
     }
 
     std::unique_ptr<Expr> atom() {
+        if (++conditions_ > kMaxConditions)
+            return fail("more than " + std::to_string(kMaxConditions) + " conditions, the limit for a rule");
         const Token subject = next();
         if (subject.kind != Token::Kind::Word)
             return fail("expected NAME.PROPERTY or etat, found " + shown(subject));
@@ -193,6 +210,8 @@ private:
 
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
+    int depth_ = 0;
+    int conditions_ = 0;
     const PanneauOperateur& panel_;
     RuleSet& set_;
     Rule& rule_;
@@ -228,6 +247,11 @@ RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
     std::string_view line;
     std::size_t number = 0;
     while (lines.next(line, number)) {
+        if (line.size() > kMaxRuleLine) {
+            set.errors.push_back({number, "a line longer than " + std::to_string(kMaxRuleLine / 1024) +
+                                              " KiB, the limit for a rule"});
+            continue;
+        }
 
         std::vector<Token> tokens;
         std::string error;
@@ -275,10 +299,11 @@ RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
     return set;
 }
 
-bool loadRules(const std::string& path, RuleSet& rules, std::string& error) {
+bool loadRules(const std::string& path, RuleSet& rules, std::string& error, const files::Deadline& deadline) {
     std::string text;
-    if (!scenario::readTextFile(path, text)) {
-        error = "borne-scenario: cannot read " + path + "\n";
+    std::string why;
+    if (!files::readWhole(path, text, why, {kMaxRulesFile, "a rules file", false, deadline})) {
+        error = "borne-scenario: " + why + "\n";
         return false;
     }
     rules = parseRules(text, panneau());

@@ -13,6 +13,7 @@
 // `etat = S` is false and `etat != S` true.
 #pragma once
 
+#include "files/Files.h"
 #include "panel/PanneauOperateur.h"
 
 #include <cstdint>
@@ -64,10 +65,18 @@ struct RuleSet {
     std::vector<PropertyRef> properties; // every property some rule reads, each once
 };
 
+// What a rules file may hold: a longer line is an error; a larger file is refused whole by its reader.
+inline constexpr std::size_t kMaxRuleLine = 64 * 1024;
+inline constexpr std::size_t kMaxRulesFile = 1024 * 1024;
+
+// Never throws and never recurses without bound: a rule nested too deep or too long is an error of its
+// line.
 RuleSet parseRules(std::string_view text, const PanneauOperateur& panel);
-// Reads and parses a rules file on the process-wide panel; false with one "RULES:LINE: message" line per
-// error (or "borne-scenario: cannot read RULES") in `error`.
-bool loadRules(const std::string& path, RuleSet& rules, std::string& error);
+// Reads (at most kMaxRulesFile bytes) and parses a rules file on the process-wide panel; false with one
+// "RULES:LINE: message" line per error (or "borne-scenario: cannot read RULES: why") in `error`. A named
+// pipe waits for its writer until the deadline.
+bool loadRules(const std::string& path, RuleSet& rules, std::string& error,
+               const files::Deadline& deadline = std::nullopt);
 
 // Is the rule kept by these values of the set's properties and the state given (-1: no controller)?
 bool holds(const Rule& rule, const std::vector<Valeur>& values, int state);
@@ -106,6 +115,8 @@ private:
 
 // `s` without the blanks (spaces and tabs) at either end: how a rule and a target are read.
 std::string_view trim(std::string_view s) noexcept;
+// What a violation found on the state and panel that start-up leaves says instead of a write.
+inline constexpr const char* kAtStartUp = "the state and panel start-up leaves";
 
 // "RULES:LINE: never ...: broken at T ms by WRITE"
 std::string describe(const RuleSet& rules, const std::string& rulesName, const Violation& v);
