@@ -41,10 +41,11 @@ struct ClockState {
 // run. Never past the wait's end. Outside a wait (the worker's logic, microseconds): the last wait's end.
 std::int64_t virtualInstant(const ClockState& state, std::chrono::nanoseconds elapsed, int divisor);
 
-// The worker's clock, counting virtual time. A real clock (MyThread stops it like the plain one); the
-// waits of start-up, made on the thread that built the clock, are not counted: the recording's time 0
-// is the worker's start, as a script's is.
-class RecordingClock : public HorlogeReelle {
+// The worker's clock, counting virtual time. A paced real clock (MyThread stops it like the plain one);
+// the waits of start-up, made on the thread that built the clock, are not counted: the recording's time
+// 0 is the worker's start, as a script's is. Time inside a wait is the paced clock's own, so an action
+// is stamped where the worker stands whatever the speed and however long a pause held it.
+class RecordingClock : public HorlogeCadencee {
 public:
     explicit RecordingClock(int divisor = 1);
 
@@ -67,7 +68,7 @@ private:
     const std::thread::id startupThread_;
     mutable Verrou mutex_;
     ClockState state_ GUARDED_BY(mutex_);
-    std::chrono::steady_clock::time_point waitStart_ GUARDED_BY(mutex_);
+    std::chrono::nanoseconds waitStart_ GUARDED_BY(mutex_){0}; // on the paced clock's own time
     std::int64_t stoppedAt_ GUARDED_BY(mutex_) = -1;
 };
 
