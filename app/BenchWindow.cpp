@@ -94,6 +94,7 @@ protected:
             const bool bold = lastMove && lastMove->first == e.from && lastMove->second == e.to;
             QPen pen(bold ? QColor(200, 0, 0) : QColor(150, 150, 150), bold ? 3 : 1);
             p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
             const auto pt = l.points.subspan(e.first, e.count);
             if (pt.empty()) continue;
             QPainterPath path(map(pt[0]));
@@ -103,7 +104,7 @@ protected:
             if (pt.size() >= 2) arrow(p, map(pt[pt.size() - 2]), map(pt.back()), pen.color());
         }
         QFont f = font();
-        f.setPointSizeF(std::max(5.0, 8 * scale()));
+        f.setPixelSize(std::max(6, static_cast<int>(10 * scale()))); // the size the boxes were laid out for
         p.setFont(f);
         for (const NodePlace& n : l.nodes) {
             const QRectF r = box(n.state);
@@ -153,16 +154,14 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
     setWindowTitle(QStringLiteral("borne - bench"));
     setAttribute(Qt::WA_QuitOnClose, false);
 
-    auto* gauche = new QSplitter(Qt::Vertical);
+    // The time on top, the diagram under it as wide as the window; below, the rows of the selected
+    // state beside the turn log and the changes.
     diagram_ = new StateDiagram(*this);
     rows_ = new QListWidget;
     rows_->setObjectName("Rows");
-    gauche->addWidget(diagram_);
-    gauche->addWidget(rows_);
-    gauche->setStretchFactor(0, 3);
-
     auto* droite = new QWidget;
     auto* colonne = new QVBoxLayout(droite);
+    colonne->setContentsMargins(0, 0, 0, 0);
     auto* temps = new QHBoxLayout;
     time_ = new QLabel;
     time_->setObjectName("Time");
@@ -174,6 +173,7 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
          {static_cast<QWidget*>(time_), static_cast<QWidget*>(pause_), static_cast<QWidget*>(unTour),
           static_cast<QWidget*>(moins), static_cast<QWidget*>(plus)})
         temps->addWidget(w);
+    temps->addStretch(1);
     const bool cadence = clock_ != nullptr;
     for (QPushButton* b : {pause_, unTour, moins, plus})
         b->setEnabled(cadence);
@@ -187,8 +187,6 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
         connect(plus, &QPushButton::clicked, this,
                 [c] { c->changerVitesse(HorlogeCadencee::vitessePlus(c->vitesse())); });
     }
-    colonne->addLayout(temps);
-
     auto* titreTours = new QHBoxLayout;
     titreTours->addWidget(new QLabel(QStringLiteral("Turns")), 1);
     auto* enregistrer = new QPushButton(QStringLiteral("Save..."));
@@ -221,19 +219,26 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
     changes_->setMaximumBlockCount(20000);
     colonne->addWidget(changes_, 1);
 
-    auto* tout = new QSplitter(Qt::Horizontal, this);
-    tout->addWidget(gauche);
-    tout->addWidget(droite);
-    auto* disposition = new QHBoxLayout(this);
+    auto* bas = new QSplitter(Qt::Horizontal);
+    bas->addWidget(rows_);
+    bas->addWidget(droite);
+    bas->setStretchFactor(1, 2);
+    auto* tout = new QSplitter(Qt::Vertical);
+    tout->addWidget(diagram_);
+    tout->addWidget(bas);
+    tout->setStretchFactor(0, 1);
+    tout->setStretchFactor(1, 1);
+    auto* disposition = new QVBoxLayout(this);
     disposition->setContentsMargins(4, 4, 4, 4);
-    disposition->addWidget(tout);
+    disposition->addLayout(temps);
+    disposition->addWidget(tout, 1);
 
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] { poll(); });
 
     QSettings reglages;
     if (!restoreGeometry(reglages.value("bench/geometry").toByteArray())) {
-        resize(900, owner.height());
+        resize(1000, owner.height());
         move(owner.frameGeometry().topRight() + QPoint(8, 0));
     }
     snapshotPanel();
@@ -286,6 +291,10 @@ void BenchWindow::poll() {
         diagram_->current = current_;
         diagram_->lastMove = std::pair{last.startState, last.endState};
         followAppend(turns_, lignes);
+        if (!chosen_) {
+            selected_ = current_; // the current state's rows until a state is clicked
+            diagram_->selected = selected_;
+        }
         diagram_->update();
         showRows();
     }
@@ -323,6 +332,7 @@ void BenchWindow::timeChanged() {
 }
 
 void BenchWindow::selectState(int state) {
+    chosen_ = true;
     selected_ = state;
     diagram_->selected = state;
     diagram_->update();

@@ -50,6 +50,7 @@ public:
     std::optional<int> currentState() const { return current_; }
     const std::vector<std::pair<int, int>>& lastRows() const { return lastRows_; }
     QStringList listedRows() const;
+    // Lists the rows of `state` from now on (until then, those of the current state).
     void selectState(int state);
     QString turnLogText() const;
     QString changesText() const;
@@ -78,6 +79,7 @@ private:
 
     std::optional<int> current_;
     std::optional<int> selected_;
+    bool chosen_ = false; // a state was clicked: its rows stay listed
     std::vector<std::pair<int, int>> lastRows_;
     std::vector<std::string> turnLines_;
     std::uint64_t lastTurn_ = 0;

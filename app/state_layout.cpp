@@ -14,14 +14,20 @@
 
 namespace {
 
+// The name the diagram draws: the journal's, without the prefix every state shares.
+std::string shortName(int state) {
+    std::string n = borne::coverage::stateName(state);
+    return n.starts_with("ETAT_") ? n.substr(5) : n;
+}
+
 int graph(std::ostream& out) {
     out << "digraph states {\n"
+           "  nodesep=0.2; ranksep=0.4;\n"
            "  node [shape=box, style=rounded, fontname=\"Helvetica\", fontsize=10];\n"
            "  { rank=same; s0; s15; s16; s17; }\n";
     for (int s = 0; s < NB_ETATS; ++s)
         // The label only sizes the box: the program draws the name and the turn count itself.
-        out << "  s" << s << " [label=\"" << s << ' ' << borne::coverage::stateName(s)
-            << "\\n999999 turns\"];\n";
+        out << "  s" << s << " [label=\"" << s << ' ' << shortName(s) << "\\n99999 turns\"];\n";
     for (int s = 0; s < NB_ETATS; ++s)
         for (int t = 0; t < NB_ETATS; ++t)
             if (borne::coverage::allowed(s, t)) out << "  s" << s << " -> s" << t << ";\n";
