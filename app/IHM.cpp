@@ -144,15 +144,19 @@ void TForm1::installerRaccourcis() {
             c->unTour();
             majTitre();
         });
-        for (const auto touche : {Qt::Key_Plus, Qt::Key_Equal})
+        // + with or without Shift (= shares its key on many layouts), and both on the numeric pad.
+        for (const QKeyCombination touche : {QKeyCombination(Qt::Key_Plus), QKeyCombination(Qt::Key_Equal),
+                                             Qt::KeypadModifier | Qt::Key_Plus})
             raccourci(QKeySequence(touche), [this, c] {
                 c->changerVitesse(borne::HorlogeCadencee::vitessePlus(c->vitesse()));
                 majTitre();
             });
-        raccourci(QKeySequence(Qt::Key_Minus), [this, c] {
-            c->changerVitesse(borne::HorlogeCadencee::vitesseMoins(c->vitesse()));
-            majTitre();
-        });
+        for (const QKeyCombination touche :
+             {QKeyCombination(Qt::Key_Minus), Qt::KeypadModifier | Qt::Key_Minus})
+            raccourci(QKeySequence(touche), [this, c] {
+                c->changerVitesse(borne::HorlogeCadencee::vitesseMoins(c->vitesse()));
+                majTitre();
+            });
     }
     // The digits, on the main row and the numeric pad, tick the keypad's key as a click does.
     for (const borne::RoleControle& r : borne::rolesControles()) {
