@@ -51,13 +51,13 @@ QString shortName(int state) {
 // How often the window looks at what the worker reported while it is shown.
 constexpr int kPollMs = 50;
 
-QString followAppend(QPlainTextEdit* view, const QStringList& lines) {
+// Appends, following the newest line unless the user scrolled up.
+void followAppend(QPlainTextEdit* view, const QStringList& lines) {
     QScrollBar* bar = view->verticalScrollBar();
     const bool following = bar->value() == bar->maximum();
     for (const QString& l : lines)
         view->appendPlainText(l);
     if (following) bar->setValue(bar->maximum());
-    return {};
 }
 
 } // namespace
@@ -246,6 +246,7 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
 }
 
 BenchWindow::~BenchWindow() {
+    if (isVisible()) QSettings().setValue("bench/geometry", saveGeometry()); // gone with the main window
     worker_.tours().listen(false);
 }
 
