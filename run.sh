@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Opens the terminal's window with the example settings of one mode.
-# Usage: ./run.sh [MODE]   MODE: a folder of examples/ (default: supervised)
+# Usage: ./run.sh [MODE [OPTION...]]   MODE: a folder of examples/ (default: supervised); the options
+# go to the program (--speed F, --paused, --bench, --zoom F; see docs/classroom.md).
 # Installs what is missing, builds the program, and runs it in run/MODE/, a working folder made from
 # examples/MODE/ the first time (Log.txt there grows from one run to the next).
 # BORNE_RECORD=DIR ./run.sh MODE records the session into DIR, taken from where the script was started.
@@ -43,4 +44,4 @@ for fichier in "examples/$mode"/*; do
     [ -e "$travail/$(basename "$fichier")" ] || cp "$fichier" "$travail/"
 done
 cd "$travail"
-exec ../../build/app/borne
+exec ../../build/app/borne "${@:2}"

@@ -1,14 +1,19 @@
 #include "app/IHM.h"
 
+#include "app/BenchWindow.h"
 #include "app/MonThread.h"
+#include "control/Attente.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
+#include "panel/Roles.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Vue.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 TForm1* Form1 = nullptr;
@@ -26,11 +31,16 @@ public:
 
 } // namespace
 
-TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
+struct TForm1::Relais {
+    borne::Verrou verrou;
+    TForm1* fenetre GUARDED_BY(verrou) = nullptr; // cleared when the window goes
+};
+
+TForm1::TForm1(QWidget* Owner, const borne::Options& options)
+    : QWidget(Owner), relais_(std::make_shared<Relais>()) {
     using borne::vue::fenetre;
     const auto& f = fenetre();
     setObjectName("Form1");
-    setWindowTitle(QString::fromUtf8(f.titre));
     setWindowIcon(borne::vue::icone());
     setAttribute(Qt::WA_QuitOnClose);
 
@@ -62,15 +72,104 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     resize(f.largeurClient, f.hauteurClient);
 
     Form1 = this;
+    cadence_ = dynamic_cast<borne::HorlogeCadencee*>(&borne::horlogeInstallee());
+    if (cadence_ != nullptr) {
+        {
+            const borne::VerrouPris pris(relais_->verrou);
+            relais_->fenetre = this;
+        }
+        // Told on the worker's thread when a one-turn run ends in its pause: the title follows later, on
+        // this thread.
+        cadence_->surChangement([relais = relais_] {
+            const borne::VerrouPris pris(relais->verrou);
+            if (TForm1* f = relais->fenetre)
+                QMetaObject::invokeMethod(
+                    f, [f] { f->majTitre(); }, Qt::QueuedConnection);
+        });
+        cadence_->changerVitesse(options.vitesse);
+        if (options.enPause) cadence_->mettreEnPause();
+    }
+    installerRaccourcis();
+    majTitre();
     // The worker last: its controller writes the start picture into the panel the window now shows.
     travailleur_ = new MyThread(false);
     threadBarriere = travailleur_;
+    if (options.banc) banc();
 }
 
 TForm1::~TForm1() {
     // Whatever way the window goes, the worker no longer touches the panel from here on.
     if (travailleur_ != nullptr) travailleur_->Arreter();
+    {
+        const borne::VerrouPris pris(relais_->verrou);
+        relais_->fenetre = nullptr;
+    }
+    banc_.reset();
     if (Form1 == this) Form1 = nullptr;
+}
+
+borne::bench::BenchWindow& TForm1::banc() {
+    if (!banc_) banc_ = std::make_unique<borne::bench::BenchWindow>(*travailleur_, *this);
+    banc_->show();
+    banc_->raise();
+    return *banc_;
+}
+
+void TForm1::majTitre() {
+    QString titre = QString::fromUtf8(borne::vue::fenetre().titre);
+    if (cadence_ != nullptr) {
+        QStringList tient;
+        if (cadence_->vitesse() != 1) tient << QStringLiteral("x%1").arg(cadence_->vitesse());
+        if (cadence_->enPause()) tient << QStringLiteral("paused");
+        if (!tient.isEmpty()) titre += QStringLiteral(" - ") + tient.join(QStringLiteral(", "));
+    }
+    if (windowTitle() != titre) setWindowTitle(titre);
+    if (banc_) banc_->timeChanged();
+}
+
+void TForm1::installerRaccourcis() {
+    auto raccourci = [this](QKeySequence touches, auto action) {
+        auto* r = new QShortcut(touches, this);
+        r->setContext(Qt::WindowShortcut);
+        QObject::connect(r, &QShortcut::activated, this, action);
+    };
+    raccourci(QKeySequence(Qt::Key_F2), [this] { banc(); });
+    if (cadence_ != nullptr) {
+        auto* c = cadence_;
+        raccourci(QKeySequence(Qt::Key_Space), [this, c] {
+            c->enPause() ? c->reprendre() : c->mettreEnPause();
+            majTitre();
+        });
+        raccourci(QKeySequence(Qt::Key_N), [this, c] {
+            c->unTour();
+            majTitre();
+        });
+        // + with or without Shift (= shares its key on many layouts), and both on the numeric pad.
+        for (const QKeyCombination touche : {QKeyCombination(Qt::Key_Plus), QKeyCombination(Qt::Key_Equal),
+                                             Qt::KeypadModifier | Qt::Key_Plus})
+            raccourci(QKeySequence(touche), [this, c] {
+                c->changerVitesse(borne::HorlogeCadencee::vitessePlus(c->vitesse()));
+                majTitre();
+            });
+        for (const QKeyCombination touche :
+             {QKeyCombination(Qt::Key_Minus), Qt::KeypadModifier | Qt::Key_Minus})
+            raccourci(QKeySequence(touche), [this, c] {
+                c->changerVitesse(borne::HorlogeCadencee::vitesseMoins(c->vitesse()));
+                majTitre();
+            });
+    }
+    // The digits, on the main row and the numeric pad, tick the keypad's key as a click does.
+    for (const borne::RoleControle& r : borne::rolesControles()) {
+        const std::string_view role = r.role;
+        if (!role.starts_with("key ") || role.size() != 5) continue;
+        auto* touche = qobject_cast<QAbstractButton*>(controle(r.nom));
+        if (touche == nullptr) continue;
+        const auto chiffre = static_cast<Qt::Key>(Qt::Key_0 + (role[4] - '0'));
+        raccourci(QKeySequence(chiffre), [touche] { touche->click(); });
+        raccourci(QKeySequence(Qt::KeypadModifier | chiffre), [touche] { touche->click(); });
+        touche->setToolTip(touche->toolTip() +
+                           QStringLiteral(" (or the %1 key on the keyboard)").arg(role[4]));
+    }
 }
 
 QWidget* TForm1::controle(std::string_view nom) const {

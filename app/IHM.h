@@ -2,6 +2,8 @@
 // the worker that runs the terminal behind it.
 #pragma once
 
+#include "app/Programme.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -10,15 +12,22 @@
 class QScrollArea;
 class MyThread;
 
-namespace borne::vue {
+namespace borne {
+class HorlogeCadencee;
+namespace vue {
 class Vue;
 }
+namespace bench {
+class BenchWindow;
+}
+} // namespace borne
 
 class TForm1 : public QWidget {
 public:
     // Builds the window and every control in its stored state, then the worker (and with it the
-    // controller), which starts at once. Throws what the pictures or the controller throw.
-    explicit TForm1(QWidget* Owner = nullptr);
+    // controller), which starts at once at the pace the options ask for (paced only on a paced clock).
+    // Throws what the pictures or the controller throw.
+    explicit TForm1(QWidget* Owner = nullptr, const borne::Options& options = {});
     ~TForm1() override;
 
     // "Quitter": stops the worker where it stands, then closes the window.
@@ -30,12 +39,28 @@ public:
     QScrollArea* zoneDefilement() const { return zone_; }
     const borne::vue::Vue& vue() const { return *vue_; }
 
+    // The paced clock the worker waits on (nullptr when the installed clock is not paced).
+    borne::HorlogeCadencee* cadence() const noexcept { return cadence_; }
+    // The bench window, built and shown on the first call (F2, --bench).
+    borne::bench::BenchWindow& banc();
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // The keys of a person in front of a class: Space, N, + and -, F2, the digits. Shortcuts, so that an
+    // edit with the focus keeps its keys.
+    void installerRaccourcis();
+    // "paused", "x2": what holds, after the stored title.
+    void majTitre();
+
     QScrollArea* zone_ = nullptr;
+    borne::HorlogeCadencee* cadence_ = nullptr;
+    std::unique_ptr<borne::bench::BenchWindow> banc_;
+    // Lets the clock's notice reach the window only while it exists.
+    struct Relais;
+    std::shared_ptr<Relais> relais_;
     MyThread* travailleur_ = nullptr; // also in threadBarriere; not owned: it ends with the process
     std::unique_ptr<borne::vue::Vue> vue_;
     bool dejaMontree_ = false;

@@ -1,5 +1,6 @@
 #include "app/MonThread.h"
 
+#include "app/TurnWatch.h"
 #include "control/Attente.h"
 #include "control/tGestionBarriere.h"
 #include "journal/FichierJournal.h"
@@ -23,13 +24,21 @@ void signalerMort(const char* texte) {
 
 MyThread::MyThread(bool CreateSuspended)
     : gestionBarriere(std::make_unique<tGestionBarriere>()),
-      horloge_(dynamic_cast<borne::HorlogeReelle*>(&borne::horlogeInstallee())) {
+      horloge_(dynamic_cast<borne::HorlogeReelle*>(&borne::horlogeInstallee())),
+      cadence_(dynamic_cast<borne::HorlogeCadencee*>(horloge_)),
+      tours_(std::make_unique<borne::bench::TurnWatch>(
+          [c = cadence_]() -> std::int64_t { return c != nullptr ? c->instant() : 0; })) {
+    // Installed before the cycle runs; it only copies what it hears, under a lock held for the copy.
+    gestionBarriere->observer(tours_.get());
+    observateurPanneau_ =
+        borne::panneau().ajouterObservateur([t = tours_.get()](const borne::Ecriture& e) { t->wrote(e); });
     if (!CreateSuspended) start();
 }
 
 MyThread::~MyThread() {
     Arreter();
     AttendreFin();
+    borne::panneau().retirerObservateur(observateurPanneau_);
 }
 
 void MyThread::AttendreFin() {
@@ -53,7 +62,13 @@ void MyThread::run() {
 
 void MyThread::Execute() {
     try {
-        gestionBarriere->Executer();
+        // The controller's own cycle, turn after turn, with the paced clock's hold between two turns and
+        // the end of each turn told once its journal step is over.
+        for (;;) {
+            if (cadence_ != nullptr) cadence_->avantTour();
+            gestionBarriere->Tour();
+            tours_->turnEnded();
+        }
     } catch (const borne::ArretDemande&) {
         // The normal end: stopped from the window.
     } catch (const std::exception& e) {

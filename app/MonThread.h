@@ -10,7 +10,11 @@
 class tGestionBarriere;
 namespace borne {
 class HorlogeReelle;
+class HorlogeCadencee;
+namespace bench {
+class TurnWatch;
 }
+} // namespace borne
 
 class MyThread final : public QThread {
 public:
@@ -34,6 +38,11 @@ public:
     // The controller, for reading only once the worker has ended (or before it starts).
     const tGestionBarriere& gestion() const noexcept { return *gestionBarriere; }
 
+    // The paced clock the worker waits on, if the installed clock is one (nullptr otherwise).
+    borne::HorlogeCadencee* cadence() const noexcept { return cadence_; }
+    // What the worker tells of its turns, for the bench window; lives as long as this object.
+    borne::bench::TurnWatch& tours() noexcept { return *tours_; }
+
 protected:
     void run() override EXCLUDES(fin_); // the thread's body: Execute
 
@@ -46,7 +55,10 @@ private:
     std::unique_ptr<tGestionBarriere> gestionBarriere; // touched by the worker alone once it runs
     // Held by the body until it returns; it guards no data, it only marks the body's end.
     borne::Verrou fin_;
-    borne::HorlogeReelle* horloge_; // the clock the worker waits on, if it is the real one
+    borne::HorlogeReelle* horloge_;   // the clock the worker waits on, if it is the real one
+    borne::HorlogeCadencee* cadence_; // the same, if it is paced
+    std::unique_ptr<borne::bench::TurnWatch> tours_;
+    int observateurPanneau_ = 0;
 };
 
 // The one worker, set by the window's constructor and used by its "Quitter" handler.

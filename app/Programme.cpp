@@ -12,12 +12,15 @@
 #include <QStyleFactory>
 
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <fcntl.h>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 namespace borne {
@@ -97,7 +100,55 @@ void arreterSurSignal() {
     });
 }
 
+// A number written whole, within [bas, haut].
+bool lireNombre(std::string_view texte, double bas, double haut, double& valeur) {
+    double v = 0;
+    const auto [fin, erreur] = std::from_chars(texte.data(), texte.data() + texte.size(), v);
+    if (erreur != std::errc{} || fin != texte.data() + texte.size() || !std::isfinite(v) || v < bas ||
+        v > haut)
+        return false;
+    valeur = v;
+    return true;
+}
+
 } // namespace
+
+std::string lireOptions(int& argc, char** argv, Options& o) {
+    int garde = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--paused") {
+            o.enPause = true;
+            continue;
+        }
+        if (a == "--bench") {
+            o.banc = true;
+            continue;
+        }
+        const bool vitesse = a == "--speed" || a.starts_with("--speed=");
+        const bool zoom = a == "--zoom" || a.starts_with("--zoom=");
+        if (!vitesse && !zoom) {
+            argv[garde++] = argv[i]; // Qt's, or the program's own
+            continue;
+        }
+        const std::string_view nom = vitesse ? "--speed" : "--zoom";
+        std::string_view valeur;
+        if (a.size() > nom.size()) {
+            valeur = a.substr(nom.size() + 1);
+        } else if (i + 1 < argc) {
+            valeur = argv[++i];
+        } else {
+            return std::string(nom) + " needs a number";
+        }
+        const bool bon = vitesse ? lireNombre(valeur, 0.1, 10, o.vitesse) : lireNombre(valeur, 1, 4, o.zoom);
+        if (!bon)
+            return std::string(nom) + " takes a number from " + (vitesse ? "0.1 to 10" : "1 to 4") +
+                   ", not '" + std::string(valeur) + "'";
+    }
+    argc = garde;
+    argv[garde] = nullptr;
+    return {};
+}
 
 void montrerErreur(const char* message) {
     QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(message));
@@ -112,6 +163,8 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
                      "run it in a desktop session, through ssh -X, or with xvfb-run.\n");
         return 0;
     }
+    // Qt's own scaling: every size, font and picture of both windows, for a projector.
+    if (d.options.zoom != 1) qputenv("QT_SCALE_FACTOR", QByteArray::number(d.options.zoom));
     g_messagesQt = qInstallMessageHandler(affichageMuet);
     Application application(argc, argv);
     qInstallMessageHandler(g_messagesQt);
@@ -119,7 +172,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     QApplication::setApplicationName("borne");
     QApplication::setWindowIcon(borne::vue::icone());
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    HorlogeReelle horloge;
+    HorlogeCadencee horloge;
     const HorlogeInstallee installation(horloge);
     std::unique_ptr<recording::Recorder> enregistrement; // outlives the window, which stops its clock
     std::unique_ptr<TForm1> fenetre;
@@ -128,7 +181,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
         // BORNE_RECORD is checked before the terminal starts: a folder that cannot take the recording
         // stops the start-up with the working folder untouched.
         enregistrement = recording::Recorder::fromEnvironment();
-        fenetre = std::make_unique<TForm1>(nullptr);
+        fenetre = std::make_unique<TForm1>(nullptr, d.options);
         if (enregistrement) enregistrement->started(threadBarriere->gestion());
         fenetre->show();
         if (d.fenetreMontree) d.fenetreMontree(*fenetre);

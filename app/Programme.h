@@ -2,12 +2,27 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 class TForm1;
 
 namespace borne {
 
+// What the command line may ask for: the pace of the terminal's time, the bench window, a larger window.
+struct Options {
+    double vitesse = 1;   // --speed F, 0.1 to 10
+    bool enPause = false; // --paused
+    bool banc = false;    // --bench
+    double zoom = 1;      // --zoom F, 1 to 4
+};
+
+// Reads --speed F, --paused, --bench and --zoom F (also as --speed=F) out of the arguments, leaving the
+// others to Qt. Returns what is wrong for the user to read, or "" when all is well.
+std::string lireOptions(int& argc, char** argv, Options& o);
+inline constexpr const char* USAGE_OPTIONS = "usage: borne [--speed F] [--paused] [--bench] [--zoom F]";
+
 struct Demarrage {
+    Options options;
     // Run just before the window is built (the tests use it to make start-up fail).
     std::function<void()> avantFenetre;
     // Run once the window is shown, before the message loop.

@@ -56,13 +56,13 @@ void RecordingClock::attendre(int ms) {
         const VerrouPris pris(mutex_);
         state_.inWait = true;
         state_.length = ms;
-        waitStart_ = Clock::now();
+        waitStart_ = ecoule();
     }
     try {
         realWait(ms);
     } catch (const ArretDemande&) {
         const VerrouPris pris(mutex_);
-        stoppedAt_ = virtualInstant(state_, Clock::now() - waitStart_, divisor_);
+        stoppedAt_ = virtualInstant(state_, ecoule() - waitStart_, divisor_);
         throw;
     }
     const VerrouPris pris(mutex_);
@@ -71,18 +71,18 @@ void RecordingClock::attendre(int ms) {
 }
 
 void RecordingClock::realWait(int ms) {
-    HorlogeReelle::attendre(ms / divisor_);
+    HorlogeCadencee::attendre(ms / divisor_);
 }
 
 std::int64_t RecordingClock::instant() const {
     ClockState s;
-    Clock::time_point debut;
+    std::chrono::nanoseconds debut;
     {
         const VerrouPris pris(mutex_);
         s = state_;
         debut = waitStart_;
     }
-    return virtualInstant(s, Clock::now() - debut, divisor_);
+    return virtualInstant(s, ecoule() - debut, divisor_);
 }
 
 std::int64_t RecordingClock::stopInstant() const {

@@ -45,10 +45,11 @@ std::int64_t virtualInstant(const ClockState& state, std::chrono::nanoseconds el
 // so an idle day between two actions still replays.
 std::string waitLines(std::int64_t ms);
 
-// The worker's clock, counting virtual time. A real clock (MyThread stops it like the plain one); the
-// waits of start-up, made on the thread that built the clock, are not counted: the recording's time 0
-// is the worker's start, as a script's is.
-class RecordingClock : public HorlogeReelle {
+// The worker's clock, counting virtual time. A paced real clock (MyThread stops it like the plain one);
+// the waits of start-up, made on the thread that built the clock, are not counted: the recording's time
+// 0 is the worker's start, as a script's is. Time inside a wait is the paced clock's own, so an action
+// is stamped where the worker stands whatever the speed and however long a pause held it.
+class RecordingClock : public HorlogeCadencee {
 public:
     explicit RecordingClock(int divisor = 1);
 
@@ -71,7 +72,7 @@ private:
     const std::thread::id startupThread_;
     mutable Verrou mutex_;
     ClockState state_ GUARDED_BY(mutex_);
-    std::chrono::steady_clock::time_point waitStart_ GUARDED_BY(mutex_);
+    std::chrono::nanoseconds waitStart_ GUARDED_BY(mutex_){0}; // on the paced clock's own time
     std::int64_t stoppedAt_ GUARDED_BY(mutex_) = -1;
 };
 

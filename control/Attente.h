@@ -4,6 +4,8 @@
 
 #include "panel/Verrou.h"
 
+#include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -30,10 +32,74 @@ public:
     void arreter() EXCLUDES(verrou_);
     bool arretee() const EXCLUDES(verrou_);
 
-private:
+protected:
+    // A clock built on this one waits on the same lock and wake-up, so that the stop reaches its waits.
     mutable Verrou verrou_;
     std::condition_variable_any reveil_;
     bool arret_ GUARDED_BY(verrou_) = false;
+};
+
+// Real time at the pace a person sets, for the window's worker: a wait of `ms` lasts ms / speed of real
+// time and none of it passes while paused. At speed 1, never paused, it is the real clock. Its own time
+// (ecoule()) passes at speed x real time and stands still in a pause; the worker's instant is the sum of
+// the waits it made since its cycle began, as a script counts it.
+class HorlogeCadencee : public HorlogeReelle {
+public:
+    // The speeds + and - step through.
+    static constexpr std::array<double, 7> VITESSES = {0.1, 0.25, 0.5, 1, 2, 5, 10};
+
+    HorlogeCadencee();
+
+    // Before the cycle's first turn (start-up, on the window's thread) a wait is a plain real one: a
+    // pause cannot hold the window. From then on it is paced and a pause holds it where it stands.
+    void attendre(int ms) override EXCLUDES(verrou_);
+
+    // The worker, before each turn (so after the previous turn's journal step): holds it while paused; a
+    // one-turn request pauses here once its turn is over. Throws ArretDemande once stopped.
+    void avantTour() EXCLUDES(verrou_);
+
+    void mettreEnPause() EXCLUDES(verrou_);
+    void reprendre() EXCLUDES(verrou_);
+    // Runs until the next turn's journal step is over, then pauses.
+    void unTour() EXCLUDES(verrou_);
+    // Any speed from the first step to the last; outside them the nearest, not a number changes nothing.
+    void changerVitesse(double vitesse) EXCLUDES(verrou_);
+    bool enPause() const EXCLUDES(verrou_);
+    double vitesse() const EXCLUDES(verrou_);
+    // The next step above / below `vitesse` (the last / first step at the ends).
+    static double vitessePlus(double vitesse) noexcept;
+    static double vitesseMoins(double vitesse) noexcept;
+
+    // This clock's own time since it was built.
+    std::chrono::nanoseconds ecoule() const EXCLUDES(verrou_);
+    // The worker's instant, virtual ms: its waits since the cycle began, the one under way as far as it went.
+    std::int64_t instant() const EXCLUDES(verrou_);
+    // Turns begun.
+    std::int64_t tours() const EXCLUDES(verrou_);
+
+    // Told after every change of pause or speed, on the thread that made it (the worker's when a one-turn
+    // run ends in a pause), without any lock held; must not block. Set before the worker starts.
+    void surChangement(std::function<void()> f) { surChangement_ = std::move(f); }
+
+private:
+    std::int64_t ecouleNs(std::chrono::steady_clock::time_point t) const REQUIRES(verrou_);
+    // The time so far becomes the new anchor: called before the speed or the pause changes.
+    void reancrer() REQUIRES(verrou_);
+    void signaler() const;
+
+    std::chrono::steady_clock::time_point ancreReelle_ GUARDED_BY(verrou_);
+    std::int64_t ancreNs_ GUARDED_BY(verrou_) = 0;
+    double vitesse_ GUARDED_BY(verrou_) = 1;
+    bool pause_ GUARDED_BY(verrou_) = false;
+    bool cycle_ GUARDED_BY(verrou_) = false; // avantTour() was called: waits are paced and counted
+    std::int64_t commences_ GUARDED_BY(verrou_) = 0;
+    std::int64_t finis_ GUARDED_BY(verrou_) = 0;
+    std::int64_t pauseApres_ GUARDED_BY(verrou_) = -1; // pause once this many turns are over
+    std::int64_t termine_ GUARDED_BY(verrou_) = 0;     // virtual ms of the waits completed
+    bool enAttente_ GUARDED_BY(verrou_) = false;
+    int longueur_ GUARDED_BY(verrou_) = 0;
+    std::int64_t debutAttenteNs_ GUARDED_BY(verrou_) = 0;
+    std::function<void()> surChangement_;
 };
 
 // Virtual time for tests and the scenario runner: a wait returns at once and advances the time; actions

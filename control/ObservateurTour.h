@@ -1,8 +1,8 @@
 // What a turn of the access cycle does, told as it happens to an optional observer: the state the turn
 // starts in, each row of the state table that the turn reaches (`S.K`: state S, its K-th row counted
 // from 1 in the table's order, a condition with alternatives split into one row per alternative), and
-// the state chosen once the table's step is over. The window installs none; without one the controller
-// only tests a null pointer.
+// the state chosen once the table's step is over. Without one the controller only tests a null pointer;
+// the window's worker installs one that copies what it hears for the bench window.
 #pragma once
 
 #include "panel/Codes.h"

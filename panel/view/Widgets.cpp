@@ -66,6 +66,7 @@ ImageWidget::ImageWidget(QImage image, QWidget* parent) : QWidget(parent), image
 void ImageWidget::paintEvent(QPaintEvent*) {
     if (image_.isNull()) return;
     QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform); // scaled up for a projector: no blocks
     p.drawImage(0, 0, image_);
 }
 

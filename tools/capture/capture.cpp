@@ -1,12 +1,16 @@
-// borne-capture OUT.png [DELAY_MS] [entry]: runs the program in the current folder (with its Config.cfg
-// and CHIP.INI), lets the terminal turn for DELAY_MS (1600 by default), saves the window's client area to
-// OUT.png and quits as "Quitter" does. With "entry", a car arrives on the upstream loop at once, the
-// attendant lets it in a second later and it moves onto both loops once the boom is up, so the picture
-// shows a car entering. Offscreen unless QT_QPA_PLATFORM says otherwise.
+// borne-capture [OPTIONS] OUT.png [DELAY_MS] [entry]: runs the program in the current folder (with its
+// Config.cfg and CHIP.INI), lets the terminal turn for DELAY_MS (1600 by default), saves the window's
+// client area to OUT.png and quits as "Quitter" does. With "entry", a car arrives on the upstream loop at
+// once, the attendant lets it in a second later and it moves onto both loops once the boom is up, so the
+// picture shows a car entering. OPTIONS are the program's own (--bench, --zoom F, --speed F); with
+// --bench the picture is the panel with the bench window on its right. Offscreen unless QT_QPA_PLATFORM
+// says otherwise.
+#include "app/BenchWindow.h"
 #include "app/IHM.h"
 #include "app/Programme.h"
 #include "panel/PanneauOperateur.h"
 
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 
@@ -28,9 +32,29 @@ void entreeDUneVoiture(QObject* contexte) {
 
 } // namespace
 
+// The panel, with the bench window on its right when it is open.
+QPixmap picture(TForm1& fenetre, bool bench) {
+    const QPixmap panel = fenetre.grab();
+    if (!bench) return panel;
+    auto& banc = fenetre.banc();
+    banc.poll();
+    const QPixmap right = banc.grab();
+    QPixmap both(panel.width() + right.width(), std::max(panel.height(), right.height()));
+    both.setDevicePixelRatio(panel.devicePixelRatio());
+    both.fill(Qt::white);
+    QPainter p(&both);
+    p.drawPixmap(0, 0, panel);
+    p.drawPixmap(QPointF(panel.width() / panel.devicePixelRatio(), 0), right);
+    return both;
+}
+
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: borne-capture OUT.png [DELAY_MS] [entry]\n");
+    borne::Demarrage demarrage;
+    const std::string erreur = borne::lireOptions(argc, argv, demarrage.options);
+    if (argc < 2 || !erreur.empty()) {
+        std::fprintf(stderr,
+                     "%s%susage: borne-capture [--bench] [--zoom F] [--speed F] OUT.png [DELAY_MS] [entry]\n",
+                     erreur.c_str(), erreur.empty() ? "" : "\n");
         return 2;
     }
     const QString sortie = QString::fromLocal8Bit(argv[1]);
@@ -39,11 +63,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     bool enregistree = false;
     int argcQt = 1;
-    borne::Demarrage demarrage;
     demarrage.fenetreMontree = [&](TForm1& fenetre) {
         if (entree) entreeDUneVoiture(&fenetre);
         QTimer::singleShot(delai, &fenetre, [&] {
-            enregistree = fenetre.grab().save(sortie, "PNG");
+            enregistree = picture(fenetre, demarrage.options.banc).save(sortie, "PNG");
             fenetre.Button13Click(fenetre.controle("Button13"));
         });
     };

@@ -1,0 +1,98 @@
+#include "app/TurnWatch.h"
+
+#include "control/Codes.h"
+#include "panel/Texte.h"
+
+namespace borne::bench {
+
+namespace {
+
+// Turns kept for a window that does not take them (closed, or its thread busy); beyond, the oldest go.
+constexpr std::size_t kKeptTurns = 10000;
+// Writes kept between two takes: a window that stops taking stops costing memory.
+constexpr std::size_t kKeptWrites = 100000;
+
+std::string stateName(int state) {
+    const char* name = nomEtatCode(state);
+    return name != nullptr ? name : std::to_string(state);
+}
+
+} // namespace
+
+const char* turnLogHeader() noexcept {
+    return "turn\tstart_ms\tstart_state\tevents\tend_state\trows\tstatus";
+}
+
+std::string TurnRecord::line() const {
+    std::string l = std::to_string(number) + '\t' + std::to_string(start) + '\t' + stateName(startState) +
+                    '\t' + events + '\t' + stateName(endState) + '\t';
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i > 0) l += ' ';
+        l += std::to_string(rows[i].first) + '.' + std::to_string(rows[i].second);
+    }
+    return l + "\tdone";
+}
+
+TurnWatch::TurnWatch(std::function<std::int64_t()> instant) : instant_(std::move(instant)) {}
+
+void TurnWatch::debutTour(int etat) noexcept {
+    const std::int64_t t = instant_ ? instant_() : 0;
+    VerrouPris pris(mutex_);
+    const std::uint64_t number = current_.number + 1;
+    current_ = TurnRecord{};
+    current_.number = number;
+    current_.start = t;
+    current_.startState = etat;
+    current_.endState = etat;
+    inTurn_ = true;
+}
+
+void TurnWatch::ligne(int etat, int rang) noexcept {
+    VerrouPris pris(mutex_);
+    if (inTurn_) current_.rows.emplace_back(etat, rang);
+}
+
+void TurnWatch::finDecision(int etat) noexcept {
+    VerrouPris pris(mutex_);
+    if (inTurn_) current_.endState = etat;
+}
+
+void TurnWatch::turnEnded() noexcept {
+    VerrouPris pris(mutex_);
+    if (!inTurn_) return;
+    inTurn_ = false;
+    if (turns_.size() >= kKeptTurns) {
+        turns_.pop_front();
+        ++dropped_;
+    }
+    turns_.push_back(current_);
+}
+
+void TurnWatch::wrote(const Ecriture& e) {
+    const bool listening = listening_.load(std::memory_order_relaxed);
+    const bool event = e.auteur == Auteur::Terminal && &e.controle == &panneau().Evenement;
+    if (!listening && !event) return;
+    const std::int64_t t = instant_ ? instant_() : 0;
+    VerrouPris pris(mutex_);
+    if (event && inTurn_) {
+        if (const auto* name = std::get_if<std::string>(&e.valeur)) {
+            if (!current_.events.empty()) current_.events += ' ';
+            current_.events += versUtf8(*name);
+        }
+    }
+    if (listening && writes_.size() < kKeptWrites)
+        writes_.push_back({t, &e.controle, e.propriete, e.auteur, e.valeur});
+}
+
+TurnWatch::News TurnWatch::take() {
+    News n;
+    VerrouPris pris(mutex_);
+    n.turns.assign(std::make_move_iterator(turns_.begin()), std::make_move_iterator(turns_.end()));
+    turns_.clear();
+    n.writes.swap(writes_);
+    n.droppedTurns = dropped_;
+    dropped_ = 0;
+    return n;
+}
+
+} // namespace borne::bench
