@@ -4,6 +4,7 @@
 #include "app/MonThread.h"
 #include "app/Recorder.h"
 #include "control/Attente.h"
+#include "journal/FichierJournal.h"
 #include "panel/view/Vue.h"
 
 #include <QApplication>
@@ -104,6 +105,7 @@ void montrerErreur(const char* message) {
 }
 
 int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
+    FichierJournal::ignorerSignaux(); // before the toolkit starts any thread
     // Without any display the toolkit would abort; say so plainly and end as every run ends.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
