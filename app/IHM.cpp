@@ -27,11 +27,11 @@ public:
 } // namespace
 
 TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
+    borne::vue::preparerImages(); // decoded while the window is built
     using borne::vue::fenetre;
     const auto& f = fenetre();
     setObjectName("Form1");
     setWindowTitle(QString::fromUtf8(f.titre));
-    setWindowIcon(borne::vue::icone());
     setAttribute(Qt::WA_QuitOnClose);
 
     auto* disposition = new QVBoxLayout(this);
@@ -49,6 +49,7 @@ TForm1::TForm1(QWidget* Owner) : QWidget(Owner) {
     vue_ = std::make_unique<borne::vue::Vue>(contenu, borne::panneau(),
                                              [this] { Button13Click(controle("Button13")); });
     zone_->setWidget(contenu);
+    setWindowIcon(borne::vue::icone()); // decoded with the pictures, which the panel has waited for
     zone_->setPalette(contenu->palette());
     zone_->viewport()->setAutoFillBackground(true);
     zone_->viewport()->setPalette(contenu->palette());

@@ -106,6 +106,7 @@ void montrerErreur(const char* message) {
 
 int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     FichierJournal::ignorerSignaux(); // before the toolkit starts any thread
+    vue::preparerImages();            // decoded while the toolkit starts
     // Without any display the toolkit would abort; say so plainly and end as every run ends.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -119,7 +120,6 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     qInstallMessageHandler(g_messagesQt);
     arreterSurSignal();
     QApplication::setApplicationName("borne");
-    QApplication::setWindowIcon(borne::vue::icone());
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     HorlogeReelle horloge;
     const HorlogeInstallee installation(horloge);
@@ -131,6 +131,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
         // stops the start-up with the working folder untouched.
         enregistrement = recording::Recorder::fromEnvironment();
         fenetre = std::make_unique<TForm1>(nullptr);
+        QApplication::setWindowIcon(borne::vue::icone());
         if (enregistrement) enregistrement->started(threadBarriere->gestion());
         fenetre->show();
         if (d.fenetreMontree) d.fenetreMontree(*fenetre);

@@ -120,6 +120,7 @@ int demarrageEnfant(bool nue) {
     int argc = 1;
     char nom[] = "bench_window";
     char* argv[] = {nom, nullptr};
+    if (!nue) borne::vue::preparerImages(); // as the program does, first thing
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     PremierePeinture guet;

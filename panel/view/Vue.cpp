@@ -18,6 +18,7 @@
 #include <QSignalBlocker>
 #include <QToolTip>
 
+#include <future>
 #include <stdexcept>
 #include <string>
 
@@ -59,26 +60,37 @@ void colorer(QWidget* w, Couleur fond, Couleur texte, bool edition = false) {
 
 // The seven pictures, decoded once for the process and kept in the screen's fast format, in the order
 // Image1..Image7. Shared (not copied) by every widget that shows one.
-const std::vector<QImage>& imagesDecodees() {
-    static const std::vector<QImage> images = [] {
-        std::vector<QImage> liste;
-        for (const ImageRgb& rgb : decoderImagesIntegrees()) {
-            QImage image(rgb.pixels.data(), rgb.largeur, rgb.hauteur, rgb.largeur * 3, QImage::Format_RGB888);
-            liste.push_back(
-                image.convertToFormat(QImage::Format_RGB32)); // a copy: the decoded buffer goes away
-        }
-        return liste;
-    }();
+struct Images {
+    std::vector<QImage> panneau;
+    QImage icone;
+};
+
+// Decoded on a thread of their own: QImage needs neither the application object nor the GUI thread.
+std::shared_future<Images>& imagesEnCours() {
+    static std::shared_future<Images> images =
+        std::async(std::launch::async, [] {
+            Images lues;
+            for (const ImageRgb& rgb : decoderImagesIntegrees()) {
+                QImage image(rgb.pixels.data(), rgb.largeur, rgb.hauteur, rgb.largeur * 3,
+                             QImage::Format_RGB888);
+                // a copy: the decoded buffer goes away
+                lues.panneau.push_back(image.convertToFormat(QImage::Format_RGB32));
+            }
+            const auto xpm = iconeXpm();
+            lues.icone.loadFromData(xpm.data(), static_cast<int>(xpm.size()), "XPM");
+            return lues;
+        }).share();
     return images;
 }
 
 } // namespace
 
+void preparerImages() {
+    imagesEnCours();
+}
+
 QIcon icone() {
-    const auto xpm = iconeXpm();
-    QPixmap pixmap;
-    pixmap.loadFromData(xpm.data(), static_cast<uint>(xpm.size()), "XPM");
-    return QIcon(pixmap);
+    return QIcon(QPixmap::fromImage(imagesEnCours().get().icone));
 }
 
 QString bulle(std::string_view nom) {
@@ -144,6 +156,7 @@ bool Vue::eventFilter(QObject* objet, QEvent* evenement) {
 }
 
 void Vue::construire(QWidget* contenu) {
+    preparerImages(); // decoded while the other controls are built
     const Fenetre& f = fenetre();
     colorer(contenu, f.couleur, f.police.couleur);
     contenu->setFont(enQFont(f.police));
@@ -167,6 +180,13 @@ void Vue::construire(QWidget* contenu) {
         if (!estFenetre(lien->controle->genre())) continue;
         lien->widget->raise();
     }
+    const std::vector<QImage>& images = imagesEnCours().get().panneau;
+    for (auto& lien : liens_) {
+        if (lien->controle->genre() != Genre::Image) continue;
+        const int rang = lien->controle->nom().back() - '1';
+        if (rang >= 0 && static_cast<std::size_t>(rang) < images.size())
+            static_cast<ImageWidget*>(lien->widget)->montrer(images[static_cast<std::size_t>(rang)]);
+    }
 }
 
 QWidget* Vue::creer(Lien& lien, QWidget* parent) {
@@ -180,11 +200,7 @@ QWidget* Vue::creer(Lien& lien, QWidget* parent) {
 
     switch (c.genre()) {
     case Genre::Image: {
-        const int rang = c.nom().back() - '1';
-        const auto& images = imagesDecodees();
-        QImage image;
-        if (rang >= 0 && static_cast<std::size_t>(rang) < images.size()) image = images[rang];
-        w = new ImageWidget(image, parent);
+        w = new ImageWidget(QImage(), parent); // its picture once decoded (construire)
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
         break;
     }
