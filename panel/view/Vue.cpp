@@ -18,6 +18,7 @@
 #include <QSignalBlocker>
 #include <QToolTip>
 
+#include <cstdint>
 #include <future>
 #include <stdexcept>
 #include <string>
@@ -58,27 +59,28 @@ void colorer(QWidget* w, Couleur fond, Couleur texte, bool edition = false) {
     w->setPalette(pal);
 }
 
-// The seven pictures, decoded once for the process and kept in the screen's fast format, in the order
-// Image1..Image7. Shared (not copied) by every widget that shows one.
-struct Images {
-    std::vector<QImage> panneau;
-    QImage icone;
+// The seven pictures, in the order Image1..Image7, decoded once for the process on a thread of their own
+// and put straight into the screen's fast format (0xFFRRGGBB). The thread touches nothing of Qt, so the
+// program may start its toolkit, or end, while it runs.
+struct PixelsRgb32 {
+    int largeur = 0;
+    int hauteur = 0;
+    std::vector<std::uint32_t> pixels;
 };
 
-// Decoded on a thread of their own: QImage needs neither the application object nor the GUI thread.
-std::shared_future<Images>& imagesEnCours() {
-    static std::shared_future<Images> images =
+std::shared_future<std::vector<PixelsRgb32>>& imagesEnCours() {
+    static std::shared_future<std::vector<PixelsRgb32>> images =
         std::async(std::launch::async, [] {
-            Images lues;
+            std::vector<PixelsRgb32> liste;
             for (const ImageRgb& rgb : decoderImagesIntegrees()) {
-                QImage image(rgb.pixels.data(), rgb.largeur, rgb.hauteur, rgb.largeur * 3,
-                             QImage::Format_RGB888);
-                // a copy: the decoded buffer goes away
-                lues.panneau.push_back(image.convertToFormat(QImage::Format_RGB32));
+                PixelsRgb32 image{rgb.largeur, rgb.hauteur, {}};
+                image.pixels.reserve(rgb.pixels.size() / 3);
+                for (std::size_t i = 0; i + 2 < rgb.pixels.size(); i += 3)
+                    image.pixels.push_back(0xFF000000u | std::uint32_t{rgb.pixels[i]} << 16 |
+                                           std::uint32_t{rgb.pixels[i + 1]} << 8 | rgb.pixels[i + 2]);
+                liste.push_back(std::move(image));
             }
-            const auto xpm = iconeXpm();
-            lues.icone.loadFromData(xpm.data(), static_cast<int>(xpm.size()), "XPM");
-            return lues;
+            return liste;
         }).share();
     return images;
 }
@@ -90,7 +92,13 @@ void preparerImages() {
 }
 
 QIcon icone() {
-    return QIcon(QPixmap::fromImage(imagesEnCours().get().icone));
+    static const QImage image = [] {
+        const auto xpm = iconeXpm();
+        QImage lue;
+        lue.loadFromData(xpm.data(), static_cast<int>(xpm.size()), "XPM");
+        return lue;
+    }();
+    return QIcon(QPixmap::fromImage(image));
 }
 
 QString bulle(std::string_view nom) {
@@ -180,12 +188,16 @@ void Vue::construire(QWidget* contenu) {
         if (!estFenetre(lien->controle->genre())) continue;
         lien->widget->raise();
     }
-    const std::vector<QImage>& images = imagesEnCours().get().panneau;
+    const std::vector<PixelsRgb32>& images = imagesEnCours().get();
     for (auto& lien : liens_) {
         if (lien->controle->genre() != Genre::Image) continue;
         const int rang = lien->controle->nom().back() - '1';
-        if (rang >= 0 && static_cast<std::size_t>(rang) < images.size())
-            static_cast<ImageWidget*>(lien->widget)->montrer(images[static_cast<std::size_t>(rang)]);
+        if (rang < 0 || static_cast<std::size_t>(rang) >= images.size()) continue;
+        const PixelsRgb32& i = images[static_cast<std::size_t>(rang)];
+        // Shared, not copied: the pixels stay for the process.
+        static_cast<ImageWidget*>(lien->widget)
+            ->montrer(QImage(reinterpret_cast<const uchar*>(i.pixels.data()), i.largeur, i.hauteur,
+                             i.largeur * 4, QImage::Format_RGB32));
     }
 }
 
