@@ -38,10 +38,10 @@ struct TForm1::Relais {
 
 TForm1::TForm1(QWidget* Owner, const borne::Options& options)
     : QWidget(Owner), relais_(std::make_shared<Relais>()) {
+    borne::vue::preparerImages(); // decoded while the window is built
     using borne::vue::fenetre;
     const auto& f = fenetre();
     setObjectName("Form1");
-    setWindowIcon(borne::vue::icone());
     setAttribute(Qt::WA_QuitOnClose);
 
     auto* disposition = new QVBoxLayout(this);
@@ -59,6 +59,7 @@ TForm1::TForm1(QWidget* Owner, const borne::Options& options)
     vue_ = std::make_unique<borne::vue::Vue>(contenu, borne::panneau(),
                                              [this] { Button13Click(controle("Button13")); });
     zone_->setWidget(contenu);
+    setWindowIcon(borne::vue::icone()); // decoded with the pictures, which the panel has waited for
     zone_->setPalette(contenu->palette());
     zone_->viewport()->setAutoFillBackground(true);
     zone_->viewport()->setPalette(contenu->palette());

@@ -4,6 +4,7 @@
 #include "app/MonThread.h"
 #include "app/Recorder.h"
 #include "control/Attente.h"
+#include "journal/FichierJournal.h"
 #include "panel/view/Vue.h"
 
 #include <QApplication>
@@ -155,6 +156,8 @@ void montrerErreur(const char* message) {
 }
 
 int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
+    FichierJournal::ignorerSignaux(); // before the toolkit starts any thread
+    vue::preparerImages();            // decoded while the toolkit starts
     // Without any display the toolkit would abort; say so plainly and end as every run ends.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
@@ -170,7 +173,6 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     qInstallMessageHandler(g_messagesQt);
     arreterSurSignal();
     QApplication::setApplicationName("borne");
-    QApplication::setWindowIcon(borne::vue::icone());
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     HorlogeCadencee horloge;
     const HorlogeInstallee installation(horloge);
@@ -182,6 +184,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
         // stops the start-up with the working folder untouched.
         enregistrement = recording::Recorder::fromEnvironment();
         fenetre = std::make_unique<TForm1>(nullptr, d.options);
+        QApplication::setWindowIcon(borne::vue::icone());
         if (enregistrement) enregistrement->started(threadBarriere->gestion());
         fenetre->show();
         if (d.fenetreMontree) d.fenetreMontree(*fenetre);

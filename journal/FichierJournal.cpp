@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,40 +36,7 @@ bool commencer() {
     return true;
 }
 
-// SIGPIPE (a pipe whose reader has gone) and SIGXFSZ (a file-size limit) are sent to the thread that
-// writes, and either would end the process. They are held back for this thread while the line is
-// written, and dropped if the write raised them: for the journal they are one more failed write.
-class SignauxRetenus {
-public:
-    SignauxRetenus() {
-        ::sigemptyset(&signaux_);
-        ::sigaddset(&signaux_, SIGPIPE);
-        ::sigaddset(&signaux_, SIGXFSZ);
-        ::pthread_sigmask(SIG_BLOCK, &signaux_, &masque_);
-        ::sigpending(&dejaLa_);
-    }
-    ~SignauxRetenus() {
-        sigset_t leves;
-        ::sigpending(&leves);
-        for (const int s : {SIGPIPE, SIGXFSZ}) {
-            if (!::sigismember(&leves, s) || ::sigismember(&dejaLa_, s)) continue;
-            sigset_t un;
-            ::sigemptyset(&un);
-            ::sigaddset(&un, s);
-            const timespec aussitot{};
-            while (::sigtimedwait(&un, nullptr, &aussitot) < 0 && errno == EINTR) {
-            }
-        }
-        ::pthread_sigmask(SIG_SETMASK, &masque_, nullptr);
-    }
-    SignauxRetenus(const SignauxRetenus&) = delete;
-    SignauxRetenus& operator=(const SignauxRetenus&) = delete;
-
-private:
-    sigset_t signaux_;
-    sigset_t masque_;
-    sigset_t dejaLa_;
-};
+std::atomic<bool> g_signauxIgnores{false};
 
 // Takes back the `n` bytes of a line that could not be written whole. Appending leaves the file's
 // offset at their end; they are cut only if they are still the file's last bytes, since a line that
@@ -90,7 +56,6 @@ void couper(int fd, std::size_t n) {
 // went out takes that part back, so the next line never lands on a fragment.
 bool ecrireTout(int fd, std::string_view ligne) {
     const auto ecrire = g_ecrire.load();
-    const SignauxRetenus retenus;
     std::size_t ecrits = 0;
     while (ecrits < ligne.size()) {
         const ssize_t n = ecrire(fd, ligne.data() + ecrits, ligne.size() - ecrits);
@@ -106,7 +71,22 @@ bool ecrireTout(int fd, std::string_view ligne) {
 
 } // namespace
 
+void FichierJournal::ignorerSignaux() noexcept {
+    for (const int s : {SIGPIPE, SIGXFSZ}) {
+        struct sigaction actuelle {};
+        if (::sigaction(s, nullptr, &actuelle) != 0 || (actuelle.sa_flags & SA_SIGINFO) != 0 ||
+            actuelle.sa_handler != SIG_DFL)
+            continue;
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigemptyset(&ignore.sa_mask);
+        ::sigaction(s, &ignore, nullptr);
+    }
+    g_signauxIgnores.store(true, std::memory_order_release);
+}
+
 bool FichierJournal::ajouter(const char* nom, std::string_view ligne) {
+    if (!g_signauxIgnores.load(std::memory_order_acquire)) ignorerSignaux();
     if (!commencer()) return false;
     // Without blocking: a pipe with no reader is a journal that cannot take the line.
     const int fd =

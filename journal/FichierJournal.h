@@ -13,10 +13,17 @@ public:
     // Opens `nom` for appending (creating it), appends `ligne` and closes it; true only when the whole
     // line reached the file. A line that cannot go in whole (a nearly full disk, a file-size limit)
     // leaves nothing of itself behind, and no signal of the file system (a broken pipe, the size limit)
-    // ends the process: both are failed writes. An empty line only opens and closes, so a missing
-    // journal is still created. Never waits for a pipe (no reader, or a full one: the line is lost).
-    // Once stopped, returns false without opening anything.
+    // ends the process: both are failed writes, given ignorerSignaux(). An empty line only opens and
+    // closes, so a missing journal is still created. Never waits for a pipe (no reader, or a full one:
+    // the line is lost). Once stopped, returns false without opening anything. No system call beyond
+    // the open, the write and the close, except to take back a line that could not go in whole.
     static bool ajouter(const char* nom, std::string_view ligne);
+
+    // SIGPIPE (a pipe whose reader has gone) and SIGXFSZ (a file-size limit) would end the process from
+    // inside a write: every program that journals ignores both, once, at the start of main() and before
+    // its threads. A signal the program already handles its own way is left to it. Should a program
+    // forget, its first line does it, so the journal never dies of its file.
+    static void ignorerSignaux() noexcept;
 
     // The stop, from any thread; returns at once, without waiting for anything. No call begins after
     // it. A call under way (held up, perhaps, by a disk that has stopped answering) ends in its own

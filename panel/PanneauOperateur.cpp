@@ -86,21 +86,40 @@ Valeur Controle::lire(Propriete p) const {
 }
 
 bool Controle::ecrire(Propriete p, const Valeur& v, Auteur a) {
-    Valeur nouvelle = v;
-    if (minuscules_ && p == Propriete::Text)
-        if (auto* texte = std::get_if<std::string>(&nouvelle)) *texte = enMinusculesCp1252(*texte);
+    if (const auto* texte = std::get_if<std::string>(&v))
+        return ecrireEmpruntee(p, std::string_view(*texte), a);
+    if (const auto* b = std::get_if<bool>(&v)) return ecrireEmpruntee(p, *b, a);
+    return ecrireEmpruntee(p, std::get<Couleur>(v), a);
+}
+
+bool Controle::ecrireEmpruntee(Propriete p, const ValeurEmpruntee& v, Auteur a) {
+    std::optional<Valeur> copie; // for the observers only, taken while the lock is held
     {
         VerrouPris verrou(verrou_);
         Valeur* cible = champ(p);
-        if (cible == nullptr || cible->index() != nouvelle.index()) return false;
+        if (cible == nullptr || cible->index() != v.index()) return false;
         // Checked under the control's lock: figer() takes every lock once after raising the flag.
         if (a == Auteur::Terminal && panneau_.fige()) return false;
-        for (const auto& [tenue, valeur] : tenues_)
-            if (tenue == p) nouvelle = valeur;
-        *cible = nouvelle;
+        const Valeur* tenue = nullptr;
+        for (const auto& [propriete, valeur] : tenues_)
+            if (propriete == p) tenue = &valeur;
+        if (tenue != nullptr) {
+            *cible = *tenue; // held values were lower-cased when held
+        } else if (const auto* texte = std::get_if<std::string_view>(&v)) {
+            std::string& stocke = std::get<std::string>(*cible);
+            stocke.assign(texte->data(), texte->size()); // reuses the room the text had
+            if (minuscules_ && p == Propriete::Text)
+                for (char& c : stocke)
+                    c = minusculeCp1252(c);
+        } else if (const auto* b = std::get_if<bool>(&v)) {
+            *cible = *b;
+        } else {
+            *cible = std::get<Couleur>(v);
+        }
         version_.fetch_add(1, std::memory_order_acq_rel);
+        if (panneau_.observe_.load(std::memory_order_acquire)) copie = *cible;
     }
-    panneau_.notifier(Ecriture{*this, p, a, nouvelle});
+    if (copie) panneau_.notifier(Ecriture{*this, p, a, *copie});
     return true;
 }
 
@@ -173,7 +192,7 @@ std::string Edition::Text() const {
     return lireTexte(Propriete::Text);
 }
 void Edition::setText(std::string_view texte, Auteur a) {
-    ecrire(Propriete::Text, std::string(texte), a);
+    ecrireEmpruntee(Propriete::Text, texte, a);
 }
 Couleur Edition::Color() const {
     return lireCouleur(Propriete::Color);
@@ -191,7 +210,7 @@ std::string EditionEtiquetee::Text() const {
     return lireTexte(Propriete::Text);
 }
 void EditionEtiquetee::setText(std::string_view texte, Auteur a) {
-    ecrire(Propriete::Text, std::string(texte), a);
+    ecrireEmpruntee(Propriete::Text, texte, a);
 }
 
 Etiquette::Etiquette(PanneauOperateur& p, std::string nom, std::string caption, std::string parent)
@@ -201,7 +220,7 @@ std::string Etiquette::Caption() const {
     return lireTexte(Propriete::Caption);
 }
 void Etiquette::setCaption(std::string_view texte, Auteur a) {
-    ecrire(Propriete::Caption, std::string(texte), a);
+    ecrireEmpruntee(Propriete::Caption, texte, a);
 }
 
 BoiteGroupe::BoiteGroupe(PanneauOperateur& p, std::string nom, std::string caption, bool visible,
@@ -212,7 +231,7 @@ std::string BoiteGroupe::Caption() const {
     return lireTexte(Propriete::Caption);
 }
 void BoiteGroupe::setCaption(std::string_view texte, Auteur a) {
-    ecrire(Propriete::Caption, std::string(texte), a);
+    ecrireEmpruntee(Propriete::Caption, texte, a);
 }
 bool BoiteGroupe::Visible() const {
     return lireBool(Propriete::Visible);
@@ -246,7 +265,7 @@ std::string BarreEtat::SimpleText() const {
     return lireTexte(Propriete::SimpleText);
 }
 void BarreEtat::setSimpleText(std::string_view texte, Auteur a) {
-    ecrire(Propriete::SimpleText, std::string(texte), a);
+    ecrireEmpruntee(Propriete::SimpleText, texte, a);
 }
 
 Bouton::Bouton(PanneauOperateur& p, std::string nom, std::string caption)
@@ -323,6 +342,7 @@ int PanneauOperateur::ajouterObservateur(Observateur o) {
     const int cle = prochaineCle_++;
     liste->emplace_back(cle, std::move(o));
     observateurs_ = std::move(liste);
+    observe_.store(true, std::memory_order_release);
     return cle;
 }
 
@@ -331,6 +351,7 @@ void PanneauOperateur::retirerObservateur(int cle) {
     if (!observateurs_) return;
     auto liste = std::make_shared<Liste>(*observateurs_);
     std::erase_if(*liste, [cle](const auto& e) { return e.first == cle; });
+    observe_.store(!liste->empty(), std::memory_order_release);
     observateurs_ = std::move(liste);
 }
 

@@ -3,6 +3,8 @@
 // Thread rule: each single read or write of one property of one control is atomic (one mutex per
 // control, held only to copy the value in or out). Nothing larger is locked. Observers are told of every
 // write after the control's lock has been released. The compiler checks the locking (panel/Verrou.h).
+// A write while nothing observes the panel stores the value in place: no copy, no allocation once the
+// property's text has had room for it, and no look at the observers beyond one flag.
 #pragma once
 
 #include "panel/Verrou.h"
@@ -97,6 +99,9 @@ public:
 
 protected:
     using Proprietes = std::vector<std::pair<Propriete, Valeur>>;
+    // A value to write, its text borrowed from the caller.
+    using ValeurEmpruntee = std::variant<bool, Couleur, std::string_view>;
+    bool ecrireEmpruntee(Propriete p, const ValeurEmpruntee& v, Auteur a) EXCLUDES(verrou_);
     Controle(PanneauOperateur& panneau, std::string nom, Genre genre, std::string parent, Proprietes stocke,
              bool minuscules = false);
     ~Controle() = default;
@@ -277,6 +282,8 @@ private:
 
     std::atomic<bool> fige_{false};
     std::array<CaseACocher*, 10> touches_{}; // set once by the constructor
+    // Some observer is registered: read before a write looks at the list (set under the list's lock).
+    std::atomic<bool> observe_{false};
 
     mutable Verrou verrouObservateurs_;
     using Liste = std::vector<std::pair<int, Observateur>>;

@@ -1,11 +1,15 @@
 // Runs 100,000 turns of a mixed scenario (cars entering by code, by card, by the attendant's
 // authorisation, and leaving) through the scenario runner, without trace, in a temporary folder.
 // The journal is written as the terminal writes it: Log.txt opened and closed at every turn.
-// Prints the turns per second and the mean cost of one turn.
+// Prints the turns per second and the mean cost of one turn; then, in the same run, the limit the file
+// system sets: a bare loop that opens Log.txt for appending, writes as many lines as the turns wrote
+// (spread evenly over as many opens as there were turns) and closes it, and the ratio of the two.
+#include "journal/FichierJournal.h"
 #include "scenario/Engine.h"
 
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -116,9 +120,39 @@ long toursDe(const borne::scenario::Script& s) {
     return n;
 }
 
+// The file system's share of a turn: `ouvertures` opens of Log.txt for appending, `lignes` of them
+// writing one line of `octets` bytes, each closed at once. Seconds taken, or a negative on failure.
+double boucleNue(long ouvertures, long lignes, std::size_t octets) {
+    const std::string ligne(octets > 0 ? octets - 1 : 0, 'x');
+    const std::string avecFin = ligne + "\n";
+    const auto debut = std::chrono::steady_clock::now();
+    for (long i = 0; i < ouvertures; ++i) {
+        const int fd =
+            ::open("Log.txt", O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+        if (fd < 0) return -1;
+        // Line i is written when the running count of lines due moves on: `lignes` in all, evenly spread.
+        const bool due = (i + 1) * lignes / ouvertures != i * lignes / ouvertures;
+        if (due && ::write(fd, avecFin.data(), avecFin.size()) != static_cast<ssize_t>(avecFin.size())) {
+            ::close(fd);
+            return -1;
+        }
+        ::close(fd);
+    }
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - debut).count();
+}
+
+long lignesDe(const std::filesystem::path& journal) {
+    std::ifstream in(journal, std::ios::binary);
+    long n = 0;
+    for (std::string ligne; std::getline(in, ligne);)
+        ++n;
+    return n;
+}
+
 } // namespace
 
 int main() {
+    borne::FichierJournal::ignorerSignaux();
     namespace fs = std::filesystem;
     using namespace borne::scenario;
 
@@ -155,6 +189,10 @@ int main() {
     const RunResult bilan = moteur.run(source);
     const auto fin = std::chrono::steady_clock::now();
     const auto journal = fs::file_size("Log.txt");
+    const long lignes = lignesDe("Log.txt");
+    fs::remove("Log.txt");
+    const double nue =
+        lignes > 0 ? boucleNue(kTours, lignes, journal / static_cast<std::uintmax_t>(lignes)) : -1;
 
     fs::current_path(ancien);
     fs::remove_all(dossier);
@@ -168,5 +206,15 @@ int main() {
                 secondes, bilan.passed, static_cast<std::uintmax_t>(journal));
     std::printf("turns per second: %.0f (target >= 20000)\n", static_cast<double>(kTours) / secondes);
     std::printf("mean cost of one turn: %.2f us\n", secondes * 1e6 / static_cast<double>(kTours));
+    if (nue <= 0) {
+        std::fprintf(stderr, "bench_scenario: the bare open/append/close loop failed\n");
+        return 1;
+    }
+    const double limite = static_cast<double>(kTours) / nue;
+    std::printf("bare open/append/close loop: %.0f opens per second (%ld lines of %ju bytes in %ld opens)\n",
+                limite, lignes, static_cast<std::uintmax_t>(journal / static_cast<std::uintmax_t>(lignes)),
+                kTours);
+    std::printf("turns per second / bare opens per second: %.2f (target >= 0.75)\n",
+                static_cast<double>(kTours) / secondes / limite);
     return 0;
 }

@@ -3,6 +3,7 @@
 // never takes, which explores every journey up to the limit), of --generate, and of --check --explore
 // with examples/safety.rules. Wall time and the process's CPU time, since the machine may be shared.
 #include "control/TableEtats.h"
+#include "journal/FichierJournal.h"
 #include "search/Commands.h"
 #include "search/Journeys.h"
 
@@ -29,6 +30,7 @@ struct Clock {
 } // namespace
 
 int main() {
+    borne::FichierJournal::ignorerSignaux();
     using namespace borne::search;
     const fs::path examples = fs::path(BORNE_SOURCE_DIR) / "examples";
     const fs::path scratch = fs::temp_directory_path() / ("bench-search-" + std::to_string(::getpid()));
@@ -58,8 +60,8 @@ int main() {
         }
     }
     std::printf(
-        "--reach, mode 0: %d rows found, %.2f s in all; slowest %s: %.2f s (%.2f s CPU); target 2 s\n", found,
-        total, slowestRow.c_str(), slowest, slowestCpu);
+        "--reach, mode 0: %d rows found, %.2f s in all; slowest %s: %.2f s (%.2f s CPU); target <= 0.5 s\n",
+        found, total, slowestRow.c_str(), slowest, slowestCpu);
     {
         // A row the mode never takes for a known reason is answered without a search.
         const Clock c;
@@ -72,8 +74,9 @@ int main() {
         const Clock c;
         explore(o, (examples / "keeps.rules").string(), out, err);
         std::printf(
-            "--check examples/keeps.rules --explore, mode 0 (every journey of up to %d turns): %.2f s "
-            "(%.2f s CPU)\n",
+            "--check examples/keeps.rules --explore, mode 0 (every journey of up to %d turns, the walk that "
+            "proving 2.5 unreachable took before it was answered at once): %.2f s (%.2f s CPU); target <= 4 "
+            "s\n",
             o.maxTurns, c.wallSeconds(), c.cpuSeconds());
     }
     {
@@ -85,7 +88,7 @@ int main() {
     {
         const Clock c;
         explore(o, (examples / "safety.rules").string(), out, err);
-        std::printf("--check examples/safety.rules --explore, mode 0: %.2f s (%.2f s CPU); target 30 s\n",
+        std::printf("--check examples/safety.rules --explore, mode 0: %.2f s (%.2f s CPU); target <= 8 s\n",
                     c.wallSeconds(), c.cpuSeconds());
     }
     fs::current_path(fs::temp_directory_path());

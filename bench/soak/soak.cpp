@@ -5,6 +5,7 @@
 // by more than 4 MiB between 10% and the end of a mode.
 #include "support/Soak.h"
 #include "control/Attente.h"
+#include "journal/FichierJournal.h"
 #include "support/Common.h"
 
 #include <chrono>
@@ -32,6 +33,7 @@ constexpr long kCroissanceMaxKio = 4096;
 } // namespace
 
 int main(int argc, char** argv) {
+    borne::FichierJournal::ignorerSignaux();
     const long tours = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1000000;
     const std::uint64_t graine = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : borne::test::testSeed();
     if (tours <= 0) {

@@ -123,6 +123,7 @@ int demarrageEnfant(bool nue) {
     int argc = 1;
     char nom[] = "bench_window";
     char* argv[] = {nom, nullptr};
+    if (!nue) borne::vue::preparerImages(); // as the program does, first thing
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     PremierePeinture guet;
@@ -173,7 +174,7 @@ void demarrage() {
     const Mesure nue = mediane("enfant-nue", fois);
     const Mesure borne = mediane("enfant-borne", fois);
     std::printf("start-up to first paint (median of %d):  bare window %.1f ms, borne %.1f ms, ratio %.2f "
-                "(target <= 1.5)\n",
+                "(target <= 1.25)\n",
                 fois, nue.ms, borne.ms, nue.ms > 0 ? borne.ms / nue.ms : 0.0);
     std::printf("peak memory (max RSS):                   bare window %ld KiB, borne %ld KiB, ratio %.2f "
                 "(target <= 1.5)\n",

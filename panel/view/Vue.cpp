@@ -18,6 +18,8 @@
 #include <QSignalBlocker>
 #include <QToolTip>
 
+#include <cstdint>
+#include <future>
 #include <stdexcept>
 #include <string>
 
@@ -57,28 +59,46 @@ void colorer(QWidget* w, Couleur fond, Couleur texte, bool edition = false) {
     w->setPalette(pal);
 }
 
-// The seven pictures, decoded once for the process and kept in the screen's fast format, in the order
-// Image1..Image7. Shared (not copied) by every widget that shows one.
-const std::vector<QImage>& imagesDecodees() {
-    static const std::vector<QImage> images = [] {
-        std::vector<QImage> liste;
-        for (const ImageRgb& rgb : decoderImagesIntegrees()) {
-            QImage image(rgb.pixels.data(), rgb.largeur, rgb.hauteur, rgb.largeur * 3, QImage::Format_RGB888);
-            liste.push_back(
-                image.convertToFormat(QImage::Format_RGB32)); // a copy: the decoded buffer goes away
-        }
-        return liste;
-    }();
+// The seven pictures, in the order Image1..Image7, decoded once for the process on a thread of their own
+// and put straight into the screen's fast format (0xFFRRGGBB). The thread touches nothing of Qt, so the
+// program may start its toolkit, or end, while it runs.
+struct PixelsRgb32 {
+    int largeur = 0;
+    int hauteur = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+std::shared_future<std::vector<PixelsRgb32>>& imagesEnCours() {
+    static std::shared_future<std::vector<PixelsRgb32>> images =
+        std::async(std::launch::async, [] {
+            std::vector<PixelsRgb32> liste;
+            for (const ImageRgb& rgb : decoderImagesIntegrees()) {
+                PixelsRgb32 image{rgb.largeur, rgb.hauteur, {}};
+                image.pixels.reserve(rgb.pixels.size() / 3);
+                for (std::size_t i = 0; i + 2 < rgb.pixels.size(); i += 3)
+                    image.pixels.push_back(0xFF000000u | std::uint32_t{rgb.pixels[i]} << 16 |
+                                           std::uint32_t{rgb.pixels[i + 1]} << 8 | rgb.pixels[i + 2]);
+                liste.push_back(std::move(image));
+            }
+            return liste;
+        }).share();
     return images;
 }
 
 } // namespace
 
+void preparerImages() {
+    imagesEnCours();
+}
+
 QIcon icone() {
-    const auto xpm = iconeXpm();
-    QPixmap pixmap;
-    pixmap.loadFromData(xpm.data(), static_cast<uint>(xpm.size()), "XPM");
-    return QIcon(pixmap);
+    static const QImage image = [] {
+        const auto xpm = iconeXpm();
+        QImage lue;
+        lue.loadFromData(xpm.data(), static_cast<int>(xpm.size()), "XPM");
+        return lue;
+    }();
+    return QIcon(QPixmap::fromImage(image));
 }
 
 QString bulle(std::string_view nom) {
@@ -144,6 +164,7 @@ bool Vue::eventFilter(QObject* objet, QEvent* evenement) {
 }
 
 void Vue::construire(QWidget* contenu) {
+    preparerImages(); // decoded while the other controls are built
     const Fenetre& f = fenetre();
     colorer(contenu, f.couleur, f.police.couleur);
     contenu->setFont(enQFont(f.police));
@@ -167,6 +188,17 @@ void Vue::construire(QWidget* contenu) {
         if (!estFenetre(lien->controle->genre())) continue;
         lien->widget->raise();
     }
+    const std::vector<PixelsRgb32>& images = imagesEnCours().get();
+    for (auto& lien : liens_) {
+        if (lien->controle->genre() != Genre::Image) continue;
+        const int rang = lien->controle->nom().back() - '1';
+        if (rang < 0 || static_cast<std::size_t>(rang) >= images.size()) continue;
+        const PixelsRgb32& i = images[static_cast<std::size_t>(rang)];
+        // Shared, not copied: the pixels stay for the process.
+        static_cast<ImageWidget*>(lien->widget)
+            ->montrer(QImage(reinterpret_cast<const uchar*>(i.pixels.data()), i.largeur, i.hauteur,
+                             i.largeur * 4, QImage::Format_RGB32));
+    }
 }
 
 QWidget* Vue::creer(Lien& lien, QWidget* parent) {
@@ -180,11 +212,7 @@ QWidget* Vue::creer(Lien& lien, QWidget* parent) {
 
     switch (c.genre()) {
     case Genre::Image: {
-        const int rang = c.nom().back() - '1';
-        const auto& images = imagesDecodees();
-        QImage image;
-        if (rang >= 0 && static_cast<std::size_t>(rang) < images.size()) image = images[rang];
-        w = new ImageWidget(image, parent);
+        w = new ImageWidget(QImage(), parent); // its picture once decoded (construire)
         w->setAttribute(Qt::WA_TransparentForMouseEvents);
         break;
     }

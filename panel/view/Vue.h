@@ -23,8 +23,13 @@ class QWidget;
 
 namespace borne::vue {
 
-// The program's icon, for the window and the application.
+// The program's icon, for the window and the application (its picture read once for the process).
 QIcon icone();
+
+// Starts decoding the panel's pictures on a thread of their own, once for the process, so that start-up
+// builds the window meanwhile; the first window waits for them only once its controls are built. Needs
+// no application object: the program calls it first thing.
+void preparerImages();
 
 // A control's tooltip: its designer name, " - ", its role ("CheckBox18 - key 6").
 QString bulle(std::string_view nom);

@@ -63,6 +63,11 @@ void FormeWidget::paintEvent(QPaintEvent*) {
 
 ImageWidget::ImageWidget(QImage image, QWidget* parent) : QWidget(parent), image_(std::move(image)) {}
 
+void ImageWidget::montrer(QImage image) {
+    image_ = std::move(image);
+    update();
+}
+
 void ImageWidget::paintEvent(QPaintEvent*) {
     if (image_.isNull()) return;
     QPainter p(this);

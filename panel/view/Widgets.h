@@ -42,6 +42,7 @@ private:
 class ImageWidget : public QWidget {
 public:
     ImageWidget(QImage image, QWidget* parent);
+    void montrer(QImage image); // the picture, once decoded
 
 protected:
     void paintEvent(QPaintEvent*) override;

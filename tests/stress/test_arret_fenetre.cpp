@@ -96,6 +96,7 @@ TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
 } // namespace
 
 int main(int argc, char** argv) {
+    borne::FichierJournal::ignorerSignaux(); // as every program that journals, before any thread
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));

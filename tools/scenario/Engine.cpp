@@ -7,6 +7,7 @@
 #include "scenario/Show.h"
 
 #include <algorithm>
+#include <optional>
 #include <ostream>
 
 namespace borne::scenario {
@@ -94,10 +95,13 @@ RunResult Engine::run(CommandSource& source) {
         o->starting(*this);
     Clock clock(*this);
     HorlogeInstallee installed(clock);
-    Observation observation(panel, [this](const Ecriture& e) {
-        for (RunObserver* o : observers_)
-            o->wrote(e, now_);
-    });
+    // Only when someone watches: a panel nobody observes writes without copying its values.
+    std::optional<Observation> observation;
+    if (!observers_.empty())
+        observation.emplace(panel, [this](const Ecriture& e) {
+            for (RunObserver* o : observers_)
+                o->wrote(e, now_);
+        });
 
     // However the run ends (an observer may throw), the engine keeps no pointer into it.
     struct Cleared {

@@ -137,8 +137,9 @@ void makeParents(const std::string& file) {
     // The runner stops the workers itself when it is interrupted; a worker outlives it by nothing.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, SIG_IGN);
-    std::signal(SIGPIPE, SIG_DFL);
-    std::signal(SIGXFSZ, SIG_IGN); // a file-size limit is then a failed write, said as such
+    // A broken pipe or a file-size limit is then a failed write, said as such, as the journal expects.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != runner) ::_exit(3);
     if (::mkdir(scratch.c_str(), 0700) != 0) ::_exit(3);
@@ -180,7 +181,8 @@ bool parseCount(const std::string& s, unsigned& n) {
 // Ctrl-C, SIGTERM (a `timeout`, a shutdown), SIGHUP and SIGPIPE (the reader of the output gone) stop a
 // suite cleanly: its workers are killed, its scratch removed and its report left as it was; the program
 // then ends by the same signal (suiteInterruption). A signal that was ignored when the suite began stays
-// ignored.
+// ignored, SIGPIPE aside: every program that journals ignores it for its journal's sake, and a reader
+// that leaves must still stop the suite.
 constexpr int kStops[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 volatile std::sig_atomic_t g_caught = 0;
 int g_wake = -1; // written by the handler, so that the runner's wait ends at once
@@ -205,7 +207,8 @@ public:
         ::sigemptyset(&a.sa_mask);
         for (std::size_t i = 0; i < std::size(kStops); ++i) {
             ::sigaction(kStops[i], nullptr, &previous_[i]);
-            if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kStops[i], &a, nullptr);
+            if (previous_[i].sa_handler != SIG_IGN || kStops[i] == SIGPIPE)
+                ::sigaction(kStops[i], &a, nullptr);
         }
     }
     ~StopSignals() {

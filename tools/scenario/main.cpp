@@ -1,6 +1,7 @@
 // borne-scenario: replays written scenarios against the terminal's controller, headless and in virtual
 // time; one script, or a suite of scenario folders. Everything but the standard streams lives in the
 // scenario library.
+#include "journal/FichierJournal.h"
 #include "scenario/Program.h"
 #include "scenario/Suite.h"
 #include "search/Commands.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    borne::FichierJournal::ignorerSignaux();
     // The trace can run to millions of lines: let std::cout buffer instead of syncing with stdio.
     std::ios::sync_with_stdio(false);
     std::cin.tie(nullptr);

@@ -15,6 +15,8 @@ namespace {
 // from start-up is preferred; and how many situations that look-around may visit.
 constexpr int kWalkRadius = 10;
 constexpr int kWalkVisits = 600;
+// When restoring, a walk longer than this is restored at its end rather than followed turn by turn.
+constexpr int kWalkFollowed = 3;
 
 std::size_t at(int i) {
     return static_cast<std::size_t>(i);
@@ -55,7 +57,9 @@ int Explorer::situationHere() {
                 ++n.untried;
             }
         nodes_.push_back(n);
+        successors_.emplace_back();
         seen_.push_back(0);
+        if (restoring) saved_.push_back(replay_.save());
     }
     return it->second;
 }
@@ -106,6 +110,11 @@ void Explorer::follow(Action a, bool check) {
 }
 
 void Explorer::restartTo(int node) {
+    if (restoring && replay_.restore(saved_[at(node)])) {
+        ++restores_;
+        here_ = node;
+        return;
+    }
     replay_.restart();
     ++restarts_;
     here_ = situationHere();
@@ -116,7 +125,8 @@ void Explorer::restartTo(int node) {
 }
 
 // Drives the live controller, along known steps and within a few turns, to a situation at `level` that
-// still has an untried step. False when none is that close.
+// still has an untried step (or brings it there directly, when restoring: the same situation, sooner).
+// False when none is that close.
 bool Explorer::walkTo(int level) {
     ++stamp_;
     std::vector<Visit>& visits = visits_;
@@ -127,6 +137,10 @@ bool Explorer::walkTo(int level) {
         const Visit v = visits[i];
         const Node& n = nodes_[at(v.node)];
         if (v.depth > 0 && n.untried > 0 && n.turns <= level + slack_ && n.turns < maxTurns_) {
+            if (restoring && v.depth > kWalkFollowed) {
+                restartTo(v.node);
+                return true;
+            }
             std::vector<Action> path;
             for (int k = static_cast<int>(i); visits[at(k)].back >= 0; k = visits[at(k)].back)
                 path.push_back(visits[at(k)].via);
@@ -136,11 +150,10 @@ bool Explorer::walkTo(int level) {
             return true;
         }
         if (v.depth == kWalkRadius) continue;
-        for (std::size_t a = 0; a < n.next.size(); ++a) {
-            const int to = n.next[a];
-            if (to < 0 || seen_[at(to)] == stamp_) continue;
+        for (const auto& [to, a] : successors_[at(v.node)]) {
+            if (seen_[at(to)] == stamp_) continue;
             seen_[at(to)] = stamp_;
-            visits.push_back({to, static_cast<int>(i), static_cast<Action>(a), v.depth + 1});
+            visits.push_back({to, static_cast<int>(i), a, v.depth + 1});
         }
     }
     return false;
@@ -157,6 +170,10 @@ void Explorer::tryStep(Action a) {
     here_ = situationHere();
     Node& n = nodes_[at(from)];
     n.next[static_cast<std::size_t>(a)] = here_;
+    // Steps are tried in the order of the actions, so the first action met to each successor stays first.
+    auto& successors = successors_[at(from)];
+    if (std::none_of(successors.begin(), successors.end(), [&](const auto& s) { return s.first == here_; }))
+        successors.emplace_back(here_, a);
     --n.untried;
     const int turns = n.turns + 1;
     const int actions = n.actions + (a == Action::Wait ? 0 : 1);
@@ -175,11 +192,14 @@ Explorer::Result Explorer::run(int maxTurns, int slack) {
     maxTurns_ = maxTurns;
     slack_ = slack;
     nodes_.clear();
+    successors_.clear();
+    saved_.clear();
     known_.clear();
     pending_.clear();
     seen_.clear();
     turnsRun_ = 0;
     restarts_ = 0;
+    restores_ = 0;
 
     replay_.restart();
     ++restarts_;

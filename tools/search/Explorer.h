@@ -1,9 +1,9 @@
 // The situations the terminal can be brought into from start-up, one turn at a time, each turn after at
 // most one action, learnt as a graph: a situation (told apart by Replay::situation(), not by the way it
 // was reached) and an action lead to one next situation. Each step (situation, action) is tried once on
-// the real controller; the controller is driven live from step to step along known steps, and replayed
-// from start-up when that is the shorter way to the next untried step. Nothing of a controller is ever
-// copied.
+// the real controller; the controller is driven live from step to step along known steps and, when the
+// next untried step is not that close, brought back to its situation as saved when first reached (or
+// replayed from start-up, when restoring is off or the controller refuses the saved values).
 //
 // Steps are tried level by level: all the steps of the situations reachable in d turns before any
 // of a situation that needs more, so the shortest journeys (fewest turns, then fewest actions) are
@@ -70,6 +70,10 @@ public:
     }
     long turnsRun() const { return turnsRun_; }
     long restarts() const { return restarts_; }
+    long restores() const { return restores_; }
+
+    // Situations are restored rather than replayed (the default); off, every one is replayed.
+    bool restoring = true;
 
 private:
     static constexpr int kUntried = -1;
@@ -99,11 +103,15 @@ private:
     int slack_ = 0;
     std::vector<Action> alphabet_;
     std::vector<Node> nodes_;
+    std::vector<Replay::Saved> saved_; // per node, as first reached
+    // Per node, each known successor once, with the first action (in the actions' order) that leads there.
+    std::vector<std::vector<std::pair<int, Action>>> successors_;
     std::unordered_map<std::string, int> known_;
     std::vector<std::vector<int>> pending_; // per level, nodes with untried steps (some stale)
     int here_ = -1;                         // the live situation
     long turnsRun_ = 0;
     long restarts_ = 0;
+    long restores_ = 0;
     struct Visit {
         int node;
         int back; // index of the visit it came from

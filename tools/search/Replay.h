@@ -1,8 +1,12 @@
 // The real controller driven from start-up, in virtual time and in a private working folder, so that a
 // search can replay any journey as often as it likes without touching the user's folder or journal.
+// A situation once reached can also be saved and brought back directly, without a replay: the
+// controller's working values and every property of the panel are all a turn starts from.
 #pragma once
 
 #include "control/Attente.h"
+#include "control/tGestionBarriere.h"
+#include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "search/Alphabet.h"
 #include "search/Rules.h"
@@ -12,16 +16,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
-
-class tGestionBarriere;
 
 namespace borne::search {
 
 class Replay {
 public:
     // Copies Config.cfg and CHIP.INI from `settings` (those that exist) into a fresh private folder and
-    // makes it the working folder until destruction; the journal there goes to /dev/null.
+    // makes it the working folder until destruction; the journal goes nowhere meanwhile (its open fails
+    // at once, as on a folder, for every journal of the process).
     // With `journal`, Log.txt is written in the private folder (see journal()), as the runner would.
     explicit Replay(const std::filesystem::path& settings, bool journal = false);
     ~Replay();
@@ -44,6 +48,18 @@ public:
     // supervision link counts, every check box, and the extra properties given (those rules read).
     std::string situation(const std::vector<PropertyRef>& extra) const;
 
+    // A situation between two turns, as restore() needs it: the controller's working values and every
+    // property of the panel (kept by the replay; `panel` says where).
+    struct Saved {
+        ValeursTravail values;
+        int panel = -1;
+    };
+    Saved save();
+    // Brings the controller and the panel back to a saved situation, the panel's writes made as the user
+    // (observers follow them). False, with nothing of the controller changed, when the controller
+    // refuses the values: the situation is then to be replayed.
+    bool restore(const Saved& s);
+
     // The private folder's journal, and a way to start it afresh (with `journal` only).
     std::filesystem::path journal() const { return folder_ / "Log.txt"; }
     void clearJournal();
@@ -61,11 +77,28 @@ private:
     std::filesystem::path previous_;
     std::filesystem::path folder_;
     std::vector<const Controle*> boxes_;
+    std::uint64_t boxBits() const;
+    void follow(std::size_t control); // reads again the properties of a control written since
+    // Every property of the panel, its values numbered as they are met. What the panel holds is known
+    // for each control as of its write count `seen`: a saved panel is these numbers, and only the
+    // controls written since, or that differ, are read or written again.
+    struct Property {
+        Controle* control;
+        Propriete property;
+        std::size_t index; // of the control
+        std::vector<Valeur> values;
+        std::uint16_t now = 0;
+    };
+    std::vector<Property> properties_;
+    std::vector<std::uint64_t> seen_; // per control, the write count its properties' `now` is right at
+    std::vector<std::vector<std::size_t>> ofControl_;
+    std::vector<std::uint16_t> panels_; // saved panels, one after another
     std::unique_ptr<tGestionBarriere> terminal_;
     std::optional<HorlogeInstallee> installed_;
     std::optional<HorlogeVirtuelle> clock_;
     std::string code_;
     std::optional<int> configured_;
+    std::optional<FichierJournal::Appels> journalCalls_; // put back on destruction
 };
 
 } // namespace borne::search
