@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <thread>
@@ -161,6 +163,14 @@ int openForWriting(const std::filesystem::path& path, const Deadline& deadline, 
             (errno == ENXIO ? std::string("a named pipe that nobody read in time") : std::strerror(errno));
         return -1;
     }
+}
+
+std::string realPath(const std::filesystem::path& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) return {};
+    std::string r = real;
+    std::free(real);
+    return r;
 }
 
 std::string sizeText(std::uintmax_t bytes) {

@@ -41,6 +41,10 @@ bool writeWhole(const std::filesystem::path& path, std::string_view data, std::s
 // only. -1 with "cannot write PATH: reason" in `error`.
 int openForWriting(const std::filesystem::path& path, const Deadline& deadline, std::string& error);
 
+// The real path of a name, links and all; empty when there is none (a dangling link, a name that does
+// not exist).
+std::string realPath(const std::filesystem::path& path);
+
 // A size as people read it: "1 MiB", "64 KiB", "300 bytes".
 std::string sizeText(std::uintmax_t bytes);
 

@@ -57,14 +57,7 @@ bool readRegular(const std::string& path, std::string& content, std::string& err
     return files::readWhole(path, content, error, {limit, what, true, std::nullopt});
 }
 
-// The real path of a name, links and all; empty when there is none (a dangling link).
-std::string realPath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) return {};
-    std::string r = real;
-    std::free(real);
-    return r;
-}
+using files::realPath;
 
 bool within(const std::string& path, const std::string& folder) {
     return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
@@ -516,11 +509,7 @@ std::string ownName(const std::string& root) {
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
     if (base == "." || base == "..") {
-        char* real = ::realpath(root.c_str(), nullptr);
-        if (real != nullptr) {
-            base = real;
-            std::free(real);
-        }
+        if (std::string real = realPath(root); !real.empty()) base = real;
     }
     const auto slash = base.rfind('/');
     return slash == std::string::npos || base.size() == 1 ? base : base.substr(slash + 1);

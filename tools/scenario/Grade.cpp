@@ -1,4 +1,5 @@
 #include "scenario/Grade.h"
+#include "files/Files.h"
 
 #include "scenario/Check.h"
 #include "scenario/Folder.h"
@@ -97,11 +98,8 @@ bool subfolders(const std::string& root, std::vector<std::string>& folders, std:
 }
 
 std::string absolute(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) return path;
-    std::string r = real;
-    std::free(real);
-    return r;
+    std::string real = files::realPath(path);
+    return real.empty() ? path : real;
 }
 
 bool checksSomething(Verb v) {

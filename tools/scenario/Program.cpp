@@ -195,6 +195,21 @@ int badJobs(const Options& o, std::ostream& err) {
     return usage(err, "bad --jobs " + scenario::quoted(*o.jobs) + " (a whole number from 1 to 1024)");
 }
 
+// The --check rules of a run of many folders, read before anything runs: a named pipe with no writer holds
+// it no longer than one scenario's limit. False (said on `err`) when they cannot be read or are faulty.
+bool rulesFor(const Options& o, std::chrono::milliseconds wallLimit, search::RuleSet& rules,
+              const search::RuleSet*& into, std::string& name, std::ostream& err) {
+    if (!o.rules) return true;
+    std::string error;
+    if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + wallLimit)) {
+        err << error;
+        return false;
+    }
+    into = &rules;
+    name = *o.rules;
+    return true;
+}
+
 int runGradeFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.suite || o.bless) return usage(err, "--grade, --suite or --bless, one of them");
     if (o.trace || o.traceChanges || o.turns || o.vcd || o.coverage || o.shard)
@@ -208,15 +223,7 @@ int runGradeFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.grades) g.gradesPath = *o.grades;
     if (o.timeout) g.wallLimit = *seconds(*o.timeout);
     search::RuleSet rules;
-    if (o.rules) {
-        std::string error;
-        if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + g.wallLimit)) {
-            err << error;
-            return 2;
-        }
-        g.rules = &rules;
-        g.rulesName = *o.rules;
-    }
+    if (!rulesFor(o, g.wallLimit, rules, g.rules, g.rulesName, err)) return 2;
     return finish(runGrade(g, out, err), out, err);
 }
 
@@ -230,15 +237,7 @@ int runBlessFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (!jobsFrom(o, s.jobs)) return badJobs(o, err);
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
     search::RuleSet rules;
-    if (o.rules) {
-        std::string error;
-        if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + s.wallLimit)) {
-            err << error;
-            return 2;
-        }
-        s.rules = &rules;
-        s.rulesName = *o.rules;
-    }
+    if (!rulesFor(o, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
     return finish(runBless(s, out, err), out, err);
 }
 
@@ -256,16 +255,7 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
     if (o.coverage) s.coverageFolder = *o.coverage;
     search::RuleSet rules;
-    if (o.rules) {
-        std::string error;
-        // A named pipe with no writer holds a suite no longer than one scenario's limit.
-        if (!search::loadRules(*o.rules, rules, error, std::chrono::steady_clock::now() + s.wallLimit)) {
-            err << error;
-            return 2;
-        }
-        s.rules = &rules;
-        s.rulesName = *o.rules;
-    }
+    if (!rulesFor(o, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
     const int status = runSuite(s, out, err);
     // Stopped by a signal: what could be said was said as it went.
     return suiteInterruption() != 0 ? status : finish(status, out, err);
