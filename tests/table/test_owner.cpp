@@ -73,11 +73,12 @@ TEST_F(Owners, EveryTurnOfTheScenarioSuite) {
         fs::current_path(run);
         std::ostringstream text, messages;
         text << std::ifstream(scenario::kScriptFile).rdbuf();
+        const std::string script = text.str(); // the source reads it in place: it must outlive the run
         owner.where = s.name;
         const long before = owner.turns;
         scenario::Engine engine({}, messages);
         engine.listen(owner);
-        scenario::TextSource source(text.str(), panneau());
+        scenario::TextSource source(script, panneau());
         EXPECT_TRUE(engine.run(source).ok()) << s.name << ": " << messages.str();
         fs::current_path(folder());
         EXPECT_GT(owner.turns, before) << s.name;
