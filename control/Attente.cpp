@@ -121,24 +121,20 @@ void HorlogeCadencee::avantTour() {
 }
 
 void HorlogeCadencee::mettreEnPause() {
-    {
-        VerrouPris pris(verrou_);
-        pauseApres_ = -1;
-        if (pause_) return;
-        reancrer();
-        pause_ = true;
-    }
-    reveil_.notify_all();
-    signaler();
+    poserPause(true);
 }
 
 void HorlogeCadencee::reprendre() {
+    poserPause(false);
+}
+
+void HorlogeCadencee::poserPause(bool pause) {
     {
         VerrouPris pris(verrou_);
         pauseApres_ = -1;
-        if (!pause_) return;
+        if (pause_ == pause) return;
         reancrer();
-        pause_ = false;
+        pause_ = pause;
     }
     reveil_.notify_all();
     signaler();

@@ -84,6 +84,8 @@ public:
 private:
     std::int64_t ecouleNs(std::chrono::steady_clock::time_point t) const REQUIRES(verrou_);
     // The time so far becomes the new anchor: called before the speed or the pause changes.
+    // Pauses or resumes (a pending one-turn step is dropped either way).
+    void poserPause(bool pause) EXCLUDES(verrou_);
     void reancrer() REQUIRES(verrou_);
     void signaler() const;
 

@@ -51,18 +51,6 @@ bool readAll(int fd, void* data, std::size_t size) {
     return true;
 }
 
-bool writeAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 struct Record {
     std::uint32_t index;
     std::uint32_t passed; // 0 failed, 1 passed, 2 the bench failed
@@ -91,7 +79,7 @@ bool send(int fd, std::uint32_t index, const ScenarioOutcome& o) {
                    o.expectationsFailed};
     std::string message(reinterpret_cast<const char*>(&r), sizeof r);
     message.append(summary).append(details).append(coverage);
-    return writeAll(fd, message.data(), message.size());
+    return files::writeWhole(fd, message);
 }
 
 bool receive(int fd, std::uint32_t& index, ScenarioOutcome& o) {
