@@ -2,7 +2,7 @@
 
 #include "app/TurnWatch.h"
 #include "control/Attente.h"
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 
@@ -22,8 +22,8 @@ void signalerMort(const char* texte) {
 }
 } // namespace
 
-MyThread::MyThread(bool CreateSuspended)
-    : gestionBarriere(std::make_unique<tGestionBarriere>()),
+MyThread::MyThread(bool CreateSuspended, const borne::TypeControleur* type)
+    : gestionBarriere((type != nullptr ? *type : borne::controleurInterne()).creer()),
       horloge_(dynamic_cast<borne::HorlogeReelle*>(&borne::horlogeInstallee())),
       cadence_(dynamic_cast<borne::HorlogeCadencee*>(horloge_)),
       tours_(std::make_unique<borne::bench::TurnWatch>(

@@ -7,8 +7,9 @@
 
 #include <memory>
 
-class tGestionBarriere;
 namespace borne {
+class Controleur;
+struct TypeControleur;
 class HorlogeReelle;
 class HorlogeCadencee;
 namespace bench {
@@ -21,7 +22,8 @@ public:
     // Builds the controller (reading Config.cfg and CHIP.INI, putting the panel in its start picture)
     // before the worker's first turn; starts the worker at once unless CreateSuspended. Blocks for the
     // 2000 ms of the boom's raise in the out-of-service mode with the boom raised.
-    explicit MyThread(bool CreateSuspended);
+    // `type`: the controller to run (nullptr: the terminal's own).
+    explicit MyThread(bool CreateSuspended, const borne::TypeControleur* type = nullptr);
     // Stops and joins the worker first: destroying a running thread is not allowed.
     ~MyThread() override;
 
@@ -36,7 +38,7 @@ public:
     void Arreter();
 
     // The controller, for reading only once the worker has ended (or before it starts).
-    const tGestionBarriere& gestion() const noexcept { return *gestionBarriere; }
+    const borne::Controleur& gestion() const noexcept { return *gestionBarriere; }
 
     // The paced clock the worker waits on, if the installed clock is one (nullptr otherwise).
     borne::HorlogeCadencee* cadence() const noexcept { return cadence_; }
@@ -52,7 +54,7 @@ private:
     // standard error.
     void Execute();
 
-    std::unique_ptr<tGestionBarriere> gestionBarriere; // touched by the worker alone once it runs
+    std::unique_ptr<borne::Controleur> gestionBarriere; // touched by the worker alone once it runs
     // Held by the body until it returns; it guards no data, it only marks the body's end.
     borne::Verrou fin_;
     borne::HorlogeReelle* horloge_;   // the clock the worker waits on, if it is the real one

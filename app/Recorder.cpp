@@ -1,7 +1,7 @@
 #include "app/Recorder.h"
 
 #include "control/Codes.h"
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "files/Files.h"
 #include "panel/PanneauOperateur.h"
 #include "scenario/Grammar.h"
@@ -348,7 +348,7 @@ std::unique_ptr<Recorder> Recorder::fromEnvironment() {
     }
 }
 
-void Recorder::started(const tGestionBarriere& gestion) {
+void Recorder::started(const Controleur& gestion) {
     writer_->start();
     const int mode = gestion.modeCourant();
     const char* nomMode = nomModeCode(mode);
@@ -415,7 +415,7 @@ void Recorder::push(std::string lines) {
     writer_->push(std::move(lines));
 }
 
-void Recorder::finish(const tGestionBarriere& gestion) {
+void Recorder::finish(const Controleur& gestion) {
     if (observer_ != 0) panneau().retirerObservateur(observer_);
     observer_ = 0;
     const std::int64_t t = clock_->stopInstant();

@@ -19,11 +19,10 @@
 #include <string>
 #include <thread>
 
-class tGestionBarriere;
-
 namespace borne {
+class Controleur;
 struct Ecriture;
-}
+} // namespace borne
 
 namespace borne::recording {
 
@@ -97,10 +96,10 @@ public:
     const std::filesystem::path& dir() const noexcept { return dir_; }
 
     // Once the controller is built (its worker may run): the header, then the user's writes as they come.
-    void started(const tGestionBarriere& gestion);
+    void started(const Controleur& gestion);
     // Once the worker has ended: the wait to the stop's instant, the panel and the controller's state as
     // expectations, the rest of the journal; then the files are closed.
-    void finish(const tGestionBarriere& gestion) EXCLUDES(mutex_);
+    void finish(const Controleur& gestion) EXCLUDES(mutex_);
 
 private:
     void userWrite(const Ecriture& e) EXCLUDES(mutex_);

@@ -5,6 +5,7 @@
 
 #include "config/tConfiguration.h"
 #include "control/Codes.h"
+#include "control/Controleur.h"
 #include "control/ObservateurTour.h"
 #include "control/tSupervision.h"
 #include "control/tSystemeBarriere.h"
@@ -13,19 +14,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-
-// What the access cycle carries from one turn to the next, besides the settings: enough to start a turn
-// in any situation of the table. The terminal never installs any; tests and the bench do.
-struct ValeursTravail {
-    Etat etat = ETAT_VEHICULE_ABSENT;
-    int nbEssais = 1;
-    bool carteRefusee = false;
-    bool codeRefuse = false;
-    int nbChiffres = 0;     // digits of the entry under way, 0..3 between turns
-    std::string codeSaisi;  // at most 4 digits
-    std::string codeMasque; // at most 4 characters
-    int nbVehicules = 0;    // cars inside, as the supervision link counts them (none standalone)
-};
 
 class tGestionBarriere {
 public:

@@ -1,6 +1,6 @@
 #include "scenario/Check.h"
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 
 namespace borne::scenario {
 
@@ -13,12 +13,12 @@ void RuleObserver::starting(Engine& engine) {
 // Start-up is over: the rules hold on the state and the panel it leaves, before the first command, even
 // when no write follows.
 void RuleObserver::started(Engine& engine) {
-    const tGestionBarriere* c = engine.controller();
+    const borne::Controleur* c = engine.controller();
     checker_.checkAll(c != nullptr ? c->etatCourant() : -1, engine.now(), search::kAtStartUp);
 }
 
 void RuleObserver::wrote(const Ecriture& e, std::int64_t instant) {
-    const tGestionBarriere* c = engine_ != nullptr ? engine_->controller() : nullptr;
+    const borne::Controleur* c = engine_ != nullptr ? engine_->controller() : nullptr;
     checker_.onWrite(e, c != nullptr ? c->etatCourant() : -1, instant);
 }
 

@@ -2,7 +2,7 @@
 // and become its turn observer, for as long as the controller lives.
 #pragma once
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "coverage/Coverage.h"
 #include "scenario/Engine.h"
 

@@ -2,7 +2,7 @@
 
 #include "control/Attente.h"
 #include "control/Codes.h"
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "scenario/Controls.h"
 #include "scenario/Show.h"
 
@@ -112,9 +112,11 @@ RunResult Engine::run(CommandSource& source) {
             e.source_ = nullptr;
         }
     } cleared{*this};
-    tGestionBarriere controller; // start-up: its waits only move time on
-    controller.observer(&rows_);
-    controller_ = &controller;
+    // Start-up: its waits only move time on.
+    const std::unique_ptr<borne::Controleur> controller =
+        (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
+    controller->observer(&rows_);
+    controller_ = controller.get();
     running_ = true;
     noteState();
     for (RunObserver* o : observers_)
@@ -124,7 +126,7 @@ RunResult Engine::run(CommandSource& source) {
     while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
            !stopRequested_) {
         try {
-            controller.Tour();
+            controller->Tour();
         } catch (const ArretDemande&) {
             break; // the script ended, or a limit or an observer stopped the run, inside the turn
         }

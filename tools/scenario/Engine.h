@@ -1,6 +1,6 @@
 // The run engine: one script against the real controller, in virtual time, exact to the millisecond.
 //
-// Control is inverted: the engine turns the access cycle (tGestionBarriere::Tour) and the script runs
+// Control is inverted: the engine turns the access cycle (the controller's Tour) and the script runs
 // inside the virtual clock. Each wait of the terminal (the 500 ms pause, a 2000 ms boom pass) asks the
 // engine how far time may go; the script's commands run at their instants from there, single-threaded,
 // so the same script gives the same trace and journal on every run.
@@ -19,6 +19,7 @@
 // command; virtual time runs on from it, starting at 0.
 #pragma once
 
+#include "control/Controleur.h"
 #include "control/ObservateurTour.h"
 #include "scenario/Grammar.h"
 
@@ -28,8 +29,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-class tGestionBarriere;
 
 namespace borne::scenario {
 
@@ -95,6 +94,7 @@ struct RunSettings {
     std::string scriptName = "-";                // prefixes every message: NAME:LINE: ...
     std::chrono::milliseconds wallLimit{0};      // real time after which the run is stopped; 0: none
     std::ostream* flushBeforeMessages = nullptr; // a trace to flush first, so merged outputs keep order
+    const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
 };
 
 struct RunResult {
@@ -134,7 +134,7 @@ public:
 
     std::int64_t now() const noexcept { return now_; }
     // The controller during the run, once start-up is over; nullptr otherwise.
-    tGestionBarriere* controller() noexcept { return controller_; }
+    borne::Controleur* controller() noexcept { return controller_; }
 
 private:
     class Clock;
@@ -175,7 +175,7 @@ private:
     Rows rows_;
 
     CommandSource* source_ = nullptr;
-    tGestionBarriere* controller_ = nullptr;
+    borne::Controleur* controller_ = nullptr;
     bool running_ = false; // start-up is over
     bool stopRequested_ = false;
     std::int64_t now_ = 0;

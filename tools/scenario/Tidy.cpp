@@ -1,7 +1,7 @@
 #include "scenario/Tidy.h"
 
 #include "control/Codes.h"
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "scenario/Engine.h"
 #include "scenario/Folder.h"
 #include "scenario/Grammar.h"

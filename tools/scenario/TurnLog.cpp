@@ -1,7 +1,7 @@
 #include "scenario/TurnLog.h"
 
 #include "control/Codes.h"
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "panel/Texte.h"
 
 #include <ostream>

@@ -1,6 +1,6 @@
 #include "search/Alphabet.h"
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "panel/PanneauOperateur.h"
 
 namespace borne::search {
@@ -27,8 +27,8 @@ std::vector<Press> place(const PanneauOperateur& panel, bool upstream, bool down
 
 // The accepted code's digit at the position the terminal will fill next, or -1 if the code has none
 // there (a local code that is not four digits accepts nothing, and any key is then as good as another).
-int nextDigit(const tGestionBarriere& terminal, std::string_view code) {
-    const auto i = static_cast<std::size_t>(terminal.nbChiffresCourant());
+int nextDigit(const Controleur& terminal, std::string_view code) {
+    const auto i = static_cast<std::size_t>(terminal.valeurs().nbChiffres);
     if (i >= code.size() || code[i] < '0' || code[i] > '9') return -1;
     return code[i] - '0';
 }
@@ -40,7 +40,7 @@ const char* keyControl(int digit) {
     return key != nullptr ? key->nom().c_str() : nullptr;
 }
 
-std::vector<Press> pressesFor(Action action, const PanneauOperateur& panel, const tGestionBarriere& terminal,
+std::vector<Press> pressesFor(Action action, const PanneauOperateur& panel, const Controleur& terminal,
                               std::string_view code) {
     switch (action) {
     case Action::Wait: return {};
@@ -71,14 +71,14 @@ std::vector<Press> pressesFor(Action action, const PanneauOperateur& panel, cons
     return {};
 }
 
-std::vector<Action> alphabetFor(const tGestionBarriere& terminal, bool display) {
+std::vector<Action> alphabetFor(const Controleur& terminal, bool display) {
     std::vector<Action> actions = {Action::Wait,       Action::Place0, Action::Place1,  Action::Place2,
                                    Action::Place3,     Action::CardIn, Action::CardOut, Action::RightDigit,
                                    Action::WrongDigit, Action::Call};
-    if (terminal.aUneSupervision())
+    if (terminal.modeCourant() != MODE_LOCAL)
         for (Action a : {Action::Authorise, Action::AlarmOn, Action::AlarmOff})
             actions.push_back(a);
-    if (terminal.aUneSupervision() && display)
+    if (terminal.modeCourant() != MODE_LOCAL && display)
         for (Action a : {Action::LightOn, Action::LightOff, Action::MessageOn, Action::MessageOff})
             actions.push_back(a);
     return actions;

@@ -7,11 +7,10 @@
 #include <string_view>
 #include <vector>
 
-class tGestionBarriere;
-
 namespace borne {
+class Controleur;
 class PanneauOperateur;
-}
+} // namespace borne
 
 namespace borne::search {
 
@@ -44,12 +43,12 @@ struct Press {
 
 // The writes that make `action` on the panel as it is, or nothing when the action would change nothing
 // there (ticking a box already ticked, placing the car where it stands). `code` is the accepted code.
-std::vector<Press> pressesFor(Action action, const PanneauOperateur& panel, const tGestionBarriere& terminal,
+std::vector<Press> pressesFor(Action action, const PanneauOperateur& panel, const Controleur& terminal,
                               std::string_view code);
 
 // The actions worth trying from here: the supervision station's controls only when the terminal has a
 // supervision link (nothing else reads them).
-std::vector<Action> alphabetFor(const tGestionBarriere& terminal, bool display);
+std::vector<Action> alphabetFor(const Controleur& terminal, bool display);
 
 std::string_view actionName(Action action); // "place 1", "card in", ...
 

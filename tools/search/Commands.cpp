@@ -1,6 +1,6 @@
 #include "search/Commands.h"
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "coverage/Rows.h"
 #include "files/Files.h"
 #include "panel/Codes.h"
@@ -159,11 +159,11 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
     Replay replay(o.folder);
     announce(replay, err);
     RowLog rows;
-    replay.onBuilt = [&](tGestionBarriere& t) { t.observer(&rows); };
+    replay.onBuilt = [&](Controleur& t) { t.observer(&rows); };
 
     const int start = replay.terminal().etatCourant();
     if (const std::string why = knownReason(*target, replay.terminal().modeCourant(),
-                                            replay.terminal().codeLocalCourant(), start);
+                                            replay.localCode(), start);
         !why.empty()) {
         out << target->text() << ": unreachable in this mode (" << modeName(replay)
             << "), however long: " << why << "\n";
@@ -231,7 +231,7 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
         watch.reload();
         if (checkBuilt) watch.check("the panel as built");
     };
-    replay.onBuilt = [&](tGestionBarriere& t) {
+    replay.onBuilt = [&](Controleur& t) {
         watch.attach(&t);
         // What start-up leaves counts before any step, even when no write follows.
         if (checkBuilt) watch.check(kAtStartUp);
@@ -348,9 +348,9 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
         Replay replay(settings);
         announce(replay, err);
         mode = replay.terminal().modeCourant();
-        localCode = std::string(replay.terminal().codeLocalCourant());
+        localCode = std::string(replay.localCode());
         RowLog rows;
-        replay.onBuilt = [&](tGestionBarriere& t) { t.observer(&rows); };
+        replay.onBuilt = [&](Controleur& t) { t.observer(&rows); };
         ex = std::make_unique<Explorer>(replay, std::vector<PropertyRef>{}, false);
         ex->beforeStep = [&] { rows.rows = 0; };
         ex->onStep = [&](const Explorer::Step& s) {

@@ -1,6 +1,6 @@
 #include "search/Explorer.h"
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 
 #include <algorithm>
 #include <climits>

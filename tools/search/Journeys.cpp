@@ -1,6 +1,6 @@
 #include "search/Journeys.h"
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "panel/Codes.h"
 #include "scenario/Grammar.h"
 

@@ -1,7 +1,7 @@
 #include "search/Replay.h"
 
 #include "config/tConfiguration.h"
-#include "control/tGestionBarriere.h"
+#include "control/Codes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,7 +34,8 @@ int noJournal(const char*, int, mode_t) {
 
 } // namespace
 
-Replay::Replay(const std::filesystem::path& settings, bool journal) {
+Replay::Replay(const std::filesystem::path& settings, bool journal, const TypeControleur* type)
+    : type_(type != nullptr ? type : &controleurInterne()) {
     namespace fs = std::filesystem;
     previous_ = fs::current_path();
     folder_ = fs::temp_directory_path() /
@@ -71,7 +72,12 @@ Replay::Replay(const std::filesystem::path& settings, bool journal) {
     const auto mode = settingsHere.LireMode();
     if (mode && *mode >= MODE_SUPERVISE && *mode <= MODE_LOCAL) configured_ = *mode;
     restart();
-    code_ = terminal_->aUneSupervision() ? "6082" : std::string(terminal_->codeLocalCourant());
+    if (terminal_->modeCourant() == MODE_LOCAL) {
+        char code[10] = {}; // the terminal's own field
+        settingsHere.LireCode(code);
+        localCode_ = code;
+    }
+    code_ = terminal_->modeCourant() == MODE_LOCAL ? localCode_ : std::string(CODE_CARTE);
 }
 
 Replay::~Replay() {
@@ -95,7 +101,7 @@ void Replay::restart() {
     installed_.emplace(*clock_);
     panneau().reinitialiser();
     if (onReset) onReset();
-    terminal_ = std::make_unique<tGestionBarriere>();
+    terminal_ = type_->creer();
     if (onBuilt) onBuilt(*terminal_);
 }
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "control/Attente.h"
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "search/Alphabet.h"
@@ -27,7 +27,8 @@ public:
     // makes it the working folder until destruction; the journal goes nowhere meanwhile (its open fails
     // at once, as on a folder, for every journal of the process).
     // With `journal`, Log.txt is written in the private folder (see journal()), as the runner would.
-    explicit Replay(const std::filesystem::path& settings, bool journal = false);
+    // `type`: the controller to drive (nullptr: the terminal's own); it must describe its working values.
+    explicit Replay(const std::filesystem::path& settings, bool journal = false, const TypeControleur* type = nullptr);
     ~Replay();
     Replay(const Replay&) = delete;
     Replay& operator=(const Replay&) = delete;
@@ -38,11 +39,13 @@ public:
     std::vector<Press> act(Action action);
     void turn();
 
-    tGestionBarriere& terminal() { return *terminal_; }
-    const tGestionBarriere& terminal() const { return *terminal_; }
+    Controleur& terminal() { return *terminal_; }
+    const Controleur& terminal() const { return *terminal_; }
     std::int64_t now() const { return clock_ ? clock_->maintenant() : 0; }
     // The code the terminal accepts: the local code in the standalone mode, else the supervisor's.
     const std::string& acceptedCode() const { return code_; }
+    // The local code the settings give in the standalone mode, as the terminal reads it; empty otherwise.
+    const std::string& localCode() const { return localCode_; }
 
     // Everything that can change what happens next: the controller's working values, the occupancy the
     // supervision link counts, every check box, and the extra properties given (those rules read).
@@ -67,7 +70,7 @@ public:
     // Called once the panel is back in its stored state, before the controller is built; and right
     // after each new controller is built (to install a turn observer).
     std::function<void()> onReset;
-    std::function<void(tGestionBarriere&)> onBuilt;
+    std::function<void(Controleur&)> onBuilt;
 
     // The mode Config.cfg gives, or nothing when it gives none the terminal knows (the terminal then
     // starts out of service).
@@ -93,7 +96,9 @@ private:
     std::vector<std::uint64_t> seen_; // per control, the write count its properties' `now` is right at
     std::vector<std::vector<std::size_t>> ofControl_;
     std::vector<std::uint16_t> panels_; // saved panels, one after another
-    std::unique_ptr<tGestionBarriere> terminal_;
+    std::unique_ptr<Controleur> terminal_;
+    const TypeControleur* type_;
+    std::string localCode_;
     std::optional<HorlogeInstallee> installed_;
     std::optional<HorlogeVirtuelle> clock_;
     std::string code_;

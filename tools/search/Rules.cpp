@@ -1,6 +1,6 @@
 #include "search/Rules.h"
 
-#include "control/tGestionBarriere.h"
+#include "control/Controleur.h"
 #include "files/Files.h"
 #include "panel/Codes.h"
 #include "panel/Texte.h"

@@ -24,7 +24,9 @@
 #include <string_view>
 #include <vector>
 
-class tGestionBarriere;
+namespace borne {
+class Controleur;
+}
 
 namespace borne::search {
 
@@ -129,7 +131,7 @@ public:
     RuleWatch(const RuleWatch&) = delete;
     RuleWatch& operator=(const RuleWatch&) = delete;
 
-    void attach(const tGestionBarriere* terminal) { terminal_ = terminal; } // nullptr: no controller
+    void attach(const Controleur* terminal) { terminal_ = terminal; } // nullptr: no controller
     void enable(bool on) { enabled_ = on; }
     void reset() { checker_.reset(); }
     void reload() { checker_.reload(); }
@@ -141,7 +143,7 @@ private:
 
     RuleChecker checker_;
     std::function<std::int64_t()> now_;
-    const tGestionBarriere* terminal_ = nullptr;
+    const Controleur* terminal_ = nullptr;
     bool enabled_ = true;
     int key_ = 0;
 };
