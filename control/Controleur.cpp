@@ -9,8 +9,10 @@
 namespace borne {
 
 const TypeControleur& controleurInterne() {
+    using Interne = ControleurDe<tGestionBarriere>;
     static const TypeControleur interne{"tGestionBarriere",
-                                        [] { return std::unique_ptr<Controleur>(new ControleurDe<tGestionBarriere>()); }};
+                                        [] { return std::unique_ptr<Controleur>(new Interne()); },
+                                        Interne::AVEC_LIGNES, Interne::AVEC_VALEURS};
     return interne;
 }
 
@@ -30,7 +32,9 @@ std::optional<TypeControleur> chargerControleur(const std::string& chemin, std::
     // script gets it in plain words.
     char magique[4] = {};
     std::ifstream(chemin, std::ios::binary).read(magique, sizeof magique);
-    if (std::string_view(magique, sizeof magique) != std::string_view("\x7f" "ELF", 4)) {
+    if (std::string_view(magique, sizeof magique) != std::string_view("\x7f"
+                                                                      "ELF",
+                                                                      4)) {
         erreur = chemin + ": not a shared library";
         return std::nullopt;
     }
@@ -55,12 +59,14 @@ std::optional<TypeControleur> chargerControleur(const std::string& chemin, std::
     }
     if (e->version != VERSION_CONTROLEUR) {
         erreur = chemin + ": built for version " + std::to_string(e->version) +
-                 " of the controller interface; this borne takes version " + std::to_string(VERSION_CONTROLEUR) +
-                 ": build it again against this borne";
+                 " of the controller interface; this borne takes version " +
+                 std::to_string(VERSION_CONTROLEUR) + ": build it again against this borne";
         return std::nullopt;
     }
     auto creer = e->creer;
-    return TypeControleur{fs::path(chemin).filename().string(), [creer] { return std::unique_ptr<Controleur>(creer()); }};
+    return TypeControleur{fs::path(chemin).filename().string(),
+                          [creer] { return std::unique_ptr<Controleur>(creer()); }, e->ditLignes,
+                          e->decritValeurs};
 }
 
 } // namespace borne

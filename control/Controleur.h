@@ -62,15 +62,21 @@ concept FormeControleur = std::default_initializable<C> && requires(C& c, const 
     { k.modeCourant() } -> std::convertible_to<Mode>;
 };
 
-template <FormeControleur C>
-class ControleurDe final : public Controleur {
+template <FormeControleur C> class ControleurDe final : public Controleur {
 public:
     void Tour() override { c_.Tour(); }
     Etat etatCourant() const noexcept override { return c_.etatCourant(); }
     Mode modeCourant() const noexcept override { return c_.modeCourant(); }
 
+    // What C offers besides the required members, known when compiled.
+    static constexpr bool AVEC_LIGNES = requires(C & c, ObservateurTour* o) { c.observer(o); };
+    static constexpr bool AVEC_VALEURS = requires(C & c, const C& k, const ValeursTravail& v) {
+        { k.valeurs() } -> std::convertible_to<ValeursTravail>;
+        { c.installerValeurs(v) } -> std::convertible_to<bool>;
+    };
+
     bool observer(ObservateurTour* o) noexcept override {
-        if constexpr (requires { c_.observer(o); }) {
+        if constexpr (AVEC_LIGNES) {
             c_.observer(o);
             return true;
         } else {
@@ -92,10 +98,6 @@ public:
     }
 
 private:
-    static constexpr bool AVEC_VALEURS = requires(C& c, const C& k, const ValeursTravail& v) {
-        { k.valeurs() } -> std::convertible_to<ValeursTravail>;
-        { c.installerValeurs(v) } -> std::convertible_to<bool>;
-    };
     C c_;
 };
 
@@ -104,6 +106,8 @@ private:
 struct TypeControleur {
     std::string nom;
     std::function<std::unique_ptr<Controleur>()> creer;
+    bool ditLignes = false;     // it tells the turn observer its rows
+    bool decritValeurs = false; // it describes its working values
 };
 
 // The terminal's own controller (tGestionBarriere) through the interface.
@@ -122,6 +126,8 @@ struct EntreeControleur {
     int version;
     const char* classe;
     Controleur* (*creer)();
+    bool ditLignes;
+    bool decritValeurs;
 };
 
 } // namespace borne
@@ -129,9 +135,11 @@ struct EntreeControleur {
 // The plug-in's one exported symbol, and its generator: borne_add_controller writes one line,
 // BORNE_CONTROLEUR(Classe), after the class's header.
 inline constexpr const char* NOM_ENTREE_CONTROLEUR = "borne_controleur";
-#define BORNE_CONTROLEUR(Classe)                                                                              \
-    extern "C" __attribute__((visibility("default"))) const borne::EntreeControleur* borne_controleur() {      \
-        static const borne::EntreeControleur entree{                                                           \
-            borne::VERSION_CONTROLEUR, #Classe, []() -> borne::Controleur* { return new borne::ControleurDe<Classe>(); }}; \
-        return &entree;                                                                                        \
+#define BORNE_CONTROLEUR(Classe)                                                                             \
+    extern "C" __attribute__((visibility("default"))) const borne::EntreeControleur* borne_controleur() {    \
+        static const borne::EntreeControleur entree{                                                         \
+            borne::VERSION_CONTROLEUR, #Classe,                                                              \
+            []() -> borne::Controleur* { return new borne::ControleurDe<Classe>(); },                        \
+            borne::ControleurDe<Classe>::AVEC_LIGNES, borne::ControleurDe<Classe>::AVEC_VALEURS};            \
+        return &entree;                                                                                      \
     }

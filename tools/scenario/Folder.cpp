@@ -402,6 +402,7 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     RunSettings runSettings;
     runSettings.scriptName = scriptName;
     runSettings.wallLimit = settings.wallLimit;
+    runSettings.controller = settings.controller;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
     CoverageWatch coverageWatch(counts);

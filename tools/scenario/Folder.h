@@ -61,6 +61,7 @@ struct ScenarioSettings {
     std::string rulesName;                  // the rules file, as the reports name it
     std::string journalCopy;                // set: the run's journal is moved there (when it wrote one)
                                             // instead of being compared with expected/
+    const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
 };
 
 // A regular file's whole content; anything else is refused unread, so nothing can block on it.

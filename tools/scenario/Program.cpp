@@ -35,12 +35,14 @@ namespace borne::scenario {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE] [--vcd FILE] [--timeout "
-    "SECONDS] "
-    "SCRIPT\n"
+    "usage: borne-scenario [-C DIR] [--controller FILE] [--trace | --trace-changes] [--turns FILE] [--vcd "
+    "FILE] "
+    "[--timeout SECONDS] SCRIPT\n"
     "           (SCRIPT '-' reads standard input)\n"
-    "       borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] "
+    "       borne-scenario [-C DIR] [--controller FILE] --suite [--jobs N] [--shard K/N] [--junit FILE] "
+    "[--vcd DIR] "
     "[--timeout SECONDS] PATH...\n"
+    "       either with --controller FILE: that controller (a plug-in) runs instead of the terminal's own\n"
     "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
     "states.svg)\n"
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
@@ -63,6 +65,7 @@ struct Options {
     bool grade = false;
     bool bless = false;
     bool tidy = false;
+    std::optional<std::string> controller; // a plug-in's file
     std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
@@ -241,7 +244,7 @@ int runBlessFrom(const Options& o, std::ostream& out, std::ostream& err) {
     return finish(runBless(s, out, err), out, err);
 }
 
-int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
+int runSuiteFrom(const Options& o, const TypeControleur* controller, std::ostream& out, std::ostream& err) {
     if (o.trace || o.traceChanges || o.turns)
         return usage(err, "--trace, --trace-changes and --turns are for one script, not a suite");
     if (o.operands.empty()) return usage(err, "--suite needs at least one PATH");
@@ -254,6 +257,7 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     if (o.vcd) s.vcdFolder = *o.vcd;
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
     if (o.coverage) s.coverageFolder = *o.coverage;
+    s.controller = controller;
     search::RuleSet rules;
     if (!rulesFor(o, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
     const int status = runSuite(s, out, err);
@@ -261,7 +265,8 @@ int runSuiteFrom(const Options& o, std::ostream& out, std::ostream& err) {
     return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
 
-int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostream& err) {
+int runScript(const Options& o, const TypeControleur* controller, std::istream& in, std::ostream& out,
+              std::ostream& err) {
     if (o.jobs || o.shard || o.junit) return usage(err, "--jobs, --shard and --junit go with --suite");
     if (o.trace && o.traceChanges) return usage(err, "--trace or --trace-changes, not both");
     if (o.operands.empty()) return usage(err, "no script given");
@@ -319,6 +324,7 @@ int runScript(const Options& o, std::istream& in, std::ostream& out, std::ostrea
     settings.scriptName = name;
     if (o.timeout) settings.wallLimit = *seconds(*o.timeout);
     if (o.trace || o.traceChanges) settings.flushBeforeMessages = &out;
+    settings.controller = controller;
     Engine engine(settings, err);
     TraceWriter trace(out, engine, o.traceChanges);
     if (o.trace || o.traceChanges) engine.watch(trace);
@@ -392,17 +398,19 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         } else if (a == "--tidy") {
             o.tidy = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
-                   a == "--turns" || a == "-C" || a == "--coverage" || a == "--check" || a == "--grades") {
-            auto& into = a == "--grades"     ? o.grades
-                         : a == "--vcd"      ? o.vcd
-                         : a == "--junit"    ? o.junit
-                         : a == "--jobs"     ? o.jobs
-                         : a == "--shard"    ? o.shard
-                         : a == "--turns"    ? o.turns
-                         : a == "-C"         ? o.directory
-                         : a == "--coverage" ? o.coverage
-                         : a == "--check"    ? o.rules
-                                             : o.timeout;
+                   a == "--turns" || a == "-C" || a == "--coverage" || a == "--check" || a == "--grades" ||
+                   a == "--controller") {
+            auto& into = a == "--grades"       ? o.grades
+                         : a == "--controller" ? o.controller
+                         : a == "--vcd"        ? o.vcd
+                         : a == "--junit"      ? o.junit
+                         : a == "--jobs"       ? o.jobs
+                         : a == "--shard"      ? o.shard
+                         : a == "--turns"      ? o.turns
+                         : a == "-C"           ? o.directory
+                         : a == "--coverage"   ? o.coverage
+                         : a == "--check"      ? o.rules
+                                               : o.timeout;
             if (!value(into)) return usage(err, a + " needs a value");
         } else if (a == "-h" || a == "--help") {
             out << kUsage;
@@ -425,6 +433,18 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         err << "borne-scenario: cannot enter " << *o.directory << ": " << std::strerror(errno) << '\n';
         return 2;
     }
+    // A controller that will not load is refused before anything runs; it is loaded after -C, as the
+    // other names, and lives as long as the process.
+    std::optional<TypeControleur> controller;
+    if (o.controller) {
+        std::string why;
+        controller = chargerControleur(*o.controller, why);
+        if (!controller) {
+            err << "borne-scenario: --controller " << why << '\n';
+            return 2;
+        }
+        if (o.tidy || o.grade || o.bless) return usage(err, "--controller goes with a script or --suite");
+    }
     if (o.tidy) {
         if (o.suite || o.grade || o.bless || o.operands.size() != 1)
             return usage(err, "--tidy takes one recorded SCRIPT");
@@ -433,7 +453,8 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
     if (o.grade) return runGradeFrom(o, out, err);
     if (o.bless) return runBlessFrom(o, out, err);
     if (o.grades) return usage(err, "--grades goes with --grade");
-    return o.suite ? runSuiteFrom(o, out, err) : runScript(o, in, out, err);
+    const TypeControleur* type = controller ? &*controller : nullptr;
+    return o.suite ? runSuiteFrom(o, type, out, err) : runScript(o, type, in, out, err);
 }
 
 } // namespace borne::scenario

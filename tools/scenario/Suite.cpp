@@ -139,6 +139,7 @@ void makeParents(const std::string& file) {
         s.wallLimit = settings.wallLimit;
         s.rules = settings.rules;
         s.rulesName = settings.rulesName;
+        s.controller = settings.controller;
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
         if (!settings.journalFolder.empty())

@@ -30,6 +30,7 @@ struct SuiteSettings {
     const search::RuleSet* rules = nullptr;     // safety rules every scenario must keep
     std::string rulesName;
     std::string journalFolder; // set: each run's journal is kept there, named by its index in the list
+    const borne::TypeControleur* controller = nullptr; // the controller every folder runs; nullptr: ours
 };
 
 // "K/N" with 1 <= K <= N.

@@ -156,14 +156,14 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
             << nomEtatCode(target->state) << " a turn may end in " << allowedFrom(target->state) << "\n";
         return 2;
     }
-    Replay replay(o.folder);
+    Replay replay(o.folder, false, o.controller);
     announce(replay, err);
     RowLog rows;
     replay.onBuilt = [&](Controleur& t) { t.observer(&rows); };
 
     const int start = replay.terminal().etatCourant();
-    if (const std::string why = knownReason(*target, replay.terminal().modeCourant(),
-                                            replay.localCode(), start);
+    if (const std::string why =
+            knownReason(*target, replay.terminal().modeCourant(), replay.localCode(), start);
         !why.empty()) {
         out << target->text() << ": unreachable in this mode (" << modeName(replay)
             << "), however long: " << why << "\n";
@@ -222,7 +222,7 @@ int explore(const Options& o, const std::string& rulesFile, std::ostream& out, s
     const fs::path settings = fs::absolute(o.folder, ec);
     if (!o.save.empty() && !prepareFolder(saveTo, o.save, err)) return 2;
 
-    Replay replay(o.folder);
+    Replay replay(o.folder, false, o.controller);
     announce(replay, err);
     RuleWatch watch(rules, [&] { return replay.now(); });
     bool checkBuilt = true;
@@ -345,7 +345,7 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
     Explorer::Result result;
     std::unique_ptr<Explorer> ex;
     {
-        Replay replay(settings);
+        Replay replay(settings, false, o.controller);
         announce(replay, err);
         mode = replay.terminal().modeCourant();
         localCode = std::string(replay.localCode());
@@ -432,7 +432,7 @@ int generate(const Options& o, const std::filesystem::path& dir, std::ostream& o
         auto writeFile = [&](const fs::path& path, const std::string& text) {
             return files::writeWhole(path, text, failure);
         };
-        Replay replay(settings, true);
+        Replay replay(settings, true, o.controller);
         for (std::size_t i = 0; i < scenarios.size() && failure.empty(); ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "scenario-%02zu", i + 1);
@@ -509,6 +509,7 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
     std::string reachTarget, generateDir, rulesFile;
     bool wantReach = false, wantGenerate = false, wantExplore = false, wantCheck = false;
     Options o;
+    std::optional<std::string> controllerFile;
     std::vector<std::string> rest;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
@@ -536,6 +537,14 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
             if (!value(rulesFile)) rulesFile.clear();
         } else if (a == "--explore") {
             wantExplore = true;
+        } else if (a == "--controller") {
+            std::string file;
+            if (!value(file)) {
+                handled = true;
+                err << "borne-scenario: --controller needs a value\n";
+                return 2;
+            }
+            controllerFile = file;
         } else if (a == "--save") {
             std::string dir;
             if (!value(dir)) {
@@ -577,6 +586,25 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
     if (wantExplore && rulesFile.empty()) {
         err << "borne-scenario: --check needs a RULES file\n";
         return 2;
+    }
+    // A search tells situations apart by the controller's working values: one that does not describe
+    // them cannot be searched.
+    std::optional<TypeControleur> controller;
+    if (controllerFile) {
+        std::string why;
+        controller = chargerControleur(*controllerFile, why);
+        if (!controller) {
+            err << "borne-scenario: --controller " << why << '\n';
+            return 2;
+        }
+        if (!controller->decritValeurs) {
+            err << "borne-scenario: --controller " << *controllerFile
+                << ": the controller does not describe its working values (valeurs() and "
+                   "installerValeurs()), "
+                   "so a search cannot tell its situations apart\n";
+            return 2;
+        }
+        o.controller = &*controller;
     }
     if (wantReach) return reach(o, reachTarget, out, err);
     if (wantGenerate) return generate(o, generateDir, out, err);

@@ -1,6 +1,8 @@
 // The search's commands of borne-scenario: --reach, --generate and --check RULES --explore.
 #pragma once
 
+#include "control/Controleur.h"
+
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -14,6 +16,7 @@ struct Options {
     std::filesystem::path folder = "."; // the working folder: its Config.cfg decides the mode
     int maxTurns = kDefaultTurns;       // journeys of up to this many turns
     std::filesystem::path save;         // --explore: one scenario folder per broken rule here
+    const TypeControleur* controller = nullptr; // the controller searched; nullptr: the terminal's own
 };
 
 // Each returns the exit status: 0 found (or every rule holds), 1 not found (or a rule broken),

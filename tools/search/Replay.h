@@ -28,7 +28,8 @@ public:
     // at once, as on a folder, for every journal of the process).
     // With `journal`, Log.txt is written in the private folder (see journal()), as the runner would.
     // `type`: the controller to drive (nullptr: the terminal's own); it must describe its working values.
-    explicit Replay(const std::filesystem::path& settings, bool journal = false, const TypeControleur* type = nullptr);
+    explicit Replay(const std::filesystem::path& settings, bool journal = false,
+                    const TypeControleur* type = nullptr);
     ~Replay();
     Replay(const Replay&) = delete;
     Replay& operator=(const Replay&) = delete;
