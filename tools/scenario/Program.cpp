@@ -35,17 +35,17 @@ namespace borne::scenario {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: borne-scenario [-C DIR] [--controller FILE] [--trace | --trace-changes] [--turns FILE] [--vcd "
-    "FILE] "
-    "[--timeout SECONDS] SCRIPT\n"
+    "usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE] [--vcd FILE] [--timeout "
+    "SECONDS] "
+    "SCRIPT\n"
     "           (SCRIPT '-' reads standard input)\n"
-    "       borne-scenario [-C DIR] [--controller FILE] --suite [--jobs N] [--shard K/N] [--junit FILE] "
-    "[--vcd DIR] "
+    "       borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N] [--junit FILE] [--vcd DIR] "
     "[--timeout SECONDS] PATH...\n"
-    "       either with --controller FILE: that controller (a plug-in) runs instead of the terminal's own\n"
     "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
     "states.svg)\n"
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
+    "       (either, and the searches, with --controller FILE: that controller, a plug-in, runs instead of "
+    "the terminal's own)\n"
     "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--junit FILE] [--grades FILE.csv] "
     "[--timeout SECONDS] [--check RULES]\n"
     "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
