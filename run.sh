@@ -14,9 +14,10 @@ fi
 cd "$(dirname "$0")"
 
 modes=()
-for dossier in examples/*/; do modes+=("$(basename "$dossier")"); done
+# A mode is a folder of examples/ with its settings (examples/controller is a controller's source).
+for reglages in examples/*/Config.cfg; do modes+=("$(basename "$(dirname "$reglages")")"); done
 mode="${1:-supervised}"
-if [ ! -d "examples/$mode" ] || [ -z "$mode" ] || [[ "$mode" == */* ]]; then
+if [ ! -f "examples/$mode/Config.cfg" ] || [ -z "$mode" ] || [[ "$mode" == */* ]]; then
     echo "Unknown mode '$mode'. Modes: ${modes[*]}" >&2
     exit 2
 fi

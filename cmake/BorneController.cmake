@@ -31,8 +31,10 @@ function(borne_add_controller name)
         "// Written by borne_add_controller: the plug-in's entry point for @arg_CLASS@.\n#include \"@arg_HEADER@\"\n\n#include \"control/Controleur.h\"\n\nBORNE_CONTROLEUR(@arg_CLASS@)\n"
         @ONLY)
     add_library(${name} MODULE ${arg_SOURCES} ${entry})
-    set_target_properties(${name} PROPERTIES PREFIX "" CXX_EXTENSIONS OFF)
-    target_compile_features(${name} PRIVATE cxx_std_20)
+    # The terminal's classes are shared with the host as they are: the plug-in is compiled as borne is,
+    # C++20 without extensions, whatever standard the calling project asks for its other targets.
+    set_target_properties(${name} PROPERTIES PREFIX "" CXX_STANDARD 20 CXX_STANDARD_REQUIRED ON
+                                             CXX_EXTENSIONS OFF)
     target_include_directories(${name} BEFORE PRIVATE ${overrides} ${CMAKE_CURRENT_SOURCE_DIR})
     target_include_directories(${name} PRIVATE ${BORNE_INCLUDE_ROOT})
     target_link_options(${name} PRIVATE -Wl,-Bsymbolic-functions)

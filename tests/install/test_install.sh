@@ -12,7 +12,9 @@ cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
 entry="$scratch/prefix/share/applications/borne.desktop"
 command="$(sed -n 's/^Exec=//p' "$entry")"
 [ -x "$scratch/prefix/bin/$command" ] || fail "the menu entry runs '$command', which is not installed"
-for mode in "$source"/examples/*/; do
+# Every mode: a folder of examples/ with its settings (the controller's starting point is not one).
+for settings in "$source"/examples/*/Config.cfg; do
+    mode="$(dirname "$settings")"
     cmp -s "$mode/Config.cfg" "$scratch/prefix/share/borne/examples/$(basename "$mode")/Config.cfg" ||
         fail "example $(basename "$mode") not installed"
 done

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# build-outside.sh BUILD SOURCE WHERE GENERATOR COMPILER [LAUNCHER]: builds controllers as someone outside
+# the project does, each a project of its own against borne's package (WHERE: "tree", the build folder
+# as it is, or "install", a prefix it is installed into), then runs them with borne-scenario --controller:
+#   - the terminal's own controller, its two files copied unchanged beside a four-line CMakeLists.txt,
+#     must pass the project's journeys;
+#   - the starting point examples/controller (its installed copy for an install), built from its own
+#     folder, must pass its lab and fail a journey that needs the states it leaves to write (exit 1:
+#     failed, not broken).
+# Both are compiled with the project's warnings, as errors.
+set -euo pipefail
+build="$1" source="$2" where="$3" generator="$4" compiler="$5" launcher="${6:-}"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL ($where): $*" >&2; exit 1; }
+
+runner="$build/tools/scenario/borne-scenario"
+example_source="$source/examples/controller"
+case "$where" in
+tree) package=(-Dborne_DIR="$build") ;;
+install)
+    cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+    # The starting point comes with the package; it is not a mode the menu's launcher offers.
+    example_source="$scratch/prefix/share/borne/controller"
+    [ ! -e "$scratch/prefix/share/borne/examples/controller" ] || fail "the starting point is installed as a mode"
+    package=(-DCMAKE_PREFIX_PATH="$scratch/prefix")
+    # The installed runner when the install has one (the window's build installs it).
+    [ -x "$scratch/prefix/bin/borne-scenario" ] && runner="$scratch/prefix/bin/borne-scenario"
+    ;;
+*) fail "WHERE is tree or install" ;;
+esac
+
+# build_project SOURCE BUILD: configures and builds the project in SOURCE, in BUILD.
+build_project() {
+    cmake -S "$1" -B "$2" -G "$generator" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
+        ${launcher:+-DCMAKE_CXX_COMPILER_LAUNCHER="$launcher"} -DCMAKE_CXX_FLAGS="-Wall -Wextra -Wpedantic -Werror" \
+        "${package[@]}" >"$2.log" 2>&1 && cmake --build "$2" >>"$2.log" 2>&1 || { cat "$2.log" >&2; fail "$1 does not build"; }
+}
+
+own="$scratch/own"
+mkdir -p "$own"
+cp "$source/control/tGestionBarriere.cpp" "$source/control/tGestionBarriere.h" "$own/"
+cat >"$own/CMakeLists.txt" <<'END'
+cmake_minimum_required(VERSION 3.25)
+project(own)
+find_package(borne)
+borne_add_controller(own SOURCES tGestionBarriere.cpp)
+END
+build_project "$own" "$scratch/own-build"
+"$runner" --suite --controller "$scratch/own-build/own.so" "$source/tests/scenarios/journeys" >"$scratch/own.out" 2>&1 ||
+    { cat "$scratch/own.out" >&2; fail "the terminal's own controller built outside fails the journeys"; }
+
+build_project "$example_source" "$scratch/example-build"
+example="$scratch/example-build/mon_controleur.so"
+"$runner" --suite --controller "$example" "$example_source/lab" >"$scratch/lab.out" 2>&1 ||
+    { cat "$scratch/lab.out" >&2; fail "the starting point fails its lab"; }
+set +e
+"$runner" --suite --controller "$example" "$source/tests/scenarios/journeys/entry-by-code" >"$scratch/journey.out" 2>&1
+code=$?
+set -e
+[ "$code" = 1 ] || { cat "$scratch/journey.out" >&2; fail "the starting point on entry-by-code: exit $code, not 1"; }
+tail -n1 "$scratch/own.out" "$scratch/lab.out"
