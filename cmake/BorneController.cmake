@@ -3,9 +3,10 @@
 # declared in header h (default C.h, looked up in the calling folder first).
 #
 # A plug-in takes the terminal's classes (the devices, the supervision link, the reader, the journal, the
-# wait and the panel) from the program that loads it, so the process keeps one panel; its own code is
-# bound to itself (-Bsymbolic-functions), so a class it shares a name with in the program (the terminal's
-# own tGestionBarriere) never stands in for its own. A header in the calling folder with the name of one of
+# wait and the panel) from the program that loads it, so the process keeps one panel; what it defines is
+# bound to itself (-Bsymbolic), so a class it shares a name with in the program (the terminal's own
+# tGestionBarriere) never stands in for its own: not its functions, nor the tables of its virtual calls
+# (the program's vtable of ControleurDe<tGestionBarriere> would run the program's turn). A header in the calling folder with the name of one of
 # the terminal's controller headers (tGestionBarriere.h) is seen under control/ ahead of the terminal's, so
 # sources copied unchanged from the terminal include the copy beside them.
 function(borne_add_controller name)
@@ -37,5 +38,5 @@ function(borne_add_controller name)
                                              CXX_EXTENSIONS OFF)
     target_include_directories(${name} BEFORE PRIVATE ${overrides} ${CMAKE_CURRENT_SOURCE_DIR})
     target_include_directories(${name} PRIVATE ${BORNE_INCLUDE_ROOT})
-    target_link_options(${name} PRIVATE -Wl,-Bsymbolic-functions)
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic)
 endfunction()

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# build-outside.sh BUILD SOURCE WHERE GENERATOR COMPILER [LAUNCHER]: builds controllers as someone outside
+# build-outside.sh BUILD SOURCE WHERE WORK GENERATOR COMPILER [LAUNCHER]: builds controllers as someone outside
 # the project does, each a project of its own against borne's package (WHERE: "tree", the build folder
 # as it is, or "install", a prefix it is installed into), then runs them with borne-scenario --controller:
 #   - the terminal's own controller, its two files copied unchanged beside a four-line CMakeLists.txt,
-#     must pass the project's journeys;
+#     must pass the project's journeys, and (against the tree) fail one once its greeting is changed;
 #   - the starting point examples/controller (its installed copy for an install), built from its own
 #     folder, must pass its lab and fail a journey that needs the states it leaves to write (exit 1:
 #     failed, not broken).
-# Both are compiled with the project's warnings, as errors.
+# Both are compiled with the project's warnings, as errors, in WORK, emptied first: a folder that keeps its
+# path from one run to the next, so that a compiler cache finds what it compiled there the last time.
 set -euo pipefail
-build="$1" source="$2" where="$3" generator="$4" compiler="$5" launcher="${6:-}"
-scratch="$(mktemp -d)"
+build="$1" source="$2" where="$3" scratch="$4" generator="$5" compiler="$6" launcher="${7:-}"
+rm -rf "$scratch"
+mkdir -p "$scratch"
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL ($where): $*" >&2; exit 1; }
 
@@ -49,6 +51,18 @@ END
 build_project "$own" "$scratch/own-build"
 "$runner" --suite --controller "$scratch/own-build/own.so" "$source/tests/scenarios/journeys" >"$scratch/own.out" 2>&1 ||
     { cat "$scratch/own.out" >&2; fail "the terminal's own controller built outside fails the journeys"; }
+
+# The same copy with one change must run its change, not the program's class of the same name: the
+# greeting, written at the start, is the first thing the journeys check.
+if [ "$where" = tree ]; then
+    sed -i 's/"-      Bonjour!      -"/"-      Hello!        -"/' "$own/tGestionBarriere.cpp"
+    grep -q 'Hello!' "$own/tGestionBarriere.cpp" || fail "the greeting is not in the terminal's source"
+    build_project "$own" "$scratch/changed-build"
+    "$runner" --suite --controller "$scratch/changed-build/own.so" "$source/tests/scenarios/journeys/entry-by-code" \
+        >"$scratch/changed.out" 2>&1 || true
+    grep -q 'got "-      Hello!        -"' "$scratch/changed.out" ||
+        { cat "$scratch/changed.out" >&2; fail "a changed copy of the terminal's controller runs as the terminal's own"; }
+fi
 
 build_project "$example_source" "$scratch/example-build"
 example="$scratch/example-build/mon_controleur.so"
