@@ -53,14 +53,14 @@ build_project "$own" "$scratch/own-build"
     { cat "$scratch/own.out" >&2; fail "the terminal's own controller built outside fails the journeys"; }
 
 # The same copy with one change must run its change, not the program's class of the same name: the
-# greeting, written at the start, is the first thing the journeys check.
+# prefix of the code's line, written by a turn (the host calls the turns, the start-up is the plug-in's).
 if [ "$where" = tree ]; then
-    sed -i 's/"-      Bonjour!      -"/"-      Hello!        -"/' "$own/tGestionBarriere.cpp"
-    grep -q 'Hello!' "$own/tGestionBarriere.cpp" || fail "the greeting is not in the terminal's source"
+    sed -i 's/CODE_PREFIXE = "Code : "/CODE_PREFIXE = "Pin : "/' "$own/tGestionBarriere.cpp"
+    grep -q '"Pin : "' "$own/tGestionBarriere.cpp" || fail "the code's prefix is not in the terminal's source"
     build_project "$own" "$scratch/changed-build"
     "$runner" --suite --controller "$scratch/changed-build/own.so" "$source/tests/scenarios/journeys/entry-by-code" \
         >"$scratch/changed.out" 2>&1 || true
-    grep -q 'got "-      Hello!        -"' "$scratch/changed.out" ||
+    grep -q 'got "pin : "' "$scratch/changed.out" ||
         { cat "$scratch/changed.out" >&2; fail "a changed copy of the terminal's controller runs as the terminal's own"; }
 fi
 
