@@ -38,5 +38,5 @@ install(FILES ${PROJECT_BINARY_DIR}/package/borneConfig.cmake ${PROJECT_BINARY_D
               ${PROJECT_SOURCE_DIR}/cmake/BorneController.cmake
         DESTINATION ${BORNE_PACKAGE_DIR})
 # The student's starting point, beside the package it builds against (not among the modes' settings).
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/controller/ DESTINATION ${CMAKE_INSTALL_DATADIR}/borne/controller
-        PATTERN build EXCLUDE)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/controller/
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/borne/controller PATTERN build EXCLUDE)
