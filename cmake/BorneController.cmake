@@ -3,9 +3,10 @@
 # declared in header h (default C.h, looked up in the calling folder first).
 #
 # A plug-in takes the terminal's classes (the devices, the supervision link, the reader, the journal, the
-# wait and the panel) from the program that loads it, so the process keeps one panel; its own code is
-# bound to itself (-Bsymbolic-functions), so a class it shares a name with in the program (the terminal's
-# own tGestionBarriere) never stands in for its own. A header in the calling folder with the name of one of
+# wait and the panel) from the program that loads it, so the process keeps one panel; what it defines is
+# bound to itself (-Bsymbolic), so a class it shares a name with in the program (the terminal's own
+# tGestionBarriere) never stands in for its own: its functions, and its vtables too (data, which
+# -Bsymbolic-functions leaves to the program's copy, so the program's Tour ran in the plug-in's place). A header in the calling folder with the name of one of
 # the terminal's controller headers (tGestionBarriere.h) is seen under control/ ahead of the terminal's, so
 # sources copied unchanged from the terminal include the copy beside them.
 function(borne_add_controller name)
@@ -35,5 +36,5 @@ function(borne_add_controller name)
     target_compile_features(${name} PRIVATE cxx_std_20)
     target_include_directories(${name} BEFORE PRIVATE ${overrides} ${CMAKE_CURRENT_SOURCE_DIR})
     target_include_directories(${name} PRIVATE ${BORNE_INCLUDE_ROOT})
-    target_link_options(${name} PRIVATE -Wl,-Bsymbolic-functions)
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic)
 endfunction()
