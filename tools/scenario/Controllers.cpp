@@ -16,6 +16,7 @@
 #include <ostream>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace borne::scenario {
 
@@ -115,10 +116,18 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
-    std::FILE* grades = nullptr;
-    if (!settings.gradesPath.empty() && (grades = std::fopen(settings.gradesPath.c_str(), "wb")) == nullptr) {
-        err << "borne-scenario: cannot write " << settings.gradesPath << ": " << std::strerror(errno) << '\n';
-        return 2;
+    // The table is known to be writable before anything runs, and replaced only once it is whole: a stop
+    // leaves the previous one as it was.
+    const std::string& gradesPath = settings.gradesPath;
+    struct stat st;
+    const bool gradesExisted = !gradesPath.empty() && ::stat(gradesPath.c_str(), &st) == 0;
+    if (!gradesPath.empty()) {
+        std::FILE* f = std::fopen(gradesPath.c_str(), "ab");
+        if (f == nullptr) {
+            err << "borne-scenario: cannot write " << gradesPath << ": " << std::strerror(errno) << '\n';
+            return 2;
+        }
+        std::fclose(f);
     }
 
     // Controller after controller, the same folders each time, in one pool.
@@ -137,19 +146,20 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
     };
     std::vector<ScenarioOutcome> outcomes;
     if (!runIsolated(runs, suite, out, read, outcomes, error)) {
-        if (grades != nullptr) std::fclose(grades);
+        if (!gradesPath.empty() && !gradesExisted) ::unlink(gradesPath.c_str());
         // The reader that left asked for nothing more.
-        if (suiteInterruption() != SIGPIPE)
-            err << "borne-scenario: " << error
-                << (settings.suite.junitPath.empty() ? ""
-                                                     : ", " + settings.suite.junitPath + " is left as it was")
-                << '\n';
+        if (suiteInterruption() != SIGPIPE) {
+            err << "borne-scenario: " << error;
+            for (const std::string* report : {&settings.suite.junitPath, &gradesPath})
+                if (!report->empty()) err << ", " << *report << " is left as it was";
+            err << '\n';
+        }
         return 2;
     }
     for (const std::string& folder : skipped)
         out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
-    if (grades != nullptr) std::fputs("controller,folder,result,first failure\r\n", grades);
+    std::string table = "controller,folder,result,first failure\r\n";
     std::vector<SuiteReport> reports;
     double seconds = 0;
     std::size_t caught = 0, errors = 0;
@@ -163,10 +173,8 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
             (o.passed ? passed : o.error ? broken : failed)++;
             report.cases.push_back({folders[f].name, o.seconds, o.passed, o.summary, o.details, o.error});
             report.seconds += o.seconds;
-            if (grades != nullptr)
-                std::fprintf(grades, "%s,%s,%s,%s\r\n", csvField(controllers[c].name).c_str(),
-                             csvField(folders[f].name).c_str(), word(o),
-                             csvField(o.passed ? std::string() : o.summary).c_str());
+            table += csvField(controllers[c].name) + ',' + csvField(folders[f].name) + ',' + word(o) + ',' +
+                     csvField(o.passed ? std::string() : o.summary) + "\r\n";
         }
         seconds += report.seconds;
         if (failed > 0) ++caught;
@@ -178,10 +186,11 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
     }
     out << "the suite catches " << caught << " of " << controllers.size()
         << (controllers.size() == 1 ? " controller" : " controllers") << '\n';
-    if (grades != nullptr) {
-        const bool ok = std::ferror(grades) == 0;
-        if (std::fclose(grades) != 0 || !ok) {
-            err << "borne-scenario: cannot write " << settings.gradesPath << '\n';
+    if (!gradesPath.empty()) {
+        std::FILE* f = std::fopen(gradesPath.c_str(), "wb");
+        const bool ok = f != nullptr && std::fwrite(table.data(), 1, table.size(), f) == table.size();
+        if (f == nullptr || std::fclose(f) != 0 || !ok) {
+            err << "borne-scenario: cannot write " << gradesPath << '\n';
             return 2;
         }
     }
