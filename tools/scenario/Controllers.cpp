@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
-#include <map>
 #include <ostream>
 #include <set>
 #include <sys/stat.h>
