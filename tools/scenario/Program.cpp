@@ -4,6 +4,7 @@
 #include "files/Files.h"
 #include "scenario/Bless.h"
 #include "scenario/Check.h"
+#include "scenario/Controllers.h"
 #include "scenario/Controls.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
@@ -46,6 +47,9 @@ constexpr std::string_view kUsage =
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
     "       (either, and the searches, with --controller FILE: that controller, a plug-in, runs instead of "
     "the terminal's own)\n"
+    "       borne-scenario [-C DIR] --suite [--jobs N] [--junit FILE] [--grades FILE.csv] "
+    "[--timeout SECONDS] PATH... --controllers FILE...\n"
+    "       (the suite on each controller; a FILE that is a folder stands for the *.so files in it)\n"
     "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--junit FILE] [--grades FILE.csv] "
     "[--timeout SECONDS] [--check RULES]\n"
     "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
@@ -65,7 +69,8 @@ struct Options {
     bool grade = false;
     bool bless = false;
     bool tidy = false;
-    std::optional<std::string> controller; // a plug-in's file
+    std::optional<std::string> controller;               // a plug-in's file
+    std::optional<std::vector<std::string>> controllers; // plug-ins' files and folders of them
     std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
@@ -244,7 +249,9 @@ int runBlessFrom(const Options& o, std::ostream& out, std::ostream& err) {
     return finish(runBless(s, out, err), out, err);
 }
 
-int runSuiteFrom(const Options& o, const TypeControleur* controller, std::ostream& out, std::ostream& err) {
+// A plain suite, or with controllers the same suite on each of them.
+int runSuiteFrom(const Options& o, const TypeControleur* controller, std::vector<NamedController> controllers,
+                 std::ostream& out, std::ostream& err) {
     if (o.trace || o.traceChanges || o.turns)
         return usage(err, "--trace, --trace-changes and --turns are for one script, not a suite");
     if (o.operands.empty()) return usage(err, "--suite needs at least one PATH");
@@ -260,7 +267,9 @@ int runSuiteFrom(const Options& o, const TypeControleur* controller, std::ostrea
     s.controller = controller;
     search::RuleSet rules;
     if (!rulesFor(o, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
-    const int status = runSuite(s, out, err);
+    const int status = controllers.empty()
+                           ? runSuite(s, out, err)
+                           : runControllers({s, std::move(controllers), o.grades.value_or("")}, out, err);
     // Stopped by a signal: what could be said was said as it went.
     return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
@@ -412,6 +421,12 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
                          : a == "--check"      ? o.rules
                                                : o.timeout;
             if (!value(into)) return usage(err, a + " needs a value");
+        } else if (a == "--controllers") {
+            // Every name up to the next option.
+            auto& files = o.controllers.emplace();
+            while (i + 1 < arguments.size() && !(arguments[i + 1].size() > 1 && arguments[i + 1][0] == '-'))
+                files.push_back(arguments[++i]);
+            if (files.empty()) return usage(err, a + " needs at least one FILE");
         } else if (a == "-h" || a == "--help") {
             out << kUsage;
             return finish(0, out, err);
@@ -435,6 +450,7 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
     }
     // A controller that will not load is refused before anything runs; it is loaded after -C, as the
     // other names, and lives as long as the process.
+    if (o.controller && o.controllers) return usage(err, "--controller or --controllers, not both");
     std::optional<TypeControleur> controller;
     if (o.controller) {
         std::string why;
@@ -445,6 +461,19 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
         }
         if (o.tidy || o.grade || o.bless) return usage(err, "--controller goes with a script or --suite");
     }
+    // So are a class's controllers, all of them.
+    std::vector<NamedController> classControllers;
+    if (o.controllers) {
+        if (!o.suite || o.tidy || o.grade || o.bless) return usage(err, "--controllers goes with --suite");
+        if (o.vcd || o.coverage || o.shard)
+            return usage(err,
+                         "--suite with --controllers takes --jobs, --junit, --grades, --timeout and --check");
+        std::string why;
+        if (!loadControllers(*o.controllers, classControllers, why)) {
+            err << "borne-scenario: --controllers " << why << '\n';
+            return 2;
+        }
+    }
     if (o.tidy) {
         if (o.suite || o.grade || o.bless || o.operands.size() != 1)
             return usage(err, "--tidy takes one recorded SCRIPT");
@@ -452,9 +481,10 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
     }
     if (o.grade) return runGradeFrom(o, out, err);
     if (o.bless) return runBlessFrom(o, out, err);
-    if (o.grades) return usage(err, "--grades goes with --grade");
+    if (o.grades && !o.controllers) return usage(err, "--grades goes with --grade or --controllers");
     const TypeControleur* type = controller ? &*controller : nullptr;
-    return o.suite ? runSuiteFrom(o, type, out, err) : runScript(o, type, in, out, err);
+    return o.suite ? runSuiteFrom(o, type, std::move(classControllers), out, err)
+                   : runScript(o, type, in, out, err);
 }
 
 } // namespace borne::scenario

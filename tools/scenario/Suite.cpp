@@ -139,7 +139,8 @@ void makeParents(const std::string& file) {
         s.wallLimit = settings.wallLimit;
         s.rules = settings.rules;
         s.rulesName = settings.rulesName;
-        s.controller = settings.controller;
+        s.controller =
+            settings.controllerOfRun.empty() ? settings.controller : settings.controllerOfRun[index];
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
         if (!settings.journalFolder.empty())
@@ -509,7 +510,8 @@ std::string holder(const std::string& path, const std::set<std::string>& folders
 // The suite's outputs are never among its inputs: a report written over a script (or into a scenario
 // folder, which a run must leave as it found it) is refused before anything is written. The message,
 // or empty.
-std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScenario>& all) {
+std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScenario>& all,
+                            const std::vector<std::pair<std::string, std::string>>& more) {
     std::set<std::string> folders;
     for (const FoundScenario& f : all)
         folders.insert(f.path);
@@ -525,6 +527,8 @@ std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScena
     };
     std::string problem;
     if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, resolved(s.junitPath));
+    for (const auto& [option, path] : more)
+        if (problem.empty() && !path.empty()) problem = check(option, path, resolved(path));
     // A coverage path that is not a folder is refused as such, and nothing is written there.
     struct stat st;
     if (problem.empty() && !s.coverageFolder.empty() &&
@@ -541,6 +545,21 @@ std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScena
 }
 
 } // namespace
+
+std::string refusedOutputs(const SuiteSettings& settings, const std::vector<FoundScenario>& all,
+                           const std::vector<std::pair<std::string, std::string>>& more) {
+    if (const std::string problem = outputOverInput(settings, all, more); !problem.empty())
+        return problem + ": nothing written";
+    // A scratch place inside a suite would be copied into itself, run after run.
+    const std::string place = scratchPlace();
+    for (const std::string& path : settings.paths) {
+        const std::string real = realPath(path);
+        if (!real.empty() && !holder(resolved(place), {real}).empty())
+            return "the scratch place " + place + " is inside " + path +
+                   ": set TMPDIR to a folder outside the suite";
+    }
+    return {};
+}
 
 unsigned coreCount() {
     cpu_set_t set;
@@ -664,20 +683,11 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     const std::vector<FoundScenario> list(all.begin() + static_cast<std::ptrdiff_t>(from),
                                           all.begin() + static_cast<std::ptrdiff_t>(to));
 
-    if (const std::string problem = outputOverInput(settings, all); !problem.empty()) {
-        err << "borne-scenario: " << problem << ": nothing written\n";
+    if (const std::string problem = refusedOutputs(settings, all); !problem.empty()) {
+        err << "borne-scenario: " << problem << '\n';
         return 2;
     }
-    // A scratch place inside a suite would be copied into itself, run after run.
     const std::string place = scratchPlace();
-    for (const std::string& path : settings.paths) {
-        const std::string real = realPath(path);
-        if (!real.empty() && !holder(resolved(place), {real}).empty()) {
-            err << "borne-scenario: the scratch place " << place << " is inside " << path
-                << ": set TMPDIR to a folder outside the suite\n";
-            return 2;
-        }
-    }
 
     const StopSignals stops;
     JunitWriter junit;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace borne::scenario {
@@ -31,6 +32,9 @@ struct SuiteSettings {
     std::string rulesName;
     std::string journalFolder; // set: each run's journal is kept there, named by its index in the list
     const borne::TypeControleur* controller = nullptr; // the controller every folder runs; nullptr: ours
+    // Set: the controller of each folder of runIsolated's list, in list order, in place of `controller`
+    // (a class's controllers run in one pool).
+    std::vector<const borne::TypeControleur*> controllerOfRun;
 };
 
 // "K/N" with 1 <= K <= N.
@@ -52,6 +56,12 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
 // folders that hold files but no script. False, said on `err`, when a path cannot be read or holds none.
 bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundScenario>& all,
                       std::vector<std::string>& skipped, std::ostream& err);
+
+// Why a run of `all` must not start: an output among the inputs (a report over a script or into a scenario
+// folder, the rules file; `settings`' own outputs and `more`, pairs of option and path), or a scratch place
+// inside one of the paths. The message, or empty.
+std::string refusedOutputs(const SuiteSettings& settings, const std::vector<FoundScenario>& all,
+                           const std::vector<std::pair<std::string, std::string>>& more = {});
 
 // Where scratch folders go, and how one is removed with all it holds.
 std::string scratchPlace();

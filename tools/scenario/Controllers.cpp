@@ -1,0 +1,203 @@
+#include "scenario/Controllers.h"
+
+#include "files/Files.h"
+#include "scenario/Grade.h"
+#include "scenario/Junit.h"
+#include "scenario/Show.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <ostream>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace borne::scenario {
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The *.so files of a folder (hidden ones left out), in byte order; false with a message when it cannot
+// be read.
+bool pluginsIn(const std::string& folder, std::vector<std::string>& files, std::string& error) {
+    DIR* d = ::opendir(folder.c_str());
+    if (d == nullptr) {
+        error = "cannot read folder " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string n = e->d_name;
+        if (n.front() != '.' && n.size() > 3 && n.ends_with(".so") && !isFolder(folder + "/" + n))
+            names.push_back(n);
+    }
+    const int failure = errno;
+    ::closedir(d);
+    if (failure != 0) {
+        error = "cannot read folder " + folder + ": " + std::strerror(failure);
+        return false;
+    }
+    std::sort(names.begin(), names.end());
+    const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+    for (const std::string& n : names)
+        files.push_back(prefix + n);
+    return true;
+}
+
+std::string ownFileName(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+const char* word(const ScenarioOutcome& o) {
+    return o.passed ? "PASS" : o.error ? "ERROR" : "FAIL";
+}
+
+} // namespace
+
+bool loadControllers(const std::vector<std::string>& files, std::vector<NamedController>& into,
+                     std::string& error) {
+    std::vector<std::string> all;
+    for (const std::string& f : files) {
+        if (!isFolder(f)) {
+            all.push_back(f);
+            continue;
+        }
+        const std::size_t before = all.size();
+        if (!pluginsIn(f, all, error)) return false;
+        if (all.size() == before) {
+            error = f + ": a folder without any *.so file";
+            return false;
+        }
+    }
+    std::set<std::string> seen;
+    std::set<std::string> names;
+    for (const std::string& f : all) {
+        // The same library twice would be the same results twice.
+        const std::string real = files::realPath(f);
+        if (!real.empty() && !seen.insert(real).second) continue;
+        auto type = chargerControleur(f, error);
+        if (!type) return false;
+        std::string name = ownFileName(f);
+        const std::string given = name;
+        for (int n = 2; !names.insert(name).second; ++n)
+            name = given + " (" + std::to_string(n) + ")";
+        into.push_back({name, std::move(*type)});
+    }
+    return true;
+}
+
+int runControllers(const ClassSettings& settings, std::ostream& out, std::ostream& err) {
+    std::vector<FoundScenario> folders;
+    std::vector<std::string> skipped;
+    if (!collectScenarios(settings.suite.paths, folders, skipped, err)) return 2;
+    if (const std::string problem =
+            refusedOutputs(settings.suite, folders, {{"--grades", settings.gradesPath}});
+        !problem.empty()) {
+        err << "borne-scenario: " << problem << '\n';
+        return 2;
+    }
+    std::string error;
+    JunitWriter junit;
+    if (!settings.suite.junitPath.empty() &&
+        !junit.open(settings.suite.junitPath, error,
+                    std::chrono::steady_clock::now() + settings.suite.wallLimit)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    // The table is known to be writable before anything runs, and replaced only once it is whole: a stop
+    // leaves the previous one as it was.
+    const std::string& gradesPath = settings.gradesPath;
+    struct stat st;
+    const bool gradesExisted = !gradesPath.empty() && ::stat(gradesPath.c_str(), &st) == 0;
+    if (!gradesPath.empty()) {
+        std::FILE* f = std::fopen(gradesPath.c_str(), "ab");
+        if (f == nullptr) {
+            err << "borne-scenario: cannot write " << gradesPath << ": " << std::strerror(errno) << '\n';
+            return 2;
+        }
+        std::fclose(f);
+    }
+
+    // Controller after controller, the same folders each time, in one pool.
+    const std::vector<NamedController>& controllers = settings.controllers;
+    std::vector<FoundScenario> runs;
+    SuiteSettings suite = settings.suite;
+    suite.controllerOfRun.clear();
+    for (const NamedController& c : controllers)
+        for (const FoundScenario& f : folders) {
+            runs.push_back(f);
+            suite.controllerOfRun.push_back(&c.type);
+        }
+    const auto read = [&](std::size_t i, const ScenarioOutcome& o) {
+        if (i % folders.size() == 0) out << "== " << visible(controllers[i / folders.size()].name) << '\n';
+        printOutcome(out, "FAIL", folders[i % folders.size()].name, o);
+    };
+    std::vector<ScenarioOutcome> outcomes;
+    if (!runIsolated(runs, suite, out, read, outcomes, error)) {
+        if (!gradesPath.empty() && !gradesExisted) ::unlink(gradesPath.c_str());
+        // The reader that left asked for nothing more.
+        if (suiteInterruption() != SIGPIPE) {
+            err << "borne-scenario: " << error;
+            for (const std::string* report : {&settings.suite.junitPath, &gradesPath})
+                if (!report->empty()) err << ", " << *report << " is left as it was";
+            err << '\n';
+        }
+        return 2;
+    }
+    for (const std::string& folder : skipped)
+        out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
+
+    std::string table = "controller,folder,result,first failure\r\n";
+    std::vector<SuiteReport> reports;
+    double seconds = 0;
+    std::size_t caught = 0, errors = 0;
+    bool allPassed = true;
+    for (std::size_t c = 0; c < controllers.size(); ++c) {
+        SuiteReport& report = reports.emplace_back();
+        report.name = controllers[c].name;
+        std::size_t passed = 0, failed = 0, broken = 0;
+        for (std::size_t f = 0; f < folders.size(); ++f) {
+            const ScenarioOutcome& o = outcomes[c * folders.size() + f];
+            (o.passed ? passed : o.error ? broken : failed)++;
+            report.cases.push_back({folders[f].name, o.seconds, o.passed, o.summary, o.details, o.error});
+            report.seconds += o.seconds;
+            table += csvField(controllers[c].name) + ',' + csvField(folders[f].name) + ',' + word(o) + ',' +
+                     csvField(o.passed ? std::string() : o.summary) + "\r\n";
+        }
+        seconds += report.seconds;
+        if (failed > 0) ++caught;
+        errors += broken;
+        allPassed = allPassed && passed == folders.size();
+        out << visible(controllers[c].name) << ": " << passed << " passed, " << failed << " failed";
+        if (broken > 0) out << ", " << broken << (broken == 1 ? " error" : " errors");
+        out << '\n';
+    }
+    out << "the suite catches " << caught << " of " << controllers.size()
+        << (controllers.size() == 1 ? " controller" : " controllers") << '\n';
+    if (!gradesPath.empty()) {
+        std::FILE* f = std::fopen(gradesPath.c_str(), "wb");
+        const bool ok = f != nullptr && std::fwrite(table.data(), 1, table.size(), f) == table.size();
+        if (f == nullptr || std::fclose(f) != 0 || !ok) {
+            err << "borne-scenario: cannot write " << gradesPath << '\n';
+            return 2;
+        }
+    }
+    if (!settings.suite.junitPath.empty() && !junit.write(reports, seconds, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    return errors > 0 ? 2 : allPassed ? 0 : 1;
+}
+
+} // namespace borne::scenario
