@@ -3,11 +3,13 @@
 # declared in header h (default C.h, looked up in the calling folder first).
 #
 # A plug-in takes the terminal's classes (the devices, the supervision link, the reader, the journal, the
-# wait and the panel) from the program that loads it, so the process keeps one panel; its own code is
-# bound to itself (-Bsymbolic-functions), so a class it shares a name with in the program (the terminal's
-# own tGestionBarriere) never stands in for its own. A header in the calling folder with the name of one of
-# the terminal's controller headers (tGestionBarriere.h) is seen under control/ ahead of the terminal's, so
-# sources copied unchanged from the terminal include the copy beside them.
+# wait and the panel) from the program that loads it, so the process keeps one panel; what it defines,
+# code and data alike, is bound to itself (-Bsymbolic), so a class it shares a name with in the program
+# (the terminal's own tGestionBarriere) never stands in for its own: with the functions alone bound, the
+# program's vtable of the same class template took the plug-in's turns to the terminal's code. A header in
+# the calling folder with the name of one of the terminal's controller headers (tGestionBarriere.h) is seen
+# under control/ ahead of the terminal's, so sources copied unchanged from the terminal include the copy
+# beside them.
 function(borne_add_controller name)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "CLASS;HEADER" "SOURCES")
     if(NOT arg_SOURCES)
@@ -35,5 +37,5 @@ function(borne_add_controller name)
     target_compile_features(${name} PRIVATE cxx_std_20)
     target_include_directories(${name} BEFORE PRIVATE ${overrides} ${CMAKE_CURRENT_SOURCE_DIR})
     target_include_directories(${name} PRIVATE ${BORNE_INCLUDE_ROOT})
-    target_link_options(${name} PRIVATE -Wl,-Bsymbolic-functions)
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic)
 endfunction()

@@ -46,10 +46,10 @@ struct Outputs {
 };
 
 // Runs borne-scenario's program here (the settings in place) with `arguments` after the program's name,
-// on the built-in controller or the reference plug-in; `files` are read back, then removed with Log.txt.
-Outputs run(std::vector<std::string> arguments, bool plugIn, const std::vector<std::string>& files,
+// on the built-in controller or the plug-in `plugIn`; `files` are read back, then removed with Log.txt.
+Outputs run(std::vector<std::string> arguments, const char* plugIn, const std::vector<std::string>& files,
             bool search = false) {
-    if (plugIn) arguments.insert(arguments.begin(), {"--controller", BORNE_REFERENCE});
+    if (plugIn != nullptr) arguments.insert(arguments.begin(), {"--controller", plugIn});
     arguments.insert(arguments.begin(), "borne-scenario");
     std::istringstream in;
     std::ostringstream out, err;
@@ -68,8 +68,10 @@ Outputs run(std::vector<std::string> arguments, bool plugIn, const std::vector<s
     return o;
 }
 
-// The script with every per-script output asked for, on both controllers: the first difference.
-std::string compareScript(const fs::path& script, bool changesOnly, const fs::path& rules) {
+// The script with every per-script output asked for, on the built-in controller and the plug-in: the
+// first difference.
+std::string compareScript(const fs::path& script, bool changesOnly, const fs::path& rules,
+                          const char* plugIn = BORNE_REFERENCE) {
     const std::vector<std::string> arguments{changesOnly ? "--trace-changes" : "--trace",
                                              "--turns",
                                              "run.turns",
@@ -79,8 +81,8 @@ std::string compareScript(const fs::path& script, bool changesOnly, const fs::pa
                                              rules.string(),
                                              script.string()};
     const std::vector<std::string> files{"run.turns", "run.vcd"};
-    const Outputs builtIn = run(arguments, false, files);
-    return difference(builtIn, run(arguments, true, files));
+    const Outputs builtIn = run(arguments, nullptr, files);
+    return difference(builtIn, run(arguments, plugIn, files));
 }
 
 void settingsFrom(const fs::path& folder) {
@@ -101,8 +103,9 @@ void settingsOfMode(int mode) {
 }
 
 // A script of the soak's random user: what it does before each turn, as the recorder would write it,
-// then the turn; now and then a wait that ends inside a turn, a key held down and let go, or a state
-// expected at once or within a few turns (mostly not the one held, so failures are reported too).
+// then the turn; now and then a wait that ends inside a turn, a key held down and let go, a whole code
+// typed, or a state expected at once or within a few turns (mostly not the one held, so failures are
+// reported too).
 std::string randomScript(std::uint64_t seed, int turns) {
     PanneauOperateur& p = panneau();
     p.reinitialiser();
@@ -132,6 +135,20 @@ std::string randomScript(std::uint64_t seed, int turns) {
             break;
         case 3: script += "expect etat " + std::to_string(random() % NB_ETATS) + "\nturn\n"; break;
         case 4: script += "until 3 etat " + std::to_string(random() % NB_ETATS) + "\n"; break;
+        case 5:
+        case 6:
+            // A whole code, one key a turn, while a car waits on the upstream loop: the accepted one or
+            // any other, so that tries are used up and refusals seen.
+            if (p.CheckBox1.Checked() && !p.CheckBox2.Checked()) {
+                const bool accepted = random() % 2 == 0;
+                for (int k = 0; k < 4; ++k)
+                    script += "tick " +
+                              std::string(
+                                  test::keyOf(accepted ? "6082"[k] - '0' : static_cast<int>(random() % 10))) +
+                              "\nturn\n";
+            }
+            script += "turn\n";
+            break;
         default: script += "turn\n"; break;
         }
     }
@@ -154,6 +171,21 @@ class Identity : public test::Sandbox {};
 class RandomIdentity : public test::Sandbox, public ::testing::WithParamInterface<int> {};
 
 } // namespace
+
+// A plug-in whose class has the terminal's name runs its own code, not the terminal's: the comparison
+// above would otherwise hold for any plug-in of that name. This one never resets the tries, so the
+// second car is greeted as the first was refused.
+TEST_F(Identity, APlugInOfTheTerminalsClassNameRunsItsOwnCode) {
+    settingsFrom(kScenarios / "journeys/entry-by-code");
+    std::ofstream("refused.scn")
+        << "tick CheckBox1\nturn 2\n"
+        << "tick CheckBox20\nturn\ntick CheckBox20\nturn\ntick CheckBox20\nturn\n"
+           "tick CheckBox20\nturn 3\nuntick CheckBox1\nturn 3\ntick CheckBox1\nturn 3\n";
+    EXPECT_EQ(compareScript("refused.scn", true, kExamples / "keeps.rules"), "");
+    EXPECT_NE(
+        compareScript("refused.scn", true, kExamples / "keeps.rules", BORNE_FAULTY "/tries-never-reset.so"),
+        "");
+}
 
 // Every script under tests/scenarios, in its folder's settings (the runner's scripts in theirs), with
 // the full trace and with the changes only.
@@ -189,14 +221,14 @@ TEST_F(Identity, TheProjectsSuiteGivesTheSameReport) {
                                              (kScenarios / "timing").string()};
     const std::vector<std::string> files{"coverage/coverage.json", "coverage/coverage.txt",
                                          "coverage/states.dot"};
-    const Outputs builtIn = run(arguments, false, files);
+    const Outputs builtIn = run(arguments, nullptr, files);
     // Passes and failures (the forced sensors of timing/ break rules the terminal keeps) are both compared.
     EXPECT_NE(builtIn.texts.at("stdout").find("PASS journeys/entry-by-code"), std::string::npos);
     EXPECT_NE(builtIn.texts.at("stdout").find("FAIL timing/"), std::string::npos);
     // Rows were counted: no section of the report is without them.
     EXPECT_EQ(builtIn.texts.at("coverage/coverage.txt").find("\nrows: 0 of"), std::string::npos);
     EXPECT_EQ(builtIn.texts.at("coverage/coverage.txt").find("\nrows: not told"), std::string::npos);
-    EXPECT_EQ(difference(builtIn, run(arguments, true, files)), "");
+    EXPECT_EQ(difference(builtIn, run(arguments, BORNE_REFERENCE, files)), "");
 }
 
 // The searches, from each mode's example folder: the same journeys, folders and verdicts.
@@ -210,9 +242,9 @@ TEST_F(Identity, TheSearchesGiveTheSameAnswers) {
             {"--generate", "generated", "--within", "12"},
             {"--check", (kExamples / "breaks.rules").string(), "--explore", "--within", "8"}};
         for (const auto& arguments : searches) {
-            const Outputs builtIn = run(arguments, false, {}, true);
+            const Outputs builtIn = run(arguments, nullptr, {}, true);
             const auto generated = generatedFiles();
-            const Outputs plugIn = run(arguments, true, {}, true);
+            const Outputs plugIn = run(arguments, BORNE_REFERENCE, {}, true);
             EXPECT_EQ(difference(builtIn, plugIn), "") << mode << ' ' << arguments.front();
             EXPECT_EQ(generated, generatedFiles()) << mode;
         }
