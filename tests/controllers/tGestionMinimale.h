@@ -14,3 +14,16 @@ public:
 private:
     tGestionBarriere gestion_;
 };
+
+// The same with the working values described, and still no turn observer: searched, but not for rows.
+class tGestionSansLignes {
+public:
+    void Tour();
+    Etat etatCourant() const noexcept;
+    Mode modeCourant() const noexcept;
+    ValeursTravail valeurs() const;
+    bool installerValeurs(const ValeursTravail& v);
+
+private:
+    tGestionBarriere gestion_;
+};

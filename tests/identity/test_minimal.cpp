@@ -109,3 +109,17 @@ TEST_F(Minimal, EverySearchRefusesItAndSaysWhy) {
         fs::remove_all("generated");
     }
 }
+
+// With its working values described but no rows told: a state is searched; a row, a transition and
+// --generate, which aim at rows, are refused.
+TEST_F(Minimal, WithoutRowsASearchReachesStatesOnly) {
+    EXPECT_EQ(program({"--reach", "ETAT_ATTENTE_AUTORISATION", "--within", "4"}, BORNE_UNOBSERVED).status, 0);
+    for (const std::vector<std::string>& search : std::vector<std::vector<std::string>>{
+             {"--reach", "1.2"}, {"--reach", "0->1"}, {"--generate", "generated"}}) {
+        const Ran r = program(search, BORNE_UNOBSERVED);
+        EXPECT_EQ(r.status, 2) << search[1];
+        EXPECT_NE(r.err.find("unobserved.so: the controller does not tell its rows"), std::string::npos)
+            << r.err;
+        EXPECT_FALSE(fs::exists("generated"));
+    }
+}
