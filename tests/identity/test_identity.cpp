@@ -1,5 +1,5 @@
 // The terminal's own source built as a plug-in (reference.so) and the built-in controller give the same
-// bytes: every script of the project's scenario folders and 2,000 random ones over every mode, run by
+// bytes: every script of the project's scenario folders and 2,400 random ones over every mode, run by
 // borne-scenario's program with the trace, the turn log, the waveform and the rules, then the whole
 // suite with coverage, then the searches.
 #include "scenario/Program.h"
