@@ -9,6 +9,7 @@ namespace borne::coverage {
 namespace {
 
 constexpr std::string_view kHeader = "borne-coverage 1";
+constexpr std::string_view kRowsNotTold = "rows not told";
 
 bool validState(int s) {
     return s >= 0 && s < NB_ETATS;
@@ -142,13 +143,16 @@ void Coverage::merge(const Coverage& other) noexcept {
         ran_[m] = ran_[m] || other.ran_[m];
     }
     add(ignored_, other.ignored_);
+    rowsTold_ = rowsTold_ && other.rowsTold_;
 }
 
 // One line per mode that ran, then one per count that is not zero:
 //   mode M / state S N / transition S T N / row S.K N / ignored N
+// and, first, "rows not told" for a controller that does not tell them.
 std::string Coverage::serialise() const {
     std::string r(kHeader);
     r += '\n';
+    if (!rowsTold_) r += std::string(kRowsNotTold) + '\n';
     for (int m = 0; m < MODE_COUNT; ++m) {
         if (!ran(m)) continue;
         const Counts& c = modes_[static_cast<std::size_t>(m)];
@@ -195,7 +199,9 @@ std::optional<Coverage> Coverage::parse(std::string_view text, std::string& erro
         std::uint64_t n = 0;
         int s = 0;
         int t = 0;
-        if (w.size() == 2 && w[0] == "mode" && number(w[1], mode) && mode >= 0 && mode < MODE_COUNT) {
+        if (line == kRowsNotTold) {
+            cov.rowsTold_ = false;
+        } else if (w.size() == 2 && w[0] == "mode" && number(w[1], mode) && mode >= 0 && mode < MODE_COUNT) {
             cov.ran_[static_cast<std::size_t>(mode)] = true;
         } else if (w.size() == 2 && w[0] == "ignored" && number(w[1], n)) {
             add(cov.ignored_, n);

@@ -52,6 +52,11 @@ public:
     // Nothing, with the reason in `error`, for a text that serialise() could not have written.
     static std::optional<Coverage> parse(std::string_view text, std::string& error);
 
+    // Whether every run counted here had a controller that tells its rows; when one did not, the row
+    // counts say nothing and the reports say so instead of showing zeros.
+    void rowsNotTold() noexcept { rowsTold_ = false; }
+    bool rowsTold() const noexcept { return rowsTold_; }
+
     // Reports from the controller that name no state or row of the table; they are dropped.
     std::uint64_t ignored() const noexcept { return ignored_; }
 
@@ -61,6 +66,7 @@ private:
     int mode_ = -1;
     int start_ = -1; // the state of the turn under way, -1 between turns
     std::uint64_t ignored_ = 0;
+    bool rowsTold_ = true;
 };
 
 } // namespace borne::coverage

@@ -45,7 +45,10 @@ std::string transitionName(int from, int to) {
     return std::string(stateName(from)) + " -> " + stateName(to);
 }
 
-void jsonCounts(std::string& out, const Counts& c, const std::string& indent) {
+// What a report says in place of row counts for a controller that does not tell its rows.
+constexpr const char* kRowsNotTold = "not told by this controller";
+
+void jsonCounts(std::string& out, const Counts& c, bool rowsTold, const std::string& indent) {
     const std::string in = indent + "  ";
     out += "{\n" + in + "\"states\": {";
     for (int s = 0; s < NB_ETATS; ++s) {
@@ -59,7 +62,12 @@ void jsonCounts(std::string& out, const Counts& c, const std::string& indent) {
         first = false;
         out += in + "  \"" + transitionName(s, t) + "\": " + std::to_string(n);
     });
-    out += "\n" + in + "},\n" + in + "\"rows\": {";
+    out += "\n" + in + "},\n" + in + "\"rows\": ";
+    if (!rowsTold) {
+        out += std::string("\"") + kRowsNotTold + "\"\n" + indent + "}";
+        return;
+    }
+    out += "{";
     for (std::size_t i = 0; i < ROW_COUNT; ++i) {
         out += i == 0 ? "\n" : ",\n";
         out += in + "  \"" + rowId(rows()[i]) + "\": " + std::to_string(c.rows[i]);
@@ -67,8 +75,10 @@ void jsonCounts(std::string& out, const Counts& c, const std::string& indent) {
     out += "\n" + in + "}\n" + indent + "}";
 }
 
-void summaryLines(std::string& out, const Counts& c) {
-    out += "rows: " + std::to_string(c.rowsCovered()) + " of " + std::to_string(ROW_COUNT) + '\n';
+void summaryLines(std::string& out, const Counts& c, bool rowsTold) {
+    out += "rows: " +
+           (rowsTold ? std::to_string(c.rowsCovered()) + " of " + std::to_string(ROW_COUNT) : kRowsNotTold) +
+           '\n';
     out += "transitions: " + std::to_string(c.allowedTransitionsCovered()) + " of " +
            std::to_string(allowedCount()) + " that the table allows";
     const int outside = c.transitionsOutsideTable();
@@ -77,7 +87,7 @@ void summaryLines(std::string& out, const Counts& c) {
     out += "states: " + std::to_string(c.statesCovered()) + " of " + std::to_string(NB_ETATS) + '\n';
 }
 
-void textSection(std::string& out, const std::string& title, const Counts& c) {
+void textSection(std::string& out, const std::string& title, const Counts& c, bool rowsTold) {
     out += "== " + title + "\n";
     constexpr std::size_t kCondition = 58;
     std::size_t r = 0;
@@ -86,6 +96,7 @@ void textSection(std::string& out, const std::string& title, const Counts& c) {
                "  (turns started: " + std::to_string(c.states[static_cast<std::size_t>(s)]) + ")\n";
         if (r == ROW_COUNT || rows()[r].etat != s) out += "     (no rows: nothing happens in this state)\n";
         for (; r < ROW_COUNT && rows()[r].etat == s; ++r) {
+            if (!rowsTold) continue; // the rows' counts would be zeros that mean nothing
             out += "   " + pad(rowId(rows()[r]), 6) + pad(rows()[r].condition, kCondition) +
                    padLeft(std::to_string(c.rows[r]), 8);
             if (c.rows[r] == 0) out += "  <- not covered";
@@ -104,7 +115,7 @@ void textSection(std::string& out, const std::string& title, const Counts& c) {
         }
     }
     out += '\n';
-    summaryLines(out, c);
+    summaryLines(out, c, rowsTold);
 }
 
 // The counts of one file, written beside it first and renamed over it, so a reader never sees half.
@@ -215,11 +226,11 @@ std::string toJson(const Coverage& coverage) {
         out += first ? "\n" : ",\n";
         first = false;
         out += "    \"" + std::to_string(m) + "\": ";
-        jsonCounts(out, coverage.counts(m), "    ");
+        jsonCounts(out, coverage.counts(m), coverage.rowsTold(), "    ");
     }
     out += first ? "},\n" : "\n  },\n";
     out += "  \"total\": ";
-    jsonCounts(out, coverage.total(), "  ");
+    jsonCounts(out, coverage.total(), coverage.rowsTold(), "  ");
     out += "\n}\n";
     return out;
 }
@@ -228,14 +239,19 @@ std::string toText(const Coverage& coverage) {
     std::string out = "Coverage of the access cycle's state table.\n"
                       "A row counts once in each turn in which the cycle reached it; a transition runs from "
                       "the state a\nturn started in to the state chosen at the end of the table's step.\n\n";
+    if (!coverage.rowsTold())
+        out += "Rows are not told by this controller: only its turns' states and transitions are counted, a\n"
+               "transition once its turn has ended.\n\n";
     std::string modes;
     for (int m = 0; m < MODE_COUNT; ++m)
         if (coverage.ran(m)) modes += (modes.empty() ? "" : ", ") + std::to_string(m);
-    textSection(out, "total, modes " + (modes.empty() ? std::string("none") : modes), coverage.total());
+    textSection(out, "total, modes " + (modes.empty() ? std::string("none") : modes), coverage.total(),
+                coverage.rowsTold());
     for (int m = 0; m < MODE_COUNT; ++m) {
         if (!coverage.ran(m)) continue;
         out += '\n';
-        textSection(out, "mode " + std::to_string(m) + " (" + modeName(m) + ")", coverage.counts(m));
+        textSection(out, "mode " + std::to_string(m) + " (" + modeName(m) + ")", coverage.counts(m),
+                    coverage.rowsTold());
     }
     return out;
 }
@@ -272,11 +288,13 @@ std::string toDot(const Coverage& coverage) {
 }
 
 std::string summary(const Coverage& coverage) {
-    auto line = [](const Counts& c) {
-        std::string r = "rows " + std::to_string(c.rowsCovered()) + " of " + std::to_string(ROW_COUNT) +
-                        ", transitions " + std::to_string(c.allowedTransitionsCovered()) + " of " +
-                        std::to_string(allowedCount()) + ", states " + std::to_string(c.statesCovered()) +
-                        " of " + std::to_string(NB_ETATS);
+    auto line = [told = coverage.rowsTold()](const Counts& c) {
+        std::string r =
+            "rows " +
+            (told ? std::to_string(c.rowsCovered()) + " of " + std::to_string(ROW_COUNT) : kRowsNotTold) +
+            ", transitions " + std::to_string(c.allowedTransitionsCovered()) + " of " +
+            std::to_string(allowedCount()) + ", states " + std::to_string(c.statesCovered()) + " of " +
+            std::to_string(NB_ETATS);
         if (const int outside = c.transitionsOutsideTable())
             r += ", " + std::to_string(outside) + " transitions outside the table";
         return r + '\n';

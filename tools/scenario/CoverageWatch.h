@@ -1,5 +1,6 @@
 // Puts a run's turns into coverage counts: once start-up is over the counts learn the controller's mode
-// and become its turn observer, for as long as the controller lives.
+// and become its turn observer, for as long as the controller lives (or, for a controller that tells no
+// rows, hear its turns' states from the engine).
 #pragma once
 
 #include "control/Controleur.h"
@@ -13,6 +14,7 @@ public:
     explicit CoverageWatch(coverage::Coverage& counts) : counts_(counts) {}
     void started(Engine& engine) override {
         counts_.setMode(engine.controller()->modeCourant());
+        if (!engine.rowsTold()) counts_.rowsNotTold();
         engine.listen(counts_);
     }
 

@@ -115,7 +115,7 @@ RunResult Engine::run(CommandSource& source) {
     // Start-up: its waits only move time on.
     const std::unique_ptr<borne::Controleur> controller =
         (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
-    controller->observer(&rows_);
+    rowsTold_ = controller->observer(&rows_);
     controller_ = controller.get();
     running_ = true;
     noteState();
@@ -125,6 +125,7 @@ RunResult Engine::run(CommandSource& source) {
     if (!stopRequested_) interpret(); // the boundary after start-up
     while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
            !stopRequested_) {
+        if (!rowsTold_) rows_.debutTour(controller->etatCourant());
         try {
             controller->Tour();
         } catch (const ArretDemande&) {
@@ -268,6 +269,7 @@ void Engine::onWait(int ms) {
 }
 
 void Engine::onBoundary() {
+    if (!rowsTold_) rows_.finDecision(controller_->etatCourant());
     ++result_.turns;
     for (RunObserver* o : observers_)
         o->turnEnded(now_);

@@ -91,9 +91,9 @@ protected:
 };
 
 struct RunSettings {
-    std::string scriptName = "-";                // prefixes every message: NAME:LINE: ...
-    std::chrono::milliseconds wallLimit{0};      // real time after which the run is stopped; 0: none
-    std::ostream* flushBeforeMessages = nullptr; // a trace to flush first, so merged outputs keep order
+    std::string scriptName = "-";                      // prefixes every message: NAME:LINE: ...
+    std::chrono::milliseconds wallLimit{0};            // real time after which the run is stopped; 0: none
+    std::ostream* flushBeforeMessages = nullptr;       // a trace to flush first, so merged outputs keep order
     const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
 };
 
@@ -135,6 +135,9 @@ public:
     std::int64_t now() const noexcept { return now_; }
     // The controller during the run, once start-up is over; nullptr otherwise.
     borne::Controleur* controller() noexcept { return controller_; }
+    // Whether the controller tells its rows. One that does not is told for: the listeners hear each
+    // turn start in the state it starts in and end (at its boundary) in the state it ended in, no rows.
+    bool rowsTold() const noexcept { return rowsTold_; }
 
 private:
     class Clock;
@@ -177,6 +180,7 @@ private:
     CommandSource* source_ = nullptr;
     borne::Controleur* controller_ = nullptr;
     bool running_ = false; // start-up is over
+    bool rowsTold_ = true;
     bool stopRequested_ = false;
     std::int64_t now_ = 0;
     Pending pending_ = Pending::None;

@@ -150,6 +150,13 @@ int reach(const Options& o, const std::string& text, std::ostream& out, std::ost
             << kTargetForms << "\n";
         return 2;
     }
+    // Rows and transitions are seen through the turn observer; a state through the state alone.
+    if (o.controller != nullptr && !o.controller->ditLignes && target->kind != Target::Kind::State) {
+        err << "borne-scenario: --controller " << o.controller->nom
+            << ": the controller does not tell its rows to a turn observer (observer()), so a search cannot "
+               "see a row or a transition taken; it can reach a state\n";
+        return 2;
+    }
     // The table says at once what no journey can do.
     if (target->kind == Target::Kind::Transition && !coverage::allowed(target->state, target->to)) {
         err << "borne-scenario: the state table has no transition " << target->text() << "; from "
@@ -602,6 +609,12 @@ int searchMain(const std::vector<std::string>& arguments, std::ostream& out, std
                 << ": the controller does not describe its working values (valeurs() and "
                    "installerValeurs()), "
                    "so a search cannot tell its situations apart\n";
+            return 2;
+        }
+        if (wantGenerate && !controller->ditLignes) {
+            err << "borne-scenario: --controller " << *controllerFile
+                << ": the controller does not tell its rows to a turn observer (observer()), so --generate "
+                   "cannot see which rows its journeys reach\n";
             return 2;
         }
         o.controller = &*controller;

@@ -1,0 +1,186 @@
+// What reaching the controller through the interface costs, in one process:
+// (a) the same traffic (cars entering by code and leaving, in the supervised mode, the journal written as
+//     the terminal writes it) turned by the built-in controller called directly (tGestionBarriere::Tour),
+//     through the interface (controleurInterne()) and as the reference plug-in (the terminal's source
+//     built apart); rounds interleaved, each variant's median round, in turns per second of wall time and
+//     per CPU second, and each ratio to the direct calls (target: the interface within 5 %);
+// (b) loading a plug-in with chargerControleur: distinct copies of the reference plug-in, since a second
+//     dlopen of one file costs nothing; the median (target: under 10 ms).
+#include "control/Attente.h"
+#include "control/Controleur.h"
+#include "control/tGestionBarriere.h"
+#include "journal/FichierJournal.h"
+#include "panel/PanneauOperateur.h"
+#include "scenario/Grammar.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace borne;
+
+constexpr long kTurnsPerRound = 20000;
+constexpr int kRounds = 7;
+constexpr int kLoads = 25;
+
+// One car in by code, one out; the lane is empty and the boom down at both ends.
+constexpr const char* kTraffic = R"(tick CheckBox1
+turn
+tick CheckBox18
+turn
+tick CheckBox21
+turn
+tick CheckBox19
+turn
+tick CheckBox13
+turn 3
+tick CheckBox2
+turn
+untick CheckBox1
+turn
+untick CheckBox2
+turn 3
+tick CheckBox2
+turn 2
+tick CheckBox1
+turn
+untick CheckBox2
+turn
+untick CheckBox1
+turn 3
+)";
+
+double cpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct Round {
+    double wall = 0, cpu = 0;
+};
+
+// Builds a controller on a fresh panel (not timed), then turns it kTurnsPerRound times with the traffic's
+// actions between the turns.
+Round round(const std::vector<scenario::Command>& traffic,
+            const std::function<std::function<void()>()>& build) {
+    PanneauOperateur& p = panneau();
+    p.reinitialiser();
+    fs::remove("Log.txt");
+    HorlogeVirtuelle clock;
+    HorlogeInstallee installed(clock);
+    const std::function<void()> turn = build();
+    const auto wall = std::chrono::steady_clock::now();
+    const double cpu = cpuSeconds();
+    long turns = 0;
+    for (std::size_t i = 0; turns < kTurnsPerRound; i = (i + 1) % traffic.size()) {
+        const scenario::Command& c = traffic[i];
+        if (c.verb == scenario::Verb::Turn) {
+            for (std::int64_t n = 0; n < c.count; ++n, ++turns)
+                turn();
+        } else {
+            p.trouver(c.control)->ecrire(Propriete::Checked, Valeur(c.verb == scenario::Verb::Tick),
+                                         Auteur::Utilisateur);
+        }
+    }
+    return {std::chrono::duration<double>(std::chrono::steady_clock::now() - wall).count(),
+            cpuSeconds() - cpu};
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main() {
+    FichierJournal::ignorerSignaux();
+    const scenario::Script traffic = scenario::parse(kTraffic);
+    if (traffic.errorCount != 0) {
+        std::fprintf(stderr, "bench_controller: the traffic script is faulty\n");
+        return 1;
+    }
+    std::string error;
+    const auto reference = chargerControleur(BORNE_REFERENCE, error);
+    if (!reference) {
+        std::fprintf(stderr, "bench_controller: %s\n", error.c_str());
+        return 1;
+    }
+
+    const fs::path before = fs::current_path();
+    const fs::path folder =
+        fs::temp_directory_path() / ("borne-bench-controller-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::current_path(folder);
+    std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
+                                   "nomacces=Entree Nord\nnumeroacces=2\n";
+    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+
+    // Each variant keeps its controller alive in a shared_ptr held by the turn it gives.
+    const auto direct = [] {
+        auto g = std::make_shared<tGestionBarriere>();
+        return std::function<void()>([g] { g->Tour(); });
+    };
+    const auto through = [](const TypeControleur& type) {
+        return [&type] {
+            std::shared_ptr<Controleur> c = type.creer();
+            return std::function<void()>([c] { c->Tour(); });
+        };
+    };
+    const std::function<std::function<void()>()> variants[] = {direct, through(controleurInterne()),
+                                                               through(*reference)};
+    const char* names[] = {"built-in, called directly", "built-in, through the interface",
+                           "reference plug-in"};
+    std::vector<double> wall[3], cpu[3];
+    for (int r = 0; r < kRounds; ++r)
+        for (int v = 0; v < 3; ++v) {
+            const int which = (v + r) % 3; // each variant in each position of a round in turn
+            const Round measured = round(traffic.commands, variants[which]);
+            wall[which].push_back(kTurnsPerRound / measured.wall);
+            cpu[which].push_back(kTurnsPerRound / measured.cpu);
+        }
+
+    // (b) Distinct copies of the plug-in, each loaded once.
+    std::vector<double> loads;
+    for (int i = 0; i < kLoads; ++i) {
+        const std::string copy = (folder / ("copy" + std::to_string(i) + ".so")).string();
+        fs::copy_file(BORNE_REFERENCE, copy, fs::copy_options::overwrite_existing);
+        const auto start = std::chrono::steady_clock::now();
+        const bool loaded = chargerControleur(copy, error).has_value();
+        loads.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        if (!loaded) {
+            std::fprintf(stderr, "bench_controller: %s\n", error.c_str());
+            return 1;
+        }
+    }
+    fs::current_path(before);
+    fs::remove_all(folder);
+
+    std::printf("replay: %ld turns a round, %d rounds a variant interleaved, the median round\n",
+                kTurnsPerRound, kRounds);
+    const double directWall = median(wall[0]), directCpu = median(cpu[0]);
+    for (int v = 0; v < 3; ++v)
+        std::printf("  %-32s %9.0f turns/s wall (%.3f x direct), %9.0f turns/CPU s (%.3f x direct)\n",
+                    names[v], median(wall[v]), median(wall[v]) / directWall, median(cpu[v]),
+                    median(cpu[v]) / directCpu);
+    std::printf("  target: through the interface >= 0.95 x direct\n");
+    std::printf(
+        "plug-in load (chargerControleur, %d distinct copies): median %.2f ms, fastest %.2f ms, slowest "
+        "%.2f ms; target < 10 ms\n",
+        kLoads, median(loads), *std::min_element(loads.begin(), loads.end()),
+        *std::max_element(loads.begin(), loads.end()));
+    return 0;
+}
