@@ -33,16 +33,16 @@ void typeCode(QWidget* w, const QString& texte) {
     }
 }
 
-class Liaison : public Sandbox {
+class ViewBinding : public Sandbox {
 protected:
-    Liaison() {
+    ViewBinding() {
         contenu.setAttribute(Qt::WA_DontShowOnScreen);
         contenu.show();
         cle = p.ajouterObservateur([this](const Ecriture& e) {
             if (e.auteur == Auteur::Utilisateur) ecritsParUtilisateur.push_back(e.controle.nom());
         });
     }
-    ~Liaison() override { p.retirerObservateur(cle); }
+    ~ViewBinding() override { p.retirerObservateur(cle); }
 
     template <class T> T* vu(const char* nom) { return static_cast<T*>(vue.widget(nom)); }
 
@@ -53,7 +53,7 @@ protected:
     int cle = 0;
 };
 
-TEST_F(Liaison, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
+TEST_F(ViewBinding, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
     EXPECT_EQ(vu<QLineEdit>("Edit1")->text(), "Edit1");
     EXPECT_EQ(vu<QLineEdit>("Edit2")->text(), "edit2");
     EXPECT_EQ(vu<QLabel>("Label3")->text(), "Label3");
@@ -67,7 +67,7 @@ TEST_F(Liaison, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
     EXPECT_EQ(vu<vue::FormeWidget>("Shape1")->couleur(), QColor(255, 255, 255));
 }
 
-TEST_F(Liaison, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
+TEST_F(ViewBinding, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
     std::thread terminal([&] {
         for (int i = 0; i < 5000; ++i) {
             p.Label3.setCaption(i % 2 ? "x" : "Gardien appel\xE9");
@@ -89,7 +89,7 @@ TEST_F(Liaison, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
     EXPECT_TRUE(ecritsParUtilisateur.empty()) << "the terminal's writes are not echoed as the user's";
 }
 
-TEST_F(Liaison, TerminalWritesShowTextsColoursVisibilityAndTicks) {
+TEST_F(ViewBinding, TerminalWritesShowTextsColoursVisibilityAndTicks) {
     p.Edit2.setText("-     Mode Test      -");
     p.Edit1.setColor(clLime);
     p.GroupBox14.setCaption("Entr\xE9"
@@ -107,7 +107,7 @@ TEST_F(Liaison, TerminalWritesShowTextsColoursVisibilityAndTicks) {
     EXPECT_TRUE(ecritsParUtilisateur.empty());
 }
 
-TEST_F(Liaison, AUsersTickAndUntickReachTheModelOnceEach) {
+TEST_F(ViewBinding, AUsersTickAndUntickReachTheModelOnceEach) {
     for (const char* nom : {"CheckBox1", "CheckBox10", "CheckBox17", "CheckBox3"}) {
         SCOPED_TRACE(nom);
         ecritsParUtilisateur.clear();
@@ -121,7 +121,7 @@ TEST_F(Liaison, AUsersTickAndUntickReachTheModelOnceEach) {
     }
 }
 
-TEST_F(Liaison, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
+TEST_F(ViewBinding, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
     auto* touche = vu<QCheckBox>("CheckBox12");
     QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
     std::thread([&] { p.CheckBox12.setChecked(false); }).join(); // the keypad reader takes the press
@@ -131,7 +131,7 @@ TEST_F(Liaison, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
     EXPECT_TRUE(p.CheckBox12.Checked());
 }
 
-TEST_F(Liaison, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
+TEST_F(ViewBinding, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
     auto* message = vu<QLineEdit>("MessageGardien");
     message->setFocus();
     typeCode(message, QString::fromUtf8("Sortie fermée"));
@@ -151,7 +151,7 @@ QColor pixel(const ImageRgb& image, int x, int y) {
     return QColor(p[0], p[1], p[2]);
 }
 
-TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverEarlierOnes) {
+TEST_F(ViewBinding, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverEarlierOnes) {
     const std::vector<ImageRgb> images = decoderImagesIntegrees();
     // The panel unscrolled: a control stored at top T on the window is drawn at T + 20.
     const QImage ecran = contenu.grab().toImage();
@@ -176,7 +176,7 @@ TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverE
 
 // Captions longer than the placeholders they replace show whole: the label grows to the right of its
 // stored left edge ("COMPLET", not "COMPL"; "Gardien appelé", not "Gardier").
-TEST_F(Liaison, LabelsGrowToShowTheirWholeCaption) {
+TEST_F(ViewBinding, LabelsGrowToShowTheirWholeCaption) {
     struct Cas {
         const char* nom;
         const char* texte; // Windows-1252
@@ -206,7 +206,7 @@ TEST_F(Liaison, LabelsGrowToShowTheirWholeCaption) {
 
 // Every control tells what it is: its designer name and its role. The pictures let the mouse through,
 // so the panel shows the tooltip of the picture on top at that point.
-TEST_F(Liaison, EveryControlHasATooltipNamingItAndItsRole) {
+TEST_F(ViewBinding, EveryControlHasATooltipNamingItAndItsRole) {
     for (const Controle* c : p.controles()) {
         const QString attendu =
             QString::fromStdString(c->nom()) + " - " + QString::fromUtf8(roleDe(c->nom())->role);
@@ -230,7 +230,7 @@ TEST_F(Liaison, EveryControlHasATooltipNamingItAndItsRole) {
     EXPECT_TRUE(bulleSur({412, 100}).startsWith("Image3 - "));
 }
 
-TEST_F(Liaison, QuitterHandsItsClickToTheShell) {
+TEST_F(ViewBinding, QuitterHandsItsClickToTheShell) {
     QTest::mouseClick(vue.widget("Button13"), Qt::LeftButton);
     EXPECT_EQ(clicsQuitter, 1);
 }

@@ -43,9 +43,9 @@ void laisserTourner(int ms, std::mt19937_64& hasard, bool utilisateur) {
     }
 }
 
-class ArretFenetre : public test::Sandbox {};
+class RandomWindowStops : public test::Sandbox {};
 
-TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
+TEST_F(RandomWindowStops, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
     const std::uint64_t g = test::testSeed();
     std::printf("seed %llu (BORNE_SEED=%llu replays it)\n", static_cast<unsigned long long>(g),
                 static_cast<unsigned long long>(g));

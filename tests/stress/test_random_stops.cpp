@@ -56,9 +56,9 @@ bool attendreSignal(const std::atomic<bool>& signal, std::chrono::milliseconds l
     return true;
 }
 
-class ArretAuHasard : public test::Sandbox {};
+class RandomStops : public test::Sandbox {};
 
-TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
+TEST_F(RandomStops, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
     const std::uint64_t g = test::testSeed();
     std::printf("seed %llu (BORNE_SEED=%llu replays it)\n", static_cast<unsigned long long>(g),
                 static_cast<unsigned long long>(g));
