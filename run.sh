@@ -14,7 +14,7 @@ fi
 cd "$(dirname "$0")"
 
 modes=()
-for dossier in examples/*/; do modes+=("$(basename "$dossier")"); done
+for folder in examples/*/; do modes+=("$(basename "$folder")"); done
 mode="${1:-supervised}"
 if [ ! -d "examples/$mode" ] || [ -z "$mode" ] || [[ "$mode" == */* ]]; then
     echo "Unknown mode '$mode'. Modes: ${modes[*]}" >&2
@@ -22,11 +22,11 @@ if [ ! -d "examples/$mode" ] || [ -z "$mode" ] || [[ "$mode" == */* ]]; then
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    cat >&2 <<'FIN'
+    cat >&2 <<'END'
 No display: the terminal is a window and needs a graphical session.
 Run it from a desktop session, through ssh -X (or -Y), or on a virtual display:
     xvfb-run ./run.sh        (Debian package xvfb)
-FIN
+END
     exit 1
 fi
 
@@ -37,11 +37,11 @@ if [ ! -f build/build.ninja ]; then
 fi
 cmake --build build --target borne borne-scenario borne-log
 
-travail="run/$mode"
-mkdir -p "$travail"
+work="run/$mode"
+mkdir -p "$work"
 # The settings come from the example each time they are missing; an existing folder keeps its own.
-for fichier in "examples/$mode"/*; do
-    [ -e "$travail/$(basename "$fichier")" ] || cp "$fichier" "$travail/"
+for file in "examples/$mode"/*; do
+    [ -e "$work/$(basename "$file")" ] || cp "$file" "$work/"
 done
-cd "$travail"
+cd "$work"
 exec ../../build/app/borne "${@:2}"
