@@ -71,14 +71,14 @@ TEST_F(ScenarioProgram, AFaultyScriptRunsNothing) {
     EXPECT_EQ(sortie.str(), "");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
     // The panel was not touched either: the controller was never built.
-    EXPECT_FALSE(p.CheckBox5.Checked());
+    EXPECT_FALSE(panel.CheckBox5.Checked());
 }
 
 TEST_F(ScenarioProgram, AnEmptyScriptBuildsTheTerminalAndPasses) {
     reglages(0);
     EXPECT_EQ(lancer({"-"}, ""), 0);
     EXPECT_EQ(sortie.str(), "expectations: 0 passed, 0 failed\n");
-    EXPECT_TRUE(p.CheckBox5.Checked());
+    EXPECT_TRUE(panel.CheckBox5.Checked());
 }
 
 TEST_F(ScenarioProgram, FailuresAreCountedAndTheRunGoesOn) {
@@ -154,8 +154,8 @@ TEST_F(ScenarioProgram, MinusCRunsInTheFolderGivenAndSaysWhenItHasNoSettings) {
 
 TEST_F(ScenarioProgram, EachRunStartsFromTheStoredPanel) {
     reglages(0);
-    p.Label4.setCaption("leftover");
-    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    panel.Label4.setCaption("leftover");
+    panel.CheckBox1.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(lancer({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << erreurs.str();
 }
 

@@ -53,7 +53,7 @@ TEST_F(RandomWindowStops, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOn
     int enMouvement = 0;
     for (int essai = 0; essai < 40; ++essai) {
         SCOPED_TRACE("stop " + std::to_string(essai) + ", seed " + std::to_string(g));
-        p.reinitialiser();
+        panel.reinitialiser();
         FichierJournal::reprendre();
         std::filesystem::remove("Log.txt");
         std::ofstream("Config.cfg") << "mode=" << hasard() % 5

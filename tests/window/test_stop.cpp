@@ -25,7 +25,7 @@ protected:
     // finished.
     void arreterPendantUneMontee(const std::function<void()>& arret) {
         QTest::mouseClick(fenetre->controle("CheckBox2"), Qt::LeftButton, {}, QPoint(8, 8));
-        ASSERT_TRUE(p.CheckBox2.Checked());
+        ASSERT_TRUE(panel.CheckBox2.Checked());
         ASSERT_TRUE(waitUntil([&] { return realClock.waitingFor() == 2000; })) << "no raise started";
         const std::string journal = readFile("Log.txt");
         arret();
@@ -68,7 +68,7 @@ TEST_F(WindowStop, TheUserStillUsesTheWindowAfterTheTerminalStops) {
     threadBarriere->Arreter();
     ASSERT_TRUE(threadBarriere->wait(2000));
     QTest::mouseClick(fenetre->controle("CheckBox8"), Qt::LeftButton, {}, QPoint(6, 8));
-    EXPECT_TRUE(p.CheckBox8.Checked()) << "the user's writes still count";
+    EXPECT_TRUE(panel.CheckBox8.Checked()) << "the user's writes still count";
 }
 
 // The whole program, driven by a scripted user, as a child process.
