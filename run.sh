@@ -15,7 +15,7 @@ cd "$(dirname "$0")"
 
 modes=()
 # A mode is a folder of examples/ with its settings (examples/controller is a controller's source).
-for reglages in examples/*/Config.cfg; do modes+=("$(basename "$(dirname "$reglages")")"); done
+for settings in examples/*/Config.cfg; do modes+=("$(basename "$(dirname "$settings")")"); done
 mode="${1:-supervised}"
 if [ ! -f "examples/$mode/Config.cfg" ] || [ -z "$mode" ] || [[ "$mode" == */* ]]; then
     echo "Unknown mode '$mode'. Modes: ${modes[*]}" >&2
@@ -23,11 +23,11 @@ if [ ! -f "examples/$mode/Config.cfg" ] || [ -z "$mode" ] || [[ "$mode" == */* ]
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-    cat >&2 <<'FIN'
+    cat >&2 <<'END'
 No display: the terminal is a window and needs a graphical session.
 Run it from a desktop session, through ssh -X (or -Y), or on a virtual display:
     xvfb-run ./run.sh        (Debian package xvfb)
-FIN
+END
     exit 1
 fi
 
@@ -38,11 +38,11 @@ if [ ! -f build/build.ninja ]; then
 fi
 cmake --build build --target borne borne-scenario borne-log
 
-travail="run/$mode"
-mkdir -p "$travail"
+work="run/$mode"
+mkdir -p "$work"
 # The settings come from the example each time they are missing; an existing folder keeps its own.
-for fichier in "examples/$mode"/*; do
-    [ -e "$travail/$(basename "$fichier")" ] || cp "$fichier" "$travail/"
+for file in "examples/$mode"/*; do
+    [ -e "$work/$(basename "$file")" ] || cp "$file" "$work/"
 done
-cd "$travail"
+cd "$work"
 exec ../../build/app/borne "${@:2}"

@@ -6,18 +6,17 @@
 // the terminal appended to its journal during the session).
 //
 // The terminal knows nothing of this: the recorder listens to the panel's user writes and times them
-// with the worker's clock.
+// with the worker's clock. It comes in three parts: the clock (RecordingClock.h), the thread that writes
+// the files (RecordingWriter.h), and the recorder here, which turns the user's writes into script lines.
 #pragma once
 
-#include "control/Attente.h"
+#include "app/RecordingClock.h"
 #include "panel/Verrou.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace borne {
 class Controleur;
@@ -26,54 +25,9 @@ struct Ecriture;
 
 namespace borne::recording {
 
-// Where the worker is in its time: the sum of the waits it completed since start-up ended, and the wait
-// under way if any.
-struct ClockState {
-    std::int64_t completed = 0; // virtual ms
-    bool inWait = false;
-    int length = 0; // virtual ms of the wait under way
-};
-
-// The virtual instant of something done `elapsed` (real time) into the wait under way, every real wait
-// being `divisor` times shorter than its virtual length. Inside a wait it is rounded up and never the
-// wait's first instant: that instant belongs to the worker's logic just before the wait, which has already
-// run. Never past the wait's end. Outside a wait (the worker's logic, microseconds): the last wait's end.
-std::int64_t virtualInstant(const ClockState& state, std::chrono::nanoseconds elapsed, int divisor);
-
 // The script lines that let `ms` milliseconds pass: one `wait` each, none longer than a `wait` may be,
 // so an idle day between two actions still replays.
 std::string waitLines(std::int64_t ms);
-
-// The worker's clock, counting virtual time. A paced real clock (MyThread stops it like the plain one);
-// the waits of start-up, made on the thread that built the clock, are not counted: the recording's time
-// 0 is the worker's start, as a script's is. Time inside a wait is the paced clock's own, so an action
-// is stamped where the worker stands whatever the speed and however long a pause held it.
-class RecordingClock : public HorlogeCadencee {
-public:
-    explicit RecordingClock(int divisor = 1);
-
-    void attendre(int ms) override EXCLUDES(mutex_);
-
-    // The virtual instant now. The lock is held only to copy the state: never waits for the worker.
-    std::int64_t instant() const EXCLUDES(mutex_);
-    // Once the worker has stopped: the instant it was stopped at (inside the wait it was cut from, or
-    // the end of its last wait when the stop came between two waits).
-    std::int64_t stopInstant() const EXCLUDES(mutex_);
-    ClockState state() const EXCLUDES(mutex_);
-    int divisor() const noexcept { return divisor_; }
-
-protected:
-    // The real wait behind a worker's wait of `ms` virtual ms; throws ArretDemande once stopped.
-    virtual void realWait(int ms);
-
-private:
-    const int divisor_;
-    const std::thread::id startupThread_;
-    mutable Verrou mutex_;
-    ClockState state_ GUARDED_BY(mutex_);
-    std::chrono::nanoseconds waitStart_ GUARDED_BY(mutex_){0}; // on the paced clock's own time
-    std::int64_t stoppedAt_ GUARDED_BY(mutex_) = -1;
-};
 
 class Writer;
 

@@ -92,7 +92,7 @@ tsan() {
     local targets=(test_panel test_journal test_stress test_robustness)
     if [ -e "$folder/tests/window" ]; then targets+=(test_window borne-scripted-user); fi
     if [ -e "$folder/tests/recording" ]; then targets+=(test_recording borne-record-session); fi
-    if grep -q test_stress_fenetre "$folder/build.ninja"; then targets+=(test_stress_fenetre); fi
+    if grep -q test_stress_window "$folder/build.ninja"; then targets+=(test_stress_window); fi
     cmake --build "$folder" --target "${targets[@]}" || return 1
     # The recording sessions that start the whole program as a child are left to the other stages: in
     # the child, TSan sees only Qt's own thread pool, whose locks it cannot see, and under load the

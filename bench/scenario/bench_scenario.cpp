@@ -171,11 +171,11 @@ int main() {
     }
 
     const fs::path ancien = fs::current_path();
-    const fs::path dossier =
+    const fs::path folder =
         fs::temp_directory_path() / ("borne-bench-scenario-" + std::to_string(::getpid()));
-    fs::remove_all(dossier);
-    fs::create_directories(dossier);
-    fs::current_path(dossier);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::current_path(folder);
     std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
                                    "nomacces=Entree Nord\nnumeroacces=2\n";
     std::ofstream("CHIP.INI") << "ADDRESS=12\n";
@@ -195,7 +195,7 @@ int main() {
         lignes > 0 ? boucleNue(kTours, lignes, journal / static_cast<std::uintmax_t>(lignes)) : -1;
 
     fs::current_path(ancien);
-    fs::remove_all(dossier);
+    fs::remove_all(folder);
 
     if (bilan.failed != 0) {
         std::fprintf(stderr, "bench_scenario: the scenario went wrong:\n%s", erreurs.str().c_str());

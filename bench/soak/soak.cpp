@@ -43,10 +43,9 @@ int main(int argc, char** argv) {
 
     // A folder of its own: the journal of a million turns is tens of megabytes, removed after each mode.
     const auto ancien = std::filesystem::current_path();
-    const auto dossier =
-        std::filesystem::temp_directory_path() / ("borne-soak-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dossier);
-    std::filesystem::current_path(dossier);
+    const auto folder = std::filesystem::temp_directory_path() / ("borne-soak-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
     borne::HorlogeVirtuelle horloge;
     borne::HorlogeInstallee installee(horloge);
 
@@ -85,6 +84,6 @@ int main(int argc, char** argv) {
                 memoire("VmRSS:"), memoire("VmHWM:"), echec ? "FAILED" : "ok");
 
     std::filesystem::current_path(ancien);
-    std::filesystem::remove_all(dossier);
+    std::filesystem::remove_all(folder);
     return echec ? 1 : 0;
 }

@@ -53,7 +53,7 @@ long maxRssKo() {
     return r.ru_maxrss;
 }
 
-fs::path dossierDeTravail() {
+fs::path workFolder() {
     const fs::path d =
         fs::temp_directory_path() / ("bench-window-" + std::to_string(QCoreApplication::applicationPid()));
     fs::create_directories(d);
@@ -135,7 +135,7 @@ int demarrageEnfant(bool nue) {
     }
     borne::HorlogeReelle horloge;
     borne::HorlogeInstallee installee(horloge);
-    fs::current_path(dossierDeTravail());
+    fs::current_path(workFolder());
     TForm1 f;
     f.installEventFilter(&guet);
     f.show();
@@ -252,8 +252,8 @@ int main(int argc, char** argv) {
         const double sansFenetre = pireEcartMs(10000, battements);
         borne::HorlogeReelle horloge;
         borne::HorlogeInstallee installee(horloge);
-        const fs::path dossier = dossierDeTravail();
-        fs::current_path(dossier);
+        const fs::path folder = workFolder();
+        fs::current_path(folder);
         {
             TForm1 f;
             f.show();
@@ -261,16 +261,16 @@ int main(int argc, char** argv) {
             if (quoi != "idle") boucle(sansFenetre);
             f.Button13Click(nullptr);
         }
-        fs::current_path(dossier.parent_path());
-        fs::remove_all(dossier);
+        fs::current_path(folder.parent_path());
+        fs::remove_all(folder);
     }
     if (quoi == "all" || quoi == "classroom") {
         int battements = 0;
         const double sansFenetre = pireEcartMs(10000, battements);
         borne::HorlogeCadencee horloge;
         borne::HorlogeInstallee installee(horloge);
-        const fs::path dossier = dossierDeTravail();
-        fs::current_path(dossier);
+        const fs::path folder = workFolder();
+        fs::current_path(folder);
         {
             TForm1 f(nullptr, {.banc = true});
             f.show();
@@ -281,8 +281,8 @@ int main(int argc, char** argv) {
             boucle(sansFenetre);
             f.Button13Click(nullptr);
         }
-        fs::current_path(dossier.parent_path());
-        fs::remove_all(dossier);
+        fs::current_path(folder.parent_path());
+        fs::remove_all(folder);
     }
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <QSignalBlocker>
 #include <QToolTip>
 
+#include <array>
 #include <cstdint>
 #include <future>
 #include <stdexcept>
@@ -201,93 +202,139 @@ void Vue::construire(QWidget* contenu) {
     }
 }
 
+namespace {
+
+// What a kind of control's widget is made from: the control, where it goes, the view (the owner of its
+// connections) and what the quit button calls.
+struct Fabrique {
+    Controle& controle;
+    QWidget* parent;
+    QObject* vue;
+    const std::function<void()>& surClicQuitter;
+};
+
+QWidget* fabriquerImage(const Fabrique& f) {
+    auto* w = new ImageWidget(QImage(), f.parent); // its picture once decoded (construire)
+    w->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return w;
+}
+
+QWidget* fabriquerBarreEtat(const Fabrique& f) {
+    return new BarreEtatWidget(f.parent);
+}
+
+QWidget* fabriquerBoiteGroupe(const Fabrique& f) {
+    return new BoiteGroupeWidget(f.parent);
+}
+
+QWidget* fabriquerForme(const Fabrique& f) {
+    return new FormeWidget(static_cast<Forme&>(f.controle).contour(), f.parent);
+}
+
+QLabel* fabriquerLabel(QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+QWidget* fabriquerEtiquette(const Fabrique& f) {
+    return fabriquerLabel(f.parent);
+}
+
+QWidget* fabriquerCase(const Fabrique& f) {
+    auto* box = new QCheckBox(f.parent);
+    Controle* modele = &f.controle;
+    QObject::connect(box, &QCheckBox::clicked, f.vue, [modele](bool coche) {
+        modele->ecrire(Propriete::Checked, Valeur{coche}, Auteur::Utilisateur);
+    });
+    return box;
+}
+
+QWidget* fabriquerEdition(const Fabrique& f) {
+    auto* edit = new QLineEdit(f.parent);
+    Controle* modele = &f.controle;
+    QObject::connect(edit, &QLineEdit::textEdited, f.vue, [modele](const QString& texte) {
+        modele->ecrire(Propriete::Text, Valeur{depuisQString(texte)}, Auteur::Utilisateur);
+    });
+    return edit;
+}
+
+QWidget* fabriquerBouton(const Fabrique& f) {
+    auto* bouton = new QPushButton(f.parent);
+    QObject::connect(bouton, &QPushButton::clicked, f.vue, [&quitter = f.surClicQuitter] {
+        if (quitter) quitter();
+    });
+    return bouton;
+}
+
+// How a widget takes the control's colours: not at all (pictures and shapes draw their own), as a
+// background, or as an edit's inside.
+enum class Teinte { Aucune, Fond, Edition };
+
+// Each kind of control on screen, in the order of Genre: its widget, its colours, whether it takes the
+// keyboard's focus, and whether a caption is drawn above it.
+struct SorteVue {
+    Genre genre;
+    QWidget* (*fabriquer)(const Fabrique&);
+    Teinte teinte;
+    bool focus;
+    bool legende;
+};
+
+constexpr std::array<SorteVue, 9> SORTES_VUE = {{
+    {Genre::CaseACocher, fabriquerCase, Teinte::Fond, true, false},
+    {Genre::Edition, fabriquerEdition, Teinte::Edition, true, false},
+    {Genre::EditionEtiquetee, fabriquerEdition, Teinte::Edition, true, true},
+    {Genre::Etiquette, fabriquerEtiquette, Teinte::Fond, false, false},
+    {Genre::BoiteGroupe, fabriquerBoiteGroupe, Teinte::Fond, false, false},
+    {Genre::Forme, fabriquerForme, Teinte::Aucune, false, false},
+    {Genre::Image, fabriquerImage, Teinte::Aucune, false, false},
+    {Genre::BarreEtat, fabriquerBarreEtat, Teinte::Fond, false, false},
+    {Genre::Bouton, fabriquerBouton, Teinte::Fond, true, false},
+}};
+
+constexpr bool sortesDansLOrdre() {
+    for (std::size_t i = 0; i < SORTES_VUE.size(); ++i)
+        if (static_cast<std::size_t>(SORTES_VUE[i].genre) != i) return false;
+    return static_cast<std::size_t>(Genre::Bouton) + 1 == SORTES_VUE.size();
+}
+static_assert(sortesDansLOrdre(), "one entry per kind of control, in the order of Genre");
+
+} // namespace
+
+// The caption above a labelled edit, in the font and colour of the edit's parent.
+QWidget* Vue::creerLegende(const Controle& c, const Placement& pl, QWidget* parent) {
+    QLabel* label = fabriquerLabel(parent);
+    label->setText(enQString(static_cast<const EditionEtiquetee&>(c).etiquette()));
+    label->setObjectName(QString::fromStdString(c.nom() + "Etiquette"));
+    const Couleur fondParent =
+        c.parent().empty() ? fenetre().couleur : couleurEffective(panneau_, c.parent());
+    const Police policeParent = c.parent().empty() ? fenetre().police : policeEffective(panneau_, c.parent());
+    colorer(label, fondParent, policeParent.couleur);
+    label->setFont(enQFont(policeParent));
+    label->setGeometry(pl.gauche, pl.haut - pl.hauteurEtiquette - espaceEtiquette, pl.largeurEtiquette,
+                       pl.hauteurEtiquette);
+    label->setToolTip(bulle(c.nom()));
+    return label;
+}
+
 QWidget* Vue::creer(Lien& lien, QWidget* parent) {
     Controle& c = *lien.controle;
     const Placement* pl = placement(c.nom());
     if (pl == nullptr) throw std::logic_error("no stored place for panel control " + c.nom());
+    const SorteVue& sorte = SORTES_VUE[static_cast<std::size_t>(c.genre())];
+    QWidget* w = sorte.fabriquer({c, parent, this, surClicQuitter_});
+    if (sorte.legende) lien.etiquette = creerLegende(c, *pl, parent);
+
     const Police police = policeEffective(panneau_, c.nom());
     const Couleur fond = couleurEffective(panneau_, c.nom());
-    const QRect ici(pl->gauche, pl->haut, pl->largeur, pl->hauteur);
-    QWidget* w = nullptr;
-
-    switch (c.genre()) {
-    case Genre::Image: {
-        w = new ImageWidget(QImage(), parent); // its picture once decoded (construire)
-        w->setAttribute(Qt::WA_TransparentForMouseEvents);
-        break;
-    }
-    case Genre::BarreEtat: w = new BarreEtatWidget(parent); break;
-    case Genre::BoiteGroupe: w = new BoiteGroupeWidget(parent); break;
-    case Genre::Forme: {
-        auto* forme = new FormeWidget(static_cast<Forme&>(c).contour(), parent);
-        w = forme;
-        break;
-    }
-    case Genre::Etiquette: {
-        auto* label = new QLabel(parent);
-        label->setTextFormat(Qt::PlainText);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        w = label;
-        break;
-    }
-    case Genre::CaseACocher: {
-        auto* box = new QCheckBox(parent);
-        Controle* modele = &c;
-        QObject::connect(box, &QCheckBox::clicked, this, [modele](bool coche) {
-            modele->ecrire(Propriete::Checked, Valeur{coche}, Auteur::Utilisateur);
-        });
-        w = box;
-        break;
-    }
-    case Genre::Edition:
-    case Genre::EditionEtiquetee: {
-        auto* edit = new QLineEdit(parent);
-        Controle* modele = &c;
-        QObject::connect(edit, &QLineEdit::textEdited, this, [modele](const QString& texte) {
-            modele->ecrire(Propriete::Text, Valeur{depuisQString(texte)}, Auteur::Utilisateur);
-        });
-        w = edit;
-        if (c.genre() == Genre::EditionEtiquetee) {
-            // The caption above, in the font and colour of the edit's parent.
-            auto* label = new QLabel(enQString(static_cast<EditionEtiquetee&>(c).etiquette()), parent);
-            label->setObjectName(QString::fromStdString(c.nom() + "Etiquette"));
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            const Couleur fondParent =
-                c.parent().empty() ? fenetre().couleur : couleurEffective(panneau_, c.parent());
-            const Police policeParent =
-                c.parent().empty() ? fenetre().police : policeEffective(panneau_, c.parent());
-            colorer(label, fondParent, policeParent.couleur);
-            label->setFont(enQFont(policeParent));
-            label->setGeometry(pl->gauche, pl->haut - pl->hauteurEtiquette - espaceEtiquette,
-                               pl->largeurEtiquette, pl->hauteurEtiquette);
-            label->setToolTip(bulle(c.nom()));
-            lien.etiquette = label;
-        }
-        break;
-    }
-    case Genre::Bouton: {
-        auto* bouton = new QPushButton(parent);
-        QObject::connect(bouton, &QPushButton::clicked, this, [this] {
-            if (surClicQuitter_) surClicQuitter_();
-        });
-        w = bouton;
-        break;
-    }
-    }
-
     w->setObjectName(QString::fromStdString(c.nom()));
     w->setToolTip(bulle(c.nom()));
-    w->setGeometry(ici);
+    w->setGeometry(pl->gauche, pl->haut, pl->largeur, pl->hauteur);
     w->setFont(enQFont(police));
-    if (c.genre() == Genre::Edition || c.genre() == Genre::EditionEtiquetee)
-        colorer(w, fond, police.couleur, true);
-    else if (c.genre() != Genre::Image && c.genre() != Genre::Forme)
-        colorer(w, fond, police.couleur);
-    w->setFocusPolicy(c.genre() == Genre::CaseACocher || c.genre() == Genre::Edition ||
-                              c.genre() == Genre::EditionEtiquetee || c.genre() == Genre::Bouton
-                          ? Qt::StrongFocus
-                          : Qt::NoFocus);
+    if (sorte.teinte != Teinte::Aucune) colorer(w, fond, police.couleur, sorte.teinte == Teinte::Edition);
+    w->setFocusPolicy(sorte.focus ? Qt::StrongFocus : Qt::NoFocus);
     return w;
 }
 

@@ -23,6 +23,8 @@ class QWidget;
 
 namespace borne::vue {
 
+struct Placement;
+
 // The program's icon, for the window and the application (its picture read once for the process).
 QIcon icone();
 
@@ -68,6 +70,7 @@ private:
 
     void construire(QWidget* contenu);
     QWidget* creer(Lien& lien, QWidget* parent);
+    QWidget* creerLegende(const Controle& c, const Placement& pl, QWidget* parent);
     void signaler(const Controle& c);
     void rafraichir(Lien& lien);
 

@@ -57,23 +57,23 @@ TEST_P(Demarrage, StartPictureOfTheMode) {
     EXPECT_EQ(line2(), d.ligne2);
     EXPECT_EQ(clock.maintenant(), d.attenteMs);
     EXPECT_EQ(d.leveeAuDepart ? boomUp() : boomDown(), true);
-    EXPECT_EQ(p.Image2.Visible(), !d.leveeAuDepart);
-    EXPECT_EQ(p.Image3.Visible(), d.leveeAuDepart);
-    EXPECT_EQ(p.Image5.Visible(), d.leveeAuDepart);
-    EXPECT_EQ(p.Shape3.BrushColor(), d.eclairage);
-    EXPECT_EQ(p.Edit1.Color(), clMoneyGreen);
-    EXPECT_EQ(p.GroupBox14.Visible(), d.supervision);
-    EXPECT_EQ(p.GroupBox14.Caption(), d.supervision ? "Entree Nord" : "GroupBox14");
-    EXPECT_EQ(p.Label5.Caption(), d.supervision ? "2" : "Label5");
+    EXPECT_EQ(panel.Image2.Visible(), !d.leveeAuDepart);
+    EXPECT_EQ(panel.Image3.Visible(), d.leveeAuDepart);
+    EXPECT_EQ(panel.Image5.Visible(), d.leveeAuDepart);
+    EXPECT_EQ(panel.Shape3.BrushColor(), d.eclairage);
+    EXPECT_EQ(panel.Edit1.Color(), clMoneyGreen);
+    EXPECT_EQ(panel.GroupBox14.Visible(), d.supervision);
+    EXPECT_EQ(panel.GroupBox14.Caption(), d.supervision ? "Entree Nord" : "GroupBox14");
+    EXPECT_EQ(panel.Label5.Caption(), d.supervision ? "2" : "Label5");
     // Without a link nothing hides the car pictures before the first boom movement.
-    EXPECT_EQ(p.Image6.Visible(), !d.supervision);
-    EXPECT_EQ(p.Image7.Visible(), !d.supervision);
-    EXPECT_EQ(g->aUneSupervision(), d.supervision);
-    EXPECT_EQ(g->nbEssaisCourant(), 1);
-    EXPECT_FALSE(g->carteRefuseeCourante());
-    EXPECT_FALSE(g->codeRefuseCourant());
-    EXPECT_EQ(g->codeSaisiCourant(), "");
-    EXPECT_EQ(g->codeMasqueCourant(), "");
+    EXPECT_EQ(panel.Image6.Visible(), !d.supervision);
+    EXPECT_EQ(panel.Image7.Visible(), !d.supervision);
+    EXPECT_EQ(terminal->aUneSupervision(), d.supervision);
+    EXPECT_EQ(terminal->nbEssaisCourant(), 1);
+    EXPECT_FALSE(terminal->carteRefuseeCourante());
+    EXPECT_FALSE(terminal->codeRefuseCourant());
+    EXPECT_EQ(terminal->codeSaisiCourant(), "");
+    EXPECT_EQ(terminal->codeMasqueCourant(), "");
     // The start-up writes nothing to the journal; its first line comes from the first turn.
     EXPECT_FALSE(std::filesystem::exists(folder() / "Log.txt"));
 }
@@ -83,28 +83,28 @@ INSTANTIATE_TEST_SUITE_P(Modes, Demarrage, ::testing::ValuesIn(kDeparts),
 
 TEST_F(Lane, TheLocalCodeIsReadOnlyInTheStandaloneMode) {
     start(MODE_SUPERVISE, "code=1234\n");
-    EXPECT_EQ(g->codeLocalCourant(), "");
-    g.reset();
-    p.reinitialiser();
+    EXPECT_EQ(terminal->codeLocalCourant(), "");
+    terminal.reset();
+    panel.reinitialiser();
     start(MODE_LOCAL, "code=1234\n");
-    EXPECT_EQ(g->codeLocalCourant(), "1234");
-    EXPECT_EQ(g->nomAccesCourant(), "Entree Nord"); // the other settings are still read and kept
+    EXPECT_EQ(terminal->codeLocalCourant(), "1234");
+    EXPECT_EQ(terminal->nomAccesCourant(), "Entree Nord"); // the other settings are still read and kept
 }
 
 TEST_F(Lane, WithoutAnySettingsTheLaneIsOutOfServiceWithAnEmptyIdentity) {
     build();
     EXPECT_EQ(state(), ETAT_HORS_SERVICE);
-    EXPECT_EQ(g->modeCourant(), MODE_HORS_SERVICE);
-    EXPECT_TRUE(p.GroupBox14.Visible());
-    EXPECT_EQ(p.GroupBox14.Caption(), "");
-    EXPECT_EQ(p.Label5.Caption(), "0");
+    EXPECT_EQ(terminal->modeCourant(), MODE_HORS_SERVICE);
+    EXPECT_TRUE(panel.GroupBox14.Visible());
+    EXPECT_EQ(panel.GroupBox14.Caption(), "");
+    EXPECT_EQ(panel.Label5.Caption(), "0");
 }
 
 TEST_F(Lane, OverlongSettingsAreCutToTheirFields) {
     configure("mode=4\nnomacces=" + std::string(80, 'N') + "\ncode=" + std::string(30, '7') + "\n");
     build();
-    EXPECT_EQ(g->nomAccesCourant(), std::string(49, 'N'));
-    EXPECT_EQ(g->codeLocalCourant(), std::string(9, '7'));
+    EXPECT_EQ(terminal->nomAccesCourant(), std::string(49, 'N'));
+    EXPECT_EQ(terminal->codeLocalCourant(), std::string(9, '7'));
 }
 
 TEST_F(Lane, StartUpDrivesTheDevicesInTheOrderOfThePicture) {

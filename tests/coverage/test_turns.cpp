@@ -33,10 +33,10 @@ class Turns : public borne::test::Lane {
 protected:
     void begin(int mode, const std::string& extra = "") {
         start(mode, extra);
-        coverage.setMode(g->modeCourant());
-        g->observer(&coverage);
+        coverage.setMode(terminal->modeCourant());
+        terminal->observer(&coverage);
     }
-    const Counts& counted() const { return coverage.counts(g->modeCourant()); }
+    const Counts& counted() const { return coverage.counts(terminal->modeCourant()); }
 
     Coverage coverage;
 };
@@ -120,7 +120,7 @@ TEST_F(Turns, RandomTurnsStayInsideTheTable) {
             case 4: card(random() % 2 == 0); break;
             case 5: authorise(); break;
             case 6: alarm(random() % 8 == 0); break;
-            case 7: p.CheckBox9.setChecked(random() % 2 == 0, Auteur::Utilisateur); break; // a message
+            case 7: panel.CheckBox9.setChecked(random() % 2 == 0, Auteur::Utilisateur); break; // a message
             case 8: callAttendant(); break;
             default: pressKey(static_cast<int>(random() % 10)); break;
             }

@@ -31,14 +31,14 @@ TEST_F(Entree, ByKeypadCodeFromArrivalToTheGreetingAgain) {
     EXPECT_EQ(state(), ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT);
     EXPECT_EQ(line1(), "-  acces autorise    -");
     EXPECT_EQ(line2(), "-  entrez...         -");
-    EXPECT_EQ(g->nbEssaisCourant(), 0);
+    EXPECT_EQ(terminal->nbEssaisCourant(), 0);
     EXPECT_TRUE(boomDown()); // the boom rises in the next turn, as state 5's first action
     const auto avant = clock.maintenant();
     turn();
     EXPECT_EQ(clock.maintenant() - avant, 2500);
     EXPECT_TRUE(boomUp());
-    EXPECT_TRUE(p.Image3.Visible());
-    EXPECT_FALSE(p.Image2.Visible());
+    EXPECT_TRUE(panel.Image3.Visible());
+    EXPECT_FALSE(panel.Image2.Visible());
     middle();
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_AU_MILIEU_ENTRANT);
@@ -50,12 +50,12 @@ TEST_F(Entree, ByKeypadCodeFromArrivalToTheGreetingAgain) {
     EXPECT_EQ(state(), ETAT_VEHICULE_ENTRE);
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT);
-    EXPECT_EQ(p.PlaceRestantes.Text(), "2"); // the occupancy is read before the entry is reported
-    EXPECT_TRUE(p.Image6.Visible());         // the car seen from the rear, until the boom comes down
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "2"); // the occupancy is read before the entry is reported
+    EXPECT_TRUE(panel.Image6.Visible());         // the car seen from the rear, until the boom comes down
     turn();
-    EXPECT_EQ(p.PlaceRestantes.Text(), "1");
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "1");
     EXPECT_TRUE(boomDown());
-    EXPECT_FALSE(p.Image6.Visible());
+    EXPECT_FALSE(panel.Image6.Visible());
     EXPECT_EQ(line1(), "-      Bonjour!      -");
     EXPECT_EQ(journalEntries(), (Journal{
                                     "ETAT_VEHICULE_ABSENT VEHICULE_ABSENT",
@@ -83,9 +83,9 @@ TEST_F(Entree, ALeavingCarIsCountedOut) {
     EXPECT_EQ(state(), ETAT_VEHICULE_SORT);
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT);
-    EXPECT_TRUE(p.Image7.Visible());
+    EXPECT_TRUE(panel.Image7.Visible());
     turn();
-    EXPECT_EQ(p.PlaceRestantes.Text(), "3"); // nobody came in first: the count goes below zero
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "3"); // nobody came in first: the count goes below zero
 }
 
 TEST_F(Entree, AGrantGivenBeforeTheCarWaitsIsLost) {
@@ -93,7 +93,7 @@ TEST_F(Entree, AGrantGivenBeforeTheCarWaitsIsLost) {
     upstream();
     turn(2);
     EXPECT_EQ(state(), ETAT_ATTENTE_AUTORISATION);
-    EXPECT_FALSE(p.CheckBox3.Checked());
+    EXPECT_FALSE(panel.CheckBox3.Checked());
 }
 
 TEST_F(Entree, ACarThatBacksUpFollowsTheArrowsBack) {
@@ -119,18 +119,18 @@ TEST_F(Entree, ACarThatBacksUpFollowsTheArrowsBack) {
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT); // left the lane: no passage reported
     turn();
-    EXPECT_EQ(p.PlaceRestantes.Text(), "2");
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "2");
     EXPECT_TRUE(boomDown());
 }
 
 TEST_F(Entree, AFullCarParkRefusesArrivalsButLetsCarsOut) {
     entryByAttendant();
-    EXPECT_EQ(p.PlaceRestantes.Text(), "1");
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "1");
     EXPECT_EQ(line1(), "-      Bonjour!      -");
     entryByAttendant();
-    EXPECT_EQ(p.Label4.Caption(), "COMPLET");
-    EXPECT_EQ(p.Shape4.BrushColor(), clRed);
-    EXPECT_EQ(p.PlaceRestantes.Text(), "0");
+    EXPECT_EQ(panel.Label4.Caption(), "COMPLET");
+    EXPECT_EQ(panel.Shape4.BrushColor(), clRed);
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "0");
     EXPECT_EQ(line1(), "  --- COMPLET !!!---  ");
     upstream();
     turn(3);
@@ -149,7 +149,7 @@ TEST_F(Entree, APartlyTypedCodeIsContinuedByTheNextCar) {
     emptyLane();
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT);
-    EXPECT_EQ(g->codeSaisiCourant(), "60");
+    EXPECT_EQ(terminal->codeSaisiCourant(), "60");
     upstream();
     turn(2);
     EXPECT_EQ(line2(), "code : **");
@@ -173,11 +173,11 @@ TEST_F(Entree, TheCodeWaitsWhileTheCarStandsOnBothLoops) {
 TEST_F(Entree, AKeyPressedInAnotherStateIsConsumedAndLost) {
     pressKey(6);
     turn();
-    EXPECT_FALSE(p.CheckBox18.Checked());
+    EXPECT_FALSE(panel.CheckBox18.Checked());
     upstream();
     turn(2);
     EXPECT_EQ(line2(), "code : ");
-    EXPECT_EQ(g->codeSaisiCourant(), "");
+    EXPECT_EQ(terminal->codeSaisiCourant(), "");
 }
 
 TEST_F(Entree, ByCardLeftInTheReaderThenWithdrawn) {
@@ -191,7 +191,7 @@ TEST_F(Entree, ByCardLeftInTheReaderThenWithdrawn) {
         EXPECT_EQ(state(), ETAT_VERIFIER_CARTE);
         EXPECT_EQ(line1(), "-  acces autorise    -");
         EXPECT_EQ(line2(), "-  retirer carte     -");
-        EXPECT_EQ(p.Evenement.Text(), "AUTORISATION_OK"); // in every turn while the card stays in
+        EXPECT_EQ(panel.Evenement.Text(), "AUTORISATION_OK"); // in every turn while the card stays in
         EXPECT_TRUE(boomDown());
     }
     card(false);
@@ -208,11 +208,11 @@ TEST_F(Entree, ACardForgottenInTheReaderIsReportedOnceTheLaneIsEmpty) {
     emptyLane();
     turn();
     EXPECT_EQ(state(), ETAT_DEFAUT);
-    EXPECT_EQ(p.Default.Text(), "");
+    EXPECT_EQ(panel.Default.Text(), "");
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT);
-    EXPECT_EQ(p.Default.Text(), "carte oubli\xE9"
-                                "e");
+    EXPECT_EQ(panel.Default.Text(), "carte oubli\xE9"
+                                    "e");
 }
 
 TEST_F(Entree, FourthDigitCardAndGrantInOneTurnGoToTheAttendantState) {
@@ -224,8 +224,8 @@ TEST_F(Entree, FourthDigitCardAndGrantInOneTurnGoToTheAttendantState) {
     authorise();
     turn();
     EXPECT_EQ(state(), ETAT_APPEL_GARDIEN);
-    EXPECT_EQ(g->codeSaisiCourant(), "6082");
-    EXPECT_EQ(g->nbChiffresCourant(), 0);
+    EXPECT_EQ(terminal->codeSaisiCourant(), "6082");
+    EXPECT_EQ(terminal->nbChiffresCourant(), 0);
 }
 
 TEST_F(Entree, AGrantWhileTheCarLeavesTheUpstreamLoopEndsBackInTheEmptyLane) {

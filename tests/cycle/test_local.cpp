@@ -13,12 +13,12 @@ TEST_F(Lane, StandaloneAcceptsItsLocalCodeWithoutEventOrTryReset) {
     typeCode("6082");
     turn();
     EXPECT_EQ(state(), ETAT_ATTENTE_AUTORISATION); // the supervisor's code means nothing here
-    EXPECT_EQ(g->nbEssaisCourant(), 2);
+    EXPECT_EQ(terminal->nbEssaisCourant(), 2);
     typeCode("4321");
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT);
-    EXPECT_EQ(g->nbEssaisCourant(), 2); // left alone on acceptance
-    EXPECT_EQ(p.Evenement.Text(), "VEHICULE_SUR_BOUCLE_AMONT");
+    EXPECT_EQ(terminal->nbEssaisCourant(), 2); // left alone on acceptance
+    EXPECT_EQ(panel.Evenement.Text(), "VEHICULE_SUR_BOUCLE_AMONT");
     middle();
     turn(2);
     downstream();
@@ -29,11 +29,11 @@ TEST_F(Lane, StandaloneAcceptsItsLocalCodeWithoutEventOrTryReset) {
     turn(2);
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT);
     // Nothing of the supervisor's side ever changes.
-    EXPECT_EQ(p.PlaceRestantes.Text(), "");
-    EXPECT_EQ(p.Label4.Caption(), "Label4");
-    EXPECT_EQ(p.Shape4.BrushColor(), clLime);
-    EXPECT_FALSE(p.GroupBox14.Visible());
-    EXPECT_FALSE(p.Image6.Visible()); // hidden by the boom's movements, never shown again
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "");
+    EXPECT_EQ(panel.Label4.Caption(), "Label4");
+    EXPECT_EQ(panel.Shape4.BrushColor(), clLime);
+    EXPECT_FALSE(panel.GroupBox14.Visible());
+    EXPECT_FALSE(panel.Image6.Visible()); // hidden by the boom's movements, never shown again
 }
 
 TEST_F(Lane, StandaloneRefusesTheCardUnlessItsCodeIsTheLocalOne) {
@@ -59,7 +59,7 @@ TEST_F(Lane, StandaloneWithTheCardsCodeAcceptsTheCard) {
     card(true);
     turn(2);
     EXPECT_EQ(line1(), "-  acces autorise    -");
-    EXPECT_EQ(p.Evenement.Text(), "AUTORISATION_OK");
+    EXPECT_EQ(panel.Evenement.Text(), "AUTORISATION_OK");
     card(false);
     turn();
     EXPECT_EQ(state(), ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT);
@@ -69,17 +69,17 @@ TEST_F(Lane, StandaloneIgnoresEverySupervisorControl) {
     start(MODE_LOCAL, "code=6082\n");
     alarm(true);
     callAttendant();
-    p.CheckBox7.setChecked(true, Auteur::Utilisateur);
-    p.CheckBox9.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox7.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox9.setChecked(true, Auteur::Utilisateur);
     upstream();
     turn();
     authorise();
     turn(2);
     EXPECT_EQ(state(), ETAT_ATTENTE_AUTORISATION);
-    EXPECT_TRUE(p.CheckBox3.Checked()); // nobody reads the grant
-    EXPECT_EQ(p.Label3.Caption(), "Label3");
-    EXPECT_EQ(p.Edit1.Color(), clMoneyGreen);
-    EXPECT_TRUE(p.Image6.Visible()); // nothing hid the car pictures yet
+    EXPECT_TRUE(panel.CheckBox3.Checked()); // nobody reads the grant
+    EXPECT_EQ(panel.Label3.Caption(), "Label3");
+    EXPECT_EQ(panel.Edit1.Color(), clMoneyGreen);
+    EXPECT_TRUE(panel.Image6.Visible()); // nothing hid the car pictures yet
     EXPECT_EQ(journalEntries(), (Journal{"ETAT_ATTENTE_AUTORISATION VEHICULE_SUR_BOUCLE_AMONT"}));
 }
 

@@ -17,7 +17,7 @@ TEST_F(Lane, AnAlarmHoldsTheBoomUpUntilItEndsAndTheLaneClears) {
     alarm(true);
     turn();
     EXPECT_EQ(state(), ETAT_ALARME);
-    EXPECT_EQ(p.Evenement.Text(), "ALARME_ACTIVE");
+    EXPECT_EQ(panel.Evenement.Text(), "ALARME_ACTIVE");
     alarm(false);
     turn(2);
     EXPECT_EQ(state(), ETAT_ALARME); // a car on both loops keeps the boom up
@@ -30,7 +30,7 @@ TEST_F(Lane, AnAlarmHoldsTheBoomUpUntilItEndsAndTheLaneClears) {
     EXPECT_EQ(state(), ETAT_VEHICULE_ABSENT);
     EXPECT_TRUE(boomDown());
     turn();
-    EXPECT_EQ(p.PlaceRestantes.Text(), "2"); // the passage under way was not reported
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "2"); // the passage under way was not reported
 }
 
 TEST_F(Lane, AnAlarmEndingWithACarOnTheUpstreamLoopGoesBackToWaiting) {
@@ -63,8 +63,8 @@ TEST_P(HorsServiceTest, OnlyAnAlarmLeavesTheStartStateAndThenNoGreetingIsShown) 
     card(true);
     turn(3);
     EXPECT_EQ(state(), GetParam().etat);
-    EXPECT_FALSE(p.CheckBox12.Checked()); // keys are read and ignored
-    EXPECT_EQ(p.EtatCourant.Text(), "");  // these states have no name in the journal
+    EXPECT_FALSE(panel.CheckBox12.Checked()); // keys are read and ignored
+    EXPECT_EQ(panel.EtatCourant.Text(), "");  // these states have no name in the journal
     EXPECT_EQ(line1(), l1);
     card(false);
     emptyLane();
@@ -95,30 +95,30 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Lane, TheLightRequestLightsTheDisplayWhileItLasts) {
     start(MODE_HORS_SERVICE);
-    p.CheckBox7.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox7.setChecked(true, Auteur::Utilisateur);
     turn();
-    EXPECT_EQ(p.Edit1.Color(), clLime);
-    EXPECT_EQ(p.Edit2.Color(), clLime);
-    EXPECT_EQ(p.Evenement.Text(), "LUMIERE_ACTIVE");
-    p.CheckBox7.setChecked(false, Auteur::Utilisateur);
+    EXPECT_EQ(panel.Edit1.Color(), clLime);
+    EXPECT_EQ(panel.Edit2.Color(), clLime);
+    EXPECT_EQ(panel.Evenement.Text(), "LUMIERE_ACTIVE");
+    panel.CheckBox7.setChecked(false, Auteur::Utilisateur);
     turn();
-    EXPECT_EQ(p.Edit1.Color(), clMoneyGreen);
+    EXPECT_EQ(panel.Edit1.Color(), clMoneyGreen);
 }
 
 TEST_F(Lane, TheMessageIsRecordedInEveryTurnButNeverShown) {
     start(MODE_SUPERVISE);
     turn();
-    p.MessageGardien.setText("Bonjour a tous, barriere en maintenance", Auteur::Utilisateur);
-    p.CheckBox9.setChecked(true, Auteur::Utilisateur);
+    panel.MessageGardien.setText("Bonjour a tous, barriere en maintenance", Auteur::Utilisateur);
+    panel.CheckBox9.setChecked(true, Auteur::Utilisateur);
     for (int i = 0; i < 3; ++i) {
         turn();
-        EXPECT_EQ(p.Evenement.Text(), "MESSAGE_SUPERVISEUR");
+        EXPECT_EQ(panel.Evenement.Text(), "MESSAGE_SUPERVISEUR");
         EXPECT_EQ(line1(), "-      Bonjour!      -");
     }
     // The light request comes after the message and replaces it as the turn's event.
-    p.CheckBox7.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox7.setChecked(true, Auteur::Utilisateur);
     turn();
-    EXPECT_EQ(p.Evenement.Text(), "LUMIERE_ACTIVE");
+    EXPECT_EQ(panel.Evenement.Text(), "LUMIERE_ACTIVE");
     EXPECT_EQ(journalEntries(), (Journal{"ETAT_VEHICULE_ABSENT VEHICULE_ABSENT"}));
 }
 
@@ -126,12 +126,12 @@ TEST_F(Lane, TheAttendantCallShowsUntilTheNextGrant) {
     start(MODE_HORS_SERVICE);
     callAttendant();
     turn();
-    EXPECT_FALSE(p.CheckBox6.Checked());
-    EXPECT_EQ(p.Label3.Caption(), "Gardien appel\xE9");
+    EXPECT_FALSE(panel.CheckBox6.Checked());
+    EXPECT_EQ(panel.Label3.Caption(), "Gardien appel\xE9");
     authorise();
     turn();
-    EXPECT_EQ(p.Label3.Caption(), "");
-    EXPECT_FALSE(p.CheckBox3.Checked());
+    EXPECT_EQ(panel.Label3.Caption(), "");
+    EXPECT_FALSE(panel.CheckBox3.Checked());
 }
 
 TEST_F(Lane, AnEmptyLaneWithAFullCarParkKeepsTheTries) {
@@ -141,6 +141,6 @@ TEST_F(Lane, AnEmptyLaneWithAFullCarParkKeepsTheTries) {
     EXPECT_EQ(line1(), "  --- COMPLET !!!---  ");
     EXPECT_EQ(line2(), "-     **********     -");
     turn(2);
-    EXPECT_EQ(g->nbEssaisCourant(), 2);
-    EXPECT_TRUE(g->codeRefuseCourant());
+    EXPECT_EQ(terminal->nbEssaisCourant(), 2);
+    EXPECT_TRUE(terminal->codeRefuseCourant());
 }

@@ -30,8 +30,10 @@ const Touche kOrdre[] = {
 
 class Clavier : public Sandbox {
 protected:
-    void cocher(const char* nom) { p.trouver(nom)->ecrire(Propriete::Checked, true, Auteur::Utilisateur); }
-    bool coche(const char* nom) { return std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)); }
+    void cocher(const char* nom) {
+        panel.trouver(nom)->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+    }
+    bool coche(const char* nom) { return std::get<bool>(panel.trouver(nom)->lire(Propriete::Checked)); }
     tClavier clavier;
 };
 

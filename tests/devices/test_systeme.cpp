@@ -13,8 +13,8 @@ namespace {
 class Systeme : public Sandbox {
 protected:
     void poser(bool amont, bool aval) {
-        p.CheckBox1.setChecked(amont, Auteur::Utilisateur);
-        p.CheckBox2.setChecked(aval, Auteur::Utilisateur);
+        panel.CheckBox1.setChecked(amont, Auteur::Utilisateur);
+        panel.CheckBox2.setChecked(aval, Auteur::Utilisateur);
     }
     tSystemeBarriere systeme;
 };
@@ -35,7 +35,7 @@ const Position kPositions[] = {
 } // namespace
 
 TEST_F(Systeme, ConstructionPutsTheBoomDownAndDrivesNothingElse) {
-    p.reinitialiser();
+    panel.reinitialiser();
     WriteLog ecritures;
     tSystemeBarriere neuf;
     EXPECT_EQ(ecritures.lignes, (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0",
@@ -54,13 +54,13 @@ TEST_F(Systeme, PositionFromTheTwoLoops) {
 
 TEST_F(Systeme, ALoopThatChangesBetweenTwoTestsLetsTheLastTestThatHoldsDecide) {
     // The car reaches the upstream loop just after the first test saw the lane empty.
-    const int cle = p.ajouterObservateur([&](const Ecriture& e) {
-        if (&e.controle == &p.StatusBar1 && std::get<std::string>(e.valeur) == "pas de Vehicule")
-            p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    const int cle = panel.ajouterObservateur([&](const Ecriture& e) {
+        if (&e.controle == &panel.StatusBar1 && std::get<std::string>(e.valeur) == "pas de Vehicule")
+            panel.CheckBox1.setChecked(true, Auteur::Utilisateur);
     });
     WriteLog ecritures;
     EXPECT_EQ(systeme.LirePositionVehicule(), VEHICULE_SUR_BOUCLE_AMONT);
-    p.retirerObservateur(cle);
+    panel.retirerObservateur(cle);
     EXPECT_EQ(ecritures.lignes, (Lignes{"StatusBar1.SimpleText = pas de Vehicule",
                                         "StatusBar1.SimpleText = Vehicule sur boucle amont"}));
 }
@@ -111,68 +111,68 @@ TEST_F(Systeme, ALoweringShowsTheBoomDownPictureFirst) {
 }
 
 TEST_F(Systeme, ASensorTickedAgainDuringTheRaiseMeansASecondPass) {
-    clock.pendantProchaineAttente(1000, [&] { p.CheckBox5.setChecked(true, Auteur::Utilisateur); });
+    clock.pendantProchaineAttente(1000, [&] { panel.CheckBox5.setChecked(true, Auteur::Utilisateur); });
     systeme.OuvrirBarriere();
     EXPECT_EQ(clock.maintenant(), 4000);
     EXPECT_EQ(clock.nombreAttentes(), 2);
-    EXPECT_TRUE(p.CheckBox4.Checked());
-    EXPECT_FALSE(p.CheckBox5.Checked());
-    EXPECT_EQ(p.Moteur.Text(), "OFF");
+    EXPECT_TRUE(panel.CheckBox4.Checked());
+    EXPECT_FALSE(panel.CheckBox5.Checked());
+    EXPECT_EQ(panel.Moteur.Text(), "OFF");
 }
 
 TEST_F(Systeme, DuringAPassTheMotorRunsAndBothSensorsAreClear) {
     bool vu = false;
     clock.pendantProchaineAttente(1, [&] {
         vu = true;
-        EXPECT_FALSE(p.CheckBox4.Checked());
-        EXPECT_FALSE(p.CheckBox5.Checked());
-        EXPECT_EQ(p.Moteur.Text(), "ON");
-        EXPECT_EQ(p.Shape1.BrushColor(), clGreen);
-        EXPECT_EQ(p.Shape3.BrushColor(), clYellow);
+        EXPECT_FALSE(panel.CheckBox4.Checked());
+        EXPECT_FALSE(panel.CheckBox5.Checked());
+        EXPECT_EQ(panel.Moteur.Text(), "ON");
+        EXPECT_EQ(panel.Shape1.BrushColor(), clGreen);
+        EXPECT_EQ(panel.Shape3.BrushColor(), clYellow);
     });
     systeme.OuvrirBarriere();
     EXPECT_TRUE(vu);
 }
 
 TEST_F(Systeme, ALoweringThatFindsTheBoomDownOnlyStopsTheMotorAndTheLight) {
-    p.Image6.setVisible(true);
-    p.Shape3.setBrushColor(clYellow);
-    p.Moteur.setText("ON");
+    panel.Image6.setVisible(true);
+    panel.Shape3.setBrushColor(clYellow);
+    panel.Moteur.setText("ON");
     WriteLog ecritures;
     systeme.FermerBarriere();
     EXPECT_EQ(clock.maintenant(), 0);
-    EXPECT_TRUE(p.Image6.Visible());
-    EXPECT_TRUE(p.CheckBox5.Checked());
+    EXPECT_TRUE(panel.Image6.Visible());
+    EXPECT_TRUE(panel.CheckBox5.Checked());
     EXPECT_EQ(ecritures.lignes, (Lignes{"Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF",
                                         "Moteur.Text = OFF", "Shape3.Brush.Color = 0xFFFFFF"}));
 }
 
 TEST_F(Systeme, ARaiseWithTheDownSensorClearDoesNoPass) {
-    p.CheckBox5.setChecked(false, Auteur::Utilisateur);
-    p.Shape3.setBrushColor(clYellow);
+    panel.CheckBox5.setChecked(false, Auteur::Utilisateur);
+    panel.Shape3.setBrushColor(clYellow);
     systeme.OuvrirBarriere();
     EXPECT_EQ(clock.maintenant(), 0);
-    EXPECT_FALSE(p.CheckBox4.Checked());
-    EXPECT_TRUE(p.Image2.Visible());
-    EXPECT_EQ(p.Shape3.BrushColor(), clWhite);
+    EXPECT_FALSE(panel.CheckBox4.Checked());
+    EXPECT_TRUE(panel.Image2.Visible());
+    EXPECT_EQ(panel.Shape3.BrushColor(), clWhite);
 }
 
 TEST_F(Systeme, ARaiseWithBothSensorsTickedTakesOnePass) {
-    p.CheckBox4.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox4.setChecked(true, Auteur::Utilisateur);
     systeme.OuvrirBarriere();
     EXPECT_EQ(clock.nombreAttentes(), 1);
-    EXPECT_TRUE(p.CheckBox4.Checked());
-    EXPECT_FALSE(p.CheckBox5.Checked());
+    EXPECT_TRUE(panel.CheckBox4.Checked());
+    EXPECT_FALSE(panel.CheckBox5.Checked());
 }
 
 TEST_F(Systeme, TheCardCodeIsWrittenOnEveryCallAndTheCardStaysIn) {
     char code[12] = "xxxxxxxxxxx";
     EXPECT_EQ(systeme.LireCarte(code), 0);
     EXPECT_STREQ(code, "6082");
-    p.CheckBox10.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox10.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(systeme.LireCarte(code), 1);
     EXPECT_EQ(systeme.LireCarte(code), 1);
-    EXPECT_TRUE(p.CheckBox10.Checked());
+    EXPECT_TRUE(panel.CheckBox10.Checked());
     char court[3];
     systeme.LireCarte(court); // a short destination is cut, never overrun
     EXPECT_STREQ(court, "60");
@@ -180,13 +180,13 @@ TEST_F(Systeme, TheCardCodeIsWrittenOnEveryCallAndTheCardStaysIn) {
 
 TEST_F(Systeme, DisplayAndBacklight) {
     systeme.Afficher("-     Mode Test      -", "-     Mode Test      -");
-    EXPECT_EQ(p.Edit1.Text(), "-     Mode Test      -");
-    EXPECT_EQ(p.Edit2.Text(), "-     mode test      -");
+    EXPECT_EQ(panel.Edit1.Text(), "-     Mode Test      -");
+    EXPECT_EQ(panel.Edit2.Text(), "-     mode test      -");
     systeme.AllumerAfficheur();
-    EXPECT_EQ(p.Edit1.Color(), clLime);
-    EXPECT_EQ(p.Edit2.Color(), clLime);
+    EXPECT_EQ(panel.Edit1.Color(), clLime);
+    EXPECT_EQ(panel.Edit2.Color(), clLime);
     systeme.EteindreAfficheur();
-    EXPECT_EQ(p.Edit1.Color(), clMoneyGreen);
-    EXPECT_EQ(p.Edit2.Color(), clMoneyGreen);
-    EXPECT_EQ(p.Edit1.Text(), "-     Mode Test      -");
+    EXPECT_EQ(panel.Edit1.Color(), clMoneyGreen);
+    EXPECT_EQ(panel.Edit2.Color(), clMoneyGreen);
+    EXPECT_EQ(panel.Edit1.Text(), "-     Mode Test      -");
 }

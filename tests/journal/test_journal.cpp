@@ -135,8 +135,8 @@ TEST_F(Journal, UnopenableJournalWritesNothingSaysNothingAndStillMovesOn) {
     EXPECT_FALSE(ecrit);
     EXPECT_EQ(sortie, "");
     EXPECT_EQ(erreurs, "");
-    EXPECT_EQ(p.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
-    EXPECT_EQ(p.Evenement.Text(), "VEHICULE_SUR_BOUCLE_AMONT");
+    EXPECT_EQ(panel.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
+    EXPECT_EQ(panel.Evenement.Text(), "VEHICULE_SUR_BOUCLE_AMONT");
     EXPECT_TRUE(std::filesystem::is_empty(folder() / "Log.txt"));
 
     // Once the file can be written again, the lost change is not written late.

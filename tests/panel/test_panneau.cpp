@@ -51,55 +51,55 @@ class Panneau : public Sandbox {};
 TEST_F(Panneau, EveryControlStartsInItsStoredState) {
     for (const auto& s : kStocke) {
         SCOPED_TRACE(s.nom);
-        Controle* c = p.trouver(s.nom);
+        Controle* c = panel.trouver(s.nom);
         ASSERT_NE(c, nullptr);
         EXPECT_EQ(c->lire(s.propriete), s.valeur) << nomPropriete(s.propriete);
     }
-    EXPECT_EQ(p.Evenement.etiquette(), "Ev\xE8nement");
+    EXPECT_EQ(panel.Evenement.etiquette(), "Ev\xE8nement");
 }
 
 TEST_F(Panneau, HoldsEveryNamedControlOnce) {
-    EXPECT_EQ(p.controles().size(), 55u);
-    for (const Controle* c : p.controles())
-        EXPECT_EQ(p.trouver(c->nom()), c);
-    EXPECT_EQ(p.trouver("CheckBox11"), nullptr); // the numbering skips it
-    EXPECT_EQ(p.trouver("Keypad"), nullptr);
+    EXPECT_EQ(panel.controles().size(), 55u);
+    for (const Controle* c : panel.controles())
+        EXPECT_EQ(panel.trouver(c->nom()), c);
+    EXPECT_EQ(panel.trouver("CheckBox11"), nullptr); // the numbering skips it
+    EXPECT_EQ(panel.trouver("Keypad"), nullptr);
 }
 
 TEST_F(Panneau, AContainerIsListedBeforeWhatItContains) {
     std::vector<std::string> vus;
-    for (const Controle* c : p.controles()) {
+    for (const Controle* c : panel.controles()) {
         if (!c->parent().empty()) {
             EXPECT_NE(std::find(vus.begin(), vus.end(), c->parent()), vus.end()) << c->nom();
         }
         vus.push_back(c->nom());
     }
-    EXPECT_EQ(p.Label5.parent(), "GroupBox14");
-    EXPECT_EQ(p.GroupBox14.parent(), "GroupBox9");
+    EXPECT_EQ(panel.Label5.parent(), "GroupBox14");
+    EXPECT_EQ(panel.GroupBox14.parent(), "GroupBox9");
 }
 
 TEST_F(Panneau, Edit2StoresLowerCaseWhoeverWrites) {
-    p.Edit2.setText("- 3 Essais max -");
-    EXPECT_EQ(p.Edit2.Text(), "- 3 essais max -");
-    p.Edit2.setText("\xC9T\xC9", Auteur::Utilisateur);
-    EXPECT_EQ(p.Edit2.Text(), "\xE9t\xE9");
-    p.Edit1.setText("-     Mode Test      -");
-    EXPECT_EQ(p.Edit1.Text(), "-     Mode Test      -");
+    panel.Edit2.setText("- 3 Essais max -");
+    EXPECT_EQ(panel.Edit2.Text(), "- 3 essais max -");
+    panel.Edit2.setText("\xC9T\xC9", Auteur::Utilisateur);
+    EXPECT_EQ(panel.Edit2.Text(), "\xE9t\xE9");
+    panel.Edit1.setText("-     Mode Test      -");
+    EXPECT_EQ(panel.Edit1.Text(), "-     Mode Test      -");
 }
 
 TEST_F(Panneau, AWriteIsNotifiedWithItsAuthorAndTheStoredValue) {
     std::vector<std::tuple<std::string, Propriete, Auteur, Valeur>> vues;
-    const int cle = p.ajouterObservateur([&](const Ecriture& e) {
+    const int cle = panel.ajouterObservateur([&](const Ecriture& e) {
         // The control's lock is released: reading it back from the observer must not deadlock.
         EXPECT_EQ(e.controle.lire(e.propriete), e.valeur);
         vues.emplace_back(e.controle.nom(), e.propriete, e.auteur, e.valeur);
     });
-    p.Edit2.setText("ABC");
-    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
-    p.Shape4.setBrushColor(clRed);
-    p.Shape4.setBrushColor(clRed); // the same value again still counts as a write
-    p.retirerObservateur(cle);
-    p.Edit1.setText("unseen");
+    panel.Edit2.setText("ABC");
+    panel.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    panel.Shape4.setBrushColor(clRed);
+    panel.Shape4.setBrushColor(clRed); // the same value again still counts as a write
+    panel.retirerObservateur(cle);
+    panel.Edit1.setText("unseen");
     ASSERT_EQ(vues.size(), 4u);
     EXPECT_EQ(vues[0],
               std::make_tuple(std::string("Edit2"), Propriete::Text, Auteur::Terminal, Valeur("abc")));
@@ -109,67 +109,67 @@ TEST_F(Panneau, AWriteIsNotifiedWithItsAuthorAndTheStoredValue) {
 }
 
 TEST_F(Panneau, WritesOfTheWrongShapeAreRefused) {
-    Controle& image = p.Image3;
+    Controle& image = panel.Image3;
     EXPECT_FALSE(image.ecrire(Propriete::Text, std::string("x")));
     EXPECT_FALSE(image.ecrire(Propriete::Visible, std::string("1")));
     EXPECT_TRUE(image.ecrire(Propriete::Visible, false));
-    EXPECT_FALSE(p.Image3.Visible());
+    EXPECT_FALSE(panel.Image3.Visible());
     EXPECT_TRUE(proprieteDe(Genre::Forme, Propriete::BrushColor));
     EXPECT_FALSE(proprieteDe(Genre::EditionEtiquetee, Propriete::Color));
 }
 
 TEST_F(Panneau, AFrozenPanelTakesNoMoreFromTheTerminalButStillFromTheUser) {
     int notifications = 0;
-    const int cle = p.ajouterObservateur([&](const Ecriture&) { ++notifications; });
-    p.figer();
-    p.Moteur.setText("ON");
-    p.CheckBox5.setChecked(true);
+    const int cle = panel.ajouterObservateur([&](const Ecriture&) { ++notifications; });
+    panel.figer();
+    panel.Moteur.setText("ON");
+    panel.CheckBox5.setChecked(true);
     EXPECT_EQ(notifications, 0);
-    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox1.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(notifications, 1);
-    EXPECT_EQ(p.Moteur.Text(), "");
-    EXPECT_FALSE(p.CheckBox5.Checked());
-    EXPECT_TRUE(p.CheckBox1.Checked());
-    p.retirerObservateur(cle);
+    EXPECT_EQ(panel.Moteur.Text(), "");
+    EXPECT_FALSE(panel.CheckBox5.Checked());
+    EXPECT_TRUE(panel.CheckBox1.Checked());
+    panel.retirerObservateur(cle);
 }
 
 TEST_F(Panneau, ResetRestoresTheStoredStateAndThaws) {
-    p.Label4.setCaption("COMPLET");
-    p.GroupBox14.setVisible(true);
-    p.figer();
-    p.reinitialiser();
-    EXPECT_EQ(p.Label4.Caption(), "Label4");
-    EXPECT_FALSE(p.GroupBox14.Visible());
-    p.Moteur.setText("OFF");
-    EXPECT_EQ(p.Moteur.Text(), "OFF");
+    panel.Label4.setCaption("COMPLET");
+    panel.GroupBox14.setVisible(true);
+    panel.figer();
+    panel.reinitialiser();
+    EXPECT_EQ(panel.Label4.Caption(), "Label4");
+    EXPECT_FALSE(panel.GroupBox14.Visible());
+    panel.Moteur.setText("OFF");
+    EXPECT_EQ(panel.Moteur.Text(), "OFF");
 }
 
 TEST_F(Panneau, AHeldPropertyKeepsItsValueWhoeverWritesUntilReleased) {
     std::vector<Valeur> vues;
-    const int cle = p.ajouterObservateur([&](const Ecriture& e) { vues.push_back(e.valeur); });
-    EXPECT_FALSE(p.CheckBox4.tenir(Propriete::Checked, std::string("1"))); // wrong type: nothing held
-    EXPECT_FALSE(p.CheckBox4.tenir(Propriete::Text, true));                // no such property
-    ASSERT_TRUE(p.CheckBox4.tenir(Propriete::Checked, false));
-    p.CheckBox4.setChecked(true);                             // the terminal
-    p.CheckBox4.setChecked(true, Auteur::Utilisateur);        // the user
-    p.CheckBox4.ecrire(Propriete::Caption, std::string("x")); // another property is not held
-    EXPECT_FALSE(p.CheckBox4.Checked());
-    EXPECT_EQ(p.CheckBox4.Caption(), "x");
+    const int cle = panel.ajouterObservateur([&](const Ecriture& e) { vues.push_back(e.valeur); });
+    EXPECT_FALSE(panel.CheckBox4.tenir(Propriete::Checked, std::string("1"))); // wrong type: nothing held
+    EXPECT_FALSE(panel.CheckBox4.tenir(Propriete::Text, true));                // no such property
+    ASSERT_TRUE(panel.CheckBox4.tenir(Propriete::Checked, false));
+    panel.CheckBox4.setChecked(true);                             // the terminal
+    panel.CheckBox4.setChecked(true, Auteur::Utilisateur);        // the user
+    panel.CheckBox4.ecrire(Propriete::Caption, std::string("x")); // another property is not held
+    EXPECT_FALSE(panel.CheckBox4.Checked());
+    EXPECT_EQ(panel.CheckBox4.Caption(), "x");
     ASSERT_EQ(vues.size(), 3u);
     EXPECT_EQ(vues[0], Valeur(false)); // told with the value held, as stored
     EXPECT_EQ(vues[1], Valeur(false));
-    ASSERT_TRUE(p.CheckBox4.tenir(Propriete::Checked, true)); // a new hold replaces the old
-    p.CheckBox4.setChecked(false);
-    EXPECT_TRUE(p.CheckBox4.Checked());
-    p.CheckBox4.relacher(Propriete::Checked); // the value stays until the next write
-    EXPECT_TRUE(p.CheckBox4.Checked());
-    p.CheckBox4.setChecked(false);
-    EXPECT_FALSE(p.CheckBox4.Checked());
-    ASSERT_TRUE(p.Edit2.tenir(Propriete::Text, std::string("ABC"))); // held as the edit stores it
-    p.Edit2.setText("x");
-    EXPECT_EQ(p.Edit2.Text(), "abc");
-    p.reinitialiser(); // holds nothing afterwards
-    p.Edit2.setText("y");
-    EXPECT_EQ(p.Edit2.Text(), "y");
-    p.retirerObservateur(cle);
+    ASSERT_TRUE(panel.CheckBox4.tenir(Propriete::Checked, true)); // a new hold replaces the old
+    panel.CheckBox4.setChecked(false);
+    EXPECT_TRUE(panel.CheckBox4.Checked());
+    panel.CheckBox4.relacher(Propriete::Checked); // the value stays until the next write
+    EXPECT_TRUE(panel.CheckBox4.Checked());
+    panel.CheckBox4.setChecked(false);
+    EXPECT_FALSE(panel.CheckBox4.Checked());
+    ASSERT_TRUE(panel.Edit2.tenir(Propriete::Text, std::string("ABC"))); // held as the edit stores it
+    panel.Edit2.setText("x");
+    EXPECT_EQ(panel.Edit2.Text(), "abc");
+    panel.reinitialiser(); // holds nothing afterwards
+    panel.Edit2.setText("y");
+    EXPECT_EQ(panel.Edit2.Text(), "y");
+    panel.retirerObservateur(cle);
 }

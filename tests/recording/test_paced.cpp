@@ -49,7 +49,7 @@ TEST_F(PacedRecording, PausesOneTurnStepsAndSpeedChangesReplayExactly) {
     ASSERT_TRUE(waitUntil([&] { return clock->enPause(); }));
     key(Qt::Key_N); // this one sees it
     ASSERT_TRUE(waitUntil([&] { return clock->enPause(); }));
-    EXPECT_EQ(p.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
+    EXPECT_EQ(panel.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
     key(Qt::Key_Minus); // x5
     key(Qt::Key_Space);
     click("CheckBox3"); // the attendant lets it in: the boom rises
@@ -61,7 +61,8 @@ TEST_F(PacedRecording, PausesOneTurnStepsAndSpeedChangesReplayExactly) {
     click("CheckBox2"); // the car on both loops, mid-raise
     key(Qt::Key_Plus);
     key(Qt::Key_Space);
-    ASSERT_TRUE(waitUntil([&] { return p.EtatCourant.Text() == "ETAT_VEHICULE_AU_MILIEU_ENTRANT"; }, 10000));
+    ASSERT_TRUE(
+        waitUntil([&] { return panel.EtatCourant.Text() == "ETAT_VEHICULE_AU_MILIEU_ENTRANT"; }, 10000));
     click("Button13");
     threadBarriere->AttendreFin();
     recorder->finish(threadBarriere->gestion());

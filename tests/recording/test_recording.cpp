@@ -170,10 +170,10 @@ TEST_F(Recording, ACarLeavingWithTheSensorTickedAgainDuringTheRaiseAndQuitterDur
     start(0);
     typeInto("MessageGardien", "Bonjour");
     click("CheckBox2"); // a car on the downstream loop: it leaves, the boom rises
-    ASSERT_TRUE(p.CheckBox2.Checked());
+    ASSERT_TRUE(panel.CheckBox2.Checked());
     ASSERT_TRUE(nextWaitOf(2000)) << "no raise";
     click("CheckBox5"); // the boom-down sensor again while the boom rises
-    ASSERT_TRUE(p.CheckBox5.Checked());
+    ASSERT_TRUE(panel.CheckBox5.Checked());
     EXPECT_EQ(next(), 2000) << "the sensor ticked during the raise gives a second pass";
 
     next();
@@ -223,7 +223,7 @@ TEST_F(Recording, BoomRaisedAtStartAKeySeenByNoTurnAnEarlierJournalAndTheCloseBo
 TEST_F(Recording, QuitterInTheFirstPauseWithATextEndingInSpacesAndAPasteOfTwoLines) {
     start(0);
     typeInto("MessageGardien", QString::fromUtf8(" à tous  "));
-    p.Edit1.ecrire(Propriete::Text, Valeur(std::string("deux\nlignes")), Auteur::Utilisateur);
+    panel.Edit1.ecrire(Propriete::Text, Valeur(std::string("deux\nlignes")), Auteur::Utilisateur);
     click("Button13");
     stopped();
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));

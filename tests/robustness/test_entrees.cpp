@@ -126,11 +126,11 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
     poser("Config.cfg", c.config);
     poser("CHIP.INI", c.chip);
     build();
-    EXPECT_EQ(g->modeCourant(), c.mode);
-    EXPECT_EQ(g->nomAccesCourant(), c.nomAcces);
-    EXPECT_LE(g->codeLocalCourant().size(), 9u);
-    if (g->aUneSupervision()) {
-        EXPECT_LE(p.GroupBox14.Caption().size(), 31u);
+    EXPECT_EQ(terminal->modeCourant(), c.mode);
+    EXPECT_EQ(terminal->nomAccesCourant(), c.nomAcces);
+    EXPECT_LE(terminal->codeLocalCourant().size(), 9u);
+    if (terminal->aUneSupervision()) {
+        EXPECT_LE(panel.GroupBox14.Caption().size(), 31u);
     }
 
     // A car comes, types the link's code, goes through and leaves: whatever the settings, every turn
@@ -139,7 +139,7 @@ TEST_P(MauvaisReglages, TheTerminalStartsInASafeModeAndRuns) {
     EXPECT_GE(state(), 0);
     EXPECT_LT(state(), NB_ETATS);
     if (c.mode == MODE_SUPERVISE) {
-        EXPECT_EQ(p.PlaceRestantes.Text(), "1") << "the car went in";
+        EXPECT_EQ(panel.PlaceRestantes.Text(), "1") << "the car went in";
     }
     if (c.mode == MODE_HORS_SERVICE) {
         EXPECT_EQ(state(), ETAT_HORS_SERVICE) << "nobody let in";
@@ -169,8 +169,8 @@ protected:
     std::vector<std::string> reference() {
         auto lignes = trajet([] {});
         EXPECT_FALSE(test::readFile("Log.txt").empty());
-        g.reset();
-        p.reinitialiser();
+        terminal.reset();
+        panel.reinitialiser();
         std::filesystem::remove("Log.txt");
         return lignes;
     }
@@ -228,14 +228,14 @@ TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
     std::array<int, NB_ETATS> coches{};
     for (int mode = MODE_SUPERVISE; mode <= MODE_LOCAL; ++mode) {
         SCOPED_TRACE("mode " + std::to_string(mode) + ", seed " + std::to_string(graine));
-        g.reset();
-        p.reinitialiser();
+        terminal.reset();
+        panel.reinitialiser();
         std::filesystem::remove("Log.txt");
         start(mode, "code=6082\n");
         test::RandomUser utilisateur(hasard());
         for (int n = 0; n < 10000; ++n) {
             const int avant = state();
-            utilisateur.act(p); // brings the lane into every state
+            utilisateur.act(panel); // brings the lane into every state
             // Every box at once, more often in a state that has not had it yet, and always in the start
             // state: the out-of-service states are left for good at the first alarm.
             const bool tout =
@@ -243,25 +243,25 @@ TEST_F(ToutCoche, EveryBoxAndEveryEditInEveryState) {
             const auto geste = tout ? 0 : 1 + hasard() % 19;
             if (geste == 0) {
                 for (const char* c : kCases)
-                    p.trouver(c)->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+                    panel.trouver(c)->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
                 ++coches[static_cast<std::size_t>(avant)];
             } else if (geste == 1) {
                 for (const char* c : kCases)
-                    p.trouver(c)->ecrire(Propriete::Checked, false, Auteur::Utilisateur);
+                    panel.trouver(c)->ecrire(Propriete::Checked, false, Auteur::Utilisateur);
             } else if (geste == 2) {
                 for (int k = 0; k < 3; ++k)
-                    p.trouver(kCases[hasard() % std::size(kCases)])
+                    panel.trouver(kCases[hasard() % std::size(kCases)])
                         ->ecrire(Propriete::Checked, hasard() % 2 == 0, Auteur::Utilisateur);
             }
             if (hasard() % 50 == 0)
                 for (const char* e : kEditions)
-                    p.trouver(e)->ecrire(Propriete::Text, std::string(hasard() % 100000, '\xE9'),
-                                         Auteur::Utilisateur);
+                    panel.trouver(e)->ecrire(Propriete::Text, std::string(hasard() % 100000, '\xE9'),
+                                             Auteur::Utilisateur);
             turn();
             ASSERT_GE(state(), 0);
             ASSERT_LT(state(), NB_ETATS);
-            ASSERT_LE(g->codeSaisiCourant().size(), 4u);
-            ASSERT_LE(g->codeMasqueCourant().size(), 4u);
+            ASSERT_LE(terminal->codeSaisiCourant().size(), 4u);
+            ASSERT_LE(terminal->codeMasqueCourant().size(), 4u);
         }
         EXPECT_EQ(test::checkJournal(test::readFile("Log.txt")), "");
     }

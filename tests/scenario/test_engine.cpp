@@ -29,7 +29,7 @@ public:
     }
 };
 
-class Moteur : public test::Sandbox {
+class ScriptEngine : public test::Sandbox {
 protected:
     void reglages(int mode) {
         std::ofstream("Config.cfg") << "mode=" << mode << "\nnomacces=Entree Nord\nnumeroacces=7\n";
@@ -56,7 +56,7 @@ constexpr const char* kJusquALaLevee = "tick CheckBox1\nturn\ntick CheckBox3\ntu
 
 } // namespace
 
-TEST_F(Moteur, AScriptEndingMidMovementStopsTheTerminalWhereItStands) {
+TEST_F(ScriptEngine, AScriptEndingMidMovementStopsTheTerminalWhereItStands) {
     reglages(0);
     const RunResult r = lancer(std::string(kJusquALaLevee) + "wait 1000\n");
     EXPECT_TRUE(r.ok());
@@ -72,7 +72,7 @@ TEST_F(Moteur, AScriptEndingMidMovementStopsTheTerminalWhereItStands) {
     EXPECT_EQ(contenu, std::string(kLigne, sizeof kLigne - 1));
 }
 
-TEST_F(Moteur, AHeldSensorIsTracedWithTheValueItHolds) {
+TEST_F(ScriptEngine, AHeldSensorIsTracedWithTheValueItHolds) {
     reglages(0);
     const RunResult r =
         lancer(std::string(kJusquALaLevee) + "force CheckBox4 0\nturn\nexpect CheckBox4.Checked 0\n");
@@ -81,7 +81,7 @@ TEST_F(Moteur, AHeldSensorIsTracedWithTheValueItHolds) {
     EXPECT_TRUE(journal.contient("3500 Image3.Visible = 1")); // the pass itself ran
 }
 
-TEST_F(Moteur, ATurnThatNeverEndsStopsTheRunAfterAnHour) {
+TEST_F(ScriptEngine, ATurnThatNeverEndsStopsTheRunAfterAnHour) {
     reglages(0);
     // The down sensor held ticked: every pass of the raise is followed by another.
     const RunResult r = lancer(std::string(kJusquALaLevee) + "force CheckBox5 1\nturn\nexpect etat 0\n");
@@ -94,7 +94,7 @@ TEST_F(Moteur, ATurnThatNeverEndsStopsTheRunAfterAnHour) {
     EXPECT_FALSE(journal.contient("3603500 CheckBox4.Checked = 1"));
 }
 
-TEST_F(Moteur, AnObserverCanStopTheRun) {
+TEST_F(ScriptEngine, AnObserverCanStopTheRun) {
     reglages(0);
     struct Arret : RunObserver {
         Engine* e = nullptr;
@@ -110,7 +110,7 @@ TEST_F(Moteur, AnObserverCanStopTheRun) {
 }
 
 // The waveform of a raise: declarations for what was written, values at their instants.
-TEST_F(Moteur, TheWaveformShowsTheBoomAndTheStateOverTime) {
+TEST_F(ScriptEngine, TheWaveformShowsTheBoomAndTheStateOverTime) {
     reglages(0);
     VcdWriter vcd;
     std::string erreur;

@@ -27,7 +27,7 @@ std::string erreurSeule(std::string_view texte) {
 
 } // namespace
 
-TEST(Analyse, TickUntickNameACheckBox) {
+TEST(Grammar, TickUntickNameACheckBox) {
     Command c = seule("tick CheckBox21");
     EXPECT_EQ(c.verb, Verb::Tick);
     EXPECT_EQ(c.control, "CheckBox21");
@@ -36,14 +36,14 @@ TEST(Analyse, TickUntickNameACheckBox) {
     EXPECT_EQ(c.control, "CheckBox10");
 }
 
-TEST(Analyse, TurnCountsFromOneToTheLimit) {
+TEST(Grammar, TurnCountsFromOneToTheLimit) {
     EXPECT_EQ(seule("turn").count, 1);
     EXPECT_EQ(seule("turn 1").count, 1);
     EXPECT_EQ(seule("turn 250").count, 250);
     EXPECT_EQ(seule("turn 100000000").count, kMaxCount);
 }
 
-TEST(Analyse, WaitForceAndRelease) {
+TEST(Grammar, WaitForceAndRelease) {
     EXPECT_EQ(seule("wait 1").count, 1);
     EXPECT_EQ(seule("wait 1999").verb, Verb::Wait);
     EXPECT_EQ(seule("wait 100000000").count, kMaxCount);
@@ -57,7 +57,7 @@ TEST(Analyse, WaitForceAndRelease) {
     EXPECT_EQ(c.control, "CheckBox4");
 }
 
-TEST(Analyse, TypeTakesTheRestOfTheLineVerbatimInWindows1252) {
+TEST(Grammar, TypeTakesTheRestOfTheLineVerbatimInWindows1252) {
     Command c = seule("type MessageGardien  Ouvrez  é ");
     EXPECT_EQ(c.verb, Verb::Type);
     EXPECT_EQ(c.control, "MessageGardien");
@@ -68,7 +68,7 @@ TEST(Analyse, TypeTakesTheRestOfTheLineVerbatimInWindows1252) {
     EXPECT_EQ(seule("type Moteur tab\there").text, "tab\there");
 }
 
-TEST(Analyse, ExpectReadsEachKindOfValue) {
+TEST(Grammar, ExpectReadsEachKindOfValue) {
     Command c = seule("expect CheckBox5.Checked 1");
     EXPECT_EQ(c.verb, Verb::Expect);
     EXPECT_EQ(c.property, Propriete::Checked);
@@ -86,7 +86,7 @@ TEST(Analyse, ExpectReadsEachKindOfValue) {
     EXPECT_EQ(seule("expect GroupBox14.Visible 1").property, Propriete::Visible);
 }
 
-TEST(Analyse, ExpectEtatTakesANumberOrAName) {
+TEST(Grammar, ExpectEtatTakesANumberOrAName) {
     for (int e = 0; e < NB_ETATS; ++e) {
         EXPECT_EQ(seule("expect etat " + std::to_string(e)).state, e);
         EXPECT_EQ(seule(std::string("expect etat ") + nomEtatCode(e)).state, e);
@@ -96,7 +96,7 @@ TEST(Analyse, ExpectEtatTakesANumberOrAName) {
     EXPECT_EQ(c.text, "ETAT_MODE_TEST");
 }
 
-TEST(Analyse, UntilIsAnExpectationWithACountOfTurns) {
+TEST(Grammar, UntilIsAnExpectationWithACountOfTurns) {
     Command c = seule("until 4 Edit2.Text code : ");
     EXPECT_EQ(c.verb, Verb::Until);
     EXPECT_EQ(c.count, 4);
@@ -109,7 +109,7 @@ TEST(Analyse, UntilIsAnExpectationWithACountOfTurns) {
 }
 
 // Blanks nobody sees at the end of a line whose last word is a name or a number.
-TEST(Analyse, TrailingBlanksEndOnlyTheLinesWithoutText) {
+TEST(Grammar, TrailingBlanksEndOnlyTheLinesWithoutText) {
     const std::pair<const char*, const char*> lignes[] = {{"tick CheckBox1 \t ", "tick CheckBox1"},
                                                           {"untick CheckBox1\t", "untick CheckBox1"},
                                                           {"force CheckBox5 1  ", "force CheckBox5 1"},
@@ -125,7 +125,7 @@ TEST(Analyse, TrailingBlanksEndOnlyTheLinesWithoutText) {
     EXPECT_EQ(seule("until 2 Edit1.Text x ").text, "x ");
 }
 
-TEST(Analyse, CommentsBlankLinesAndIndentationAreSkipped) {
+TEST(Grammar, CommentsBlankLinesAndIndentationAreSkipped) {
     const Script s = parse("# a comment\n\n   \t\n\t  # indented comment\n \t turn 3\n  tick CheckBox1\n");
     ASSERT_TRUE(s.errors.empty());
     ASSERT_EQ(s.commands.size(), 2u);
@@ -134,7 +134,7 @@ TEST(Analyse, CommentsBlankLinesAndIndentationAreSkipped) {
     EXPECT_EQ(s.commands[1].line, 6u);
 }
 
-TEST(Analyse, CrLfEndsALineLikeLf) {
+TEST(Grammar, CrLfEndsALineLikeLf) {
     const Script s = parse("turn\r\nexpect Edit1.Text abc\r\ntick CheckBox1\r\n");
     ASSERT_TRUE(s.errors.empty());
     ASSERT_EQ(s.commands.size(), 3u);
@@ -143,72 +143,72 @@ TEST(Analyse, CrLfEndsALineLikeLf) {
 }
 
 // Each faulty line alone, with the words its message must hold.
-struct Faute {
+struct Fault {
     const char* ligne;
     const char* message;
 };
-class Fautes : public ::testing::TestWithParam<Faute> {};
+class BadLines : public ::testing::TestWithParam<Fault> {};
 
-TEST_P(Fautes, AreRefusedWithAMessage) {
+TEST_P(BadLines, AreRefusedWithAMessage) {
     const std::string m = erreurSeule(GetParam().ligne);
     EXPECT_NE(m.find(GetParam().message), std::string::npos) << "got: " << m;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Analyse, Fautes,
+    Grammar, BadLines,
     ::testing::Values(
-        Faute{"jump",
+        Fault{"jump",
               "unknown command \"jump\" (tick, untick, type, turn, wait, expect, until, force, release)"},
-        Faute{"Turn", "unknown command \"Turn\""}, Faute{"turn\t2", "unknown command"},
-        Faute{"tick CheckBox99",
+        Fault{"Turn", "unknown command \"Turn\""}, Fault{"turn\t2", "unknown command"},
+        Fault{"tick CheckBox99",
               "unknown control \"CheckBox99\" (did you mean CheckBox9? borne-scenario --controls"},
-        Faute{"tick", "missing control name"}, Faute{"tick ", "missing control name"},
-        Faute{"tick CheckBox1 x", "unexpected text after CheckBox1"},
-        Faute{"tick Edit1", "tick takes a check box; Edit1 is an edit"},
-        Faute{"untick Image2", "Image2 is a picture"},
-        Faute{"type CheckBox1 x", "type takes an edit or a labelled edit; CheckBox1 is a check box"},
-        Faute{"type Label3 x", "Label3 is a label"}, Faute{"type", "missing control name"},
-        Faute{"turn 0", "malformed count \"0\""}, Faute{"turn -1", "malformed count"},
-        Faute{"turn +3", "malformed count"}, Faute{"turn 2 x", "malformed count"},
-        Faute{"turn 100000001", "malformed count"},
-        Faute{"turn 99999999999999999999999999999", "malformed count"},
-        Faute{"wait", "malformed duration \"\""},
-        Faute{"wait 0", "malformed duration \"0\" (a whole number of"},
-        Faute{"wait 100000001", "malformed duration"}, Faute{"wait 1.5", "malformed duration"},
-        Faute{"wait 5 5", "malformed duration"}, Faute{"force", "force: missing control name"},
-        Faute{"force CheckBox5", "malformed value \"\" for force CheckBox5 (0 or 1)"},
-        Faute{"force CheckBox5 2", "(0 or 1)"}, Faute{"force CheckBox5 1 1", "malformed value"},
-        Faute{"force Edit1 1", "force takes a check box; Edit1 is an edit"},
-        Faute{"force Nope 1", "unknown control \"Nope\""}, Faute{"release", "release: missing control name"},
-        Faute{"release CheckBox5 1", "release: unexpected text after CheckBox5"},
-        Faute{"release Shape1", "release takes a check box; Shape1 is a shape"},
-        Faute{"expect", "missing NAME.PROPERTY"}, Faute{"expect Edit1", "neither NAME.PROPERTY nor etat"},
-        Faute{"expect Nope.Text x", "unknown control \"Nope\" (borne-scenario --controls lists them)"},
-        Faute{"until", "malformed count \"\" for until"}, Faute{"until 0 etat 3", "malformed count \"0\""},
-        Faute{"until 3", "until: missing NAME.PROPERTY or etat"},
-        Faute{"until 3 etat", "malformed state \"\""}, Faute{"until 100000001 etat 3", "malformed count"},
-        Faute{"until 2 Edit1.Checked 1", "no property Checked"},
-        Faute{"until 2 Edti1.Text x", "did you mean Edit1?"},
-        Faute{"until 2 Edit1", "until: \"Edit1\" is neither"},
-        Faute{"expect Edit1.Colour 0xC0DCC0", "unknown property \"Colour\""},
-        Faute{"expect Edit1.Checked 1", "Edit1 is an edit, which has no property Checked"},
-        Faute{"expect Moteur.Color 0xFFFFFF", "no property Color"},
-        Faute{"expect Image1.Caption x", "no property Caption"},
-        Faute{"expect CheckBox1.Checked", "malformed value \"\""},
-        Faute{"expect CheckBox1.Checked 2", "(0 or 1)"},
-        Faute{"expect CheckBox1.Checked 1 ", "malformed value"},
-        Faute{"expect Shape1.Brush.Color FFFFFF", "six hex digits"},
-        Faute{"expect Shape1.Brush.Color 0XFFFFFF", "six hex digits"},
-        Faute{"expect Shape1.Brush.Color 0xFFFFFFF", "six hex digits"},
-        Faute{"expect Shape1.Brush.Color 0xFFFFFG", "six hex digits"},
-        Faute{"expect etat 18", "malformed state \"18\""}, Faute{"expect etat -1", "malformed state"},
-        Faute{"expect etat etat_alarme", "malformed state"}, Faute{"expect etat", "malformed state \"\""},
-        Faute{"expect etat ETAT_VEHICULE_ENTRANT", "(did you mean ETAT_VEHICULE_ENTRE? 0 to 17"},
-        Faute{"expect Edit2.Text \"code : ", "unterminated quoted text \"\\\"code : \""},
-        Faute{"until 2 Edit2.Text \"code\" :", "unexpected \" :\" after the quoted text"}));
+        Fault{"tick", "missing control name"}, Fault{"tick ", "missing control name"},
+        Fault{"tick CheckBox1 x", "unexpected text after CheckBox1"},
+        Fault{"tick Edit1", "tick takes a check box; Edit1 is an edit"},
+        Fault{"untick Image2", "Image2 is a picture"},
+        Fault{"type CheckBox1 x", "type takes an edit or a labelled edit; CheckBox1 is a check box"},
+        Fault{"type Label3 x", "Label3 is a label"}, Fault{"type", "missing control name"},
+        Fault{"turn 0", "malformed count \"0\""}, Fault{"turn -1", "malformed count"},
+        Fault{"turn +3", "malformed count"}, Fault{"turn 2 x", "malformed count"},
+        Fault{"turn 100000001", "malformed count"},
+        Fault{"turn 99999999999999999999999999999", "malformed count"},
+        Fault{"wait", "malformed duration \"\""},
+        Fault{"wait 0", "malformed duration \"0\" (a whole number of"},
+        Fault{"wait 100000001", "malformed duration"}, Fault{"wait 1.5", "malformed duration"},
+        Fault{"wait 5 5", "malformed duration"}, Fault{"force", "force: missing control name"},
+        Fault{"force CheckBox5", "malformed value \"\" for force CheckBox5 (0 or 1)"},
+        Fault{"force CheckBox5 2", "(0 or 1)"}, Fault{"force CheckBox5 1 1", "malformed value"},
+        Fault{"force Edit1 1", "force takes a check box; Edit1 is an edit"},
+        Fault{"force Nope 1", "unknown control \"Nope\""}, Fault{"release", "release: missing control name"},
+        Fault{"release CheckBox5 1", "release: unexpected text after CheckBox5"},
+        Fault{"release Shape1", "release takes a check box; Shape1 is a shape"},
+        Fault{"expect", "missing NAME.PROPERTY"}, Fault{"expect Edit1", "neither NAME.PROPERTY nor etat"},
+        Fault{"expect Nope.Text x", "unknown control \"Nope\" (borne-scenario --controls lists them)"},
+        Fault{"until", "malformed count \"\" for until"}, Fault{"until 0 etat 3", "malformed count \"0\""},
+        Fault{"until 3", "until: missing NAME.PROPERTY or etat"},
+        Fault{"until 3 etat", "malformed state \"\""}, Fault{"until 100000001 etat 3", "malformed count"},
+        Fault{"until 2 Edit1.Checked 1", "no property Checked"},
+        Fault{"until 2 Edti1.Text x", "did you mean Edit1?"},
+        Fault{"until 2 Edit1", "until: \"Edit1\" is neither"},
+        Fault{"expect Edit1.Colour 0xC0DCC0", "unknown property \"Colour\""},
+        Fault{"expect Edit1.Checked 1", "Edit1 is an edit, which has no property Checked"},
+        Fault{"expect Moteur.Color 0xFFFFFF", "no property Color"},
+        Fault{"expect Image1.Caption x", "no property Caption"},
+        Fault{"expect CheckBox1.Checked", "malformed value \"\""},
+        Fault{"expect CheckBox1.Checked 2", "(0 or 1)"},
+        Fault{"expect CheckBox1.Checked 1 ", "malformed value"},
+        Fault{"expect Shape1.Brush.Color FFFFFF", "six hex digits"},
+        Fault{"expect Shape1.Brush.Color 0XFFFFFF", "six hex digits"},
+        Fault{"expect Shape1.Brush.Color 0xFFFFFFF", "six hex digits"},
+        Fault{"expect Shape1.Brush.Color 0xFFFFFG", "six hex digits"},
+        Fault{"expect etat 18", "malformed state \"18\""}, Fault{"expect etat -1", "malformed state"},
+        Fault{"expect etat etat_alarme", "malformed state"}, Fault{"expect etat", "malformed state \"\""},
+        Fault{"expect etat ETAT_VEHICULE_ENTRANT", "(did you mean ETAT_VEHICULE_ENTRE? 0 to 17"},
+        Fault{"expect Edit2.Text \"code : ", "unterminated quoted text \"\\\"code : \""},
+        Fault{"until 2 Edit2.Text \"code\" :", "unexpected \" :\" after the quoted text"}));
 
 // Values as the rules write them: in quotes blanks survive an editor; unquoted, the rest of the line.
-TEST(Analyse, QuotedValuesAreUnquotedAndOthersStayVerbatim) {
+TEST(Grammar, QuotedValuesAreUnquotedAndOthersStayVerbatim) {
     const std::pair<const char*, const char*> cases[] = {
         {"expect Edit2.Text \"code : \"", "code : "},
         {"expect Edit2.Text \"code : \" \t", "code : "},
@@ -223,7 +223,7 @@ TEST(Analyse, QuotedValuesAreUnquotedAndOthersStayVerbatim) {
     EXPECT_EQ(seule("until 2 etat \"ETAT_ALARME\"").state, ETAT_ALARME);
 }
 
-TEST(Analyse, AByteOrderMarkAndCrLfLineEndsAreNoPartOfTheScript) {
+TEST(Grammar, AByteOrderMarkAndCrLfLineEndsAreNoPartOfTheScript) {
     const Script s = parse("\xEF\xBB\xBFtick CheckBox1\r\nexpect Edit2.Text \"code : \"\r\n");
     ASSERT_EQ(s.errorCount, 0u) << s.errors[0].message;
     ASSERT_EQ(s.commands.size(), 2u);
@@ -231,7 +231,7 @@ TEST(Analyse, AByteOrderMarkAndCrLfLineEndsAreNoPartOfTheScript) {
     EXPECT_EQ(s.commands[1].text, "code : ");
 }
 
-TEST(Analyse, EveryErrorIsReportedWithItsLineAndNothingElseIsLost) {
+TEST(Grammar, EveryErrorIsReportedWithItsLineAndNothingElseIsLost) {
     const Script s = parse("turn\n# comment\ntick CheckBox99\r\n\nturn 0\nexpect etat 3\nfoo\n");
     ASSERT_EQ(s.errors.size(), 3u);
     EXPECT_EQ(s.errors[0].line, 3u);
@@ -240,7 +240,7 @@ TEST(Analyse, EveryErrorIsReportedWithItsLineAndNothingElseIsLost) {
     EXPECT_EQ(s.commands.size(), 2u);
 }
 
-TEST(Analyse, MessagesShowControlBytesEscapedAndLongWordsCut) {
+TEST(Grammar, MessagesShowControlBytesEscapedAndLongWordsCut) {
     const std::string m = erreurSeule(std::string("tick Check\0Box1\x1b", 16));
     EXPECT_NE(m.find("\"Check\\x00Box1\\x1B\""), std::string::npos) << m;
     const std::string longue = erreurSeule("x" + std::string(100000, 'y'));
@@ -248,7 +248,7 @@ TEST(Analyse, MessagesShowControlBytesEscapedAndLongWordsCut) {
     EXPECT_NE(longue.find("...\""), std::string::npos);
 }
 
-TEST(Analyse, ArbitraryBytesNeverCrash) {
+TEST(Grammar, ArbitraryBytesNeverCrash) {
     std::string brut;
     for (int i = 0; i < 256; ++i)
         brut += static_cast<char>(i);
@@ -344,7 +344,7 @@ TEST(Print, ATextThatCannotBeOneLineIsRefused) {
     EXPECT_FALSE(print(c));
 }
 
-TEST(Analyse, ErrorsBeyondTheFirstTwentyAreCountedNotKept) {
+TEST(Grammar, ErrorsBeyondTheFirstTwentyAreCountedNotKept) {
     std::string texte;
     for (int i = 0; i < 3000; ++i)
         texte += "bad\nturn\n";

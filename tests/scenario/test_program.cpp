@@ -22,7 +22,7 @@ using namespace borne::scenario;
 
 namespace {
 
-class Execution : public test::Sandbox {
+class ScenarioProgram : public test::Sandbox {
 protected:
     void reglages(int mode) {
         std::ofstream("Config.cfg") << "mode=" << mode
@@ -46,7 +46,7 @@ protected:
 
 } // namespace
 
-TEST_F(Execution, BadUsageExitsTwoWithTheUsage) {
+TEST_F(ScenarioProgram, BadUsageExitsTwoWithTheUsage) {
     EXPECT_EQ(lancer({}), 2);
     EXPECT_NE(erreurs.str().find("usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE]"),
               std::string::npos);
@@ -63,7 +63,7 @@ TEST_F(Execution, BadUsageExitsTwoWithTheUsage) {
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
 
-TEST_F(Execution, AFaultyScriptRunsNothing) {
+TEST_F(ScenarioProgram, AFaultyScriptRunsNothing) {
     reglages(0);
     script("s.scn", "turn\ntick CheckBox1\nturn 3\ntick Nope\n");
     EXPECT_EQ(lancer({"--trace", "s.scn"}), 2);
@@ -71,17 +71,17 @@ TEST_F(Execution, AFaultyScriptRunsNothing) {
     EXPECT_EQ(sortie.str(), "");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
     // The panel was not touched either: the controller was never built.
-    EXPECT_FALSE(p.CheckBox5.Checked());
+    EXPECT_FALSE(panel.CheckBox5.Checked());
 }
 
-TEST_F(Execution, AnEmptyScriptBuildsTheTerminalAndPasses) {
+TEST_F(ScenarioProgram, AnEmptyScriptBuildsTheTerminalAndPasses) {
     reglages(0);
     EXPECT_EQ(lancer({"-"}, ""), 0);
     EXPECT_EQ(sortie.str(), "expectations: 0 passed, 0 failed\n");
-    EXPECT_TRUE(p.CheckBox5.Checked());
+    EXPECT_TRUE(panel.CheckBox5.Checked());
 }
 
-TEST_F(Execution, FailuresAreCountedAndTheRunGoesOn) {
+TEST_F(ScenarioProgram, FailuresAreCountedAndTheRunGoesOn) {
     reglages(0);
     const std::string texte =
         "expect etat 3\nexpect Edit1.Color 0xc0dcc0\nexpect Shape4.Brush.Color 0x0000FF\n"
@@ -93,13 +93,13 @@ TEST_F(Execution, FailuresAreCountedAndTheRunGoesOn) {
     EXPECT_EQ(sortie.str(), "expectations: 2 passed, 3 failed\n");
 }
 
-TEST_F(Execution, StatesWithoutAJournalNameAreNamedInFailures) {
+TEST_F(ScenarioProgram, StatesWithoutAJournalNameAreNamedInFailures) {
     reglages(1);
     EXPECT_EQ(lancer({"-"}, "expect etat 0\n"), 1);
     EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"0\", got \"ETAT_HORS_SERVICE\"\n");
 }
 
-TEST_F(Execution, TypingStoresLikeTheControlAndIsNotTraced) {
+TEST_F(ScenarioProgram, TypingStoresLikeTheControlAndIsNotTraced) {
     reglages(0);
     const std::string texte = "type Edit2 ABC É\nexpect Edit2.Text abc é\ntype MessageGardien Pont ā\n"
                               "expect MessageGardien.Text Pont ?\ntick CheckBox1\nuntick CheckBox1\n";
@@ -109,7 +109,7 @@ TEST_F(Execution, TypingStoresLikeTheControlAndIsNotTraced) {
     EXPECT_EQ(sortie.str().find("Edit2.Text = abc"), std::string::npos);
 }
 
-TEST_F(Execution, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
+TEST_F(ScenarioProgram, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
     reglages(2); // out of service with the boom raised: a 2000 ms raise while the controller is built
     EXPECT_EQ(lancer({"--trace", "-"}, "turn 2\n"), 0);
     const std::string t = sortie.str();
@@ -128,7 +128,7 @@ TEST_F(Execution, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
 
 // -C: the script, the settings and the journal are all in DIR. A folder without settings is said once,
 // and the run goes on out of service.
-TEST_F(Execution, MinusCRunsInTheFolderGivenAndSaysWhenItHasNoSettings) {
+TEST_F(ScenarioProgram, MinusCRunsInTheFolderGivenAndSaysWhenItHasNoSettings) {
     std::filesystem::create_directories("lab/empty");
     std::filesystem::current_path("lab");
     reglages(0);
@@ -152,14 +152,14 @@ TEST_F(Execution, MinusCRunsInTheFolderGivenAndSaysWhenItHasNoSettings) {
     EXPECT_EQ(lancer({"-C"}), 2);
 }
 
-TEST_F(Execution, EachRunStartsFromTheStoredPanel) {
+TEST_F(ScenarioProgram, EachRunStartsFromTheStoredPanel) {
     reglages(0);
-    p.Label4.setCaption("leftover");
-    p.CheckBox1.setChecked(true, Auteur::Utilisateur);
+    panel.Label4.setCaption("leftover");
+    panel.CheckBox1.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(lancer({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << erreurs.str();
 }
 
-TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
+TEST_F(ScenarioProgram, OptionsThatDoNotFitAreRefused) {
     const std::vector<std::vector<std::string>> cas = {
         {"--suite"},
         {"--suite", "--trace", "."},
@@ -194,7 +194,7 @@ TEST_F(Execution, OptionsThatDoNotFitAreRefused) {
     EXPECT_FALSE(std::filesystem::exists("Log.txt")) << "refused before the run";
 }
 
-TEST_F(Execution, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
+TEST_F(ScenarioProgram, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
     reglages(0);
     EXPECT_EQ(lancer({"--vcd", "no-such-folder/run.vcd", "-"}, "turn\n"), 2);
     EXPECT_EQ(erreurs.str(),
@@ -204,7 +204,7 @@ TEST_F(Execution, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
 
 // In a failure line each control byte shows as \xHH and an ACTUAL of more than 200 characters is cut;
 // quotes and backslashes stay as they are.
-TEST_F(Execution, FailureLinesShowControlBytesAndCutLongActuals) {
+TEST_F(ScenarioProgram, FailureLinesShowControlBytesAndCutLongActuals) {
     reglages(0);
     const std::string long_ = std::string(150, 'a') + std::string(60, 'e') + "\"\\"; // 212 characters
     const std::string texte = "type MessageGardien t\tb\x1b\"\\\nexpect MessageGardien.Text t\x7f\n"
@@ -238,7 +238,7 @@ protected:
 };
 } // namespace
 
-TEST_F(Execution, OutputThatCannotBeWrittenIsAFailure) {
+TEST_F(ScenarioProgram, OutputThatCannotBeWrittenIsAFailure) {
     reglages(0);
     Plein plein;
     std::ostream sortiePleine(&plein);
@@ -266,7 +266,7 @@ long pointe(const std::vector<std::string>& arguments, int status = 0) {
 }
 
 // A script many megabytes long costs about its own size, not a record per line.
-TEST_F(Execution, MemoryStaysNearTheScriptsSize) {
+TEST_F(ScenarioProgram, MemoryStaysNearTheScriptsSize) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer keeps freed memory in quarantine: resident size says nothing here";
 #endif
@@ -282,7 +282,7 @@ TEST_F(Execution, MemoryStaysNearTheScriptsSize) {
 }
 
 // Long lines too: the script, plus a few times its longest line, never a copy of every value.
-TEST_F(Execution, MemoryStaysNearTheScriptsSizeWithLongLines) {
+TEST_F(ScenarioProgram, MemoryStaysNearTheScriptsSizeWithLongLines) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer keeps freed memory in quarantine: resident size says nothing here";
 #endif
@@ -299,7 +299,7 @@ TEST_F(Execution, MemoryStaysNearTheScriptsSizeWithLongLines) {
         << "base " << base << ", gros " << gros;
 }
 
-TEST_F(Execution, FailureLinesCutLongExpectedValuesToo) {
+TEST_F(ScenarioProgram, FailureLinesCutLongExpectedValuesToo) {
     reglages(0);
     script("s.scn", "expect Default.Text " + std::string(205, 'x') + "\n");
     EXPECT_EQ(lancer({"s.scn"}), 1);
@@ -309,7 +309,7 @@ TEST_F(Execution, FailureLinesCutLongExpectedValuesToo) {
 
 // Nothing is cut silently: a script or a line beyond its limit is refused, naming the limit, and nothing
 // runs.
-TEST_F(Execution, ScriptsBeyondTheirLimitsAreRefusedNamingTheLimit) {
+TEST_F(ScenarioProgram, ScriptsBeyondTheirLimitsAreRefusedNamingTheLimit) {
     reglages(0);
     std::ofstream("huge.scn").close();
     std::filesystem::resize_file("huge.scn", kMaxScriptBytes + 1); // sparse: nothing is read to refuse it
@@ -330,7 +330,7 @@ TEST_F(Execution, ScriptsBeyondTheirLimitsAreRefusedNamingTheLimit) {
 }
 
 // Beyond the first 20 errors only their count is said, and no nearest name is looked for.
-TEST_F(Execution, BeyondTwentyErrorsOnlyTheCountIsListed) {
+TEST_F(ScenarioProgram, BeyondTwentyErrorsOnlyTheCountIsListed) {
     std::string texte;
     for (int i = 0; i < 100000; ++i)
         texte += "tick CheckBox99\n";
@@ -348,7 +348,7 @@ TEST_F(Execution, BeyondTwentyErrorsOnlyTheCountIsListed) {
 }
 
 // The terminal starts out of service whenever it cannot read its settings; the run says why.
-TEST_F(Execution, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
+TEST_F(ScenarioProgram, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
     script("s.scn", "expect etat ETAT_HORS_SERVICE\n");
     const std::vector<std::pair<std::string, std::function<void()>>> cas = {
         {"a named pipe", [] { ::mkfifo("Config.cfg", 0644); }},
@@ -368,7 +368,7 @@ TEST_F(Execution, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
     }
 }
 
-TEST_F(Execution, TimeoutResolutionIsSaidAndJobsMayHaveLeadingZeros) {
+TEST_F(ScenarioProgram, TimeoutResolutionIsSaidAndJobsMayHaveLeadingZeros) {
     EXPECT_EQ(lancer({"--suite", "--timeout", "0.0001", "."}), 2);
     EXPECT_NE(
         erreurs.str().find("bad --timeout \"0.0001\" (seconds above 0, up to 86400, to the millisecond: "
@@ -382,7 +382,7 @@ TEST_F(Execution, TimeoutResolutionIsSaidAndJobsMayHaveLeadingZeros) {
 }
 
 // A named pipe with nothing on the other side holds a suite no longer than its --timeout.
-TEST_F(Execution, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
+TEST_F(ScenarioProgram, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
     std::filesystem::create_directory("s");
     script("s/scenario.scn", "turn\n");
     ::mkfifo("rules", 0644);

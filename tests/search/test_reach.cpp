@@ -165,3 +165,26 @@ TEST_F(Reach, TheSituationsFoundDoNotDependOnTheOrderOfTheSearch) {
         EXPECT_EQ(exhausted[1], exhausted[0]);
     }
 }
+
+// The walk both the explorer and --generate use: from start-up, every situation learnt is reached along
+// known steps in as few turns as the search counted, and none beyond the radius.
+TEST_F(Reach, TheNearestRouteIsAShortestOneAlongKnownSteps) {
+    settings(0);
+    search::Replay replay(".");
+    search::Explorer ex(replay, {}, false);
+    ex.run(6, 6);
+    ASSERT_GT(ex.situations(), 10);
+    for (int node = 0; node < ex.situations(); ++node) {
+        const auto route = ex.nearest(0, [&](int n, int) { return n == node; });
+        ASSERT_TRUE(route) << "situation " << node;
+        EXPECT_EQ(static_cast<int>(route->steps.size()), ex.turnsTo(node)) << "situation " << node;
+        int at = 0;
+        for (search::Action a : route->steps)
+            at = ex.successor(at, a);
+        EXPECT_EQ(at, node);
+        EXPECT_EQ(ex.nearest(
+                        0, [&](int n, int) { return n == node; }, 2)
+                      .has_value(),
+                  ex.turnsTo(node) <= 2);
+    }
+}

@@ -27,7 +27,7 @@ protected:
 // --- Construction -------------------------------------------------------------------------------
 
 TEST_F(Supervision, ConstructionShowsTheIdentityThenHidesTheCarPictures) {
-    p.reinitialiser();
+    panel.reinitialiser();
     WriteLog ecritures;
     tSupervision neuf("10.0.0.1", "80", "Sortie Sud", 7, "10.0.0.2", "8080", MODE_TEST);
     EXPECT_EQ(ecritures.lignes, (Lignes{"GroupBox14.Visible = 1", "GroupBox14.Caption = Sortie Sud",
@@ -42,7 +42,7 @@ TEST_F(Supervision, AccessNumberIsShownAsPlainSignedDecimal) {
     for (const auto& c : cas) {
         SCOPED_TRACE(c.texte);
         tSupervision neuf("", "", "acces", c.numero, "", "", MODE_SUPERVISE);
-        EXPECT_EQ(p.Label5.Caption(), c.texte);
+        EXPECT_EQ(panel.Label5.Caption(), c.texte);
     }
 }
 
@@ -52,19 +52,19 @@ TEST_F(Supervision, LongAccessNameIsCutToItsFieldOfThirtyOneCharacters) {
     // The other settings overflow their own fields too; none of that may spill into the name.
     tSupervision neuf("255.255.255.255.255", "655350", nom40.c_str(), 1, "255.255.255.255.255", "6553500",
                       MODE_SUPERVISE);
-    EXPECT_EQ(p.GroupBox14.Caption(), nom40.substr(0, 31));
-    EXPECT_TRUE(p.GroupBox14.Visible());
+    EXPECT_EQ(panel.GroupBox14.Caption(), nom40.substr(0, 31));
+    EXPECT_TRUE(panel.GroupBox14.Visible());
 }
 
 // --- Attendant's inputs -------------------------------------------------------------------------
 
 TEST_F(Supervision, AuthorisationIsTakenOnceAndEmptiesTheCallStatus) {
     lien.AppelerGardien();
-    ASSERT_EQ(p.Label3.Caption(), kGardienAppele);
-    p.CheckBox3.setChecked(true, Auteur::Utilisateur);
+    ASSERT_EQ(panel.Label3.Caption(), kGardienAppele);
+    panel.CheckBox3.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(lien.LireAutorisation(), 1);
-    EXPECT_FALSE(p.CheckBox3.Checked());
-    EXPECT_EQ(p.Label3.Caption(), "");
+    EXPECT_FALSE(panel.CheckBox3.Checked());
+    EXPECT_EQ(panel.Label3.Caption(), "");
     EXPECT_EQ(lien.LireAutorisation(), 0);
 }
 
@@ -72,46 +72,46 @@ TEST_F(Supervision, NoAuthorisationTouchesNothing) {
     WriteLog ecritures;
     EXPECT_EQ(lien.LireAutorisation(), 0);
     EXPECT_TRUE(ecritures.lignes.empty());
-    EXPECT_EQ(p.Label3.Caption(), "Label3");
+    EXPECT_EQ(panel.Label3.Caption(), "Label3");
 }
 
 TEST_F(Supervision, AttendantCallDependsOnAPendingAuthorisation) {
     lien.AppelerGardien();
-    EXPECT_EQ(p.Label3.Caption(), kGardienAppele);
-    EXPECT_EQ(static_cast<unsigned char>(p.Label3.Caption().back()), 0xE9);
+    EXPECT_EQ(panel.Label3.Caption(), kGardienAppele);
+    EXPECT_EQ(static_cast<unsigned char>(panel.Label3.Caption().back()), 0xE9);
 
-    p.CheckBox3.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox3.setChecked(true, Auteur::Utilisateur);
     lien.AppelerGardien();
-    EXPECT_EQ(p.Label3.Caption(), "");
-    EXPECT_TRUE(p.CheckBox3.Checked()) << "the call must leave the grant for LireAutorisation";
+    EXPECT_EQ(panel.Label3.Caption(), "");
+    EXPECT_TRUE(panel.CheckBox3.Checked()) << "the call must leave the grant for LireAutorisation";
 }
 
 TEST_F(Supervision, LightAndAlarmLastWhileTheirBoxesStayTicked) {
     EXPECT_EQ(lien.LireEclairage(), 0);
     EXPECT_EQ(lien.LireAlarme(), 0);
-    p.CheckBox7.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox7.setChecked(true, Auteur::Utilisateur);
     EXPECT_EQ(lien.LireEclairage(), LUMIERE_ACTIVE);
     EXPECT_EQ(lien.LireAlarme(), 0);
-    p.CheckBox8.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox8.setChecked(true, Auteur::Utilisateur);
     for (int tour = 0; tour < 2; ++tour) {
         EXPECT_EQ(lien.LireEclairage(), LUMIERE_ACTIVE);
         EXPECT_EQ(lien.LireAlarme(), ALARME_ACTIVE);
     }
-    EXPECT_TRUE(p.CheckBox7.Checked());
-    EXPECT_TRUE(p.CheckBox8.Checked());
+    EXPECT_TRUE(panel.CheckBox7.Checked());
+    EXPECT_TRUE(panel.CheckBox8.Checked());
 }
 
 // --- Message ------------------------------------------------------------------------------------
 
 TEST_F(Supervision, MessageIsCutToTheDestination) {
-    p.MessageGardien.setText("abcdefghijklmnopqrst", Auteur::Utilisateur);
-    p.CheckBox9.setChecked(true, Auteur::Utilisateur);
+    panel.MessageGardien.setText("abcdefghijklmnopqrst", Auteur::Utilisateur);
+    panel.CheckBox9.setChecked(true, Auteur::Utilisateur);
     char destination[16 + 4];
     std::memset(destination, '#', sizeof destination);
     EXPECT_EQ(lien.LireMessage(destination, 16), MESSAGE_SUPERVISEUR);
     EXPECT_STREQ(destination, "abcdefghijklmno");
     EXPECT_EQ(std::string(destination + 16, 4), "####") << "written past the 16 bytes given";
-    EXPECT_TRUE(p.CheckBox9.Checked());
+    EXPECT_TRUE(panel.CheckBox9.Checked());
 
     char exact[16];
     EXPECT_EQ(lien.LireMessage(exact), MESSAGE_SUPERVISEUR);
@@ -119,14 +119,14 @@ TEST_F(Supervision, MessageIsCutToTheDestination) {
 }
 
 TEST_F(Supervision, EmptyMessageStillCounts) {
-    p.CheckBox9.setChecked(true, Auteur::Utilisateur);
+    panel.CheckBox9.setChecked(true, Auteur::Utilisateur);
     char destination[16] = "ancien";
     EXPECT_EQ(lien.LireMessage(destination), MESSAGE_SUPERVISEUR);
     EXPECT_STREQ(destination, "");
 }
 
 TEST_F(Supervision, UnsentMessageLeavesTheDestinationAlone) {
-    p.MessageGardien.setText("bonjour", Auteur::Utilisateur);
+    panel.MessageGardien.setText("bonjour", Auteur::Utilisateur);
     char destination[16] = "ancien";
     EXPECT_EQ(lien.LireMessage(destination), 0);
     EXPECT_STREQ(destination, "ancien");
@@ -151,7 +151,7 @@ TEST_F(Supervision, OccupancyDisplayFollowsTheCount) {
     };
     for (const Ligne& l : table) {
         SCOPED_TRACE(std::to_string(l.entrees) + " in, " + std::to_string(l.sorties) + " out");
-        p.reinitialiser();
+        panel.reinitialiser();
         tSupervision s("", "", "", 1, "", "", MODE_SUPERVISE);
         for (int i = 0; i < l.entrees; ++i)
             s.SignalerPassage(ENTREE_VEHICULE);
@@ -178,9 +178,9 @@ TEST_F(Supervision, OtherPassageKindsChangeNothing) {
     for (int kind : {int{AUTORISATION_OK}, 0, -1, int{CODECLAVIER}})
         lien.SignalerPassage(kind);
     EXPECT_TRUE(ecritures.lignes.empty());
-    EXPECT_FALSE(p.Image7.Visible());
+    EXPECT_FALSE(panel.Image7.Visible());
     lien.LireEtatParking();
-    EXPECT_EQ(p.PlaceRestantes.Text(), "1") << "the count moved";
+    EXPECT_EQ(panel.PlaceRestantes.Text(), "1") << "the count moved";
 }
 
 // --- Codes and faults ---------------------------------------------------------------------------
@@ -213,7 +213,7 @@ TEST_F(Supervision, FaultTextIsShownAsGiven) {
     const std::string oubliee = "carte oubli\xE9"
                                 "e";
     lien.AfficherDefaut(oubliee.c_str());
-    EXPECT_EQ(p.Default.Text(), oubliee);
+    EXPECT_EQ(panel.Default.Text(), oubliee);
     lien.AfficherDefaut("- 3 Essais max -");
-    EXPECT_EQ(p.Default.Text(), "- 3 Essais max -");
+    EXPECT_EQ(panel.Default.Text(), "- 3 Essais max -");
 }

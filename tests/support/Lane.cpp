@@ -22,20 +22,20 @@ void Lane::start(int mode, const std::string& extra) {
 }
 
 void Lane::build() {
-    g = std::make_unique<tGestionBarriere>();
+    terminal = std::make_unique<tGestionBarriere>();
 }
 
 void Lane::loops(bool a, bool b) {
-    p.CheckBox1.setChecked(a, Auteur::Utilisateur);
-    p.CheckBox2.setChecked(b, Auteur::Utilisateur);
+    panel.CheckBox1.setChecked(a, Auteur::Utilisateur);
+    panel.CheckBox2.setChecked(b, Auteur::Utilisateur);
 }
 
-void Lane::pressKey(int chiffre) {
-    p.trouver(keyOf(chiffre))->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
+void Lane::pressKey(int digit) {
+    panel.trouver(keyOf(digit))->ecrire(Propriete::Checked, true, Auteur::Utilisateur);
 }
 
-void Lane::typeCode(const std::string& chiffres) {
-    for (char c : chiffres) {
+void Lane::typeCode(const std::string& digits) {
+    for (char c : digits) {
         pressKey(c - '0');
         turn();
     }
@@ -50,18 +50,18 @@ void Lane::driveThrough() {
     turn(3);
 }
 
-void Lane::entryByCode(const std::string& chiffres) {
+void Lane::entryByCode(const std::string& digits) {
     upstream();
     turn();
-    typeCode(chiffres);
+    typeCode(digits);
     turn(2);
     driveThrough();
 }
 
-void Lane::entryByAttendant(bool apresUnCodeRefuse) {
+void Lane::entryByAttendant(bool afterARefusedCode) {
     upstream();
     turn();
-    if (apresUnCodeRefuse) {
+    if (afterARefusedCode) {
         typeCode("1111");
         turn();
     }
@@ -72,7 +72,7 @@ void Lane::entryByAttendant(bool apresUnCodeRefuse) {
 
 void Lane::turn(int n) {
     for (int i = 0; i < n; ++i)
-        g->Tour();
+        terminal->Tour();
 }
 
 std::vector<std::string> Lane::journalEntries() const {

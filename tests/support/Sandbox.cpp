@@ -9,24 +9,24 @@
 namespace borne::test {
 
 namespace {
-std::atomic<int> g_compteur{0};
+std::atomic<int> g_count{0};
 }
 
 Sandbox::Sandbox() {
     panneau().reinitialiser();
     FichierJournal::reprendre();
-    ancien_ = std::filesystem::current_path();
-    dossier_ = std::filesystem::temp_directory_path() /
-               ("borne-test-" + std::to_string(::getpid()) + "-" + std::to_string(g_compteur++));
-    std::filesystem::remove_all(dossier_);
-    std::filesystem::create_directories(dossier_);
-    std::filesystem::current_path(dossier_);
+    previous_ = std::filesystem::current_path();
+    folder_ = std::filesystem::temp_directory_path() /
+              ("borne-test-" + std::to_string(::getpid()) + "-" + std::to_string(g_count++));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    std::filesystem::current_path(folder_);
 }
 
 Sandbox::~Sandbox() {
     std::error_code ec;
-    std::filesystem::current_path(ancien_, ec);
-    std::filesystem::remove_all(dossier_, ec);
+    std::filesystem::current_path(previous_, ec);
+    std::filesystem::remove_all(folder_, ec);
 }
 
 } // namespace borne::test

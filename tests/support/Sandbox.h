@@ -15,16 +15,16 @@ protected:
     Sandbox();
     ~Sandbox() override;
 
-    PanneauOperateur& p = panneau();
+    PanneauOperateur& panel = panneau();
     HorlogeVirtuelle clock;
 
     // A fresh empty folder that is the working directory for the test's duration.
-    const std::filesystem::path& folder() const { return dossier_; }
+    const std::filesystem::path& folder() const { return folder_; }
 
 private:
-    HorlogeInstallee installee_{clock};
-    std::filesystem::path ancien_;
-    std::filesystem::path dossier_;
+    HorlogeInstallee installed_{clock};
+    std::filesystem::path previous_;
+    std::filesystem::path folder_;
 };
 
 } // namespace borne::test

@@ -14,7 +14,7 @@ protected:
     Recorder recorder;
     void begin(int mode, const std::string& extra = "") {
         start(mode, extra);
-        g->observer(&recorder);
+        terminal->observer(&recorder);
     }
 };
 } // namespace

@@ -90,8 +90,8 @@ protected:
             else if (m == "grant")
                 authorise();
             else if (m == "up") {
-                p.CheckBox5.setChecked(false, Auteur::Utilisateur);
-                p.CheckBox4.setChecked(true, Auteur::Utilisateur);
+                panel.CheckBox5.setChecked(false, Auteur::Utilisateur);
+                panel.CheckBox4.setChecked(true, Auteur::Utilisateur);
             } else
                 ASSERT_EQ(m, "pos0") << "unknown input word";
         }
@@ -112,9 +112,9 @@ const char* const RETIRER = "-  retirer carte     -";
 TEST_P(Row, ReachesItsRowsChoosesItsStateAndShowsItsEffect) {
     const Case& c = GetParam();
     start(c.mode, std::string("code=") + c.localCode + "\n");
-    ASSERT_TRUE(g->installerValeurs(c.before));
+    ASSERT_TRUE(terminal->installerValeurs(c.before));
     Recorder recorder;
-    g->observer(&recorder);
+    terminal->observer(&recorder);
     give(c.inputs);
     turn();
 
@@ -125,11 +125,11 @@ TEST_P(Row, ReachesItsRowsChoosesItsStateAndShowsItsEffect) {
     EXPECT_EQ(state(), c.next);
 
     const Seen& s = c.seen;
-    const ValeursTravail v = g->valeurs();
+    const ValeursTravail v = terminal->valeurs();
     expectIf(s.line1, line1(), "line 1");
     expectIf(s.line2, line2(), "line 2");
-    expectIf(s.event, p.Evenement.Text(), "event");
-    expectIf(s.fault, p.Default.Text(), "fault");
+    expectIf(s.event, panel.Evenement.Text(), "event");
+    expectIf(s.fault, panel.Default.Text(), "fault");
     expectIf(s.boom, boomUp() ? 'U' : boomDown() ? 'D' : '?', "boom");
     expectIf(s.nbEssais, v.nbEssais, "nbEssais");
     expectIf(s.codeSaisi, v.codeSaisi, "codeSaisi");
@@ -303,13 +303,13 @@ class Installation : public Lane {};
 
 TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndChangesNothing) {
     start(MODE_SUPERVISE);
-    const ValeursTravail avant = g->valeurs();
+    const ValeursTravail avant = terminal->valeurs();
     for (const ValeursTravail& v :
          {ValeursTravail{.nbChiffres = 4}, ValeursTravail{.nbChiffres = -1},
           ValeursTravail{.codeSaisi = "12345"}, ValeursTravail{.codeMasque = "*****"}}) {
-        EXPECT_FALSE(g->installerValeurs(v));
-        EXPECT_EQ(g->valeurs().etat, avant.etat);
-        EXPECT_EQ(g->valeurs().nbEssais, avant.nbEssais);
+        EXPECT_FALSE(terminal->installerValeurs(v));
+        EXPECT_EQ(terminal->valeurs().etat, avant.etat);
+        EXPECT_EQ(terminal->valeurs().nbEssais, avant.nbEssais);
     }
 }
 

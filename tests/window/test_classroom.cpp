@@ -58,10 +58,10 @@ TEST_F(Classroom, APauseFreezesTimeAndTheBoxesTickedMeanwhileAreReadOnResume) {
     QTest::qWait(300);  // three seconds of the terminal's time, were it running
     EXPECT_EQ(paced.instant(), instant);
     EXPECT_EQ(paced.tours(), turns);
-    EXPECT_EQ(p.EtatCourant.Text(), "ETAT_VEHICULE_ABSENT");
+    EXPECT_EQ(panel.EtatCourant.Text(), "ETAT_VEHICULE_ABSENT");
     key(Qt::Key_Space);
     EXPECT_EQ(fenetre->windowTitle(), "Velmora - x10");
-    EXPECT_TRUE(waitUntil([&] { return p.EtatCourant.Text() == "ETAT_ATTENTE_AUTORISATION"; }));
+    EXPECT_TRUE(waitUntil([&] { return panel.EtatCourant.Text() == "ETAT_ATTENTE_AUTORISATION"; }));
 }
 
 TEST_F(Classroom, OneTurnRunsExactlyOneTurnThenPauses) {
@@ -75,7 +75,7 @@ TEST_F(Classroom, OneTurnRunsExactlyOneTurnThenPauses) {
     click("CheckBox1");
     oneTurn();
     EXPECT_EQ(paced.instant(), 1000);
-    EXPECT_EQ(p.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
+    EXPECT_EQ(panel.EtatCourant.Text(), "ETAT_ATTENTE_AUTORISATION");
 }
 
 TEST_F(Classroom, TenTimesFasterRunsTenTurnsInAboutHalfASecond) {
@@ -118,11 +118,12 @@ TEST_F(Classroom, DigitKeysTickTheKeypadAsAClickDoes) {
         int digit;
         CaseACocher& box;
     };
-    const Key keys[] = {{1, p.CheckBox12}, {2, p.CheckBox13}, {3, p.CheckBox14}, {4, p.CheckBox15},
-                        {5, p.CheckBox17}, {6, p.CheckBox18}, {7, p.CheckBox16}, {8, p.CheckBox19},
-                        {9, p.CheckBox20}, {0, p.CheckBox21}};
+    const Key keys[] = {{1, panel.CheckBox12}, {2, panel.CheckBox13}, {3, panel.CheckBox14},
+                        {4, panel.CheckBox15}, {5, panel.CheckBox17}, {6, panel.CheckBox18},
+                        {7, panel.CheckBox16}, {8, panel.CheckBox19}, {9, panel.CheckBox20},
+                        {0, panel.CheckBox21}};
     std::vector<std::string> byUser;
-    const int cle = p.ajouterObservateur([&](const Ecriture& e) {
+    const int cle = panel.ajouterObservateur([&](const Ecriture& e) {
         if (e.auteur == Auteur::Utilisateur) byUser.push_back(e.controle.nom());
     });
     for (const Key& k : keys) {
@@ -142,10 +143,10 @@ TEST_F(Classroom, DigitKeysTickTheKeypadAsAClickDoes) {
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_5);
     QTest::keyClick(edit, Qt::Key_Space);
-    EXPECT_EQ(p.MessageGardien.Text(), "5 ");
-    EXPECT_FALSE(p.CheckBox17.Checked());
+    EXPECT_EQ(panel.MessageGardien.Text(), "5 ");
+    EXPECT_FALSE(panel.CheckBox17.Checked());
     EXPECT_TRUE(paced.enPause());
-    p.retirerObservateur(cle);
+    panel.retirerObservateur(cle);
 }
 
 TEST_F(Classroom, TheBenchShowsTheCurrentStateAndTheLastTurnsRowsAfterEachTurn) {

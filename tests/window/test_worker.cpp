@@ -25,7 +25,7 @@ TEST_F(Worker, AnUnexpectedErrorEndsItAndIsWrittenOnceToStandardError) {
         MyThread worker(false);
         worker.AttendreFin();
         EXPECT_TRUE(worker.isFinished());
-        EXPECT_FALSE(p.fige()) << "an error is not a stop: the panel was not frozen";
+        EXPECT_FALSE(panel.fige()) << "an error is not a stop: the panel was not frozen";
     }
     const std::string err = ::testing::internal::GetCapturedStderr();
     const std::string text = "the clock broke";
@@ -33,7 +33,7 @@ TEST_F(Worker, AnUnexpectedErrorEndsItAndIsWrittenOnceToStandardError) {
     ASSERT_NE(first, std::string::npos) << err;
     EXPECT_EQ(err.find(text, first + 1), std::string::npos) << "written once: " << err;
     EXPECT_EQ(err.back(), '\n');
-    EXPECT_EQ(p.EtatCourant.Text(), "") << "the turn died before its journal step";
+    EXPECT_EQ(panel.EtatCourant.Text(), "") << "the turn died before its journal step";
 }
 
 } // namespace

@@ -14,7 +14,7 @@ namespace {
 // How far the live controller may be driven along known steps to reach an untried one before a replay
 // from start-up is preferred; and how many situations that look-around may visit.
 constexpr int kWalkRadius = 10;
-constexpr int kWalkVisits = 600;
+constexpr std::size_t kWalkVisits = 600;
 // When restoring, a walk longer than this is restored at its end rather than followed turn by turn.
 constexpr int kWalkFollowed = 3;
 
@@ -128,35 +128,46 @@ void Explorer::restartTo(int node) {
 // still has an untried step (or brings it there directly, when restoring: the same situation, sooner).
 // False when none is that close.
 bool Explorer::walkTo(int level) {
+    const auto route = nearest(
+        here_,
+        [&](int node, int turns) {
+            const Node& n = nodes_[at(node)];
+            return turns > 0 && n.untried > 0 && n.turns <= level + slack_ && n.turns < maxTurns_;
+        },
+        kWalkRadius, kWalkVisits);
+    if (!route) return false;
+    if (restoring && static_cast<int>(route->steps.size()) > kWalkFollowed) {
+        restartTo(route->node);
+        return true;
+    }
+    for (std::size_t k = 0; k < route->steps.size(); ++k)
+        follow(route->steps[k], k + 1 == route->steps.size());
+    return true;
+}
+
+std::optional<Explorer::Route> Explorer::nearest(int from, const std::function<bool(int, int)>& wanted,
+                                                 int radius, std::size_t visits) {
     ++stamp_;
-    std::vector<Visit>& visits = visits_;
-    visits.clear();
-    visits.push_back({here_, -1, Action::Wait, 0});
-    seen_[at(here_)] = stamp_;
-    for (std::size_t i = 0; i < visits.size() && visits.size() < kWalkVisits; ++i) {
-        const Visit v = visits[i];
-        const Node& n = nodes_[at(v.node)];
-        if (v.depth > 0 && n.untried > 0 && n.turns <= level + slack_ && n.turns < maxTurns_) {
-            if (restoring && v.depth > kWalkFollowed) {
-                restartTo(v.node);
-                return true;
-            }
-            std::vector<Action> path;
-            for (int k = static_cast<int>(i); visits[at(k)].back >= 0; k = visits[at(k)].back)
-                path.push_back(visits[at(k)].via);
-            std::reverse(path.begin(), path.end());
-            for (std::size_t k = 0; k < path.size(); ++k)
-                follow(path[k], k + 1 == path.size());
-            return true;
+    visits_.clear();
+    visits_.push_back({from, -1, Action::Wait, 0});
+    seen_[at(from)] = stamp_;
+    for (std::size_t i = 0; i < visits_.size() && visits_.size() < visits; ++i) {
+        const Visit v = visits_[i];
+        if (wanted(v.node, v.depth)) {
+            Route route{v.node, {}};
+            for (int k = static_cast<int>(i); visits_[at(k)].back >= 0; k = visits_[at(k)].back)
+                route.steps.push_back(visits_[at(k)].via);
+            std::reverse(route.steps.begin(), route.steps.end());
+            return route;
         }
-        if (v.depth == kWalkRadius) continue;
+        if (v.depth == radius) continue;
         for (const auto& [to, a] : successors_[at(v.node)]) {
             if (seen_[at(to)] == stamp_) continue;
             seen_[at(to)] = stamp_;
-            visits.push_back({to, static_cast<int>(i), a, v.depth + 1});
+            visits_.push_back({to, static_cast<int>(i), a, v.depth + 1});
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 void Explorer::tryStep(Action a) {

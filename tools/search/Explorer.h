@@ -14,7 +14,10 @@
 #include "search/Replay.h"
 
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -68,6 +71,16 @@ public:
         const int to = nodes_[static_cast<std::size_t>(node)].next[static_cast<std::size_t>(a)];
         return to >= 0 ? to : -1;
     }
+    // The nearest situation from `from`, along known steps, that `wanted(node, turns)` accepts, and the
+    // steps there: breadth-first, each successor once by the first action that leads there, so the
+    // route has the fewest turns and, among those, comes first in the actions' order. None when no
+    // situation within `radius` turns (and among the first `visits` met) is wanted.
+    struct Route {
+        int node;
+        Journey steps;
+    };
+    std::optional<Route> nearest(int from, const std::function<bool(int node, int turns)>& wanted,
+                                 int radius = INT_MAX, std::size_t visits = SIZE_MAX);
     long turnsRun() const { return turnsRun_; }
     long restarts() const { return restarts_; }
     long restores() const { return restores_; }

@@ -17,7 +17,7 @@
 namespace borne::test {
 namespace {
 
-class Arret : public WindowSandbox {
+class WindowStop : public WindowSandbox {
 protected:
     // Puts a car on the downstream loop: the terminal lets it out and raises the boom (a 2000 ms wait);
     // then stops the terminal by `arret`, inside that wait. The window is closed and the worker finished
@@ -25,7 +25,7 @@ protected:
     // finished.
     void arreterPendantUneMontee(const std::function<void()>& arret) {
         QTest::mouseClick(fenetre->controle("CheckBox2"), Qt::LeftButton, {}, QPoint(8, 8));
-        ASSERT_TRUE(p.CheckBox2.Checked());
+        ASSERT_TRUE(panel.CheckBox2.Checked());
         ASSERT_TRUE(waitUntil([&] { return realClock.waitingFor() == 2000; })) << "no raise started";
         const std::string journal = readFile("Log.txt");
         arret();
@@ -41,17 +41,17 @@ protected:
     }
 };
 
-TEST_F(Arret, QuitterDuringABoomRaiseClosesAtOnceAndNothingChangesAfterwards) {
+TEST_F(WindowStop, QuitterDuringABoomRaiseClosesAtOnceAndNothingChangesAfterwards) {
     arreterPendantUneMontee([&] { QTest::mouseClick(fenetre->controle("Button13"), Qt::LeftButton); });
 }
 
-TEST_F(Arret, TheCloseBoxStopsTheWorkerLikeQuitter) {
+TEST_F(WindowStop, TheCloseBoxStopsTheWorkerLikeQuitter) {
     arreterPendantUneMontee([&] { fenetre->close(); });
 }
 
 // A disk that stops answering while the worker writes a journal line: "Quitter" closes the window at
 // once all the same, and the line ends whole when the disk answers again.
-TEST_F(Arret, QuitterNeverWaitsForAStalledDisk) {
+TEST_F(WindowStop, QuitterNeverWaitsForAStalledDisk) {
     StalledDisk disque(StalledDisk::Call::Write);
     QTest::mouseClick(fenetre->controle("CheckBox1"), Qt::LeftButton, {}, QPoint(8, 8)); // a line is due
     ASSERT_TRUE(disque.waitUntilHeld()) << "no journal line was written";
@@ -64,11 +64,11 @@ TEST_F(Arret, QuitterNeverWaitsForAStalledDisk) {
     EXPECT_TRUE(journal.ends_with("VEHICULE_ABSENT;\n") || journal.ends_with("VEHICULE_SUR_BOUCLE_AMONT;\n"));
 }
 
-TEST_F(Arret, TheUserStillUsesTheWindowAfterTheTerminalStops) {
+TEST_F(WindowStop, TheUserStillUsesTheWindowAfterTheTerminalStops) {
     threadBarriere->Arreter();
     ASSERT_TRUE(threadBarriere->wait(2000));
     QTest::mouseClick(fenetre->controle("CheckBox8"), Qt::LeftButton, {}, QPoint(6, 8));
-    EXPECT_TRUE(p.CheckBox8.Checked()) << "the user's writes still count";
+    EXPECT_TRUE(panel.CheckBox8.Checked()) << "the user's writes still count";
 }
 
 // The whole program, driven by a scripted user, as a child process.
@@ -98,7 +98,7 @@ Sortie lancer(const char* scenario, int mode = 0, const std::function<void(QProc
     return s;
 }
 
-TEST_F(Arret, TheProgramExitsWithStatus0AfterQuitterTheCloseBoxAndAStartUpError) {
+TEST_F(WindowStop, TheProgramExitsWithStatus0AfterQuitterTheCloseBoxAndAStartUpError) {
     fenetre->close();
     const Sortie quitter = lancer("quit");
     EXPECT_EQ(quitter.code, 0) << quitter.sortie.toStdString();
@@ -119,7 +119,7 @@ TEST_F(Arret, TheProgramExitsWithStatus0AfterQuitterTheCloseBoxAndAStartUpError)
 
 // A session that ends (SIGHUP, SIGTERM) or Ctrl+C in the terminal that started it (SIGINT): the same
 // stop as the close box, status 0, no journal line cut.
-class ProgramSignal : public Arret, public ::testing::WithParamInterface<int> {};
+class ProgramSignal : public WindowStop, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ProgramSignal, StopsItLikeTheCloseBoxWithStatus0) {
     fenetre->close();
@@ -138,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, ProgramSignal, ::testing::Values(SIGTERM, SIGH
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
 // No display, or one that does not answer (nothing listens on :65123): the program says so, status 0.
-TEST_F(Arret, WithoutADisplayThatAnswersTheProgramSaysSoAndExitsWith0) {
+TEST_F(WindowStop, WithoutADisplayThatAnswersTheProgramSaysSoAndExitsWith0) {
     fenetre->close();
     for (const auto& [display, wayland, plateforme] :
          {std::tuple{"", "", ""}, {":65123", "", ""}, {"", "borne-nowhere-65123", ""}, {"", "", "xcb"}}) {
@@ -159,7 +159,7 @@ TEST_F(Arret, WithoutADisplayThatAnswersTheProgramSaysSoAndExitsWith0) {
     }
 }
 
-TEST_F(Arret, OutOfServiceRaisedShowsTheWindowWithTheBoomAlreadyUpAndTheIconSet) {
+TEST_F(WindowStop, OutOfServiceRaisedShowsTheWindowWithTheBoomAlreadyUpAndTheIconSet) {
     fenetre->close();
     const Sortie leve = lancer("state", 2);
     EXPECT_EQ(leve.code, 0);

@@ -35,13 +35,13 @@ const char* const kEntrees[] = {"CheckBox1",  "CheckBox2",  "CheckBox3",  "Check
                                 "CheckBox19", "CheckBox20", "CheckBox21"};
 
 // A user who ticks and unticks every input box of the panel (never the boom's sensors) at random.
-void jouer(PanneauOperateur& p, std::uint64_t graine, const std::atomic<bool>& fin) {
+void jouer(PanneauOperateur& panel, std::uint64_t graine, const std::atomic<bool>& fin) {
     std::mt19937_64 hasard(graine);
     while (!fin.load()) {
         const char* nom = kEntrees[hasard() % std::size(kEntrees)];
-        p.trouver(nom)->ecrire(Propriete::Checked, hasard() % 3 != 0, Auteur::Utilisateur);
+        panel.trouver(nom)->ecrire(Propriete::Checked, hasard() % 3 != 0, Auteur::Utilisateur);
         if (hasard() % 16 == 0)
-            p.MessageGardien.setText(std::string(hasard() % 40, 'm'), Auteur::Utilisateur);
+            panel.MessageGardien.setText(std::string(hasard() % 40, 'm'), Auteur::Utilisateur);
         std::this_thread::sleep_for(std::chrono::microseconds(300 + hasard() % 2000));
     }
 }
@@ -56,9 +56,9 @@ bool attendreSignal(const std::atomic<bool>& signal, std::chrono::milliseconds l
     return true;
 }
 
-class ArretAuHasard : public test::Sandbox {};
+class RandomStops : public test::Sandbox {};
 
-TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
+TEST_F(RandomStops, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
     const std::uint64_t g = test::testSeed();
     std::printf("seed %llu (BORNE_SEED=%llu replays it)\n", static_cast<unsigned long long>(g),
                 static_cast<unsigned long long>(g));
@@ -68,7 +68,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
 
     for (int essai = 0; essai < 200; ++essai) {
         SCOPED_TRACE("stop " + std::to_string(essai) + ", seed " + std::to_string(g));
-        p.reinitialiser();
+        panel.reinitialiser();
         FichierJournal::reprendre();
         std::filesystem::remove("Log.txt");
         const int mode = static_cast<int>(hasard() % 5);
@@ -85,17 +85,17 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         std::atomic<bool> arme{false}, signal{false}, gele{false};
         std::mutex verrou;
         std::vector<std::pair<std::string, Valeur>> tardives;
-        const int cle = p.ajouterObservateur([&](const Ecriture& e) {
+        const int cle = panel.ajouterObservateur([&](const Ecriture& e) {
             if (e.auteur != Auteur::Terminal) return;
             if (gele.load()) {
                 std::lock_guard v(verrou);
                 tardives.emplace_back(e.controle.nom() + "." + nomPropriete(e.propriete), e.valeur);
             }
             if (!arme.load()) return;
-            if (moment == Moment::Mouvement && &e.controle == &p.Moteur &&
+            if (moment == Moment::Mouvement && &e.controle == &panel.Moteur &&
                 std::get<std::string>(e.valeur) == "ON")
                 signal = true;
-            if (moment == Moment::Journal && &e.controle == &p.EtatCourant) signal = true;
+            if (moment == Moment::Journal && &e.controle == &panel.EtatCourant) signal = true;
         });
 
         std::promise<std::string> issue;
@@ -112,7 +112,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
             }
         });
         std::atomic<bool> finUtilisateur{false};
-        std::thread utilisateur(jouer, std::ref(p), hasard(), std::cref(finUtilisateur));
+        std::thread utilisateur(jouer, std::ref(panel), hasard(), std::cref(finUtilisateur));
 
         // The moment of the stop. The user leaves the panel first, so that whatever changes after the
         // freeze can only be the terminal's doing.
@@ -142,7 +142,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         }
 
         // The stop, as the window does it.
-        p.figer();
+        panel.figer();
         gele = true;
         const bool ligneEnCours = FichierJournal::arreter();
         const auto apres = test::panelSnapshot();
@@ -156,7 +156,7 @@ TEST_F(ArretAuHasard, TwoHundredStopsLeaveNoDeadlockNoLateWriteAndWholeLines) {
         }
         travailleur.join();
         const std::string raison = fini.get();
-        p.retirerObservateur(cle);
+        panel.retirerObservateur(cle);
 
         EXPECT_EQ(raison, "stopped by the clock");
         EXPECT_EQ(test::panelSnapshot(), apres) << "the panel changed after the freeze";

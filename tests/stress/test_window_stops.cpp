@@ -43,9 +43,9 @@ void laisserTourner(int ms, std::mt19937_64& hasard, bool utilisateur) {
     }
 }
 
-class ArretFenetre : public test::Sandbox {};
+class RandomWindowStops : public test::Sandbox {};
 
-TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
+TEST_F(RandomWindowStops, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
     const std::uint64_t g = test::testSeed();
     std::printf("seed %llu (BORNE_SEED=%llu replays it)\n", static_cast<unsigned long long>(g),
                 static_cast<unsigned long long>(g));
@@ -53,7 +53,7 @@ TEST_F(ArretFenetre, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOnce) {
     int enMouvement = 0;
     for (int essai = 0; essai < 40; ++essai) {
         SCOPED_TRACE("stop " + std::to_string(essai) + ", seed " + std::to_string(g));
-        p.reinitialiser();
+        panel.reinitialiser();
         FichierJournal::reprendre();
         std::filesystem::remove("Log.txt");
         std::ofstream("Config.cfg") << "mode=" << hasard() % 5

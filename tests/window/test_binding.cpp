@@ -33,27 +33,27 @@ void typeCode(QWidget* w, const QString& texte) {
     }
 }
 
-class Liaison : public Sandbox {
+class ViewBinding : public Sandbox {
 protected:
-    Liaison() {
+    ViewBinding() {
         contenu.setAttribute(Qt::WA_DontShowOnScreen);
         contenu.show();
-        cle = p.ajouterObservateur([this](const Ecriture& e) {
+        cle = panel.ajouterObservateur([this](const Ecriture& e) {
             if (e.auteur == Auteur::Utilisateur) ecritsParUtilisateur.push_back(e.controle.nom());
         });
     }
-    ~Liaison() override { p.retirerObservateur(cle); }
+    ~ViewBinding() override { panel.retirerObservateur(cle); }
 
     template <class T> T* vu(const char* nom) { return static_cast<T*>(vue.widget(nom)); }
 
     QWidget contenu;
-    vue::Vue vue{&contenu, p, [this] { ++clicsQuitter; }};
+    vue::Vue vue{&contenu, panel, [this] { ++clicsQuitter; }};
     std::vector<std::string> ecritsParUtilisateur; // written on the window's thread only
     int clicsQuitter = 0;
     int cle = 0;
 };
 
-TEST_F(Liaison, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
+TEST_F(ViewBinding, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
     EXPECT_EQ(vu<QLineEdit>("Edit1")->text(), "Edit1");
     EXPECT_EQ(vu<QLineEdit>("Edit2")->text(), "edit2");
     EXPECT_EQ(vu<QLabel>("Label3")->text(), "Label3");
@@ -67,16 +67,16 @@ TEST_F(Liaison, ControlsShowTheirStoredStateBeforeTheTerminalWritesThem) {
     EXPECT_EQ(vu<vue::FormeWidget>("Shape1")->couleur(), QColor(255, 255, 255));
 }
 
-TEST_F(Liaison, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
+TEST_F(ViewBinding, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
     std::thread terminal([&] {
         for (int i = 0; i < 5000; ++i) {
-            p.Label3.setCaption(i % 2 ? "x" : "Gardien appel\xE9");
-            p.Shape4.setBrushColor(i % 2 ? clLime : clRed);
-            p.Image6.setVisible(i % 2 != 0);
+            panel.Label3.setCaption(i % 2 ? "x" : "Gardien appel\xE9");
+            panel.Shape4.setBrushColor(i % 2 ? clLime : clRed);
+            panel.Image6.setVisible(i % 2 != 0);
         }
-        p.Label3.setCaption("Gardien appel\xE9");
-        p.Shape4.setBrushColor(clRed);
-        p.Image6.setVisible(false);
+        panel.Label3.setCaption("Gardien appel\xE9");
+        panel.Shape4.setBrushColor(clRed);
+        panel.Image6.setVisible(false);
     });
     terminal.join(); // the window's thread is not running its loop: every write so far is pending
     EXPECT_LE(vue.rafraichissementsPostes(), 3u) << "a flood of writes to one control costs one refresh";
@@ -89,14 +89,14 @@ TEST_F(Liaison, WritesFromAnotherThreadAppearOnScreenLastValueWinning) {
     EXPECT_TRUE(ecritsParUtilisateur.empty()) << "the terminal's writes are not echoed as the user's";
 }
 
-TEST_F(Liaison, TerminalWritesShowTextsColoursVisibilityAndTicks) {
-    p.Edit2.setText("-     Mode Test      -");
-    p.Edit1.setColor(clLime);
-    p.GroupBox14.setCaption("Entr\xE9"
-                            "e Nord");
-    p.GroupBox14.setVisible(true);
-    p.CheckBox5.setChecked(true);
-    p.StatusBar1.setSimpleText("Vehicule au milieu");
+TEST_F(ViewBinding, TerminalWritesShowTextsColoursVisibilityAndTicks) {
+    panel.Edit2.setText("-     Mode Test      -");
+    panel.Edit1.setColor(clLime);
+    panel.GroupBox14.setCaption("Entr\xE9"
+                                "e Nord");
+    panel.GroupBox14.setVisible(true);
+    panel.CheckBox5.setChecked(true);
+    panel.StatusBar1.setSimpleText("Vehicule au milieu");
     settle();
     EXPECT_TRUE(vu<QCheckBox>("CheckBox5")->isChecked());
     EXPECT_EQ(vu<QLineEdit>("Edit2")->text(), "-     mode test      -");
@@ -107,41 +107,41 @@ TEST_F(Liaison, TerminalWritesShowTextsColoursVisibilityAndTicks) {
     EXPECT_TRUE(ecritsParUtilisateur.empty());
 }
 
-TEST_F(Liaison, AUsersTickAndUntickReachTheModelOnceEach) {
+TEST_F(ViewBinding, AUsersTickAndUntickReachTheModelOnceEach) {
     for (const char* nom : {"CheckBox1", "CheckBox10", "CheckBox17", "CheckBox3"}) {
         SCOPED_TRACE(nom);
         ecritsParUtilisateur.clear();
         auto* box = vu<QCheckBox>(nom);
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
-        EXPECT_TRUE(std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)));
+        EXPECT_TRUE(std::get<bool>(panel.trouver(nom)->lire(Propriete::Checked)));
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
-        EXPECT_FALSE(std::get<bool>(p.trouver(nom)->lire(Propriete::Checked)));
+        EXPECT_FALSE(std::get<bool>(panel.trouver(nom)->lire(Propriete::Checked)));
         settle(); // any echo would come through here
         EXPECT_EQ(ecritsParUtilisateur, (std::vector<std::string>{nom, nom}));
     }
 }
 
-TEST_F(Liaison, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
+TEST_F(ViewBinding, TheTerminalUntickingALatchShowsAtOnceAndTheUserCanTickItAgain) {
     auto* touche = vu<QCheckBox>("CheckBox12");
     QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
-    std::thread([&] { p.CheckBox12.setChecked(false); }).join(); // the keypad reader takes the press
+    std::thread([&] { panel.CheckBox12.setChecked(false); }).join(); // the keypad reader takes the press
     settle();
     EXPECT_FALSE(touche->isChecked());
     QTest::mouseClick(touche, Qt::LeftButton, {}, QPoint(6, 8));
-    EXPECT_TRUE(p.CheckBox12.Checked());
+    EXPECT_TRUE(panel.CheckBox12.Checked());
 }
 
-TEST_F(Liaison, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
+TEST_F(ViewBinding, TypingGoesIntoTheModelAsWindows1252AndEdit2StaysLowerCase) {
     auto* message = vu<QLineEdit>("MessageGardien");
     message->setFocus();
     typeCode(message, QString::fromUtf8("Sortie fermée"));
-    EXPECT_EQ(p.MessageGardien.Text(), "Sortie ferm\xE9"
-                                       "e");
+    EXPECT_EQ(panel.MessageGardien.Text(), "Sortie ferm\xE9"
+                                           "e");
 
     auto* ligne2 = vu<QLineEdit>("Edit2");
     ligne2->clear();
     typeCode(ligne2, QString::fromUtf8("ÉTÉ"));
-    EXPECT_EQ(p.Edit2.Text(), "\xE9t\xE9");
+    EXPECT_EQ(panel.Edit2.Text(), "\xE9t\xE9");
     settle();
     EXPECT_EQ(ligne2->text(), QString::fromUtf8("été"));
 }
@@ -151,7 +151,7 @@ QColor pixel(const ImageRgb& image, int x, int y) {
     return QColor(p[0], p[1], p[2]);
 }
 
-TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverEarlierOnes) {
+TEST_F(ViewBinding, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverEarlierOnes) {
     const std::vector<ImageRgb> images = decoderImagesIntegrees();
     // The panel unscrolled: a control stored at top T on the window is drawn at T + 20.
     const QImage ecran = contenu.grab().toImage();
@@ -165,9 +165,9 @@ TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverE
     EXPECT_EQ(vu(296 + 30, 256 + 50), pixel(images[4], 30, 50));
     EXPECT_EQ(vu(296 + 30, 256 + 155), pixel(images[3], 30, 151));
     // Hiding the upper pictures lets the lower ones show.
-    p.Image6.setVisible(false);
-    p.Image7.setVisible(false);
-    p.Image5.setVisible(false);
+    panel.Image6.setVisible(false);
+    panel.Image7.setVisible(false);
+    panel.Image5.setVisible(false);
     settle();
     const QImage apres = contenu.grab().toImage();
     EXPECT_EQ(apres.pixelColor(312 + 100, 100 - 20 + 20), pixel(images[2], 100, 100));
@@ -176,7 +176,7 @@ TEST_F(Liaison, PicturesAreDrawnAtTheirOwnSizeFromTheBoxCornerAndLaterOnesCoverE
 
 // Captions longer than the placeholders they replace show whole: the label grows to the right of its
 // stored left edge ("COMPLET", not "COMPL"; "Gardien appelé", not "Gardier").
-TEST_F(Liaison, LabelsGrowToShowTheirWholeCaption) {
+TEST_F(ViewBinding, LabelsGrowToShowTheirWholeCaption) {
     struct Cas {
         const char* nom;
         const char* texte; // Windows-1252
@@ -184,7 +184,7 @@ TEST_F(Liaison, LabelsGrowToShowTheirWholeCaption) {
     };
     for (const Cas& c : {Cas{"Label4", "COMPLET", {64, 40}}, Cas{"Label3", "Gardien appel\xE9", {8, 24}}}) {
         SCOPED_TRACE(c.nom);
-        p.trouver(c.nom)->ecrire(Propriete::Caption, std::string(c.texte));
+        panel.trouver(c.nom)->ecrire(Propriete::Caption, std::string(c.texte));
         settle();
         auto* label = vu<QLabel>(c.nom);
         EXPECT_EQ(label->pos(), c.place);
@@ -199,15 +199,15 @@ TEST_F(Liaison, LabelsGrowToShowTheirWholeCaption) {
                 encre |= qGray(vu.pixel(x, y)) < 96;
         EXPECT_TRUE(encre) << "the last letter of \"" << texte.toStdString() << "\" is cut off";
     }
-    p.Label4.setCaption("Libre");
+    panel.Label4.setCaption("Libre");
     settle();
     EXPECT_EQ(vue.widget("Label4")->width(), 55) << "never narrower than stored";
 }
 
 // Every control tells what it is: its designer name and its role. The pictures let the mouse through,
 // so the panel shows the tooltip of the picture on top at that point.
-TEST_F(Liaison, EveryControlHasATooltipNamingItAndItsRole) {
-    for (const Controle* c : p.controles()) {
+TEST_F(ViewBinding, EveryControlHasATooltipNamingItAndItsRole) {
+    for (const Controle* c : panel.controles()) {
         const QString attendu =
             QString::fromStdString(c->nom()) + " - " + QString::fromUtf8(roleDe(c->nom())->role);
         EXPECT_EQ(vue.widget(c->nom())->toolTip(), attendu);
@@ -224,13 +224,13 @@ TEST_F(Liaison, EveryControlHasATooltipNamingItAndItsRole) {
     };
     EXPECT_EQ(bulleSur({20, 420}), "Image1 - front of the terminal");
     EXPECT_TRUE(bulleSur({412, 100}).startsWith("Image6 - ")) << "the top of the barrier view's stack";
-    p.Image6.setVisible(false);
-    p.Image7.setVisible(false);
+    panel.Image6.setVisible(false);
+    panel.Image7.setVisible(false);
     settle();
     EXPECT_TRUE(bulleSur({412, 100}).startsWith("Image3 - "));
 }
 
-TEST_F(Liaison, QuitterHandsItsClickToTheShell) {
+TEST_F(ViewBinding, QuitterHandsItsClickToTheShell) {
     QTest::mouseClick(vue.widget("Button13"), Qt::LeftButton);
     EXPECT_EQ(clicsQuitter, 1);
 }

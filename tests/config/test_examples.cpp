@@ -11,17 +11,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Exemple {
-    const char* dossier;
+struct Example {
+    const char* folder;
     std::int32_t mode;
 };
 
 // Tests are named and traced by their case's name.
-void PrintTo(const Exemple& c, std::ostream* os) {
-    *os << c.dossier;
+void PrintTo(const Example& c, std::ostream* os) {
+    *os << c.folder;
 }
 
-const Exemple kExemples[] = {
+const Example kExamples[] = {
     {"supervised", MODE_SUPERVISE},
     {"out-of-service", MODE_HORS_SERVICE},
     {"out-of-service-raised", MODE_HORS_SERVICE_OUVERT},
@@ -29,40 +29,40 @@ const Exemple kExemples[] = {
     {"standalone", MODE_LOCAL},
 };
 
-class Exemples : public Sandbox, public ::testing::WithParamInterface<Exemple> {};
+class Examples : public Sandbox, public ::testing::WithParamInterface<Example> {};
 
-TEST_P(Exemples, DonnentLeurModeEtLeursReglages) {
-    const Exemple& e = GetParam();
+TEST_P(Examples, GiveTheirModeAndTheirSettings) {
+    const Example& e = GetParam();
     // Copied into the working folder and read by the names the terminal uses.
-    const fs::path source = fs::path(BORNE_EXAMPLES) / e.dossier;
+    const fs::path source = fs::path(BORNE_EXAMPLES) / e.folder;
     fs::copy_file(source / "Config.cfg", folder() / "Config.cfg");
     fs::copy_file(source / "CHIP.INI", folder() / "CHIP.INI");
 
     tConfiguration conf("Config.cfg", "CHIP.INI");
-    char ip[50] = "", portSup[10] = "", adresse[50] = "", portServeur[10] = "", nom[50] = "";
+    char ip[50] = "", supervisorPort[10] = "", address[50] = "", serverPort[10] = "", name[50] = "";
     char code[10] = "aucun";
     conf.LireIPSuperviseur(ip);
-    conf.LirePortSuperviseur(portSup);
-    conf.LireAdresse(adresse);
-    conf.LirePortServeur(portServeur);
-    conf.LireNomAcces(nom);
+    conf.LirePortSuperviseur(supervisorPort);
+    conf.LireAdresse(address);
+    conf.LirePortServeur(serverPort);
+    conf.LireNomAcces(name);
     conf.LireCode(code);
 
     EXPECT_EQ(conf.LireMode(), e.mode);
     EXPECT_EQ(conf.LireNumeroAcces(), 2);
     EXPECT_STREQ(ip, "192.0.2.10");
-    EXPECT_STREQ(portSup, "4000");
-    EXPECT_STREQ(adresse, "12");
-    EXPECT_STREQ(portServeur, "4001");
-    EXPECT_STREQ(nom, "Entree Nord");
+    EXPECT_STREQ(supervisorPort, "4000");
+    EXPECT_STREQ(address, "12");
+    EXPECT_STREQ(serverPort, "4001");
+    EXPECT_STREQ(name, "Entree Nord");
     // Only the standalone terminal carries a local code.
     EXPECT_STREQ(code, e.mode == MODE_LOCAL ? "6082" : "aucun");
 }
 
-INSTANTIATE_TEST_SUITE_P(Config, Exemples, ::testing::ValuesIn(kExemples), [](const auto& info) {
-    std::string nom = info.param.dossier;
-    std::erase(nom, '-');
-    return nom;
+INSTANTIATE_TEST_SUITE_P(Config, Examples, ::testing::ValuesIn(kExamples), [](const auto& info) {
+    std::string name = info.param.folder;
+    std::erase(name, '-');
+    return name;
 });
 
 } // namespace
