@@ -17,7 +17,7 @@ struct Options {
     double zoom = 1;      // --zoom F, 1 to 4
     // --controller FILE: a controller built apart runs in place of the terminal's own. Unset: the
     // BORNE_CONTROLLER variable decides; set, it wins over the variable.
-    std::optional<std::string> controleur;
+    std::optional<std::string> controleur = std::nullopt;
 };
 
 // Reads --speed F, --paused, --bench, --zoom F and --controller FILE (also as --speed=F) out of the
