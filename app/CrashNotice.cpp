@@ -14,6 +14,7 @@ namespace {
 constexpr int kSignals[] = {SIGSEGV, SIGFPE, SIGBUS, SIGILL, SIGABRT};
 constexpr const char* kNames[] = {"SIGSEGV", "SIGFPE", "SIGBUS", "SIGILL", "SIGABRT"};
 constexpr std::size_t kCount = sizeof kSignals / sizeof kSignals[0];
+constexpr std::size_t kStackSize = 64 * 1024;
 
 // Written only by watch(), before any of the controller's code runs; read by the handler.
 char g_lines[kCount][320];
@@ -78,12 +79,20 @@ void unwatch() {
     g_watching = false;
 }
 
-InController::InController(bool active) noexcept : active_(active) {
-    if (active_) t_inController = 1;
+InController::InController(bool active) : active_(active) {
+    if (!active_) return;
+    stack_ = std::make_unique<char[]>(kStackSize);
+    stack_t own{};
+    own.ss_sp = stack_.get();
+    own.ss_size = kStackSize;
+    if (::sigaltstack(&own, &previous_) != 0) stack_.reset(); // the thread's own stack, then
+    t_inController = 1;
 }
 
 InController::~InController() {
-    if (active_) t_inController = 0;
+    if (!active_) return;
+    t_inController = 0;
+    if (stack_) ::sigaltstack(&previous_, nullptr);
 }
 
 } // namespace borne::crash

@@ -177,24 +177,29 @@ TEST_F(ControllerChoice, TheOptionWinsOverTheVariableAndOneThatDoesNotLoadIsRefu
 }
 
 TEST_F(ControllerChoice, ACrashIsNamedOnStandardErrorAndTheProcessDiesOfItsSignal) {
-    writeSettings(MODE_SUPERVISE);
-    QProcess borne;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("BORNE_CONTROLLER", QString(BORNE_FAULTY) + "/crashes-on-third-idle-turn.so");
-    borne.setProcessEnvironment(env);
-    borne.start(BORNE_PROGRAM, {});
-    ASSERT_TRUE(borne.waitForFinished(20000));
-    const std::string err = borne.readAllStandardError().toStdString();
-    EXPECT_EQ(borne.exitStatus(), QProcess::CrashExit) << err;
-    EXPECT_EQ(borne.exitCode(), SIGSEGV) << err;
-    const std::string line = "borne: controller crashes-on-third-idle-turn.so crashed: SIGSEGV\n";
-    const auto at = err.find(line);
-    ASSERT_NE(at, std::string::npos) << err;
-    EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << "a line of its own: " << err;
-    EXPECT_EQ(err.find(line, at + 1), std::string::npos) << "said once: " << err;
-    const char kFirstTurn[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
-    EXPECT_EQ(readFile("Log.txt"), std::string(kFirstTurn, sizeof kFirstTurn - 1)) << "whole lines only";
+    // Both crash on the third turn, once the first turn's journal line is written.
+    for (const char* plugin : {"crashes-on-third-idle-turn", "recurses-forever-on-third-idle-turn"}) {
+        writeSettings(MODE_SUPERVISE);
+        fs::remove("Log.txt");
+        QProcess borne;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("BORNE_CONTROLLER", QString(BORNE_FAULTY) + "/" + plugin + ".so");
+        borne.setProcessEnvironment(env);
+        borne.start(BORNE_PROGRAM, {});
+        ASSERT_TRUE(borne.waitForFinished(20000)) << plugin;
+        const std::string err = borne.readAllStandardError().toStdString();
+        EXPECT_EQ(borne.exitStatus(), QProcess::CrashExit) << plugin << err;
+        EXPECT_EQ(borne.exitCode(), SIGSEGV) << plugin << err;
+        const std::string line = std::string("borne: controller ") + plugin + ".so crashed: SIGSEGV\n";
+        const auto at = err.find(line);
+        ASSERT_NE(at, std::string::npos) << err;
+        EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << "a line of its own: " << err;
+        EXPECT_EQ(err.find(line, at + 1), std::string::npos) << "said once: " << err;
+        const char kFirstTurn[] =
+            "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
+        EXPECT_EQ(readFile("Log.txt"), std::string(kFirstTurn, sizeof kFirstTurn - 1)) << plugin;
+    }
 }
 
 } // namespace
