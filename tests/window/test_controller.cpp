@@ -109,96 +109,85 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-// The program itself, as a child process in this test's folder: ended by SIGTERM (the close box's stop,
-// which also ends an error dialog's loop) once it has said it refuses or has written a journal line.
-struct ProgramRun {
-    QProcess::ExitStatus status;
-    int code; // the signal's number for a crash
-    std::string err;
-    bool journal; // Log.txt exists
-};
-
-ProgramRun runBorne(const QStringList& arguments, const std::optional<QString>& variable) {
-    QProcess borne;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.remove("BORNE_CONTROLLER");
-    if (variable) env.insert("BORNE_CONTROLLER", *variable);
-    borne.setProcessEnvironment(env);
-    borne.start(BORNE_PROGRAM, arguments);
-    std::string err;
-    for (int i = 0; i < 400 && borne.state() != QProcess::NotRunning; ++i) {
-        borne.waitForReadyRead(50);
-        err += borne.readAllStandardError().toStdString();
-        if (err.find("borne: ") != std::string::npos || !readFile("Log.txt").empty()) {
-            ::kill(static_cast<pid_t>(borne.processId()), SIGTERM);
-            break;
-        }
-    }
-    borne.waitForFinished(20000);
-    err += borne.readAllStandardError().toStdString();
-    return {borne.exitStatus(), borne.exitCode(), err, fs::exists("Log.txt")};
-}
-
+// The program itself, as a child process in this test's folder. Unless it is to crash, it is ended by
+// SIGTERM (the close box's stop, which also ends an error dialog's loop) once it has said why it refuses
+// or has written a journal line.
 struct Choice {
     QStringList arguments;
-    std::optional<QString> variable;
-    int code;
-    std::string said; // on standard error ("" when the controller runs)
+    std::optional<QString> variable; // BORNE_CONTROLLER
+    QProcess::ExitStatus status;
+    int code;         // the signal's number for a crash
+    std::string said; // a line of standard error ("": none starting "borne: ")
 };
 
 class ControllerChoice : public Sandbox {};
 
-TEST_F(ControllerChoice, TheOptionWinsOverTheVariableAndOneThatDoesNotLoadIsRefusedBeforeAnyTurn) {
-    writeSettings(MODE_SUPERVISE);
-    const QString reference = BORNE_REFERENCE;
+TEST_F(ControllerChoice, RefusedBeforeAnyTurnRunOrNamedByTheSignalItDiesOf) {
+    const QString reference = BORNE_REFERENCE, faulty = QString(BORNE_FAULTY) + "/";
     const Choice choices[] = {
-        {{"--controller", "missing.so"}, std::nullopt, 2, "borne: --controller missing.so: no such file\n"},
-        {{}, "missing.so", 2, "borne: BORNE_CONTROLLER: missing.so: no such file\n"},
-        {{"--controller=Config.cfg"}, reference, 2, "borne: --controller Config.cfg: not a shared library\n"},
-        {{"--controller", reference}, "missing.so", 0, ""},
-        {{}, "", 0, ""}, // an empty variable: the terminal's own
+        {{"--controller", "missing.so"},
+         {},
+         QProcess::NormalExit,
+         2,
+         "borne: --controller missing.so: no such file"},
+        {{}, "missing.so", QProcess::NormalExit, 2, "borne: BORNE_CONTROLLER: missing.so: no such file"},
+        {{"--controller=Config.cfg"},
+         reference,
+         QProcess::NormalExit,
+         2,
+         "borne: --controller Config.cfg: not a shared library"}, // the option wins
+        {{"--controller", reference}, "missing.so", QProcess::NormalExit, 0, ""},
+        {{}, "", QProcess::NormalExit, 0, ""}, // an empty variable: the terminal's own
+        // Both crash in the third turn, after the first turn's journal line.
+        {{},
+         faulty + "crashes-on-third-idle-turn.so",
+         QProcess::CrashExit,
+         SIGSEGV,
+         "borne: controller crashes-on-third-idle-turn.so crashed: SIGSEGV"},
+        {{"--controller", faulty + "recurses-forever-on-third-idle-turn.so"},
+         {},
+         QProcess::CrashExit,
+         SIGSEGV,
+         "borne: controller recurses-forever-on-third-idle-turn.so crashed: SIGSEGV"},
     };
+    const char kFirstTurn[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
     for (const Choice& c : choices) {
-        fs::remove("Log.txt");
-        const ProgramRun r = runBorne(c.arguments, c.variable);
-        const std::string row =
-            c.arguments.join(' ').toStdString() + " / " + c.variable.value_or("unset").toStdString();
-        EXPECT_EQ(r.status, QProcess::NormalExit) << row;
-        EXPECT_EQ(r.code, c.code) << row << r.err;
-        if (c.code == 2) {
-            EXPECT_NE(r.err.find(c.said), std::string::npos) << row << r.err;
-            EXPECT_FALSE(r.journal) << row << ": a turn ran";
-        } else {
-            EXPECT_EQ(r.err.find("borne: "), std::string::npos) << row << r.err;
-            EXPECT_TRUE(r.journal) << row;
-        }
-    }
-}
-
-TEST_F(ControllerChoice, ACrashIsNamedOnStandardErrorAndTheProcessDiesOfItsSignal) {
-    // Both crash on the third turn, once the first turn's journal line is written.
-    for (const char* plugin : {"crashes-on-third-idle-turn", "recurses-forever-on-third-idle-turn"}) {
         writeSettings(MODE_SUPERVISE);
         fs::remove("Log.txt");
         QProcess borne;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("BORNE_CONTROLLER", QString(BORNE_FAULTY) + "/" + plugin + ".so");
+        env.remove("BORNE_CONTROLLER");
+        if (c.variable) env.insert("BORNE_CONTROLLER", *c.variable);
         borne.setProcessEnvironment(env);
-        borne.start(BORNE_PROGRAM, {});
-        ASSERT_TRUE(borne.waitForFinished(20000)) << plugin;
-        const std::string err = borne.readAllStandardError().toStdString();
-        EXPECT_EQ(borne.exitStatus(), QProcess::CrashExit) << plugin << err;
-        EXPECT_EQ(borne.exitCode(), SIGSEGV) << plugin << err;
-        const std::string line = std::string("borne: controller ") + plugin + ".so crashed: SIGSEGV\n";
-        const auto at = err.find(line);
-        ASSERT_NE(at, std::string::npos) << err;
-        EXPECT_TRUE(at == 0 || err[at - 1] == '\n') << "a line of its own: " << err;
-        EXPECT_EQ(err.find(line, at + 1), std::string::npos) << "said once: " << err;
-        const char kFirstTurn[] =
-            "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
-        EXPECT_EQ(readFile("Log.txt"), std::string(kFirstTurn, sizeof kFirstTurn - 1)) << plugin;
+        borne.start(BORNE_PROGRAM, c.arguments);
+        std::string err;
+        for (int i = 0; i < 400 && borne.state() != QProcess::NotRunning; ++i) {
+            borne.waitForReadyRead(50);
+            err += borne.readAllStandardError().toStdString();
+            if (c.status == QProcess::NormalExit &&
+                (err.find("borne: ") != std::string::npos || !readFile("Log.txt").empty())) {
+                ::kill(static_cast<pid_t>(borne.processId()), SIGTERM);
+                break;
+            }
+        }
+        ASSERT_TRUE(borne.state() == QProcess::NotRunning || borne.waitForFinished(20000));
+        err += borne.readAllStandardError().toStdString();
+        const std::string row =
+            c.arguments.join(' ').toStdString() + " / " + c.variable.value_or("unset").toStdString();
+        EXPECT_EQ(borne.exitStatus(), c.status) << row << err;
+        EXPECT_EQ(borne.exitCode(), c.code) << row << err;
+        if (c.said.empty()) {
+            EXPECT_EQ(err.find("borne: "), std::string::npos) << row << err;
+        } else {
+            const auto at = err.find(c.said + "\n");
+            EXPECT_TRUE(at != std::string::npos && (at == 0 || err[at - 1] == '\n')) << row << err;
+            EXPECT_EQ(err.find(c.said, at + 1), std::string::npos) << "said once: " << row << err;
+        }
+        if (c.code == 2)
+            EXPECT_FALSE(fs::exists("Log.txt")) << row << ": a turn ran";
+        else
+            EXPECT_EQ(readFile("Log.txt"), std::string(kFirstTurn, sizeof kFirstTurn - 1)) << row;
     }
 }
 
