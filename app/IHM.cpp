@@ -3,6 +3,7 @@
 #include "app/BenchWindow.h"
 #include "app/MonThread.h"
 #include "control/Attente.h"
+#include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "panel/Roles.h"
@@ -36,8 +37,10 @@ struct TForm1::Relais {
     TForm1* fenetre GUARDED_BY(verrou) = nullptr; // cleared when the window goes
 };
 
-TForm1::TForm1(QWidget* Owner, const borne::Options& options)
+TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeControleur* controleur)
     : QWidget(Owner), relais_(std::make_shared<Relais>()) {
+    if (controleur != nullptr && controleur != &borne::controleurInterne())
+        nomControleur_ = QString::fromStdString(controleur->nom);
     borne::vue::preparerImages(); // decoded while the window is built
     using borne::vue::fenetre;
     const auto& f = fenetre();
@@ -93,7 +96,7 @@ TForm1::TForm1(QWidget* Owner, const borne::Options& options)
     installerRaccourcis();
     majTitre();
     // The worker last: its controller writes the start picture into the panel the window now shows.
-    travailleur_ = new MyThread(false);
+    travailleur_ = new MyThread(false, controleur);
     threadBarriere = travailleur_;
     if (options.banc) banc();
 }
@@ -118,6 +121,7 @@ borne::bench::BenchWindow& TForm1::banc() {
 
 void TForm1::majTitre() {
     QString titre = QString::fromUtf8(borne::vue::fenetre().titre);
+    if (!nomControleur_.isEmpty()) titre += QStringLiteral(" \u2014 ") + nomControleur_;
     if (cadence_ != nullptr) {
         QStringList tient;
         if (cadence_->vitesse() != 1) tient << QStringLiteral("x%1").arg(cadence_->vitesse());

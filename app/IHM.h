@@ -4,6 +4,7 @@
 
 #include "app/Programme.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -14,6 +15,7 @@ class MyThread;
 
 namespace borne {
 class HorlogeCadencee;
+struct TypeControleur;
 namespace vue {
 class Vue;
 }
@@ -26,8 +28,10 @@ class TForm1 : public QWidget {
 public:
     // Builds the window and every control in its stored state, then the worker (and with it the
     // controller), which starts at once at the pace the options ask for (paced only on a paced clock).
-    // Throws what the pictures or the controller throw.
-    explicit TForm1(QWidget* Owner = nullptr, const borne::Options& options = {});
+    // Throws what the pictures or the controller throw. `controleur`: the one to run (nullptr: the
+    // terminal's own); the title names one built apart.
+    explicit TForm1(QWidget* Owner = nullptr, const borne::Options& options = {},
+                    const borne::TypeControleur* controleur = nullptr);
     ~TForm1() override;
 
     // "Quitter": stops the worker where it stands, then closes the window.
@@ -52,7 +56,7 @@ private:
     // The keys of a person in front of a class: Space, N, + and -, F2, the digits. Shortcuts, so that an
     // edit with the focus keeps its keys.
     void installerRaccourcis();
-    // "paused", "x2": what holds, after the stored title.
+    // "paused", "x2": what holds, after the stored title and the controller's name.
     void majTitre();
 
     QScrollArea* zone_ = nullptr;
@@ -64,6 +68,7 @@ private:
     MyThread* travailleur_ = nullptr; // also in threadBarriere; not owned: it ends with the process
     std::unique_ptr<borne::vue::Vue> vue_;
     bool dejaMontree_ = false;
+    QString nomControleur_; // a controller built apart, named in the title ("" for the terminal's own)
 };
 
 // The one main window.

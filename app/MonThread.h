@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include <memory>
+#include <string>
 
 namespace borne {
 class Controleur;
@@ -22,7 +23,10 @@ public:
     // Builds the controller (reading Config.cfg and CHIP.INI, putting the panel in its start picture)
     // before the worker's first turn; starts the worker at once unless CreateSuspended. Blocks for the
     // 2000 ms of the boom's raise in the out-of-service mode with the boom raised.
-    // `type`: the controller to run (nullptr: the terminal's own).
+    // `type`: the controller to run (nullptr: the terminal's own). A controller built apart (any but the
+    // terminal's own) is watched: an exception out of its start-up or its turn stops the cycle and shows
+    // the error display naming it and its state; the window stays up on the panel as it was. A crash
+    // while its code runs names it on standard error before the process dies.
     explicit MyThread(bool CreateSuspended, const borne::TypeControleur* type = nullptr);
     // Stops and joins the worker first: destroying a running thread is not allowed.
     ~MyThread() override;
@@ -37,8 +41,10 @@ public:
     // disk lets it); its current or next wait ends the cycle. Never waits for the worker.
     void Arreter();
 
-    // The controller, for reading only once the worker has ended (or before it starts).
+    // The controller, for reading only once the worker has ended (or before it starts). There is none
+    // when the start-up of a controller built apart failed: controleur() is then nullptr.
     const borne::Controleur& gestion() const noexcept { return *gestionBarriere; }
+    const borne::Controleur* controleur() const noexcept { return gestionBarriere.get(); }
 
     // The paced clock the worker waits on, if the installed clock is one (nullptr otherwise).
     borne::HorlogeCadencee* cadence() const noexcept { return cadence_; }
@@ -53,7 +59,11 @@ private:
     // worker too: the window stays up, the panel stops changing, and the error's text goes once to
     // standard error.
     void Execute();
+    // The error display, later, on the window's thread: "controller NAME stopped in STATE: WHAT".
+    void montrerPanne(const std::string& ou, const char* quoi);
 
+    const std::string nom_; // the controller's name, said when it fails
+    const bool externe_;    // built apart: its failures are shown, its crashes named
     std::unique_ptr<borne::Controleur> gestionBarriere; // touched by the worker alone once it runs
     // Held by the body until it returns; it guards no data, it only marks the body's end.
     borne::Verrou fin_;

@@ -4,6 +4,7 @@
 #include "app/MonThread.h"
 #include "app/Recorder.h"
 #include "control/Attente.h"
+#include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/view/Vue.h"
 
@@ -21,6 +22,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unistd.h>
 
@@ -128,6 +130,17 @@ std::string lireOptions(int& argc, char** argv, Options& o) {
         }
         const bool vitesse = a == "--speed" || a.starts_with("--speed=");
         const bool zoom = a == "--zoom" || a.starts_with("--zoom=");
+        if (a == "--controller" || a.starts_with("--controller=")) {
+            std::string_view fichier;
+            if (a.size() > 12) {
+                fichier = a.substr(13);
+            } else if (i + 1 < argc) {
+                fichier = argv[++i];
+            }
+            if (fichier.empty()) return "--controller needs a file (a controller plug-in, NAME.so)";
+            o.controleur = std::string(fichier);
+            continue;
+        }
         if (!vitesse && !zoom) {
             argv[garde++] = argv[i]; // Qt's, or the program's own
             continue;
@@ -174,18 +187,41 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     arreterSurSignal();
     QApplication::setApplicationName("borne");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
+    // The controller first: one that does not load stops the program before the recording's folder,
+    // the window and any turn. An empty variable asks for none.
+    std::optional<TypeControleur> greffon;
+    const std::string variable = valeurDe("BORNE_CONTROLLER");
+    if (d.options.controleur || !variable.empty()) {
+        const std::string fichier = d.options.controleur ? *d.options.controleur : variable;
+        std::string pourquoi;
+        greffon = chargerControleur(fichier, pourquoi);
+        if (!greffon) {
+            const std::string message =
+                (d.options.controleur ? "--controller " : "BORNE_CONTROLLER: ") + pourquoi;
+            // Said on standard error too: a start from a script or the menu shows no dialog anyone reads.
+            std::fprintf(stderr, "borne: %s\n", message.c_str());
+            std::fflush(stderr);
+            montrerErreur(message.c_str());
+            return 2;
+        }
+    }
     HorlogeCadencee horloge;
     const HorlogeInstallee installation(horloge);
     std::unique_ptr<recording::Recorder> enregistrement; // outlives the window, which stops its clock
+    bool enregistre = false;
     std::unique_ptr<TForm1> fenetre;
     try {
         if (d.avantFenetre) d.avantFenetre();
         // BORNE_RECORD is checked before the terminal starts: a folder that cannot take the recording
         // stops the start-up with the working folder untouched.
         enregistrement = recording::Recorder::fromEnvironment();
-        fenetre = std::make_unique<TForm1>(nullptr, d.options);
+        fenetre = std::make_unique<TForm1>(nullptr, d.options, greffon ? &*greffon : nullptr);
         QApplication::setWindowIcon(borne::vue::icone());
-        if (enregistrement) enregistrement->started(threadBarriere->gestion());
+        // A controller whose start-up failed has nothing to record: the folder keeps only the settings.
+        if (enregistrement && threadBarriere->controleur() != nullptr) {
+            enregistrement->started(threadBarriere->gestion());
+            enregistre = true;
+        }
         fenetre->show();
         if (d.fenetreMontree) d.fenetreMontree(*fenetre);
         QApplication::exec();
@@ -199,7 +235,7 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     if (threadBarriere != nullptr) {
         threadBarriere->Arreter();
         threadBarriere->AttendreFin();
-        if (enregistrement) enregistrement->finish(threadBarriere->gestion());
+        if (enregistre) enregistrement->finish(threadBarriere->gestion());
     }
     fenetre.reset();
     return 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class TForm1;
@@ -14,12 +15,17 @@ struct Options {
     bool enPause = false; // --paused
     bool banc = false;    // --bench
     double zoom = 1;      // --zoom F, 1 to 4
+    // --controller FILE: a controller built apart runs in place of the terminal's own. Unset: the
+    // BORNE_CONTROLLER variable decides; set, it wins over the variable.
+    std::optional<std::string> controleur = std::nullopt;
 };
 
-// Reads --speed F, --paused, --bench and --zoom F (also as --speed=F) out of the arguments, leaving the
-// others to Qt. Returns what is wrong for the user to read, or "" when all is well.
+// Reads --speed F, --paused, --bench, --zoom F and --controller FILE (also as --speed=F) out of the
+// arguments, leaving the others to Qt. Returns what is wrong for the user to read, or "" when all is well.
 std::string lireOptions(int& argc, char** argv, Options& o);
-inline constexpr const char* USAGE_OPTIONS = "usage: borne [--speed F] [--paused] [--bench] [--zoom F]";
+inline constexpr const char* USAGE_OPTIONS =
+    "usage: borne [--speed F] [--paused] [--bench] [--zoom F]\n"
+    "             [--controller FILE]   (or BORNE_CONTROLLER=FILE: a controller plug-in runs instead)";
 
 struct Demarrage {
     Options options;
@@ -31,7 +37,9 @@ struct Demarrage {
 
 // Starts the application, the window and the worker, runs the message loop until the window closes and
 // returns 0, whatever happened: an error that escapes start-up or the loop is shown in the standard
-// error dialog. The real clock is installed for the whole run.
+// error dialog. The real clock is installed for the whole run. The one exception: a controller asked
+// for (--controller, BORNE_CONTROLLER) that does not load is shown in that dialog and the program
+// returns 2, before the window and any turn.
 int lancerProgramme(int& argc, char** argv, const Demarrage& d = {});
 
 // The standard error display, with the error's message ("" for an error that carries none).

@@ -62,7 +62,9 @@ concept FormeControleur = std::default_initializable<C> && requires(C& c, const 
     { k.modeCourant() } -> std::convertible_to<Mode>;
 };
 
-template <FormeControleur C> class ControleurDe final : public Controleur {
+// `Lieu` sets where the wrapper's own code lives: a plug-in passes a type of its own, local to it, so that
+// its wrapper (and the vtable that reaches the turn) is never the program's same-named one.
+template <FormeControleur C, class Lieu = void> class ControleurDe final : public Controleur {
 public:
     void Tour() override { c_.Tour(); }
     Etat etatCourant() const noexcept override { return c_.etatCourant(); }
@@ -135,11 +137,18 @@ struct EntreeControleur {
 // The plug-in's one exported symbol, and its generator: borne_add_controller writes one line,
 // BORNE_CONTROLEUR(Classe), after the class's header.
 inline constexpr const char* NOM_ENTREE_CONTROLEUR = "borne_controleur";
+// The wrapper is instantiated for a type in an anonymous namespace: local to the plug-in, whereas the
+// program exports its own ControleurDe<tGestionBarriere>, whose vtable would otherwise stand in for the
+// plug-in's and run the program's turn on the plug-in's object.
 #define BORNE_CONTROLEUR(Classe)                                                                             \
+    namespace {                                                                                              \
+    struct LieuGreffonBorne;                                                                                 \
+    using ControleurGreffonBorne = borne::ControleurDe<Classe, LieuGreffonBorne>;                            \
+    }                                                                                                        \
     extern "C" __attribute__((visibility("default"))) const borne::EntreeControleur* borne_controleur() {    \
         static const borne::EntreeControleur entree{                                                         \
             borne::VERSION_CONTROLEUR, #Classe,                                                              \
-            []() -> borne::Controleur* { return new borne::ControleurDe<Classe>(); },                        \
-            borne::ControleurDe<Classe>::AVEC_LIGNES, borne::ControleurDe<Classe>::AVEC_VALEURS};            \
+            []() -> borne::Controleur* { return new ControleurGreffonBorne(); },                             \
+            ControleurGreffonBorne::AVEC_LIGNES, ControleurGreffonBorne::AVEC_VALEURS};                      \
         return &entree;                                                                                      \
     }

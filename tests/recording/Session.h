@@ -41,11 +41,11 @@ struct Replay {
     std::string output; // standard output and error
 };
 
-// `borne-scenario --suite DIR`, as a user would run it on the recording.
-inline Replay replay(const std::filesystem::path& dir) {
+// `borne-scenario --suite DIR [more]`, as a user would run it on the recording.
+inline Replay replay(const std::filesystem::path& dir, const QStringList& more = {}) {
     QProcess runner;
     runner.setProcessChannelMode(QProcess::MergedChannels);
-    runner.start(BORNE_SCENARIO, {"--suite", QString::fromStdString(dir.string())});
+    runner.start(BORNE_SCENARIO, QStringList{"--suite", QString::fromStdString(dir.string())} + more);
     const bool ended = runner.waitForFinished(60000) && runner.exitStatus() == QProcess::NormalExit;
     return {ended ? runner.exitCode() : -1, runner.readAll().toStdString()};
 }

@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
         veille->start(20);
     };
     d.fenetreMontree = [&](TForm1& fenetre) {
-        std::printf("shown\n");
+        std::printf("shown %s\n", fenetre.windowTitle().toUtf8().constData());
         std::fflush(stdout);
         auto click = [&fenetre](const char* name) {
             QTest::mouseClick(fenetre.controle(name), Qt::LeftButton, {}, QPoint(8, 8));

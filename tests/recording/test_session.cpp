@@ -24,12 +24,14 @@ class Session : public Sandbox {
 protected:
     Session() { writeSettings(0); }
 
-    // The program with a scripted user, in this test's folder, BORNE_RECORD set to `dir`.
-    Outcome run(const QString& dir, QStringList arguments) {
+    // The program with a scripted user, in this test's folder, BORNE_RECORD set to `dir`, running
+    // `controller` (none: the terminal's own).
+    Outcome run(const QString& dir, QStringList arguments, const QString& controller = {}) {
         QProcess programme;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("BORNE_RECORD", dir);
+        env.insert("BORNE_CONTROLLER", controller);
         programme.setProcessEnvironment(env);
         programme.setWorkingDirectory(QString::fromStdString(folder().string()));
         programme.start(BORNE_RECORD_SESSION, arguments);
@@ -62,6 +64,18 @@ TEST_F(Session, RecordedByTheProgramAndReplayedExactly) {
     EXPECT_NE(script.find("\ntick CheckBox5\n"), std::string::npos) << script;
     const Replay replayed = replay("rec");
     EXPECT_EQ(replayed.code, 0) << replayed.output << "\n--- the recording:\n" << script;
+}
+
+// A controller plug-in in the window records as the terminal's own does, and replays on itself.
+TEST_F(Session, AControllerPlugInIsRecordedAndItsRecordingReplaysOnIt) {
+    const Outcome r = run("rec", {"leave"}, BORNE_REFERENCE);
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("shown Velmora \u2014 reference.so\n"), std::string::npos) << r.out;
+    ASSERT_NE(r.out.find("done"), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(fileContent("rec/expected/Log.txt"), fileContent("Log.txt"));
+    const Replay replayed = replay("rec", {"--controller", BORNE_REFERENCE});
+    EXPECT_EQ(replayed.code, 0) << replayed.output << "\n--- the recording:\n"
+                                << fileContent("rec/scenario.scn");
 }
 
 TEST_F(Session, AFolderThatIsNotEmptyIsRefused) {

@@ -208,6 +208,10 @@ TEST(Options, TheCommandLineAsking) {
         {{"--speed="}, "--speed takes a number from 0.1 to 10, not ''", {}, 0},
         {{"--zoom", "0.5"}, "--zoom takes a number from 1 to 4, not '0.5'", {}, 0},
         {{"--zoom"}, "--zoom needs a number", {}, 0},
+        {{"--controller", "alice.so", "--paused"}, "", {.enPause = true, .controleur = "alice.so"}, 1},
+        {{"--controller=../lab/bob.so"}, "", {.controleur = "../lab/bob.so"}, 1},
+        {{"--controller"}, "--controller needs a file (a controller plug-in, NAME.so)", {}, 0},
+        {{"--controller="}, "--controller needs a file (a controller plug-in, NAME.so)", {}, 0},
     };
     for (const OptionCase& c : cases) {
         std::vector<char*> argv = {const_cast<char*>("borne")};
@@ -224,6 +228,7 @@ TEST(Options, TheCommandLineAsking) {
         EXPECT_EQ(o.enPause, c.expected.enPause) << line;
         EXPECT_EQ(o.banc, c.expected.banc) << line;
         EXPECT_EQ(o.zoom, c.expected.zoom) << line;
+        EXPECT_EQ(o.controleur, c.expected.controleur) << line;
         EXPECT_EQ(argc, c.left) << line;
         EXPECT_EQ(argv[static_cast<std::size_t>(argc)], nullptr) << line;
     }
