@@ -62,7 +62,10 @@ concept FormeControleur = std::default_initializable<C> && requires(C& c, const 
     { k.modeCourant() } -> std::convertible_to<Mode>;
 };
 
-template <FormeControleur C> class ControleurDe final : public Controleur {
+// `Lieu` gives a plug-in's instance a type of its own file (BORNE_CONTROLEUR passes one from an unnamed
+// namespace): its virtual table is then the plug-in's alone, never the program's copy of the same name,
+// which would run the program's class in place of the plug-in's.
+template <FormeControleur C, class Lieu = void> class ControleurDe final : public Controleur {
 public:
     void Tour() override { c_.Tour(); }
     Etat etatCourant() const noexcept override { return c_.etatCourant(); }
@@ -136,10 +139,14 @@ struct EntreeControleur {
 // BORNE_CONTROLEUR(Classe), after the class's header.
 inline constexpr const char* NOM_ENTREE_CONTROLEUR = "borne_controleur";
 #define BORNE_CONTROLEUR(Classe)                                                                             \
+    namespace {                                                                                              \
+    struct LieuDuGreffon {};                                                                                 \
+    using ControleurDuGreffon = borne::ControleurDe<Classe, LieuDuGreffon>;                                  \
+    }                                                                                                        \
     extern "C" __attribute__((visibility("default"))) const borne::EntreeControleur* borne_controleur() {    \
         static const borne::EntreeControleur entree{                                                         \
             borne::VERSION_CONTROLEUR, #Classe,                                                              \
-            []() -> borne::Controleur* { return new borne::ControleurDe<Classe>(); },                        \
-            borne::ControleurDe<Classe>::AVEC_LIGNES, borne::ControleurDe<Classe>::AVEC_VALEURS};            \
+            []() -> borne::Controleur* { return new ControleurDuGreffon(); },                                \
+            ControleurDuGreffon::AVEC_LIGNES, ControleurDuGreffon::AVEC_VALEURS};                            \
         return &entree;                                                                                      \
     }
