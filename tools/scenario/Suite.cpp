@@ -140,6 +140,7 @@ void makeParents(const std::string& file) {
         s.rules = settings.rules;
         s.rulesName = settings.rulesName;
         s.controller = settings.controller;
+        s.compare = settings.compare;
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
         if (!settings.journalFolder.empty())

@@ -31,6 +31,7 @@ struct SuiteSettings {
     std::string rulesName;
     std::string journalFolder; // set: each run's journal is kept there, named by its index in the list
     const borne::TypeControleur* controller = nullptr; // the controller every folder runs; nullptr: ours
+    bool compare = false; // each folder runs on the terminal's own too; the first difference fails it
 };
 
 // "K/N" with 1 <= K <= N.
