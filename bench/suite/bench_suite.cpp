@@ -1,6 +1,8 @@
 // Generates 1,000 scenario folders (six journeys over the five modes, with waits inside boom movements,
 // each with its expected journal) and runs them with `borne-scenario --suite` (default jobs), then with
-// a shell loop that runs borne-scenario once per folder. Prints scenarios per second for both.
+// a shell loop that runs borne-scenario once per folder. Prints scenarios per second for both. In the same
+// run, the same folders with `--compare --controller` (the terminal's source built as a plug-in, so no
+// difference): each folder then runs twice, once on each controller.
 // Usage: bench_suite [COUNT]
 #include "scenario/Engine.h"
 
@@ -116,6 +118,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_suite: the suite did not pass:\n%s", out.c_str());
         return 1;
     }
+    const double c = timed(std::string(BORNE_SCENARIO) + " --compare --controller " + BORNE_REFERENCE +
+                           " --suite " + q + "/suite' > " + q + "/compare.out'");
+    const std::string compared = read(root / "compare.out");
+    if (compared.size() < expected.size() || compared.substr(compared.size() - expected.size()) != expected) {
+        std::fprintf(stderr, "bench_suite: the suite with --compare did not pass:\n%s", compared.c_str());
+        return 1;
+    }
     // The same scenarios, one process per folder, run in the folder itself (no copy, no journal check).
     const double l = timed("for d in " + q + "/loop'/*/; do (cd \"$d\" && " + BORNE_SCENARIO +
                            " scenario.scn > /dev/null) || exit 1; done");
@@ -125,6 +134,9 @@ int main(int argc, char** argv) {
                 std::max(1u, static_cast<unsigned>(::sysconf(_SC_NPROCESSORS_ONLN))));
     std::printf("--suite (default jobs):  %.3f s, %.0f scenarios per second (target >= 2000)\n", s,
                 count / s);
+    std::printf("--suite --compare (default jobs): %.3f s, %.0f scenarios per second (target >= 1500), "
+                "%.2f x the time of --suite\n",
+                c, count / c, c / s);
     std::printf("shell loop, one process per folder: %.3f s, %.0f scenarios per second\n", l, count / l);
     std::printf("--suite is %.1f x the shell loop\n", l / s);
     return 0;

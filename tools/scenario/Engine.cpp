@@ -323,16 +323,15 @@ void Engine::report(std::size_t line, const std::string& text) {
 
 // A failure line is for reading: both values are cut alike, whatever their size.
 void Engine::fail(const Command& c, std::string_view actual) {
-    constexpr std::size_t kShownCharacters = 200;
     ++result_.failed;
     const bool onState = c.verb == Verb::ExpectState || c.verb == Verb::UntilState;
     std::string line = "expected " +
-                       (onState ? std::string("etat") : c.control + "." + nomPropriete(c.property)) +
-                       " = \"" + visible(clipped(c.text, kShownCharacters)) + "\"";
+                       (onState ? std::string("etat") : c.control + "." + nomPropriete(c.property)) + " = " +
+                       shownValue(c.text);
     // One form whatever N, so that tools reading the failures need one pattern.
     if (c.verb == Verb::Until || c.verb == Verb::UntilState)
         line += " within " + std::to_string(c.count) + " turns";
-    report(c.line, line + ", got \"" + visible(clipped(actual, kShownCharacters)) + "\"");
+    report(c.line, line + ", got " + shownValue(actual));
 }
 
 } // namespace borne::scenario

@@ -1,4 +1,5 @@
 #include "scenario/Folder.h"
+#include "scenario/Compare.h"
 
 #include "files/Files.h"
 #include "scenario/Check.h"
@@ -390,6 +391,30 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     if (!copyTree(scenario.path, run, true, copy))
         return copy.benchFault ? benchError(copy.error) : failed(copy.error);
 
+    // --compare: the terminal's own run first, in a copy of its own, recorded.
+    std::optional<Recording> terminalRun, controllerRun;
+    std::string terminalJournal;
+    if (settings.compare) {
+        const std::string other = run + "-terminal";
+        Copy second;
+        second.root = copy.root;
+        second.seen.insert(copy.seen.begin(), copy.seen.end());
+        if (::mkdir(other.c_str(), 0755) != 0 && errno != EEXIST)
+            return benchError("cannot make " + other + ": " + why());
+        removeTree(other, true);
+        if (!copyTree(scenario.path, other, true, second))
+            return second.benchFault ? benchError(second.error) : failed(second.error);
+        RunSettings terminal;
+        terminal.scriptName = scriptName;
+        terminal.wallLimit = settings.wallLimit;
+        terminalRun.emplace();
+        const bool ran = runOnTerminal(text, other, terminal, *terminalRun, error);
+        if (ran && !readRegular(join(other, kJournalFile), terminalJournal, error)) terminalJournal.clear();
+        removeTree(other, true);
+        if (!ran) return benchError(error);
+        controllerRun.emplace();
+    }
+
     VcdWriter vcd;
     const files::Deadline openBy =
         settings.wallLimit.count() > 0
@@ -405,6 +430,7 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     runSettings.controller = settings.controller;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
+    if (controllerRun) engine.watch(*controllerRun);
     CoverageWatch coverageWatch(counts);
     if (settings.coverage) engine.watch(coverageWatch);
     std::optional<RuleObserver> rules;
@@ -419,6 +445,8 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     bool haveJournal = false;
     int journalError = 0;
     try {
+        std::optional<Recording::Tap> tap; // before the watch: the two calls are put back in turn
+        if (controllerRun) tap.emplace(*controllerRun);
         const JournalWatch watch;
         result = engine.run(source);
         journalError = watch.firstError();
@@ -441,6 +469,16 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         rules ? rules->report(*settings.rules, settings.rulesName) : std::vector<std::string>{};
     for (const std::string& line : broken)
         details += line + "\n";
+    // A difference with the terminal's own fails the scenario like a failed expectation, and comes first.
+    if (controllerRun) {
+        std::string difference = firstDifference(*terminalRun, *controllerRun);
+        if (difference.empty())
+            difference = journalDifference(terminalJournal, haveJournal ? journal : std::string());
+        if (!difference.empty()) {
+            difference.insert(0, scriptName + ": ");
+            return failed(difference, details + difference + "\n");
+        }
+    }
     if (!result.ok()) {
         std::string summary = details.substr(0, details.find('\n'));
         if (result.failed > 1) summary += " (and " + std::to_string(result.failed - 1) + " more)";

@@ -5,6 +5,7 @@
 #include "scenario/Bless.h"
 #include "scenario/Check.h"
 #include "scenario/Controllers.h"
+#include "scenario/Compare.h"
 #include "scenario/Controls.h"
 #include "scenario/CoverageWatch.h"
 #include "scenario/Engine.h"
@@ -50,6 +51,8 @@ constexpr std::string_view kUsage =
     "       borne-scenario [-C DIR] --suite [--jobs N] [--junit FILE] [--grades FILE.csv] "
     "[--timeout SECONDS] PATH... --controllers FILE...\n"
     "       (the suite on each controller; a FILE that is a folder stands for the *.so files in it)\n"
+    "       (a script or --suite with --compare --controller FILE: also run on the terminal's own, the first "
+    "difference fails)\n"
     "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--junit FILE] [--grades FILE.csv] "
     "[--timeout SECONDS] [--check RULES]\n"
     "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
@@ -71,6 +74,7 @@ struct Options {
     bool tidy = false;
     std::optional<std::string> controller;               // a plug-in's file
     std::optional<std::vector<std::string>> controllers; // plug-ins' files and folders of them
+    bool compare = false;
     std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage, rules;
     std::vector<std::string> operands;
 };
@@ -265,6 +269,7 @@ int runSuiteFrom(const Options& o, const TypeControleur* controller, std::vector
     if (o.timeout) s.wallLimit = *seconds(*o.timeout);
     if (o.coverage) s.coverageFolder = *o.coverage;
     s.controller = controller;
+    s.compare = o.compare;
     search::RuleSet rules;
     if (!rulesFor(o, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
     const int status = controllers.empty()
@@ -345,8 +350,30 @@ int runScript(const Options& o, const TypeControleur* controller, std::istream& 
     if (o.turns) engine.watch(turnLog);
     RuleObserver ruleCheck(rules);
     if (o.rules) engine.watch(ruleCheck);
+    // --compare: the terminal's own runs first, then this one, each in a copy of what it reads here.
+    std::optional<Comparison> comparison;
+    if (o.compare) {
+        comparison.emplace();
+        if (!comparison->start(text, settings, error)) {
+            err << "borne-scenario: --compare: " << error << '\n';
+            return 2;
+        }
+        engine.watch(comparison->controllerRun());
+        if (!comparison->enter(error)) {
+            err << "borne-scenario: --compare: " << error << '\n';
+            return 2;
+        }
+    }
     TextSource source(text, panneau());
     const RunResult result = engine.run(source);
+    std::string difference;
+    if (comparison) {
+        if (!comparison->leave(error)) {
+            err << "borne-scenario: --compare: " << error << '\n';
+            return 2;
+        }
+        difference = comparison->difference();
+    }
 
     // An output that cannot be written is said with its reason; the summary still follows.
     bool lost = false;
@@ -376,8 +403,15 @@ int runScript(const Options& o, const TypeControleur* controller, std::istream& 
         }
         out << "rules: " << rules.rules.size() - broken << " held, " << broken << " broken\n";
     }
+    if (!difference.empty()) {
+        out.flush(); // so that a merged output keeps the order of events
+        err << name << ": " << difference << '\n';
+    }
+    if (o.compare)
+        out << "compared with the terminal's own: " << (difference.empty() ? "no difference" : "differs")
+            << '\n';
     out << "expectations: " << result.passed << " passed, " << result.failed << " failed\n";
-    return finish(lost ? 2 : result.ok() && broken == 0 ? 0 : 1, out, err);
+    return finish(lost ? 2 : result.ok() && broken == 0 && difference.empty() ? 0 : 1, out, err);
 }
 
 } // namespace
@@ -406,6 +440,8 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             o.bless = true;
         } else if (a == "--tidy") {
             o.tidy = true;
+        } else if (a == "--compare") {
+            o.compare = true;
         } else if (a == "--vcd" || a == "--junit" || a == "--jobs" || a == "--shard" || a == "--timeout" ||
                    a == "--turns" || a == "-C" || a == "--coverage" || a == "--check" || a == "--grades" ||
                    a == "--controller") {
@@ -474,6 +510,10 @@ int runProgram(const std::vector<std::string>& arguments, std::istream& in, std:
             return 2;
         }
     }
+    if (o.compare && !o.controller && !o.controllers)
+        return usage(err, "--compare needs --controller FILE (or --controllers), the controller compared");
+    if (o.compare && (o.tidy || o.grade || o.bless))
+        return usage(err, "--compare goes with a script or --suite");
     if (o.tidy) {
         if (o.suite || o.grade || o.bless || o.operands.size() != 1)
             return usage(err, "--tidy takes one recorded SCRIPT");

@@ -40,6 +40,11 @@ std::string quoted(std::string_view s) {
     return r;
 }
 
+std::string shownValue(std::string_view utf8) {
+    constexpr std::size_t kShownCharacters = 200;
+    return "\"" + visible(clipped(utf8, kShownCharacters)) + "\"";
+}
+
 std::string visible(std::string_view s) {
     std::string r;
     r.reserve(s.size());

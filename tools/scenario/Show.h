@@ -16,6 +16,10 @@ std::string quoted(std::string_view s);
 // Each control byte (below 0x20, or 0x7F) written \xHH (upper-case hex); nothing else changed.
 std::string visible(std::string_view s);
 
+// A value in a failure line, between quotes: cut to 200 characters, control bytes as \xHH. Both sides of
+// a failure line are shown alike, whatever their size.
+std::string shownValue(std::string_view utf8);
+
 // UTF-8 text cut to its first `max` characters followed by "...(N more)"; unchanged when it is not
 // longer.
 std::string clipped(std::string_view utf8, std::size_t max);

@@ -141,6 +141,7 @@ void makeParents(const std::string& file) {
         s.rulesName = settings.rulesName;
         s.controller =
             settings.controllerOfRun.empty() ? settings.controller : settings.controllerOfRun[index];
+        s.compare = settings.compare;
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
         if (!settings.journalFolder.empty())

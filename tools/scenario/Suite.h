@@ -35,6 +35,7 @@ struct SuiteSettings {
     // Set: the controller of each folder of runIsolated's list, in list order, in place of `controller`
     // (a class's controllers run in one pool).
     std::vector<const borne::TypeControleur*> controllerOfRun;
+    bool compare = false; // each folder runs on the terminal's own too; the first difference fails it
 };
 
 // "K/N" with 1 <= K <= N.
