@@ -34,7 +34,7 @@ fi
 source tools/packages.sh
 tools/install-packages.sh "${BUILD_PACKAGES[@]}" "${WINDOW_PACKAGES[@]}"
 if [ ! -f build/build.ninja ]; then
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --preset dev >/dev/null
 fi
 cmake --build build --target borne borne-scenario borne-log
 

@@ -63,31 +63,29 @@ stage() {
     summary+=("$(printf '%-6s %5d s  %s' "$name" "$duration" "$outcome")")
 }
 
+# Configures a preset of CMakePresets.json in a folder of its own (HARDEN_PREFIX may move it).
 configure() {
-    local folder="$1"
-    shift
-    cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBORNE_BENCH=OFF -DBORNE_WERROR=ON "$@" \
-        >/dev/null
+    cmake --preset "$1" -B "$2" >/dev/null
 }
 
 clang_analysis() {
     local folder="${prefix}clang"
     # BORNE_WERROR makes every analysis warning fatal. The tests are left out: they hold no lock
     # rule of the terminal's, and the sanitizer stages build them anyway.
-    CC=clang CXX=clang++ configure "$folder" -DBORNE_TESTS=OFF -DCMAKE_CXX_FLAGS=-Wthread-safety || return 1
+    configure clang "$folder" || return 1
     cmake --build "$folder"
 }
 
 asan() {
     local folder="${prefix}asan"
-    configure "$folder" -DBORNE_SANITIZE=address || return 1
+    configure asan "$folder" || return 1
     cmake --build "$folder" || return 1
     ctest --test-dir "$folder" --output-on-failure -j"$cores"
 }
 
 tsan() {
     local folder="${prefix}tsan"
-    configure "$folder" -DBORNE_SANITIZE=thread || return 1
+    configure tsan "$folder" || return 1
     # Only the suites that run more than one thread.
     local targets=(test_panel test_journal test_stress test_robustness)
     if [ -e "$folder/tests/window" ]; then targets+=(test_window borne-scripted-user); fi
@@ -102,7 +100,8 @@ tsan() {
 
 fuzz() {
     local folder="${prefix}fuzz"
-    CC=clang CXX=clang++ cmake -S fuzz -B "$folder" -G Ninja -DBORNE_WERROR=ON >/dev/null || return 1
+    # A project of its own: its preset is in fuzz/CMakePresets.json.
+    cmake -S fuzz --preset fuzz -B "$folder" >/dev/null || return 1
     cmake --build "$folder" || return 1
     local artifacts="$root/$folder/artefacts"
     mkdir -p "$artifacts"
@@ -145,7 +144,7 @@ fuzz() {
 soak() {
     # Built by ./test.sh already; this only makes sure it is there and up to date.
     if [ ! -f "$normal/build.ninja" ]; then
-        cmake -S . -B "$normal" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBORNE_WERROR=ON >/dev/null || return 1
+        configure test "$normal" || return 1
     fi
     cmake --build "$normal" --target borne-soak || return 1
     "$normal/bench/soak/borne-soak" "$turns"

@@ -7,7 +7,7 @@
 set -euo pipefail
 racine="$(cd "$(dirname "$0")/../.." && pwd)"
 construction="${BORNE_BUILD:-$racine/build}" # another build folder may be named in BORNE_BUILD
-[ -f "$construction/build.ninja" ] || cmake -S "$racine" -B "$construction" -G Ninja >/dev/null
+[ -f "$construction/build.ninja" ] || cmake -S "$racine" --preset dev -B "$construction" >/dev/null
 cmake --build "$construction" --target borne-capture
 dossier="$(mktemp -d)"
 trap 'rm -rf "$dossier"' EXIT

@@ -12,7 +12,7 @@ for outil in gtkwave Xvfb xwd xwdtopnm pnmtopng; do
         exit 1
     }
 done
-[ -f "$construction/build.ninja" ] || cmake -S "$racine" -B "$construction" -G Ninja >/dev/null
+[ -f "$construction/build.ninja" ] || cmake -S "$racine" --preset dev -B "$construction" >/dev/null
 cmake --build "$construction" --target borne-scenario
 dossier="$(mktemp -d)"
 ecran=""
