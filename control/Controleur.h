@@ -62,7 +62,10 @@ concept FormeControleur = std::default_initializable<C> && requires(C& c, const 
     { k.modeCourant() } -> std::convertible_to<Mode>;
 };
 
-template <FormeControleur C> class ControleurDe final : public Controleur {
+// `Origine`: a plug-in gives a type of its own unnamed namespace, which makes its instantiation (vtable
+// included) the library's alone; otherwise the program's ControleurDe<tGestionBarriere>, exported for the
+// plug-ins, would stand in for the plug-in's, and the terminal's own turn would run instead of its.
+template <FormeControleur C, class Origine = void> class ControleurDe final : public Controleur {
 public:
     void Tour() override { c_.Tour(); }
     Etat etatCourant() const noexcept override { return c_.etatCourant(); }
@@ -136,10 +139,14 @@ struct EntreeControleur {
 // BORNE_CONTROLEUR(Classe), after the class's header.
 inline constexpr const char* NOM_ENTREE_CONTROLEUR = "borne_controleur";
 #define BORNE_CONTROLEUR(Classe)                                                                             \
+    namespace {                                                                                              \
+    struct OrigineModule;                                                                                    \
+    }                                                                                                        \
     extern "C" __attribute__((visibility("default"))) const borne::EntreeControleur* borne_controleur() {    \
         static const borne::EntreeControleur entree{                                                         \
             borne::VERSION_CONTROLEUR, #Classe,                                                              \
-            []() -> borne::Controleur* { return new borne::ControleurDe<Classe>(); },                        \
-            borne::ControleurDe<Classe>::AVEC_LIGNES, borne::ControleurDe<Classe>::AVEC_VALEURS};            \
+            []() -> borne::Controleur* { return new borne::ControleurDe<Classe, OrigineModule>(); },         \
+            borne::ControleurDe<Classe, OrigineModule>::AVEC_LIGNES,                                         \
+            borne::ControleurDe<Classe, OrigineModule>::AVEC_VALEURS};                                       \
         return &entree;                                                                                      \
     }

@@ -62,6 +62,7 @@ struct ScenarioSettings {
     std::string journalCopy;                // set: the run's journal is moved there (when it wrote one)
                                             // instead of being compared with expected/
     const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
+    RunProgress* progress = nullptr;                   // where the run stands, kept up to date when set
 };
 
 // A regular file's whole content; anything else is refused unread, so nothing can block on it.
