@@ -320,8 +320,8 @@ void Engine::onBoundary() {
         stillAt_ = now_;
         stillTurns_ = 1;
     } else if (++stillTurns_ >= kStillTurnLimit && !result_.controllerFault) {
-        controllerFailed("did not wait in " + std::to_string(stillTurns_) +
-                             " turns in a row: virtual time stood still",
+        controllerFailed("never waited: virtual time stood still for " + std::to_string(stillTurns_) +
+                             " turns",
                          result_.turns);
     }
     for (RunObserver* o : observers_)
@@ -379,7 +379,13 @@ void Engine::controllerFailed(const std::string& what, std::uint64_t turn) {
     result_.controllerFault = true;
     stopRequested_ = true;
     const auto& type = settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne();
-    report(pendingLine_, controllerFault(type.nom, what, turn, now_));
+    const std::string reason = controllerFault(type.nom, what, turn, now_);
+    if (turn > 0) {
+        report(pendingLine_, reason);
+        return;
+    }
+    messages_ << settings_.scriptName << ": " << reason << '\n'; // before any line of the script
+    messages_.flush();
 }
 
 void Engine::publish() noexcept {

@@ -233,7 +233,9 @@ int runInChild(const ChildRun& run, const std::string& scriptName, const std::st
     const std::string reason = killed ? controllerOutlasted(controller, wallLimit, progress)
                                       : controllerDeath(controller, status, progress);
     out.flush();
-    err << scriptName << ':' << progress.line.load() << ": " << reason << '\n';
+    err << scriptName;
+    if (progress.turn.load() > 0) err << ':' << progress.line.load();
+    err << ": " << reason << '\n';
     return 1;
 }
 

@@ -424,8 +424,10 @@ private:
     std::string name() const { return settings_.controller->nom; }
     std::string faultOf(const Worker& w, const std::string& reason) const {
         const std::string& script = list_[*w.busyWith].script;
-        return (script.empty() ? std::string(kScriptFile) : script.substr(script.rfind('/') + 1)) + ":" +
-               std::to_string(w.progress->line.load()) + ": " + reason;
+        const std::string line =
+            w.progress->turn.load() > 0 ? ":" + std::to_string(w.progress->line.load()) : std::string();
+        return (script.empty() ? std::string(kScriptFile) : script.substr(script.rfind('/') + 1)) + line +
+               ": " + reason;
     }
 
     void finish(std::size_t index, ScenarioOutcome o) {
