@@ -4,9 +4,11 @@
 #include "control/Codes.h"
 #include "control/Controleur.h"
 #include "scenario/Controls.h"
+#include "scenario/Isolation.h"
 #include "scenario/Show.h"
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 #include <ostream>
 
@@ -59,7 +61,16 @@ const Command* TextSource::next() {
 class Engine::Clock final : public Horloge {
 public:
     explicit Clock(Engine& e) : engine_(e) {}
-    void attendre(int ms) override { engine_.onWait(ms); }
+    void attendre(int ms) override {
+        try {
+            engine_.onWait(ms);
+        } catch (const ArretDemande&) {
+            throw;
+        } catch (...) { // an observer's or the bench's: not the controller's fault
+            engine_.hostThrew_ = true;
+            throw;
+        }
+    }
 
 private:
     Engine& engine_;
@@ -87,6 +98,9 @@ RunResult Engine::run(CommandSource& source) {
     running_ = false;
     stopRequested_ = false;
     lastState_ = -1;
+    stillAt_ = -1;
+    stillTurns_ = 0;
+    hostThrew_ = false;
     wallDeadline_ = std::chrono::steady_clock::now() + settings_.wallLimit;
 
     PanneauOperateur& panel = panneau();
@@ -99,8 +113,13 @@ RunResult Engine::run(CommandSource& source) {
     std::optional<Observation> observation;
     if (!observers_.empty())
         observation.emplace(panel, [this](const Ecriture& e) {
-            for (RunObserver* o : observers_)
-                o->wrote(e, now_);
+            try {
+                for (RunObserver* o : observers_)
+                    o->wrote(e, now_);
+            } catch (...) {
+                hostThrew_ = true;
+                throw;
+            }
         });
 
     // However the run ends (an observer may throw), the engine keeps no pointer into it.
@@ -112,9 +131,26 @@ RunResult Engine::run(CommandSource& source) {
             e.source_ = nullptr;
         }
     } cleared{*this};
-    // Start-up: its waits only move time on.
-    const std::unique_ptr<borne::Controleur> controller =
-        (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
+    // Start-up: its waits only move time on. What the controller throws fails the run, said with where
+    // it happened; what the engine's side throws goes on up.
+    publish();
+    std::unique_ptr<borne::Controleur> controller;
+    try {
+        controller =
+            (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
+    } catch (const std::exception& e) {
+        if (hostThrew_) throw;
+        controllerFailed(std::string("threw \"") + e.what() + "\"", 0);
+    } catch (...) {
+        if (hostThrew_) throw;
+        controllerFailed("threw an exception that is not a standard exception", 0);
+    }
+    if (controller == nullptr) {
+        result_.end = now_;
+        for (RunObserver* o : observers_)
+            o->finished(now_);
+        return result_;
+    }
     rowsTold_ = controller->observer(&rows_);
     controller_ = controller.get();
     running_ = true;
@@ -130,6 +166,14 @@ RunResult Engine::run(CommandSource& source) {
             controller->Tour();
         } catch (const ArretDemande&) {
             break; // the script ended, or a limit or an observer stopped the run, inside the turn
+        } catch (const std::exception& e) {
+            if (hostThrew_) throw;
+            controllerFailed(std::string("threw \"") + e.what() + "\"", result_.turns + 1);
+            break;
+        } catch (...) {
+            if (hostThrew_) throw;
+            controllerFailed("threw an exception that is not a standard exception", result_.turns + 1);
+            break;
         }
         onBoundary();
     }
@@ -233,6 +277,7 @@ void Engine::onWait(int ms) {
     if (ms < 0) ms = 0;
     if (!running_) { // start-up: nobody can act yet
         now_ += ms;
+        publish();
         return;
     }
     noteState();
@@ -243,6 +288,7 @@ void Engine::onWait(int ms) {
         case Pending::Wait:
             if (end < target_) {
                 now_ = end;
+                publish();
                 return;
             }
             // The script's commands at this instant act before the terminal resumes.
@@ -261,6 +307,7 @@ void Engine::onWait(int ms) {
                 throw ArretDemande{};
             }
             now_ = end;
+            publish();
             return;
         case Pending::None:
         case Pending::End: throw ArretDemande{}; // the script is over: stop where the terminal stands
@@ -271,6 +318,14 @@ void Engine::onWait(int ms) {
 void Engine::onBoundary() {
     if (!rowsTold_) rows_.finDecision(controller_->etatCourant());
     ++result_.turns;
+    if (now_ != stillAt_) {
+        stillAt_ = now_;
+        stillTurns_ = 1;
+    } else if (++stillTurns_ >= kStillTurnLimit && !result_.controllerFault) {
+        controllerFailed("never waited: virtual time stood still for " + std::to_string(stillTurns_) +
+                             " turns",
+                         result_.turns);
+    }
     for (RunObserver* o : observers_)
         o->turnEnded(now_);
     noteState();
@@ -295,6 +350,7 @@ void Engine::onBoundary() {
         }
     }
     if (wallLimitReached()) stopRequested_ = true;
+    publish();
 }
 
 void Engine::noteState() {
@@ -319,6 +375,26 @@ void Engine::report(std::size_t line, const std::string& text) {
     if (settings_.flushBeforeMessages != nullptr) settings_.flushBeforeMessages->flush();
     messages_ << settings_.scriptName << ':' << line << ": " << text << '\n';
     messages_.flush();
+}
+
+void Engine::controllerFailed(const std::string& what, std::uint64_t turn) {
+    result_.controllerFault = true;
+    stopRequested_ = true;
+    const auto& type = settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne();
+    const std::string reason = controllerFault(type.nom, what, turn, now_);
+    if (turn > 0) {
+        report(pendingLine_, reason);
+        return;
+    }
+    messages_ << settings_.scriptName << ": " << reason << '\n'; // before any line of the script
+    messages_.flush();
+}
+
+void Engine::publish() noexcept {
+    if (settings_.progress == nullptr) return;
+    settings_.progress->now.store(now_, std::memory_order_relaxed);
+    settings_.progress->turn.store(running_ ? result_.turns + 1 : 0, std::memory_order_relaxed);
+    settings_.progress->line.store(pendingLine_, std::memory_order_relaxed);
 }
 
 // A failure line is for reading: both values are cut alike, whatever their size.

@@ -23,6 +23,7 @@
 #include "control/ObservateurTour.h"
 #include "scenario/Grammar.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
@@ -35,6 +36,18 @@ namespace borne::scenario {
 // A `turn` still under way after this much virtual time stops the run (a held sensor can make a boom
 // movement repeat for ever).
 inline constexpr std::int64_t kTurnLimitMs = 3600000;
+
+// This many turns in a row at one instant stop the run: a controller that never waits would hold
+// virtual time still for ever. The terminal's own waits in every turn.
+inline constexpr std::uint64_t kStillTurnLimit = 10000;
+
+// Where a run stands, for a process that watches it from outside and outlives it when the controller
+// takes the process down: kept in memory both share. Lock-free atomics, so they work across processes.
+struct RunProgress {
+    std::atomic<std::int64_t> now{0};   // virtual ms
+    std::atomic<std::uint64_t> turn{0}; // the turn under way, from 1; 0: start-up
+    std::atomic<std::uint64_t> line{0}; // the script's line under way
+};
 
 // Where a run's commands come from, one after the other.
 class CommandSource {
@@ -95,17 +108,19 @@ struct RunSettings {
     std::chrono::milliseconds wallLimit{0};            // real time after which the run is stopped; 0: none
     std::ostream* flushBeforeMessages = nullptr;       // a trace to flush first, so merged outputs keep order
     const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
+    RunProgress* progress = nullptr;                   // kept up to date when set
 };
 
 struct RunResult {
     int passed = 0; // expectations
     int failed = 0;
-    bool turnLimit = false; // a turn did not end within kTurnLimitMs
-    bool wallLimit = false; // the run outlasted RunSettings::wallLimit
-    bool stopped = false;   // an observer asked for the stop
-    std::int64_t end = 0;   // virtual time when the run ended
+    bool turnLimit = false;       // a turn did not end within kTurnLimitMs
+    bool wallLimit = false;       // the run outlasted RunSettings::wallLimit
+    bool stopped = false;         // an observer asked for the stop
+    bool controllerFault = false; // the controller threw, or held virtual time still
+    std::int64_t end = 0;         // virtual time when the run ended
     std::uint64_t turns = 0;
-    bool ok() const noexcept { return failed == 0 && !turnLimit && !wallLimit; }
+    bool ok() const noexcept { return failed == 0 && !turnLimit && !wallLimit && !controllerFault; }
 };
 
 class Engine {
@@ -170,6 +185,8 @@ private:
     void noteState();
     bool wallLimitReached();
     void report(std::size_t line, const std::string& text);
+    void controllerFailed(const std::string& what, std::uint64_t turn); // turn 0: start-up
+    void publish() noexcept;
     void fail(const Command& c, std::string_view actual);
 
     RunSettings settings_;
@@ -191,6 +208,9 @@ private:
     std::size_t pendingLine_ = 0;
     int lastState_ = -1;
     unsigned waitsSinceWallCheck_ = 0;
+    std::int64_t stillAt_ = -1;    // the instant of the last turns that did not move time
+    std::uint64_t stillTurns_ = 0; // how many
+    bool hostThrew_ = false;       // an exception out of a turn came from the engine's side
     std::chrono::steady_clock::time_point wallDeadline_;
     RunResult result_;
 };

@@ -428,6 +428,7 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     runSettings.scriptName = scriptName;
     runSettings.wallLimit = settings.wallLimit;
     runSettings.controller = settings.controller;
+    runSettings.progress = settings.progress;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
     if (controllerRun) engine.watch(*controllerRun);

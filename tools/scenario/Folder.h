@@ -63,6 +63,7 @@ struct ScenarioSettings {
                                             // instead of being compared with expected/
     const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
     bool compare = false; // the script runs on the terminal's own too; the first difference fails it
+    RunProgress* progress = nullptr;                   // where the run stands, kept up to date when set
 };
 
 // A regular file's whole content; anything else is refused unread, so nothing can block on it.

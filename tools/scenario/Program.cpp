@@ -11,6 +11,7 @@
 #include "scenario/Engine.h"
 #include "scenario/Grade.h"
 #include "scenario/Grammar.h"
+#include "scenario/Isolation.h"
 #include "scenario/Show.h"
 #include "scenario/Suite.h"
 #include "scenario/Tidy.h"
@@ -279,6 +280,10 @@ int runSuiteFrom(const Options& o, const TypeControleur* controller, std::vector
     return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
 
+int runChecked(const Options& o, const TypeControleur* controller, const std::string& name,
+               const std::string& text, search::RuleSet& rules, RunProgress* progress, std::ostream& out,
+               std::ostream& err);
+
 int runScript(const Options& o, const TypeControleur* controller, std::istream& in, std::ostream& out,
               std::ostream& err) {
     if (o.jobs || o.shard || o.junit) return usage(err, "--jobs, --shard and --junit go with --suite");
@@ -311,6 +316,22 @@ int runScript(const Options& o, const TypeControleur* controller, std::istream& 
         return 2;
     }
 
+    // A controller from outside runs in a child process: whatever it does, this one reports it.
+    if (controller == nullptr) return runChecked(o, controller, name, text, rules, nullptr, out, err);
+    const std::chrono::milliseconds limit = o.timeout ? *seconds(*o.timeout) : std::chrono::milliseconds(0);
+    const int status = runInChild(
+        [&](std::ostream& childOut, std::ostream& childErr, RunProgress& progress) {
+            return runChecked(o, controller, name, text, rules, &progress, childOut, childErr);
+        },
+        name, controller->nom, limit, out, err);
+    return finish(status, out, err);
+}
+
+// The run of a checked script, its outputs and its summary.
+int runChecked(const Options& o, const TypeControleur* controller, const std::string& name,
+               const std::string& text, search::RuleSet& rules, RunProgress* progress, std::ostream& out,
+               std::ostream& err) {
+    std::string error;
     VcdWriter vcd;
     if (o.vcd && !vcd.open(*o.vcd, error)) {
         err << "borne-scenario: " << error << '\n';
@@ -339,6 +360,7 @@ int runScript(const Options& o, const TypeControleur* controller, std::istream& 
     if (o.timeout) settings.wallLimit = *seconds(*o.timeout);
     if (o.trace || o.traceChanges) settings.flushBeforeMessages = &out;
     settings.controller = controller;
+    settings.progress = progress;
     Engine engine(settings, err);
     TraceWriter trace(out, engine, o.traceChanges);
     if (o.trace || o.traceChanges) engine.watch(trace);

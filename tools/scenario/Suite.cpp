@@ -3,6 +3,7 @@
 
 #include "coverage/Report.h"
 #include "scenario/Folder.h"
+#include "scenario/Isolation.h"
 #include "scenario/Junit.h"
 #include "scenario/Show.h"
 
@@ -108,6 +109,7 @@ struct Worker {
     int results = -1; // and reads outcomes here
     std::optional<std::uint32_t> busyWith;
     Clock::time_point deadline;
+    RunProgress* progress = nullptr; // where its run stands, in memory it shares with the runner
 };
 
 std::string vcdPathFor(const SuiteSettings& s, const FoundScenario& f) {
@@ -122,7 +124,8 @@ void makeParents(const std::string& file) {
 }
 
 [[noreturn]] void workerMain(int jobs, int results, const std::vector<FoundScenario>& list,
-                             const SuiteSettings& settings, const std::string& scratch, pid_t runner) {
+                             const SuiteSettings& settings, const std::string& scratch, pid_t runner,
+                             RunProgress* progress) {
     // The runner stops the workers itself when it is interrupted; a worker outlives it by nothing.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, SIG_IGN);
@@ -131,6 +134,8 @@ void makeParents(const std::string& file) {
     std::signal(SIGXFSZ, SIG_IGN);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != runner) ::_exit(3);
+    // What a controller from outside prints must not mix into the runner's lines.
+    if (settings.controller != nullptr || !settings.controllerOfRun.empty()) silenceStandardStreams();
     if (::mkdir(scratch.c_str(), 0700) != 0) ::_exit(3);
     std::uint32_t index;
     while (readAll(jobs, &index, sizeof index)) {
@@ -142,6 +147,12 @@ void makeParents(const std::string& file) {
         s.controller =
             settings.controllerOfRun.empty() ? settings.controller : settings.controllerOfRun[index];
         s.compare = settings.compare;
+        s.progress = progress;
+        if (progress != nullptr) { // until the run says where it is: before its start-up
+            progress->now.store(0);
+            progress->turn.store(0);
+            progress->line.store(0);
+        }
         s.vcdPath = vcdPathFor(settings, list[index]);
         s.coverage = !settings.coverageFolder.empty();
         if (!settings.journalFolder.empty())
@@ -239,8 +250,10 @@ public:
     // ended before.
     std::vector<std::optional<ScenarioOutcome>>& run() {
         const unsigned jobs = std::min<std::size_t>(settings_.jobs, list_.size());
+        if (settings_.controller != nullptr || !settings_.controllerOfRun.empty()) progress_.emplace(jobs);
         for (unsigned i = 0; i < jobs; ++i) {
             Worker w;
+            if (progress_) w.progress = progress_->at(i);
             if (!spawn(w)) break;
             workers_.push_back(w);
         }
@@ -305,7 +318,7 @@ private:
                 closeWorker(other);
             ::close(jobs[1]);
             ::close(results[0]);
-            workerMain(jobs[0], results[1], list_, settings_, scratch, runner);
+            workerMain(jobs[0], results[1], list_, settings_, scratch, runner, w.progress);
         }
         ::close(jobs[0]);
         ::close(results[1]);
@@ -396,12 +409,31 @@ private:
                     int status = 0;
                     ::waitpid(w.pid, &status, 0);
                     w.pid = -1;
-                    replace(w, death(status));
+                    replace(w, w.progress != nullptr
+                                   ? faultOf(w, controllerDeath(name(w), status, *w.progress))
+                                   : death(status));
                 }
             } else if (Clock::now() >= w.deadline) {
-                replace(w, "did not finish within " + duration(settings_.wallLimit) + " and was killed");
+                replace(w,
+                        w.progress != nullptr
+                            ? faultOf(w, controllerOutlasted(name(w), settings_.wallLimit, *w.progress))
+                            : "did not finish within " + duration(settings_.wallLimit) + " and was killed");
             }
         }
+    }
+
+    // A controller from outside that took its worker down: said as the run would have said it.
+    std::string name(const Worker& w) const {
+        const borne::TypeControleur* c =
+            settings_.controllerOfRun.empty() ? settings_.controller : settings_.controllerOfRun[*w.busyWith];
+        return c != nullptr ? c->nom : borne::controleurInterne().nom;
+    }
+    std::string faultOf(const Worker& w, const std::string& reason) const {
+        const std::string& script = list_[*w.busyWith].script;
+        const std::string line =
+            w.progress->turn.load() > 0 ? ":" + std::to_string(w.progress->line.load()) : std::string();
+        return (script.empty() ? std::string(kScriptFile) : script.substr(script.rfind('/') + 1)) + line +
+               ": " + reason;
     }
 
     void finish(std::size_t index, ScenarioOutcome o) {
@@ -423,6 +455,7 @@ private:
     const OutcomeReader& read_;
     std::vector<std::optional<ScenarioOutcome>> outcomes_;
     std::vector<Worker> workers_;
+    std::optional<SharedProgress> progress_; // one record per worker, for a controller from outside
     std::size_t next_ = 0;
     std::size_t done_ = 0;
     std::size_t printed_ = 0;
