@@ -5,7 +5,7 @@
 #include "control/Attente.h"
 #include "control/Codes.h"
 #include "control/TableEtats.h"
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "app/CrashNotice.h"
 
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <cerrno>
 #include <csignal>

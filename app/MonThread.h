@@ -1,7 +1,7 @@
 // The worker thread: owns the terminal's controller and runs its access cycle.
 #pragma once
 
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <QThread>
 

@@ -3,9 +3,9 @@
 #include "app/RecordingWriter.h"
 #include "control/Codes.h"
 #include "control/Controleur.h"
-#include "files/Files.h"
+#include "tools/files/Files.h"
 #include "panel/PanneauOperateur.h"
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include <algorithm>
 #include <cerrno>

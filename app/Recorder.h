@@ -11,7 +11,7 @@
 #pragma once
 
 #include "app/RecordingClock.h"
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "control/Attente.h"
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <chrono>
 #include <cstdint>

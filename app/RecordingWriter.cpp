@@ -1,6 +1,6 @@
 #include "app/RecordingWriter.h"
 
-#include "files/Files.h"
+#include "tools/files/Files.h"
 
 #include <array>
 #include <cerrno>

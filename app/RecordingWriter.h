@@ -2,7 +2,7 @@
 // shares with it.
 #pragma once
 
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 #include "app/TurnWatch.h"
 
 #include "control/Codes.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 namespace borne::bench {
 

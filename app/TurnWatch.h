@@ -6,7 +6,7 @@
 
 #include "control/ObservateurTour.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <atomic>
 #include <cstdint>

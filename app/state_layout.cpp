@@ -4,7 +4,7 @@
 //   source
 #include "control/Codes.h"
 #include "control/TableEtats.h"
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 #include <cstdio>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "config/tConfiguration.h"
 
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <array>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // through attendre(), which asks the clock installed for the process.
 #pragma once
 
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <array>
 #include <chrono>

@@ -1,7 +1,7 @@
 // The codes the terminal's parts exchange, and the times of the control's blocking waits.
 #pragma once
 
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 // Time of the turn's pause and of one boom pass, in milliseconds.
 inline constexpr int DUREE_PAUSE_MS = 500;

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "control/ObservateurTour.h"
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 #include <concepts>
 #include <functional>

@@ -5,7 +5,7 @@
 // the window's worker installs one that copies what it hears for the bench window.
 #pragma once
 
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 namespace borne {
 

@@ -2,7 +2,7 @@
 
 #include "control/Attente.h"
 #include "control/TableEtats.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <cstring>
 #include <string>

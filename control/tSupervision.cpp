@@ -2,7 +2,7 @@
 
 #include "control/Codes.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <charconv>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "control/Attente.h"
 #include "control/Codes.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 using borne::panneau;
 

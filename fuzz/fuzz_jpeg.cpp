@@ -1,6 +1,6 @@
 // The pictures' JPEG decoding on any bytes: either a picture whose pixels fill exactly its size, or
 // ErreurImage; nothing else may come out, and no memory may be touched outside the buffers.
-#include "Images.h"
+#include "panel/images/Images.h"
 
 #include <cstdint>
 #include <cstdlib>

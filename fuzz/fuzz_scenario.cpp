@@ -1,7 +1,7 @@
 // The scenario runner's script parser on any bytes: it must turn every input into commands or errors,
 // each error on a line of the script, never crash, and give each command a line of the script too; and
 // every command printed back must parse to the same command.
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "journal/tDebug.h"
 
 #include "journal/FichierJournal.h"
-#include "panel/Codes.h"
+#include "base/Codes.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "panel/PanneauOperateur.h"
 
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,7 +7,7 @@
 // property's text has had room for it, and no look at the observers beyond one flag.
 #pragma once
 
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 #include <array>
 #include <atomic>
 #include <cstdint>

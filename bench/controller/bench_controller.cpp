@@ -11,7 +11,7 @@
 #include "control/tGestionBarriere.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include <algorithm>
 #include <chrono>

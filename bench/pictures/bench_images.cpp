@@ -1,6 +1,6 @@
 // Decoding the seven built-in pictures, as the window does once at start: mean time of one full set.
 // Usage: bench_images [rounds]   (default 200). Target: at most 10 ms per set.
-#include "Images.h"
+#include "panel/images/Images.h"
 
 #include <algorithm>
 #include <chrono>

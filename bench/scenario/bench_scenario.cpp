@@ -5,7 +5,7 @@
 // system sets: a bare loop that opens Log.txt for appending, writes as many lines as the turns wrote
 // (spread evenly over as many opens as there were turns) and closes it, and the ratio of the two.
 #include "journal/FichierJournal.h"
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,8 +4,8 @@
 // with examples/safety.rules. Wall time and the process's CPU time, since the machine may be shared.
 #include "control/TableEtats.h"
 #include "journal/FichierJournal.h"
-#include "search/Commands.h"
-#include "search/Journeys.h"
+#include "tools/search/Commands.h"
+#include "tools/search/Journeys.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,10 +3,10 @@
 // tests/support/Soak.h). Prints the turns, the journal lines and the resident memory before the
 // run, after 10% of each mode and at its end. Exit status 1 when an invariant broke or the memory grew
 // by more than 4 MiB between 10% and the end of a mode.
-#include "support/Soak.h"
+#include "tests/support/Soak.h"
 #include "control/Attente.h"
 #include "journal/FichierJournal.h"
-#include "support/Common.h"
+#include "tests/support/Common.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,7 +4,7 @@
 // run, the same folders with `--compare --controller` (the terminal's source built as a plug-in, so no
 // difference): each folder then runs twice, once on each controller.
 // Usage: bench_suite [COUNT]
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <chrono>
 #include <cstdio>

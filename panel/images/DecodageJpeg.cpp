@@ -1,6 +1,6 @@
-#include "DecodageJpeg.h"
+#include "panel/images/DecodageJpeg.h"
 
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "Images.h"
+#include "panel/images/Images.h"
 
-#include "DecodageJpeg.h"
+#include "panel/images/DecodageJpeg.h"
 
 #include <array>
 #include <string>

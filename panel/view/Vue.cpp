@@ -1,7 +1,7 @@
 #include "panel/view/Vue.h"
 
 #include "panel/Roles.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Widgets.h"
 

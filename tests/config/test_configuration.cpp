@@ -1,6 +1,6 @@
 // The configuration reader against file contents: one table for the text settings, one for the integers.
 #include "config/tConfiguration.h"
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Each example folder's settings, read as the terminal reads them at start.
 #include "config/tConfiguration.h"
 #include "control/Codes.h"
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include <filesystem>
 #include <string>

@@ -1,6 +1,6 @@
 // The controller's start-up: the picture of each mode on the panel, and the state the cycle starts in.
-#include "support/Lane.h"
-#include "support/WriteLog.h"
+#include "tests/support/Lane.h"
+#include "tests/support/WriteLog.h"
 
 using namespace borne;
 using borne::test::Lane;

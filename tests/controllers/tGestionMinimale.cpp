@@ -1,4 +1,4 @@
-#include "tGestionMinimale.h"
+#include "tests/controllers/tGestionMinimale.h"
 
 void tGestionMinimale::Tour() {
     gestion_.Tour();

@@ -1,8 +1,8 @@
 // Counts that travel between processes, and the coverage folder: what is written, where, and what a
 // missing or broken Graphviz does to it.
-#include "coverage/Report.h"
-#include "scenario/Program.h"
-#include "support/Sandbox.h"
+#include "tools/coverage/Report.h"
+#include "tools/scenario/Program.h"
+#include "tests/support/Sandbox.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,7 +1,7 @@
 // The rows and transitions the real controller reports, for a few journeys counted by hand against the
 // state table, and a random soak in every mode that never takes a transition the table does not allow.
-#include "coverage/Coverage.h"
-#include "support/Lane.h"
+#include "tools/coverage/Coverage.h"
+#include "tests/support/Lane.h"
 
 #include <random>
 #include <string>

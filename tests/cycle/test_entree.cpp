@@ -1,5 +1,5 @@
 // Cars entering and leaving the supervised lane.
-#include "support/Lane.h"
+#include "tests/support/Lane.h"
 
 using namespace borne;
 using borne::test::Lane;

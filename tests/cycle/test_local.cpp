@@ -1,5 +1,5 @@
 // The standalone terminal: its own code, no supervision link at all.
-#include "support/Lane.h"
+#include "tests/support/Lane.h"
 
 using namespace borne;
 using borne::test::Lane;

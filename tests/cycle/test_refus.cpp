@@ -1,5 +1,5 @@
 // Refused codes, the limit of tries, and what clears them.
-#include "support/Lane.h"
+#include "tests/support/Lane.h"
 
 using namespace borne;
 using borne::test::Lane;

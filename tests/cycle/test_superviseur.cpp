@@ -1,5 +1,5 @@
 // The supervisor's inputs: alarm, light, message, attendant call; and the out-of-service modes.
-#include "support/Lane.h"
+#include "tests/support/Lane.h"
 
 using namespace borne;
 using borne::test::Lane;

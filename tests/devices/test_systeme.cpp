@@ -1,7 +1,7 @@
 #include "control/Codes.h"
 #include "control/tSystemeBarriere.h"
-#include "support/Sandbox.h"
-#include "support/WriteLog.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/WriteLog.h"
 
 using namespace borne;
 using borne::test::Sandbox;

@@ -2,13 +2,13 @@
 // bytes: every script of the project's scenario folders and 2,400 random ones over every mode, run by
 // borne-scenario's program with the trace, the turn log, the waveform and the rules, then the whole
 // suite with coverage, then the searches.
-#include "scenario/Program.h"
-#include "search/Commands.h"
-#include "support/Common.h"
-#include "support/Sandbox.h"
-#include "support/Soak.h"
+#include "tools/scenario/Program.h"
+#include "tools/search/Commands.h"
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Soak.h"
 
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include <algorithm>
 #include <random>

@@ -1,10 +1,10 @@
 // A controller with the required members only (minimal.so: no turn observer, no working values): its
 // coverage counts states and transitions as the terminal's own and says that rows are not told; the
 // searches refuse it, saying why.
-#include "scenario/Program.h"
-#include "search/Commands.h"
-#include "support/Common.h"
-#include "support/Sandbox.h"
+#include "tools/scenario/Program.h"
+#include "tools/search/Commands.h"
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
 
 #include <regex>
 #include <sstream>

@@ -1,8 +1,8 @@
 #include "journal/FichierJournal.h"
 #include "journal/tDebug.h"
-#include "support/Common.h"
-#include "support/Sandbox.h"
-#include "support/WriteLog.h"
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/WriteLog.h"
 
 #include <atomic>
 #include <filesystem>

@@ -1,5 +1,5 @@
-#include "log/JournalView.h"
-#include "support/Sandbox.h"
+#include "tools/log/JournalView.h"
+#include "tests/support/Sandbox.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Two threads on one panel: each single read or write of one property is atomic.
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include <atomic>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include <vector>
 

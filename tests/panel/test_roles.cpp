@@ -1,8 +1,8 @@
 // The role table against the panel and against what the terminal really writes: a control added,
 // renamed or given to the terminal shows up here before a tooltip or a listing tells people wrong.
 #include "panel/Roles.h"
-#include "support/Lane.h"
-#include "support/WriteLog.h"
+#include "tests/support/Lane.h"
+#include "tests/support/WriteLog.h"
 
 #include <set>
 #include <string>

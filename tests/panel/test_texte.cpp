@@ -1,4 +1,4 @@
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

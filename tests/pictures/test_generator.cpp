@@ -1,7 +1,7 @@
 // The pictures built into the program are the ones the generator draws now, within what JPEG and a
 // Qt update's antialiasing may change: a drawing changed without running borne-pictures is caught.
-#include "Images.h"
-#include "Scenes.h"
+#include "panel/images/Images.h"
+#include "tools/pictures/Scenes.h"
 
 #include <QImage>
 

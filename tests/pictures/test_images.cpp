@@ -1,7 +1,7 @@
 // The built-in pictures decode to their sizes, show their parts where the panel's controls lie over
 // them, and damaged JPEG data of every kind ends in ErreurImage, never in a crash or a grey picture
 // (random damage is fuzz_jpeg's).
-#include "Images.h"
+#include "panel/images/Images.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,10 +1,10 @@
 // A session recorded in the window at other speeds than the terminal's own, with pauses (one inside a
 // boom raise), one-turn steps and speed changes from the keyboard: the suite runner replays it exactly.
-#include "Session.h"
+#include "tests/recording/Session.h"
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
-#include "window/WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include <QTest>
 

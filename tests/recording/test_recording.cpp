@@ -1,13 +1,13 @@
 // Recording in the window, in this process: the real window (offscreen) and worker, a user clicking and
 // typing, the stop by "Quitter" or the close box, then the suite runner replaying the folder.
-#include "Session.h"
+#include "tests/recording/Session.h"
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
 #include "app/Recorder.h"
 #include "journal/FichierJournal.h"
-#include "scenario/Grammar.h"
-#include "window/WindowSandbox.h"
+#include "tools/grammar/Grammar.h"
+#include "tests/window/WindowSandbox.h"
 
 #include <QLineEdit>
 #include <QTest>

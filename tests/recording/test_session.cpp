@@ -1,8 +1,8 @@
 // BORNE_RECORD through the whole program, as a child process: a session recorded and replayed, the
 // folders that cannot take a recording, and a disk that fills up during one.
-#include "Session.h"
+#include "tests/recording/Session.h"
 
-#include "window/WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include <QProcess>
 

@@ -3,9 +3,9 @@
 // stop. A run that could be killed, or that changes a process-wide limit, runs in a child process.
 #include "journal/FichierJournal.h"
 #include "journal/tDebug.h"
-#include "support/Common.h"
-#include "support/Sandbox.h"
-#include "support/StalledDisk.h"
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/StalledDisk.h"
 
 #include <cerrno>
 #include <csignal>

@@ -4,11 +4,11 @@
 // every edit filled in every state.
 #include "control/Codes.h"
 #include "journal/FichierJournal.h"
-#include "support/Common.h"
-#include "support/JournalCheck.h"
-#include "support/Lane.h"
-#include "support/Soak.h"
-#include "support/WriteLog.h"
+#include "tests/support/Common.h"
+#include "tests/support/JournalCheck.h"
+#include "tests/support/Lane.h"
+#include "tests/support/Soak.h"
+#include "tests/support/WriteLog.h"
 
 #include <chrono>
 #include <cstdio>

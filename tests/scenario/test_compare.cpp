@@ -1,5 +1,5 @@
 // How --compare says the first difference between two recorded runs: one row per rule.
-#include "scenario/Compare.h"
+#include "tools/scenario/Compare.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The controls as people see them: `--controls` lists every control of the panel model with what the
 // role table says of it, and an unknown name gets the nearest names.
 #include "panel/Roles.h"
-#include "scenario/Controls.h"
-#include "scenario/Program.h"
+#include "tools/grammar/Controls.h"
+#include "tools/scenario/Program.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

@@ -1,9 +1,9 @@
 // The run engine seen from its observers: the instants of the terminal's writes when a script acts
 // inside turns, where a run stops, held boxes in the trace, the turn limit, and the waveform.
 #include "control/Codes.h"
-#include "scenario/Engine.h"
-#include "scenario/Vcd.h"
-#include "support/Sandbox.h"
+#include "tools/scenario/Engine.h"
+#include "tools/scenario/Vcd.h"
+#include "tests/support/Sandbox.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,9 +1,9 @@
 // Grading and blessing where the input is bad: nothing blocks, nothing is lost, each fault is said. The
 // lab graded as a teacher does it is tests/grading/transcript.md.
-#include "scenario/Bless.h"
-#include "scenario/Grade.h"
-#include "scenario/Program.h"
-#include "support/Sandbox.h"
+#include "tools/scenario/Bless.h"
+#include "tools/scenario/Grade.h"
+#include "tools/scenario/Program.h"
+#include "tests/support/Sandbox.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // The script grammar: what each line becomes, what is refused with which line, that no input whatever
 // can crash the parser, and that a printed command reads back as itself.
 #include "control/Codes.h"
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include <gtest/gtest.h>
 #include <string>

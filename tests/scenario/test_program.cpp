@@ -1,9 +1,9 @@
 // The program in-process: usage, refusal of a faulty script before anything runs, the trace, the check
 // of expectations against what the terminal shows, failure lines, and output that cannot be written.
-#include "files/Files.h"
-#include "scenario/Grammar.h"
-#include "scenario/Program.h"
-#include "support/Sandbox.h"
+#include "tools/files/Files.h"
+#include "tools/grammar/Grammar.h"
+#include "tools/scenario/Program.h"
+#include "tests/support/Sandbox.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -1,8 +1,8 @@
 // Suites of scenario folders: one line per folder in path order, bad folders failed without stopping the
 // suite, folders never written, shards that add up to the whole, one waveform per scenario, the bench's
 // own failures told apart.
-#include "scenario/Program.h"
-#include "support/Sandbox.h"
+#include "tools/scenario/Program.h"
+#include "tests/support/Sandbox.h"
 
 #include <linux/filter.h>
 #include <linux/seccomp.h>

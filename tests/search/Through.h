@@ -4,7 +4,7 @@
 
 #include "control/ObservateurTour.h"
 #include "control/tGestionBarriere.h"
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <set>
 #include <sstream>

@@ -1,9 +1,9 @@
 // The search's answers stay what they were when every situation was replayed from start-up: answers.txt
 // holds, for each example's settings, the exit status and a digest of everything --check --explore,
 // --generate and --reach print or write (journeys, counts, scenario folders), within 16 turns.
-#include "search/Commands.h"
-#include "search/Explorer.h"
-#include "support/Sandbox.h"
+#include "tools/search/Commands.h"
+#include "tools/search/Explorer.h"
+#include "tests/support/Sandbox.h"
 
 #include <algorithm>
 #include <cinttypes>

@@ -1,10 +1,10 @@
 // --generate: the suite it writes passes as a suite, and its scenarios together reach every row that the
 // generator did not list as unreachable in the mode.
-#include "Through.h"
-#include "scenario/Suite.h"
-#include "search/Commands.h"
-#include "search/Journeys.h"
-#include "support/Sandbox.h"
+#include "tests/search/Through.h"
+#include "tools/scenario/Suite.h"
+#include "tools/search/Commands.h"
+#include "tools/search/Journeys.h"
+#include "tests/support/Sandbox.h"
 
 #include "control/TableEtats.h"
 

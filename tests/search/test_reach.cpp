@@ -1,12 +1,12 @@
 // --reach: each journey it prints, run through the runner, passes its own expectations and reaches its
 // target, in as few turns as worked out by hand from the state table.
-#include "Through.h"
-#include "search/Commands.h"
-#include "search/Explorer.h"
-#include "search/Target.h"
-#include "support/Sandbox.h"
+#include "tests/search/Through.h"
+#include "tools/search/Commands.h"
+#include "tools/search/Explorer.h"
+#include "tools/rules/Target.h"
+#include "tests/support/Sandbox.h"
 
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 #include <fstream>
 

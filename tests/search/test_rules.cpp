@@ -1,12 +1,12 @@
 // Safety rules: the grammar and its errors, a script that breaks a rule failing at the instant it breaks,
 // and the search finding the shortest journey that breaks a rule (worked out by hand) or telling that a
 // rule holds.
-#include "Through.h"
-#include "scenario/Program.h"
-#include "search/Commands.h"
-#include "search/Rules.h"
-#include "support/Common.h"
-#include "support/Sandbox.h"
+#include "tests/search/Through.h"
+#include "tools/scenario/Program.h"
+#include "tools/search/Commands.h"
+#include "tools/rules/Rules.h"
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
 
 #include <fstream>
 

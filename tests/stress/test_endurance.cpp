@@ -2,9 +2,9 @@
 // code lengths, boom sensors against the pictures and the motor, Log.txt growth, whole lines). The
 // million-turn run with its memory figures is bench/soak.
 #include "control/Codes.h"
-#include "support/Common.h"
-#include "support/Sandbox.h"
-#include "support/Soak.h"
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Soak.h"
 
 #include <cstdio>
 

@@ -3,13 +3,13 @@
 // frozen, then the journal's file is stopped, then the clock. Whatever the moment (a pause, a boom movement,
 // a journal line on its way), the worker ends at once by the clock's stop, the panel does not change after
 // the freeze, and Log.txt holds complete, well-formed lines only and begins none after the stop.
-#include "FastClock.h"
+#include "tests/stress/FastClock.h"
 
 #include "control/tGestionBarriere.h"
 #include "journal/FichierJournal.h"
-#include "support/Common.h"
-#include "support/JournalCheck.h"
-#include "support/Sandbox.h"
+#include "tests/support/Common.h"
+#include "tests/support/JournalCheck.h"
+#include "tests/support/Sandbox.h"
 
 #include <atomic>
 #include <chrono>

@@ -2,14 +2,14 @@
 // worker on the shortened real clock, stopped by "Quitter" or by closing the window while a user plays
 // with the panel. Each time: the window is closed and the worker finished when the handler returns, the
 // panel no longer changes, and Log.txt holds whole lines only and takes no more.
-#include "FastClock.h"
+#include "tests/stress/FastClock.h"
 
 #include "app/IHM.h"
 #include "app/MonThread.h"
 #include "journal/FichierJournal.h"
-#include "support/Common.h"
-#include "support/JournalCheck.h"
-#include "support/Sandbox.h"
+#include "tests/support/Common.h"
+#include "tests/support/JournalCheck.h"
+#include "tests/support/Sandbox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "control/Codes.h"
 #include "control/tSupervision.h"
-#include "support/Sandbox.h"
-#include "support/WriteLog.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/WriteLog.h"
 
 #include <climits>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "support/JournalCheck.h"
+#include "tests/support/JournalCheck.h"
 
 #include "journal/tDebug.h"
 

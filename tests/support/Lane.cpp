@@ -1,7 +1,7 @@
-#include "support/Lane.h"
+#include "tests/support/Lane.h"
 
-#include "support/Common.h"
-#include "support/JournalCheck.h"
+#include "tests/support/Common.h"
+#include "tests/support/JournalCheck.h"
 
 #include <fstream>
 #include <sstream>

@@ -4,7 +4,7 @@
 
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include <memory>
 #include <string>

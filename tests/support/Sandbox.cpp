@@ -1,4 +1,4 @@
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include "journal/FichierJournal.h"
 
@@ -31,7 +31,7 @@ Sandbox::~Sandbox() {
 
 } // namespace borne::test
 
-#include "support/WriteLog.h"
+#include "tests/support/WriteLog.h"
 
 namespace borne::test {
 

@@ -1,10 +1,10 @@
-#include "support/Soak.h"
+#include "tests/support/Soak.h"
 
 #include "control/Codes.h"
 #include "control/tGestionBarriere.h"
 #include "panel/PanneauOperateur.h"
-#include "support/Common.h"
-#include "support/JournalCheck.h"
+#include "tests/support/Common.h"
+#include "tests/support/JournalCheck.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
-#include "support/StalledDisk.h"
+#include "tests/support/StalledDisk.h"
 
 #include "journal/FichierJournal.h"
-#include "panel/Verrou.h"
+#include "base/Verrou.h"
 
 #include <chrono>
 #include <condition_variable>

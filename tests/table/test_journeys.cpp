@@ -1,7 +1,7 @@
 // Whole journeys through the lane with the turn observer installed, each turn's rows counted by hand
 // from the table: "START: rows -> NEXT".
-#include "Recorder.h"
-#include "support/Lane.h"
+#include "tests/table/Recorder.h"
+#include "tests/support/Lane.h"
 
 using namespace borne;
 using borne::test::Lane;

@@ -1,5 +1,5 @@
 // The one table of names: each name is its constant's spelling, for every code that has one.
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 #include <gtest/gtest.h>
 

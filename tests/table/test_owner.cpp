@@ -2,10 +2,10 @@
 // read the alarm: a tag pasted into another state's function is caught by the first turn that passes it,
 // over every turn of the project's scenario suite and of a random soak in each mode.
 #include "control/ObservateurTour.h"
-#include "scenario/Engine.h"
-#include "scenario/Folder.h"
-#include "support/Sandbox.h"
-#include "support/Soak.h"
+#include "tools/scenario/Engine.h"
+#include "tools/scenario/Folder.h"
+#include "tests/support/Sandbox.h"
+#include "tests/support/Soak.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,9 +1,9 @@
 // Every row of the access cycle's table, tested from its own state: the controller is given the row's
 // working values, the panel the row's inputs, and one turn must reach exactly the row's tags, choose
 // its next state and show what the row shows. One table per state, one case per row or alternative.
-#include "Recorder.h"
+#include "tests/table/Recorder.h"
 #include "control/TableEtats.h"
-#include "support/Lane.h"
+#include "tests/support/Lane.h"
 
 #include <sstream>
 

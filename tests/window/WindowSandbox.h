@@ -6,7 +6,7 @@
 #include "app/IHM.h"
 #include "app/MonThread.h"
 #include "control/Attente.h"
-#include "support/Sandbox.h"
+#include "tests/support/Sandbox.h"
 
 #include <QCoreApplication>
 #include <QTest>

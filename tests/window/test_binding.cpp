@@ -1,7 +1,7 @@
 // The view bound to the model, without a terminal behind it: stored states on screen, the model's writes
 // from another thread shown by the window's thread, the user's actions written into the model, and no
 // write echoed back.
-#include "WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include "panel/Roles.h"
 #include "panel/images/Images.h"

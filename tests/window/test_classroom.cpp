@@ -1,10 +1,10 @@
 // The window in front of a class: the paced clock under the keyboard (pause, one turn, speed), the
 // digits as the keypad, the bench window, and the command line that starts it all.
-#include "WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include "app/BenchWindow.h"
 #include "app/Programme.h"
-#include "support/Common.h"
+#include "tests/support/Common.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // A controller built apart in the window: named in the title, refused before any turn when it does not
 // load, its exceptions shown while the window stays on the panel as it was, its crash named on standard
 // error before the process dies.
-#include "WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include "control/Controleur.h"
-#include "support/Common.h"
+#include "tests/support/Common.h"
 
 #include <QMessageBox>
 #include <QProcess>

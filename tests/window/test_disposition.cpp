@@ -1,6 +1,6 @@
 // The window as laid out: every named control's place, size and caption, held against the stored form
 // as typed here (not the layout data the window is built from), on the real widgets.
-#include "WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include "panel/view/Disposition.h"
 

@@ -1,10 +1,10 @@
 // The stop: "Quitter" or the close box, also in the middle of a boom movement, and the exit status of
 // the whole program.
-#include "WindowSandbox.h"
+#include "tests/window/WindowSandbox.h"
 
 #include "journal/FichierJournal.h"
-#include "support/Common.h"
-#include "support/StalledDisk.h"
+#include "tests/support/Common.h"
+#include "tests/support/StalledDisk.h"
 
 #include <QProcess>
 

@@ -1,7 +1,7 @@
 // The worker's death by an error that is not the stop: the window's side stays up, the worker ends,
 // and the error's text reaches standard error once.
-#include "WindowSandbox.h"
-#include "panel/Codes.h"
+#include "tests/window/WindowSandbox.h"
+#include "base/Codes.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "coverage/Coverage.h"
+#include "tools/coverage/Coverage.h"
 
 #include <charconv>
 #include <limits>

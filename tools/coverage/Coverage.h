@@ -5,7 +5,7 @@
 #pragma once
 
 #include "control/ObservateurTour.h"
-#include "coverage/Rows.h"
+#include "tools/coverage/Rows.h"
 
 #include <array>
 #include <cstdint>

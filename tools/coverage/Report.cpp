@@ -1,6 +1,6 @@
-#include "coverage/Report.h"
+#include "tools/coverage/Report.h"
 
-#include "files/Files.h"
+#include "tools/files/Files.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // with a count per row), states.dot for Graphviz and, when Graphviz's `dot` is on the PATH, states.svg.
 #pragma once
 
-#include "coverage/Coverage.h"
+#include "tools/coverage/Coverage.h"
 
 #include <iosfwd>
 #include <string>

@@ -1,4 +1,4 @@
-#include "coverage/Rows.h"
+#include "tools/coverage/Rows.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "files/Files.h"
+#include "tools/files/Files.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "log/JournalView.h"
+#include "tools/log/JournalView.h"
 
 #include "journal/tDebug.h"
 

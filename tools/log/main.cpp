@@ -1,5 +1,5 @@
 // borne-log: shows the journal Log.txt as text that grep, diff and spreadsheets take.
-#include "log/JournalView.h"
+#include "tools/log/JournalView.h"
 
 #include <exception>
 #include <iostream>

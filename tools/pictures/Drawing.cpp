@@ -1,4 +1,4 @@
-#include "Drawing.h"
+#include "tools/pictures/Drawing.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,6 +1,6 @@
-#include "Scenes.h"
+#include "tools/pictures/Scenes.h"
 
-#include "Drawing.h"
+#include "tools/pictures/Drawing.h"
 
 #include <array>
 #include <limits>

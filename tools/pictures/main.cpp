@@ -2,7 +2,7 @@
 // Usage: borne-pictures [FOLDER]   (default: the source tree's panel/images)
 // The committed files are the reference the panel is built with: write them again only when a drawing
 // has changed on purpose, and look at them before committing.
-#include "Scenes.h"
+#include "tools/pictures/Scenes.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
-#include "scenario/Bless.h"
+#include "tools/scenario/Bless.h"
 
-#include "scenario/Folder.h"
+#include "tools/scenario/Folder.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,7 +3,7 @@
 // journal it left becomes its expected/Log.txt. Nothing else in the folder is written.
 #pragma once
 
-#include "scenario/Suite.h"
+#include "tools/scenario/Suite.h"
 
 #include <iosfwd>
 #include <string>

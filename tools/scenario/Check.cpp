@@ -1,4 +1,4 @@
-#include "scenario/Check.h"
+#include "tools/scenario/Check.h"
 
 #include "control/Controleur.h"
 

@@ -2,9 +2,9 @@
 // (start-up included) and the script's. A broken rule fails the run.
 #pragma once
 
-#include "files/Files.h"
-#include "scenario/Engine.h"
-#include "search/Rules.h"
+#include "tools/files/Files.h"
+#include "tools/scenario/Engine.h"
+#include "tools/rules/Rules.h"
 
 #include <string>
 #include <vector>

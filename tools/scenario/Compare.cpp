@@ -1,11 +1,11 @@
-#include "scenario/Compare.h"
+#include "tools/scenario/Compare.h"
 
-#include "files/Files.h"
+#include "tools/files/Files.h"
 #include "journal/FichierJournal.h"
-#include "panel/Codes.h"
-#include "scenario/Folder.h"
-#include "scenario/Show.h"
-#include "scenario/Suite.h"
+#include "base/Codes.h"
+#include "tools/scenario/Folder.h"
+#include "tools/grammar/Show.h"
+#include "tools/scenario/Suite.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

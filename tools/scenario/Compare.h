@@ -7,7 +7,7 @@
 // is looked at.
 #pragma once
 
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <cstdint>
 #include <optional>

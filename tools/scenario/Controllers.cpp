@@ -1,9 +1,9 @@
-#include "scenario/Controllers.h"
+#include "tools/scenario/Controllers.h"
 
-#include "files/Files.h"
-#include "scenario/Grade.h"
-#include "scenario/Junit.h"
-#include "scenario/Show.h"
+#include "tools/files/Files.h"
+#include "tools/scenario/Grade.h"
+#include "tools/scenario/Junit.h"
+#include "tools/grammar/Show.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "control/Controleur.h"
-#include "scenario/Suite.h"
+#include "tools/scenario/Suite.h"
 
 #include <iosfwd>
 #include <string>

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "control/Controleur.h"
-#include "coverage/Coverage.h"
-#include "scenario/Engine.h"
+#include "tools/coverage/Coverage.h"
+#include "tools/scenario/Engine.h"
 
 namespace borne::scenario {
 

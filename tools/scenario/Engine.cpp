@@ -1,11 +1,11 @@
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include "control/Attente.h"
 #include "control/Codes.h"
 #include "control/Controleur.h"
-#include "scenario/Controls.h"
-#include "scenario/Isolation.h"
-#include "scenario/Show.h"
+#include "tools/grammar/Controls.h"
+#include "tools/scenario/Isolation.h"
+#include "tools/grammar/Show.h"
 
 #include <algorithm>
 #include <exception>

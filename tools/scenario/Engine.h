@@ -21,7 +21,7 @@
 
 #include "control/Controleur.h"
 #include "control/ObservateurTour.h"
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,11 +1,11 @@
-#include "scenario/Folder.h"
-#include "scenario/Compare.h"
+#include "tools/scenario/Folder.h"
+#include "tools/scenario/Compare.h"
 
-#include "files/Files.h"
-#include "scenario/Check.h"
-#include "scenario/CoverageWatch.h"
-#include "scenario/Show.h"
-#include "scenario/Vcd.h"
+#include "tools/files/Files.h"
+#include "tools/scenario/Check.h"
+#include "tools/scenario/CoverageWatch.h"
+#include "tools/grammar/Show.h"
+#include "tools/scenario/Vcd.h"
 
 #include "journal/FichierJournal.h"
 

@@ -4,8 +4,8 @@
 // never written.
 #pragma once
 
-#include "scenario/Engine.h"
-#include "search/Rules.h"
+#include "tools/scenario/Engine.h"
+#include "tools/rules/Rules.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,12 +1,12 @@
-#include "scenario/Grade.h"
-#include "files/Files.h"
+#include "tools/scenario/Grade.h"
+#include "tools/files/Files.h"
 
-#include "scenario/Check.h"
-#include "scenario/Folder.h"
-#include "scenario/Grammar.h"
-#include "scenario/Junit.h"
-#include "scenario/Show.h"
-#include "scenario/Suite.h"
+#include "tools/scenario/Check.h"
+#include "tools/scenario/Folder.h"
+#include "tools/grammar/Grammar.h"
+#include "tools/scenario/Junit.h"
+#include "tools/grammar/Show.h"
+#include "tools/scenario/Suite.h"
 
 #include <algorithm>
 #include <cerrno>

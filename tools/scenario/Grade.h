@@ -10,7 +10,7 @@
 // MISSING. What a student left that is not an answer is listed, once per student, as ignored.
 #pragma once
 
-#include "search/Rules.h"
+#include "tools/rules/Rules.h"
 
 #include <chrono>
 #include <iosfwd>

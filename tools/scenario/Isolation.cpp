@@ -1,7 +1,7 @@
-#include "scenario/Isolation.h"
+#include "tools/scenario/Isolation.h"
 
-#include "files/Files.h"
-#include "scenario/Show.h"
+#include "tools/files/Files.h"
+#include "tools/grammar/Show.h"
 
 #include <algorithm>
 #include <cerrno>

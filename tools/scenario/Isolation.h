@@ -4,7 +4,7 @@
 // its standard output or error goes nowhere: the runner's lines stay the runner's.
 #pragma once
 
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <chrono>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "scenario/Junit.h"
+#include "tools/scenario/Junit.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 // testsuite per student instead, where a case that could not run at all is an error.
 #pragma once
 
-#include "files/Files.h"
+#include "tools/files/Files.h"
 
 #include <cstdio>
 #include <string>

@@ -1,11 +1,11 @@
-#include "scenario/Suite.h"
-#include "files/Files.h"
+#include "tools/scenario/Suite.h"
+#include "tools/files/Files.h"
 
-#include "coverage/Report.h"
-#include "scenario/Folder.h"
-#include "scenario/Isolation.h"
-#include "scenario/Junit.h"
-#include "scenario/Show.h"
+#include "tools/coverage/Report.h"
+#include "tools/scenario/Folder.h"
+#include "tools/scenario/Isolation.h"
+#include "tools/scenario/Junit.h"
+#include "tools/grammar/Show.h"
 
 #include <algorithm>
 #include <cerrno>

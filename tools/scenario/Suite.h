@@ -7,8 +7,8 @@
 // and its scenario reported failed.
 #pragma once
 
-#include "scenario/Folder.h"
-#include "search/Rules.h"
+#include "tools/scenario/Folder.h"
+#include "tools/rules/Rules.h"
 
 #include <chrono>
 #include <functional>

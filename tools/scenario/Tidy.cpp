@@ -1,10 +1,10 @@
-#include "scenario/Tidy.h"
+#include "tools/scenario/Tidy.h"
 
 #include "control/Codes.h"
 #include "control/Controleur.h"
-#include "scenario/Engine.h"
-#include "scenario/Folder.h"
-#include "scenario/Grammar.h"
+#include "tools/scenario/Engine.h"
+#include "tools/scenario/Folder.h"
+#include "tools/grammar/Grammar.h"
 
 #include <unistd.h>
 

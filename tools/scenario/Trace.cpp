@@ -1,4 +1,4 @@
-#include "scenario/Trace.h"
+#include "tools/scenario/Trace.h"
 
 #include <array>
 #include <ostream>

@@ -6,7 +6,7 @@
 // left out; the user's writes count for what the value was, but are not traced.
 #pragma once
 
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <iosfwd>
 #include <map>

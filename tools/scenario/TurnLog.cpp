@@ -1,8 +1,8 @@
-#include "scenario/TurnLog.h"
+#include "tools/scenario/TurnLog.h"
 
 #include "control/Codes.h"
 #include "control/Controleur.h"
-#include "panel/Texte.h"
+#include "base/Texte.h"
 
 #include <ostream>
 

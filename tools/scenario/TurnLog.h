@@ -9,7 +9,7 @@
 #pragma once
 
 #include "control/ObservateurTour.h"
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <iosfwd>
 #include <string>

@@ -1,4 +1,4 @@
-#include "scenario/Vcd.h"
+#include "tools/scenario/Vcd.h"
 
 #include "control/Codes.h"
 

@@ -7,9 +7,9 @@
 // "." in a property name is written "_" as viewers take it for a scope separator (Brush_Color).
 #pragma once
 
-#include "files/Files.h"
+#include "tools/files/Files.h"
 
-#include "scenario/Engine.h"
+#include "tools/scenario/Engine.h"
 
 #include <cstdio>
 #include <string>

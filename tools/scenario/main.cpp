@@ -2,9 +2,9 @@
 // time; one script, or a suite of scenario folders. Everything but the standard streams lives in the
 // scenario library.
 #include "journal/FichierJournal.h"
-#include "scenario/Program.h"
-#include "scenario/Suite.h"
-#include "search/Commands.h"
+#include "tools/scenario/Program.h"
+#include "tools/scenario/Suite.h"
+#include "tools/search/Commands.h"
 
 #include <csignal>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "search/Alphabet.h"
+#include "tools/search/Alphabet.h"
 
 #include "control/Controleur.h"
 #include "panel/PanneauOperateur.h"

@@ -1,9 +1,9 @@
 // The search's command line. Each command has a file of its own (Reach.cpp, Generate.cpp, Explore.cpp),
 // and what they share is in Common.cpp.
-#include "search/Commands.h"
+#include "tools/search/Commands.h"
 
 #include "control/Controleur.h"
-#include "search/Target.h"
+#include "tools/rules/Target.h"
 
 #include <optional>
 #include <ostream>

@@ -1,8 +1,8 @@
-#include "search/Common.h"
+#include "tools/search/Common.h"
 
 #include "control/TableEtats.h"
-#include "files/Files.h"
-#include "panel/Codes.h"
+#include "tools/files/Files.h"
+#include "base/Codes.h"
 
 #include <climits>
 #include <ostream>

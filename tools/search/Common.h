@@ -2,8 +2,8 @@
 // shortest of the journeys found, count in words and prepare the folders they write.
 #pragma once
 
-#include "search/Explorer.h"
-#include "search/Replay.h"
+#include "tools/search/Explorer.h"
+#include "tools/search/Replay.h"
 
 #include <filesystem>
 #include <iosfwd>

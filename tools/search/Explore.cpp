@@ -1,11 +1,11 @@
-#include "search/Commands.h"
+#include "tools/search/Commands.h"
 
 #include "control/Controleur.h"
-#include "files/Files.h"
-#include "search/Common.h"
-#include "search/Explorer.h"
-#include "search/Journeys.h"
-#include "search/Rules.h"
+#include "tools/files/Files.h"
+#include "tools/search/Common.h"
+#include "tools/search/Explorer.h"
+#include "tools/search/Journeys.h"
+#include "tools/rules/Rules.h"
 
 #include <algorithm>
 #include <climits>

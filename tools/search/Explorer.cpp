@@ -1,4 +1,4 @@
-#include "search/Explorer.h"
+#include "tools/search/Explorer.h"
 
 #include "control/Controleur.h"
 

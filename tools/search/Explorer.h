@@ -10,8 +10,8 @@
 // known for every level completed.
 #pragma once
 
-#include "search/Alphabet.h"
-#include "search/Replay.h"
+#include "tools/search/Alphabet.h"
+#include "tools/search/Replay.h"
 
 #include <array>
 #include <climits>

@@ -1,11 +1,11 @@
-#include "search/Commands.h"
+#include "tools/search/Commands.h"
 
 #include "control/Controleur.h"
-#include "files/Files.h"
-#include "panel/Codes.h"
-#include "search/Common.h"
-#include "search/Explorer.h"
-#include "search/Journeys.h"
+#include "tools/files/Files.h"
+#include "base/Codes.h"
+#include "tools/search/Common.h"
+#include "tools/search/Explorer.h"
+#include "tools/search/Journeys.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "search/Journeys.h"
+#include "tools/search/Journeys.h"
 
 #include "control/Controleur.h"
-#include "panel/Codes.h"
-#include "scenario/Grammar.h"
+#include "base/Codes.h"
+#include "tools/grammar/Grammar.h"
 
 namespace borne::search {
 

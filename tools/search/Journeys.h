@@ -3,8 +3,8 @@
 
 #include "control/ObservateurTour.h"
 #include "control/TableEtats.h"
-#include "search/Explorer.h"
-#include "search/Replay.h"
+#include "tools/search/Explorer.h"
+#include "tools/search/Replay.h"
 
 #include <cstdint>
 #include <string>

@@ -1,12 +1,12 @@
-#include "search/Commands.h"
+#include "tools/search/Commands.h"
 
 #include "control/Controleur.h"
-#include "coverage/Rows.h"
-#include "panel/Codes.h"
-#include "search/Common.h"
-#include "search/Explorer.h"
-#include "search/Journeys.h"
-#include "search/Target.h"
+#include "tools/coverage/Rows.h"
+#include "base/Codes.h"
+#include "tools/search/Common.h"
+#include "tools/search/Explorer.h"
+#include "tools/search/Journeys.h"
+#include "tools/rules/Target.h"
 
 #include <algorithm>
 #include <climits>

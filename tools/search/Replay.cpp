@@ -1,4 +1,4 @@
-#include "search/Replay.h"
+#include "tools/search/Replay.h"
 
 #include "config/tConfiguration.h"
 #include "control/Codes.h"

@@ -8,8 +8,8 @@
 #include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
-#include "search/Alphabet.h"
-#include "search/Rules.h"
+#include "tools/search/Alphabet.h"
+#include "tools/rules/Rules.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,7 +1,7 @@
 // borne-state-table: prints the page that explains the access cycle's state table, generated from
 // control/TableEtats.h (docs/state-table.md). Exit status 2 for an argument or a failed write.
 #include "control/TableEtats.h"
-#include "coverage/Rows.h"
+#include "tools/coverage/Rows.h"
 
 #include <cctype>
 #include <iostream>

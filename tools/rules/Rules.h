@@ -13,7 +13,7 @@
 // `etat = S` is false and `etat != S` true.
 #pragma once
 
-#include "files/Files.h"
+#include "tools/files/Files.h"
 #include "panel/PanneauOperateur.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "scenario/Controls.h"
+#include "tools/grammar/Controls.h"
 
 #include "panel/Roles.h"
-#include "panel/Texte.h"
-#include "scenario/Show.h"
+#include "base/Texte.h"
+#include "tools/grammar/Show.h"
 
 #include <algorithm>
 #include <ostream>

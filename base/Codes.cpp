@@ -1,4 +1,4 @@
-#include "panel/Codes.h"
+#include "base/Codes.h"
 
 #include <cstring>
 

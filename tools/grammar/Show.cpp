@@ -1,4 +1,4 @@
-#include "scenario/Show.h"
+#include "tools/grammar/Show.h"
 
 #include <cstdio>
 
@@ -42,7 +42,11 @@ std::string quoted(std::string_view s) {
 
 std::string shownValue(std::string_view utf8) {
     constexpr std::size_t kShownCharacters = 200;
-    return "\"" + visible(clipped(utf8, kShownCharacters)) + "\"";
+    // Built by appending: GCC 12 at -O3 sees an overlapping copy in "\"" + std::string&& that is not there.
+    std::string shown = "\"";
+    shown += visible(clipped(utf8, kShownCharacters));
+    shown += '"';
+    return shown;
 }
 
 std::string visible(std::string_view s) {

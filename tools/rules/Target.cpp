@@ -1,8 +1,8 @@
-#include "search/Target.h"
+#include "tools/rules/Target.h"
 
 #include "control/TableEtats.h"
-#include "panel/Codes.h"
-#include "search/Rules.h"
+#include "base/Codes.h"
+#include "tools/rules/Rules.h"
 
 #include <string>
 

@@ -1,11 +1,11 @@
-#include "search/Rules.h"
+#include "tools/rules/Rules.h"
 
 #include "control/Controleur.h"
-#include "files/Files.h"
-#include "panel/Codes.h"
-#include "panel/Texte.h"
-#include "scenario/Grammar.h"
-#include "search/Target.h"
+#include "tools/files/Files.h"
+#include "base/Codes.h"
+#include "base/Texte.h"
+#include "tools/grammar/Grammar.h"
+#include "tools/rules/Target.h"
 
 #include <algorithm>
 #include <array>

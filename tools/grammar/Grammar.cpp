@@ -1,9 +1,9 @@
-#include "scenario/Grammar.h"
+#include "tools/grammar/Grammar.h"
 
 #include "control/Codes.h"
-#include "panel/Texte.h"
-#include "scenario/Controls.h"
-#include "scenario/Show.h"
+#include "base/Texte.h"
+#include "tools/grammar/Controls.h"
+#include "tools/grammar/Show.h"
 
 #include <array>
 #include <cstdio>
