@@ -251,6 +251,79 @@ bool collectScenarios(const std::vector<std::string>& paths, std::vector<FoundSc
     return true;
 }
 
+namespace {
+
+// The suite's own outputs, made ready before anything runs: the JUnit report (opened, not yet written),
+// the waveforms' folder, the coverage folder. False, said on `err`, when one cannot be written.
+bool openOutputs(const SuiteSettings& settings, JunitWriter& junit, std::ostream& err) {
+    std::string error;
+    if (!settings.junitPath.empty() &&
+        !junit.open(settings.junitPath, error, Clock::now() + settings.wallLimit)) {
+        err << "borne-scenario: " << error << '\n';
+        return false;
+    }
+    if (!settings.vcdFolder.empty()) {
+        makeParents(settings.vcdFolder + "/");
+        struct stat st;
+        if (::stat(settings.vcdFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            ::access(settings.vcdFolder.c_str(), W_OK) != 0) {
+            err << "borne-scenario: cannot write waveforms into " << settings.vcdFolder << '\n';
+            return false;
+        }
+    }
+
+    if (!settings.coverageFolder.empty() && !coverage::prepareFolder(settings.coverageFolder, error)) {
+        err << "borne-scenario: --coverage: " << error << '\n';
+        return false;
+    }
+
+    return true;
+}
+
+// The end of a suite that ran whole: the coverage of all its runs, the tally line, the JUnit report. The
+// exit status: 0 all passed, 1 a folder failed, 2 the bench failed (a folder's error, a report not written).
+int report(const SuiteSettings& settings, const std::vector<FoundScenario>& list,
+           const std::vector<std::optional<ScenarioOutcome>>& outcomes, double seconds, JunitWriter& junit,
+           std::ostream& out, std::ostream& err) {
+    std::string error;
+    std::size_t passed = 0, errors = 0;
+    std::vector<CaseReport> cases;
+    coverage::Coverage counts;
+    bool countsWhole = true;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const ScenarioOutcome& o = *outcomes[i];
+        if (o.passed) ++passed;
+        if (o.error) ++errors;
+        cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details, o.error});
+        if (settings.coverageFolder.empty()) continue;
+        // A scenario whose run died sent none: the report then covers the others, and says so.
+        if (o.coverage.empty()) {
+            countsWhole = false;
+            continue;
+        }
+        if (const auto one = coverage::Coverage::parse(o.coverage, error))
+            counts.merge(*one);
+        else
+            countsWhole = false;
+    }
+    if (!settings.coverageFolder.empty()) {
+        if (!coverage::writeReport(settings.coverageFolder, counts, err)) return 2;
+        out << "coverage in " << settings.coverageFolder;
+        out << (countsWhole ? ":\n" : " (without the scenarios whose run died):\n");
+        out << coverage::summary(counts);
+    }
+    out << "scenarios: " << passed << " passed, " << list.size() - passed - errors << " failed";
+    if (errors > 0) out << ", " << errors << (errors == 1 ? " error" : " errors");
+    out << '\n';
+    if (!settings.junitPath.empty() && !junit.write(cases, seconds, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    return errors > 0 ? 2 : passed == list.size() ? 0 : 1;
+}
+
+} // namespace
+
 int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
     std::vector<FoundScenario> all;
     std::vector<std::string> skipped;
@@ -270,26 +343,7 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
 
     const StopSignals stops;
     JunitWriter junit;
-    std::string error;
-    if (!settings.junitPath.empty() &&
-        !junit.open(settings.junitPath, error, Clock::now() + settings.wallLimit)) {
-        err << "borne-scenario: " << error << '\n';
-        return 2;
-    }
-    if (!settings.vcdFolder.empty()) {
-        makeParents(settings.vcdFolder + "/");
-        struct stat st;
-        if (::stat(settings.vcdFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
-            ::access(settings.vcdFolder.c_str(), W_OK) != 0) {
-            err << "borne-scenario: cannot write waveforms into " << settings.vcdFolder << '\n';
-            return 2;
-        }
-    }
-
-    if (!settings.coverageFolder.empty() && !coverage::prepareFolder(settings.coverageFolder, error)) {
-        err << "borne-scenario: --coverage: " << error << '\n';
-        return 2;
-    }
+    if (!openOutputs(settings, junit, err)) return 2;
 
     std::string scratch = place + "/borne-suite-XXXXXX";
     if (::mkdtemp(scratch.data()) == nullptr) {
@@ -330,40 +384,7 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     for (const std::string& folder : skipped)
         out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
-    std::size_t passed = 0, errors = 0;
-    std::vector<CaseReport> cases;
-    coverage::Coverage counts;
-    bool countsWhole = true;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const ScenarioOutcome& o = *outcomes[i];
-        if (o.passed) ++passed;
-        if (o.error) ++errors;
-        cases.push_back({list[i].name, o.seconds, o.passed, o.summary, o.details, o.error});
-        if (settings.coverageFolder.empty()) continue;
-        // A scenario whose run died sent none: the report then covers the others, and says so.
-        if (o.coverage.empty()) {
-            countsWhole = false;
-            continue;
-        }
-        if (const auto one = coverage::Coverage::parse(o.coverage, error))
-            counts.merge(*one);
-        else
-            countsWhole = false;
-    }
-    if (!settings.coverageFolder.empty()) {
-        if (!coverage::writeReport(settings.coverageFolder, counts, err)) return 2;
-        out << "coverage in " << settings.coverageFolder;
-        out << (countsWhole ? ":\n" : " (without the scenarios whose run died):\n");
-        out << coverage::summary(counts);
-    }
-    out << "scenarios: " << passed << " passed, " << list.size() - passed - errors << " failed";
-    if (errors > 0) out << ", " << errors << (errors == 1 ? " error" : " errors");
-    out << '\n';
-    if (!settings.junitPath.empty() && !junit.write(cases, seconds, error)) {
-        err << "borne-scenario: " << error << '\n';
-        return 2;
-    }
-    return errors > 0 ? 2 : passed == list.size() ? 0 : 1;
+    return report(settings, list, outcomes, seconds, junit, out, err);
 }
 
 } // namespace borne::scenario
