@@ -2,17 +2,17 @@
 
 #include "tools/coverage/Report.h"
 #include "tools/files/Files.h"
+#include "tools/grammar/Controls.h"
+#include "tools/grammar/Grammar.h"
+#include "tools/grammar/Show.h"
 #include "tools/scenario/Bless.h"
 #include "tools/scenario/Check.h"
-#include "tools/scenario/Controllers.h"
 #include "tools/scenario/Compare.h"
-#include "tools/grammar/Controls.h"
+#include "tools/scenario/Controllers.h"
 #include "tools/scenario/CoverageWatch.h"
 #include "tools/scenario/Engine.h"
 #include "tools/scenario/Grade.h"
-#include "tools/grammar/Grammar.h"
 #include "tools/scenario/Isolation.h"
-#include "tools/grammar/Show.h"
 #include "tools/scenario/Suite.h"
 #include "tools/scenario/Tidy.h"
 #include "tools/scenario/Trace.h"
@@ -327,27 +327,64 @@ int runScript(const Options& o, const TypeControleur* controller, std::istream& 
     return finish(status, out, err);
 }
 
+// What a script's run writes as it goes (the waveform, the turn log) and the coverage it counts.
+struct ScriptOutputs {
+    VcdWriter vcd;
+    OutputFile turnsFile;
+    std::ostream turns{&turnsFile};
+    coverage::Coverage counts;
+
+    // Before anything runs; false, said on `err`, when one cannot be written.
+    bool open(const Options& o, std::ostream& err) {
+        std::string error;
+        if (o.vcd && !vcd.open(*o.vcd, error)) {
+            err << "borne-scenario: " << error << '\n';
+            return false;
+        }
+        if (o.coverage && !coverage::prepareFolder(*o.coverage, error)) {
+            err << "borne-scenario: --coverage: " << error << '\n';
+            return false;
+        }
+        if (o.turns && !turnsFile.open(*o.turns)) {
+            err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(errno) << '\n';
+            return false;
+        }
+        return true;
+    }
+
+    // After the run: an output that cannot be written is said with its reason (false); the coverage's
+    // summary goes to `out`.
+    bool close(const Options& o, std::ostream& out, std::ostream& err) {
+        std::string error;
+        bool whole = true;
+        if (o.vcd && !vcd.close(error)) {
+            err << "borne-scenario: " << error << '\n';
+            whole = false;
+        }
+        if (o.turns) {
+            turns.flush();
+            if (const int e = turnsFile.close(); e != 0) {
+                err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(e) << '\n';
+                whole = false;
+            }
+        }
+        if (o.coverage) {
+            if (coverage::writeReport(*o.coverage, counts, err))
+                out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
+            else
+                whole = false;
+        }
+        return whole;
+    }
+};
+
 // The run of a checked script, its outputs and its summary.
 int runChecked(const Options& o, const TypeControleur* controller, const std::string& name,
                const std::string& text, search::RuleSet& rules, RunProgress* progress, std::ostream& out,
                std::ostream& err) {
     std::string error;
-    VcdWriter vcd;
-    if (o.vcd && !vcd.open(*o.vcd, error)) {
-        err << "borne-scenario: " << error << '\n';
-        return 2;
-    }
-    if (o.coverage && !coverage::prepareFolder(*o.coverage, error)) {
-        err << "borne-scenario: --coverage: " << error << '\n';
-        return 2;
-    }
-
-    OutputFile turnsFile;
-    std::ostream turns(&turnsFile);
-    if (o.turns && !turnsFile.open(*o.turns)) {
-        err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(errno) << '\n';
-        return 2;
-    }
+    ScriptOutputs outputs;
+    if (!outputs.open(o, err)) return 2;
 
     // The run goes on: starting out of service can be the point of the scenario.
     std::error_code ignored;
@@ -364,11 +401,10 @@ int runChecked(const Options& o, const TypeControleur* controller, const std::st
     Engine engine(settings, err);
     TraceWriter trace(out, engine, o.traceChanges);
     if (o.trace || o.traceChanges) engine.watch(trace);
-    if (o.vcd) engine.watch(vcd);
-    coverage::Coverage counts;
-    CoverageWatch coverageWatch(counts);
+    if (o.vcd) engine.watch(outputs.vcd);
+    CoverageWatch coverageWatch(outputs.counts);
     if (o.coverage) engine.watch(coverageWatch);
-    TurnLog turnLog(turns);
+    TurnLog turnLog(outputs.turns);
     if (o.turns) engine.watch(turnLog);
     RuleObserver ruleCheck(rules);
     if (o.rules) engine.watch(ruleCheck);
@@ -398,24 +434,7 @@ int runChecked(const Options& o, const TypeControleur* controller, const std::st
     }
 
     // An output that cannot be written is said with its reason; the summary still follows.
-    bool lost = false;
-    if (o.vcd && !vcd.close(error)) {
-        err << "borne-scenario: " << error << '\n';
-        lost = true;
-    }
-    if (o.turns) {
-        turns.flush();
-        if (const int e = turnsFile.close(); e != 0) {
-            err << "borne-scenario: cannot write " << *o.turns << ": " << std::strerror(e) << '\n';
-            lost = true;
-        }
-    }
-    if (o.coverage) {
-        if (coverage::writeReport(*o.coverage, counts, err))
-            out << "coverage in " << *o.coverage << ":\n" << coverage::summary(counts);
-        else
-            lost = true;
-    }
+    const bool lost = !outputs.close(o, out, err);
     std::size_t broken = 0;
     if (o.rules) {
         if (o.trace || o.traceChanges) out.flush(); // so that a merged output keeps the order of events
