@@ -339,10 +339,16 @@ private:
     }
     std::string faultOf(const Worker& w, const std::string& reason) const {
         const std::string& script = list_[*w.busyWith].script;
-        const std::string line =
-            w.progress->turn.load() > 0 ? ":" + std::to_string(w.progress->line.load()) : std::string();
-        return (script.empty() ? std::string(kScriptFile) : script.substr(script.rfind('/') + 1)) + line +
-               ": " + reason;
+        // Built by appending: GCC 12 at -O3 sees an overlapping copy in ":" + std::string&& that is not
+        // there.
+        std::string fault = script.empty() ? std::string(kScriptFile) : script.substr(script.rfind('/') + 1);
+        if (w.progress->turn.load() > 0) {
+            fault += ':';
+            fault += std::to_string(w.progress->line.load());
+        }
+        fault += ": ";
+        fault += reason;
+        return fault;
     }
 
     void finish(std::size_t index, ScenarioOutcome o) {
