@@ -2,6 +2,7 @@
 
 #include "tools/files/Files.h"
 #include "tools/grammar/Show.h"
+#include "tools/scenario/Wire.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -67,18 +68,6 @@ private:
     char tag_;
     char buffer_[kFrame];
 };
-
-bool readAll(int fd, void* data, std::size_t size) {
-    auto* p = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 int waitFor(pid_t pid) {
     int status = 0;
