@@ -39,7 +39,7 @@ int main() {
     for (const char* f : {"Config.cfg", "CHIP.INI"})
         fs::copy_file(examples / "supervised" / f, scratch / f);
     fs::current_path(scratch);
-    Options o;
+    SearchSettings o;
     std::ostringstream out, err;
 
     double slowest = 0, slowestCpu = 0, total = 0;

@@ -1,7 +1,7 @@
 // Counts that travel between processes, and the coverage folder: what is written, where, and what a
 // missing or broken Graphviz does to it.
 #include "tools/coverage/Report.h"
-#include "tools/scenario/Program.h"
+#include "tools/cli/Run.h"
 #include "tests/support/Sandbox.h"
 
 #include <cstdlib>
@@ -173,7 +173,7 @@ TEST_F(Folder, TheRunnerWritesTheRunsCoverageOrRefusesABadFolder) {
         arguments.insert(arguments.begin(), "borne-scenario");
         std::istringstream in;
         std::ostringstream o, e;
-        const int rc = borne::scenario::runProgram(arguments, in, o, e);
+        const int rc = borne::cli::run(arguments, in, o, e);
         out = o.str();
         err = e.str();
         return rc;

@@ -2,11 +2,11 @@
 // bytes: every script of the project's scenario folders and 2,400 random ones over every mode, run by
 // borne-scenario's program with the trace, the turn log, the waveform and the rules, then the whole
 // suite with coverage, then the searches.
-#include "tools/scenario/Program.h"
-#include "tools/search/Commands.h"
+#include "base/Codes.h"
 #include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/Soak.h"
+#include "tools/cli/Run.h"
 
 #include "tools/grammar/Grammar.h"
 
@@ -47,16 +47,13 @@ struct Outputs {
 
 // Runs borne-scenario's program here (the settings in place) with `arguments` after the program's name,
 // on the built-in controller or the plug-in `plugIn`; `files` are read back, then removed with Log.txt.
-Outputs run(std::vector<std::string> arguments, const char* plugIn, const std::vector<std::string>& files,
-            bool search = false) {
+Outputs run(std::vector<std::string> arguments, const char* plugIn, const std::vector<std::string>& files) {
     if (plugIn != nullptr) arguments.insert(arguments.begin(), {"--controller", plugIn});
     arguments.insert(arguments.begin(), "borne-scenario");
     std::istringstream in;
     std::ostringstream out, err;
     Outputs o;
-    bool handled = false;
-    o.status = search ? search::searchMain(arguments, out, err, handled)
-                      : scenario::runProgram(arguments, in, out, err);
+    o.status = cli::run(arguments, in, out, err);
     o.texts["stdout"] = out.str();
     o.texts["stderr"] = err.str();
     for (const std::string& f : files) {
@@ -242,9 +239,9 @@ TEST_F(Identity, TheSearchesGiveTheSameAnswers) {
             {"--generate", "generated", "--within", "12"},
             {"--check", (kExamples / "breaks.rules").string(), "--explore", "--within", "8"}};
         for (const auto& arguments : searches) {
-            const Outputs builtIn = run(arguments, nullptr, {}, true);
+            const Outputs builtIn = run(arguments, nullptr, {});
             const auto generated = generatedFiles();
-            const Outputs plugIn = run(arguments, BORNE_REFERENCE, {}, true);
+            const Outputs plugIn = run(arguments, BORNE_REFERENCE, {});
             EXPECT_EQ(difference(builtIn, plugIn), "") << mode << ' ' << arguments.front();
             EXPECT_EQ(generated, generatedFiles()) << mode;
         }

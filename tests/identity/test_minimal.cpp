@@ -1,10 +1,9 @@
 // A controller with the required members only (minimal.so: no turn observer, no working values): its
 // coverage counts states and transitions as the terminal's own and says that rows are not told; the
 // searches refuse it, saying why.
-#include "tools/scenario/Program.h"
-#include "tools/search/Commands.h"
 #include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
+#include "tools/cli/Run.h"
 
 #include <regex>
 #include <sstream>
@@ -26,9 +25,7 @@ Ran program(std::vector<std::string> arguments, const char* controller) {
     arguments.insert(arguments.begin(), "borne-scenario");
     std::istringstream in;
     std::ostringstream out, err;
-    bool search = false;
-    int status = search::searchMain(arguments, out, err, search);
-    if (!search) status = scenario::runProgram(arguments, in, out, err);
+    const int status = cli::run(arguments, in, out, err);
     return {status, out.str(), err.str()};
 }
 

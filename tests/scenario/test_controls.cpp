@@ -2,7 +2,7 @@
 // role table says of it, and an unknown name gets the nearest names.
 #include "panel/Roles.h"
 #include "tools/grammar/Controls.h"
-#include "tools/scenario/Program.h"
+#include "tools/cli/Run.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -13,7 +13,7 @@ using namespace borne::scenario;
 TEST(Controls, TheTableListsEveryControlOfThePanelInItsOrder) {
     std::istringstream in;
     std::ostringstream out, err;
-    ASSERT_EQ(runProgram({"borne-scenario", "--controls"}, in, out, err), 0);
+    ASSERT_EQ(cli::run({"borne-scenario", "--controls"}, in, out, err), 0);
     EXPECT_EQ(err.str(), "");
     std::istringstream rows(out.str());
     std::string row;

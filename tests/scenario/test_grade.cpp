@@ -2,7 +2,7 @@
 // lab graded as a teacher does it is tests/grading/transcript.md.
 #include "tools/scenario/Bless.h"
 #include "tools/scenario/Grade.h"
-#include "tools/scenario/Program.h"
+#include "tools/cli/Run.h"
 #include "tests/support/Sandbox.h"
 
 #include <sys/stat.h>
@@ -32,7 +32,7 @@ protected:
         std::istringstream in;
         out.str("");
         err.str("");
-        return runProgram(arguments, in, out, err);
+        return cli::run(arguments, in, out, err);
     }
     std::ostringstream out, err;
 };

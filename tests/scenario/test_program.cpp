@@ -2,7 +2,7 @@
 // of expectations against what the terminal shows, failure lines, and output that cannot be written.
 #include "tools/files/Files.h"
 #include "tools/grammar/Grammar.h"
-#include "tools/scenario/Program.h"
+#include "tools/cli/Run.h"
 #include "tests/support/Sandbox.h"
 
 #include <sys/resource.h>
@@ -38,7 +38,7 @@ protected:
         std::istringstream entree(stdin_);
         sortie.str("");
         erreurs.str("");
-        return runProgram(arguments, entree, sortie, erreurs);
+        return cli::run(arguments, entree, sortie, erreurs);
     }
 
     std::ostringstream sortie, erreurs;
@@ -244,7 +244,7 @@ TEST_F(ScenarioProgram, OutputThatCannotBeWrittenIsAFailure) {
     std::ostream sortiePleine(&plein);
     std::istringstream entree("turn 3\n");
     std::ostringstream err;
-    EXPECT_EQ(runProgram({"borne-scenario", "--trace", "-"}, entree, sortiePleine, err), 2);
+    EXPECT_EQ(cli::run({"borne-scenario", "--trace", "-"}, entree, sortiePleine, err), 2);
     EXPECT_EQ(err.str(), "borne-scenario: cannot write standard output\n");
     // The run stopped at the first lost line: no journal step was reached.
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
@@ -256,7 +256,7 @@ long pointe(const std::vector<std::string>& arguments, int status = 0) {
     if (pid == 0) {
         std::istringstream entree;
         std::ostringstream o, e;
-        ::_exit(runProgram(arguments, entree, o, e));
+        ::_exit(cli::run(arguments, entree, o, e));
     }
     int statut = 0;
     struct rusage usage {};

@@ -1,8 +1,8 @@
 // Suites of scenario folders: one line per folder in path order, bad folders failed without stopping the
 // suite, folders never written, shards that add up to the whole, one waveform per scenario, the bench's
 // own failures told apart.
-#include "tools/scenario/Program.h"
 #include "tests/support/Sandbox.h"
+#include "tools/cli/Run.h"
 
 #include <linux/filter.h>
 #include <linux/seccomp.h>
@@ -22,7 +22,6 @@
 #include <sstream>
 
 using namespace borne;
-using namespace borne::scenario;
 namespace fs = std::filesystem;
 
 namespace {
@@ -47,7 +46,7 @@ protected:
         std::istringstream entree;
         sortie.str("");
         erreurs.str("");
-        return runProgram(arguments, entree, sortie, erreurs);
+        return cli::run(arguments, entree, sortie, erreurs);
     }
     // Every file under a folder with its bytes: what a run must leave untouched.
     static std::map<std::string, std::string> photo(const fs::path& d) {

@@ -40,7 +40,7 @@ TEST_P(Answers, AreTheRecordedOnes) {
     fs::copy_file(examples / "safety.rules", "safety.rules");
     std::ifstream recorded(fs::path(BORNE_ANSWERS));
     ASSERT_TRUE(recorded) << BORNE_ANSWERS;
-    search::Options o;
+    search::SearchSettings o;
     o.maxTurns = kWithin;
     int cases = 0;
     for (std::string folder, command, argument, status, hash;

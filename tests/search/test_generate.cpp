@@ -18,7 +18,7 @@ namespace {
 class Generate : public test::Sandbox {
 protected:
     int generate(const std::string& dir) {
-        search::Options o;
+        search::SearchSettings o;
         out.str("");
         err.str("");
         return search::generate(o, dir, out, err);

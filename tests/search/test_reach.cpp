@@ -48,7 +48,7 @@ protected:
         std::ofstream("CHIP.INI") << "ADDRESS=12\n";
     }
     int reach(const std::string& target, int within = search::kDefaultTurns) {
-        search::Options o;
+        search::SearchSettings o;
         o.maxTurns = within;
         out.str("");
         err.str("");

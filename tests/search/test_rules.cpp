@@ -2,7 +2,7 @@
 // and the search finding the shortest journey that breaks a rule (worked out by hand) or telling that a
 // rule holds.
 #include "tests/search/Through.h"
-#include "tools/scenario/Program.h"
+#include "tools/cli/Run.h"
 #include "tools/search/Commands.h"
 #include "tools/rules/Rules.h"
 #include "tests/support/Common.h"
@@ -28,10 +28,10 @@ protected:
         std::istringstream in;
         out.str("");
         err.str("");
-        return scenario::runProgram(arguments, in, out, err);
+        return cli::run(arguments, in, out, err);
     }
     int explore(const std::string& rules, int within) {
-        search::Options o;
+        search::SearchSettings o;
         o.maxTurns = within;
         out.str("");
         err.str("");
@@ -173,7 +173,7 @@ TEST_F(Rules, TheJourneysThatBreakRulesAreSavedAsScenarioFolders) {
     file("r.rules", "never CheckBox5.Checked = 0 and Shape2.Brush.Color = 0x008000\n"
                     "never Shape1.Brush.Color = 0x008000 and Shape2.Brush.Color = 0x008000\n"
                     "never Edit1.Text = \"-  code non valide   -\"\n");
-    search::Options o;
+    search::SearchSettings o;
     o.maxTurns = 8;
     o.save = "saved";
     ASSERT_EQ(search::explore(o, "r.rules", out, err), 1) << err.str();

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 // The replay the rules watch: each reset reloads them, and while `checkBuilt` is on, the panel as built
 // and what start-up leaves are checked too.
 struct WatchedReplay {
-    WatchedReplay(const Options& o, const RuleSet& rules, std::ostream& err)
+    WatchedReplay(const SearchSettings& o, const RuleSet& rules, std::ostream& err)
         : replay(o.folder, false, o.controller), watch(rules, [this] { return replay.now(); }) {
         announce(replay, err);
         replay.onReset = [this] {
@@ -158,7 +158,7 @@ bool saveFolder(const SavePlace& place, const Rule& rule, const std::string& tex
 
 } // namespace
 
-int explore(const Options& o, const std::string& rulesFile, std::ostream& out, std::ostream& err) {
+int explore(const SearchSettings& o, const std::string& rulesFile, std::ostream& out, std::ostream& err) {
     RuleSet rules;
     std::string error;
     if (!loadRules(rulesFile, rules, error)) {

@@ -37,7 +37,7 @@ struct Learnt {
 
 // Explores until every row is reached or every journey up to the limit was tried. The explorer keeps
 // its graph once the replay it learnt it from is gone; only the graph is asked afterwards.
-void learn(const Options& o, const fs::path& settings, std::ostream& err, Learnt& g) {
+void learn(const SearchSettings& o, const fs::path& settings, std::ostream& err, Learnt& g) {
     Replay replay(settings, false, o.controller);
     announce(replay, err);
     g.mode = replay.terminal().modeCourant();
@@ -150,7 +150,7 @@ bool writeScenario(Replay& replay, const fs::path& settings, const fs::path& fol
 
 // Every write is checked: a suite cut short by a full disk would pass later with truncated scripts, so
 // on a failure what was written goes and the reason is said.
-bool writeFolders(const Options& o, const fs::path& settings, const fs::path& target, const fs::path& dir,
+bool writeFolders(const SearchSettings& o, const fs::path& settings, const fs::path& target, const fs::path& dir,
                   bool existed, const Plan& p, std::ostream& err) {
     std::string failure;
     Replay replay(settings, true, o.controller);
@@ -172,7 +172,7 @@ bool writeFolders(const Options& o, const fs::path& settings, const fs::path& ta
 }
 
 // What was covered, and each row the mode does not reach with the reason where one is known.
-void tellCoverage(const Options& o, const fs::path& dir, const Learnt& g, const Plan& p, std::ostream& out) {
+void tellCoverage(const SearchSettings& o, const fs::path& dir, const Learnt& g, const Plan& p, std::ostream& out) {
     out << "generated " << plural(static_cast<int>(p.scenarios.size()), "scenario folder") << " in "
         << dir.string() << ", covering " << __builtin_popcountll(p.covered) << " of " << NB_LIGNES_TABLE
         << " rows (" << g.result.situations << " distinct situations explored)\n";
@@ -190,7 +190,7 @@ void tellCoverage(const Options& o, const fs::path& dir, const Learnt& g, const 
 
 } // namespace
 
-int generate(const Options& o, const std::filesystem::path& dir, std::ostream& out, std::ostream& err) {
+int generate(const SearchSettings& o, const std::filesystem::path& dir, std::ostream& out, std::ostream& err) {
     std::error_code ec;
     const fs::path target = fs::absolute(dir, ec);
     const bool existed = fs::exists(target, ec);

@@ -62,7 +62,7 @@ std::string allowedFrom(int from) {
 
 // The shortest journey from start-up that reaches `target`; none, said on `out`, when no journey within
 // the limit does.
-std::optional<Journey> shortestJourney(const Options& o, const Target& target, Replay& replay, RowLog& rows,
+std::optional<Journey> shortestJourney(const SearchSettings& o, const Target& target, Replay& replay, RowLog& rows,
                                        std::ostream& out) {
     Explorer ex(replay, {}, false);
     std::vector<Hit> hits;
@@ -93,7 +93,7 @@ std::optional<Journey> shortestJourney(const Options& o, const Target& target, R
 
 } // namespace
 
-int reach(const Options& o, const std::string& text, std::ostream& out, std::ostream& err) {
+int reach(const SearchSettings& o, const std::string& text, std::ostream& out, std::ostream& err) {
     std::string why;
     const auto target = parseTarget(text, why);
     if (!target) {

@@ -1,10 +1,9 @@
 // borne-scenario: replays written scenarios against the terminal's controller, headless and in virtual
-// time; one script, or a suite of scenario folders. Everything but the standard streams lives in the
-// scenario library.
+// time; one script, a suite of scenario folders, a lab's grades, or a search. Everything but the standard
+// streams lives in the program's library (tools/cli/Run.h).
 #include "journal/FichierJournal.h"
-#include "tools/scenario/Program.h"
+#include "tools/cli/Run.h"
 #include "tools/scenario/Suite.h"
-#include "tools/search/Commands.h"
 
 #include <csignal>
 #include <exception>
@@ -21,12 +20,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     try {
         const std::vector<std::string> arguments(argv, argv + argc);
-        // The search's commands first (--reach, --generate, --check RULES --explore); everything else
-        // is a script or a suite.
-        bool search = false;
-        const int status = borne::search::searchMain(arguments, std::cout, std::cerr, search);
-        if (search) return status;
-        const int result = borne::scenario::runProgram(arguments, std::cin, std::cout, std::cerr);
+        const int result = borne::cli::run(arguments, std::cin, std::cout, std::cerr);
         // A suite stopped by a signal has cleaned up after itself; it now ends as the signal asked.
         if (const int signal = borne::scenario::suiteInterruption(); signal != 0) {
             std::cerr.flush();
