@@ -4,6 +4,7 @@
 #include "tools/rules/Target.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace borne::cli {
 
@@ -11,29 +12,26 @@ namespace {
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
-// The runner's options that take a value, and where it goes.
-std::optional<std::string>* valueOf(CommandLine& c, const std::string& option) {
-    if (option == "--grades") return &c.grades;
-    if (option == "--vcd") return &c.vcd;
-    if (option == "--junit") return &c.junit;
-    if (option == "--jobs") return &c.jobs;
-    if (option == "--shard") return &c.shard;
-    if (option == "--turns") return &c.turns;
-    if (option == "-C") return &c.directory;
-    if (option == "--coverage") return &c.coverage;
-    if (option == "--timeout") return &c.timeout;
-    return nullptr;
-}
+// The runner's switches, and its options that take a value, with where each goes.
+constexpr std::pair<std::string_view, bool CommandLine::*> kSwitches[] = {
+    {"--trace", &CommandLine::trace}, {"--trace-changes", &CommandLine::traceChanges},
+    {"--suite", &CommandLine::suite}, {"--controls", &CommandLine::controls},
+    {"--grade", &CommandLine::grade}, {"--bless", &CommandLine::bless},
+    {"--tidy", &CommandLine::tidy},   {"--compare", &CommandLine::compare},
+};
+constexpr std::pair<std::string_view, std::optional<std::string> CommandLine::*> kValues[] = {
+    {"--grades", &CommandLine::grades},   {"--vcd", &CommandLine::vcd},
+    {"--junit", &CommandLine::junit},     {"--jobs", &CommandLine::jobs},
+    {"--shard", &CommandLine::shard},     {"--turns", &CommandLine::turns},
+    {"-C", &CommandLine::directory},      {"--coverage", &CommandLine::coverage},
+    {"--timeout", &CommandLine::timeout},
+};
 
-bool* switchOf(CommandLine& c, const std::string& option) {
-    if (option == "--trace") return &c.trace;
-    if (option == "--trace-changes") return &c.traceChanges;
-    if (option == "--suite") return &c.suite;
-    if (option == "--controls") return &c.controls;
-    if (option == "--grade") return &c.grade;
-    if (option == "--bless") return &c.bless;
-    if (option == "--tidy") return &c.tidy;
-    if (option == "--compare") return &c.compare;
+// The member `option` names in `table`, or nullptr.
+template <class Member, std::size_t N>
+Member find(const std::pair<std::string_view, Member> (&table)[N], const std::string& option) {
+    for (const auto& [name, member] : table)
+        if (name == option) return member;
     return nullptr;
 }
 
@@ -121,12 +119,12 @@ private:
     }
 
     void readRunner(const std::string& a) {
-        if (bool* on = switchOf(c_, a)) {
-            *on = true;
-        } else if (std::optional<std::string>* into = valueOf(c_, a)) {
+        if (const auto on = find(kSwitches, a)) {
+            c_.*on = true;
+        } else if (const auto into = find(kValues, a)) {
             std::string v;
             if (value(v))
-                *into = v;
+                c_.*into = v;
             else
                 stop(CommandLine::Stop::refusal, a + " needs a value");
         } else if (a == "--controllers") {

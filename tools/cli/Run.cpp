@@ -101,6 +101,15 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
 
+// --controller's plug-in, when there is one; false (said on `err`) when it will not load.
+bool loadController(const CommandLine& c, std::optional<TypeControleur>& controller, std::ostream& err) {
+    if (!c.controller) return true;
+    std::string why;
+    controller = chargerControleur(*c.controller, why);
+    if (!controller) err << "borne-scenario: --controller " << why << '\n';
+    return controller.has_value();
+}
+
 // What makes a search's command line wrong, or "" when it is right.
 std::string searchProblem(const CommandLine& c) {
     const int commands = c.reach + c.generate + c.explore;
@@ -148,13 +157,8 @@ int runSearch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     settings.maxTurns = c.within;
     settings.save = c.save;
     std::optional<TypeControleur> controller;
-    if (c.controller) {
-        std::string why;
-        controller = chargerControleur(*c.controller, why);
-        if (!controller) {
-            err << "borne-scenario: --controller " << why << '\n';
-            return 2;
-        }
+    if (!loadController(c, controller, err)) return 2;
+    if (controller) {
         if (!searchable(c, *controller, err)) return 2;
         settings.controller = &*controller;
     }
@@ -169,15 +173,9 @@ int runSearch(const CommandLine& c, std::ostream& out, std::ostream& err) {
 int loadControllersOf(const CommandLine& c, std::optional<TypeControleur>& controller,
                       std::vector<NamedController>& classControllers, std::ostream& err) {
     if (c.controller && c.controllers) return usage(err, "--controller or --controllers, not both");
-    if (c.controller) {
-        std::string why;
-        controller = chargerControleur(*c.controller, why);
-        if (!controller) {
-            err << "borne-scenario: --controller " << why << '\n';
-            return 2;
-        }
-        if (c.tidy || c.grade || c.bless) return usage(err, "--controller goes with a script or --suite");
-    }
+    if (!loadController(c, controller, err)) return 2;
+    if (controller && (c.tidy || c.grade || c.bless))
+        return usage(err, "--controller goes with a script or --suite");
     if (c.controllers) {
         if (!c.suite || c.tidy || c.grade || c.bless) return usage(err, "--controllers goes with --suite");
         if (c.vcd || c.coverage || c.shard)
