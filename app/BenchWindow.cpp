@@ -1,11 +1,12 @@
 #include "app/BenchWindow.h"
+#include "tools/grammar/Grammar.h"
 
 #include "app/MonThread.h"
 #include "app/StateLayout.h"
+#include "base/Codes.h"
 #include "control/Attente.h"
 #include "control/Codes.h"
 #include "control/TableEtats.h"
-#include "base/Codes.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -311,7 +312,7 @@ void BenchWindow::poll() {
             if (w.author != Auteur::Terminal) continue;
             changeLines_.emplace_back(w.control->nom(), std::to_string(w.at) + ' ' + w.control->nom() + '.' +
                                                             nomPropriete(w.property) + " = " +
-                                                            valeurEnTexte(w.value));
+                                                            scenario::propertyText(w.value));
             if (QString::fromStdString(changeLines_.back().first).contains(filtre, Qt::CaseInsensitive))
                 montrees << QString::fromStdString(changeLines_.back().second);
         }

@@ -20,34 +20,6 @@ const char* nomPropriete(Propriete p) noexcept {
     return "?";
 }
 
-std::string valeurEnTexte(const Valeur& v) {
-    if (const bool* b = std::get_if<bool>(&v)) return *b ? "1" : "0";
-    if (const Couleur* c = std::get_if<Couleur>(&v)) {
-        char tampon[16];
-        std::snprintf(tampon, sizeof tampon, "0x%06X", static_cast<unsigned>(*c));
-        return tampon;
-    }
-    return versUtf8(std::get<std::string>(v));
-}
-
-std::optional<Couleur> couleurDepuisTexte(std::string_view s) noexcept {
-    if (s.size() != 8 || s[0] != '0' || s[1] != 'x') return std::nullopt;
-    Couleur c = 0;
-    for (char h : s.substr(2)) {
-        unsigned v;
-        if (h >= '0' && h <= '9')
-            v = static_cast<unsigned>(h - '0');
-        else if (h >= 'a' && h <= 'f')
-            v = static_cast<unsigned>(h - 'a' + 10);
-        else if (h >= 'A' && h <= 'F')
-            v = static_cast<unsigned>(h - 'A' + 10);
-        else
-            return std::nullopt;
-        c = c << 4 | v;
-    }
-    return c;
-}
-
 bool proprieteDe(Genre g, Propriete p) noexcept {
     switch (g) {
     case Genre::CaseACocher: return p == Propriete::Checked || p == Propriete::Caption;

@@ -58,11 +58,7 @@ enum class FormeContour { Cercle, Ellipse, RectangleArrondi };
 // A property's value: Checked/Visible as bool, colours as Couleur, texts as Windows-1252 bytes.
 using Valeur = std::variant<bool, Couleur, std::string>;
 
-const char* nomPropriete(Propriete p) noexcept; // "Checked", "Brush.Color", ...
-// A value as scripts and traces write it: 0 or 1, colours as 0x%06X, texts in UTF-8.
-std::string valeurEnTexte(const Valeur& v);
-// A colour written as valeurEnTexte writes it: 0x and six hex digits (either case); nothing otherwise.
-std::optional<Couleur> couleurDepuisTexte(std::string_view texte) noexcept;
+const char* nomPropriete(Propriete p) noexcept;  // "Checked", "Brush.Color", ...
 bool proprieteDe(Genre g, Propriete p) noexcept; // does this kind of control have this property?
 
 class Controle;

@@ -1,9 +1,10 @@
 // The run engine seen from its observers: the instants of the terminal's writes when a script acts
 // inside turns, where a run stops, held boxes in the trace, the turn limit, and the waveform.
 #include "control/Codes.h"
+#include "tests/support/Sandbox.h"
+#include "tools/grammar/Grammar.h"
 #include "tools/scenario/Engine.h"
 #include "tools/scenario/Vcd.h"
-#include "tests/support/Sandbox.h"
 
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,7 @@ public:
     void wrote(const Ecriture& e, std::int64_t t) override {
         if (e.auteur == Auteur::Terminal)
             lignes.push_back(std::to_string(t) + " " + e.controle.nom() + "." + nomPropriete(e.propriete) +
-                             " = " + valeurEnTexte(e.valeur));
+                             " = " + scenario::propertyText(e.valeur));
     }
     void turnEnded(std::int64_t t) override { lignes.push_back(std::to_string(t) + " |"); }
     bool contient(const std::string& l) const {

@@ -2,6 +2,7 @@
 #include "control/tSupervision.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/WriteLog.h"
+#include "tools/grammar/Grammar.h"
 
 #include <climits>
 #include <cstring>
@@ -159,7 +160,7 @@ TEST_F(Supervision, OccupancyDisplayFollowsTheCount) {
             s.SignalerPassage(SORTIE_VEHICULE);
         WriteLog ecritures;
         EXPECT_EQ(s.LireEtatParking(), l.resultat);
-        EXPECT_EQ(ecritures.lignes, (Lignes{"Shape4.Brush.Color = " + valeurEnTexte(Valeur(l.lampe)),
+        EXPECT_EQ(ecritures.lignes, (Lignes{"Shape4.Brush.Color = " + scenario::propertyText(Valeur(l.lampe)),
                                             std::string("Label4.Caption = ") + l.mot,
                                             std::string("PlaceRestantes.Text = ") + l.places}));
     }

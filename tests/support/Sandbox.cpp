@@ -1,4 +1,5 @@
 #include "tests/support/Sandbox.h"
+#include "tools/grammar/Grammar.h"
 
 #include "journal/FichierJournal.h"
 
@@ -39,7 +40,7 @@ WriteLog::WriteLog()
     : cle_(panneau().ajouterObservateur([this](const Ecriture& e) {
           if (e.auteur == Auteur::Terminal)
               lignes.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
-                               valeurEnTexte(e.valeur));
+                               scenario::propertyText(e.valeur));
       })) {}
 
 WriteLog::~WriteLog() {

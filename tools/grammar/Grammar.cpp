@@ -1,7 +1,7 @@
 #include "tools/grammar/Grammar.h"
 
-#include "control/Codes.h"
 #include "base/Texte.h"
+#include "control/Codes.h"
 #include "tools/grammar/Controls.h"
 #include "tools/grammar/Show.h"
 
@@ -375,6 +375,39 @@ std::string valueText(std::string_view value) {
     return out + '"';
 }
 
+std::string propertyText(const Valeur& value) {
+    if (const bool* b = std::get_if<bool>(&value)) return *b ? "1" : "0";
+    if (const Couleur* c = std::get_if<Couleur>(&value)) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%06X", static_cast<unsigned>(*c));
+        return text;
+    }
+    return versUtf8(std::get<std::string>(value));
+}
+
+namespace {
+
+// A colour written as propertyText writes it: 0x and six hex digits (either case); nothing otherwise.
+std::optional<Couleur> colourFromText(std::string_view s) noexcept {
+    if (s.size() != 8 || s[0] != '0' || s[1] != 'x') return std::nullopt;
+    Couleur c = 0;
+    for (char h : s.substr(2)) {
+        unsigned v;
+        if (h >= '0' && h <= '9')
+            v = static_cast<unsigned>(h - '0');
+        else if (h >= 'a' && h <= 'f')
+            v = static_cast<unsigned>(h - 'a' + 10);
+        else if (h >= 'A' && h <= 'F')
+            v = static_cast<unsigned>(h - 'A' + 10);
+        else
+            return std::nullopt;
+        c = c << 4 | v;
+    }
+    return c;
+}
+
+} // namespace
+
 std::optional<Valeur> propertyValue(Propriete property, std::string_view value, std::string_view what,
                                     std::string& error) {
     switch (property) {
@@ -385,7 +418,7 @@ std::optional<Valeur> propertyValue(Propriete property, std::string_view value, 
         return std::nullopt;
     case Propriete::Color:
     case Propriete::BrushColor:
-        if (const auto col = couleurDepuisTexte(value)) return Valeur(*col);
+        if (const auto col = colourFromText(value)) return Valeur(*col);
         error = "malformed value " + quoted(value) + " for " + std::string(what) +
                 " (0x and six hex digits, 0xBBGGRR)";
         return std::nullopt;
@@ -428,7 +461,7 @@ Command expectCommand(const Controle& control, Propriete property, const Valeur&
     c.verb = Verb::Expect;
     c.control = control.nom();
     c.property = property;
-    c.text = valeurEnTexte(value);
+    c.text = propertyText(value);
     // Texts are compared as the trace shows them, in UTF-8.
     c.expected = std::holds_alternative<std::string>(value) ? Valeur(c.text) : value;
     return c;

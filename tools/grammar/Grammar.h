@@ -126,6 +126,9 @@ std::optional<std::string> writtenValue(std::string_view written, std::string& e
 // starts with a quote; verbatim otherwise.
 std::string valueText(std::string_view value);
 
+// A property's value as scripts, traces and rules write it: 0 or 1, colours as 0x%06X, texts in UTF-8.
+std::string propertyText(const Valeur& value);
+
 // A property's value from its text (unquoted): 0 or 1, 0xBBGGRR, or a text kept in UTF-8. Nothing, with
 // `malformed value "V" for WHAT (...)` in `error`, when the property cannot hold it.
 std::optional<Valeur> propertyValue(Propriete property, std::string_view value, std::string_view what,

@@ -1,9 +1,9 @@
 #include "tools/rules/Rules.h"
 
-#include "control/Controleur.h"
-#include "tools/files/Files.h"
 #include "base/Codes.h"
 #include "base/Texte.h"
+#include "control/Controleur.h"
+#include "tools/files/Files.h"
 #include "tools/grammar/Grammar.h"
 #include "tools/rules/Target.h"
 
@@ -368,10 +368,10 @@ void RuleChecker::onWrite(const Ecriture& e, int state, std::int64_t instant, bo
         const bool concerned = (stateMoved && r.readsState) ||
                                std::find(r.reads.begin(), r.reads.end(), changed) != r.reads.end();
         if (!concerned || holds(r, values_, state)) continue;
-        first_[i] =
-            Violation{i, instant,
-                      e.controle.nom() + "." + nomPropriete(e.propriete) + " = " + valeurEnTexte(e.valeur) +
-                          (e.auteur == Auteur::Terminal ? " (by the terminal)" : " (by the script)")};
+        first_[i] = Violation{i, instant,
+                              e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
+                                  scenario::propertyText(e.valeur) +
+                                  (e.auteur == Auteur::Terminal ? " (by the terminal)" : " (by the script)")};
     }
 }
 

@@ -1,10 +1,11 @@
 #include "tools/scenario/Compare.h"
+#include "tools/grammar/Grammar.h"
 
-#include "tools/files/Files.h"
-#include "journal/FichierJournal.h"
 #include "base/Codes.h"
-#include "tools/scenario/Folder.h"
+#include "journal/FichierJournal.h"
+#include "tools/files/Files.h"
 #include "tools/grammar/Show.h"
+#include "tools/scenario/Folder.h"
 #include "tools/scenario/Suite.h"
 
 #include <fcntl.h>
@@ -38,8 +39,7 @@ std::string what(const Recording::Event& e, std::string_view text) {
     switch (e.kind) {
     case Recording::Kind::Write: {
         if (e.type == 2) return shownValue(text);
-        return shownValue(e.type == 0 ? valeurEnTexte(Valeur(e.number != 0))
-                                      : valeurEnTexte(Valeur(e.number)));
+        return shownValue(e.type == 0 ? propertyText(Valeur(e.number != 0)) : propertyText(Valeur(e.number)));
     }
     case Recording::Kind::Line: {
         std::string_view line = text;

@@ -1,11 +1,12 @@
 #include "tools/scenario/Engine.h"
+#include "tools/grammar/Grammar.h"
 
 #include "control/Attente.h"
 #include "control/Codes.h"
 #include "control/Controleur.h"
 #include "tools/grammar/Controls.h"
-#include "tools/scenario/Isolation.h"
 #include "tools/grammar/Show.h"
+#include "tools/scenario/Isolation.h"
 
 #include <algorithm>
 #include <exception>
@@ -34,7 +35,7 @@ private:
 bool same(const Valeur& expected, const Valeur& actual) {
     // Texts are compared as the trace shows them, in UTF-8, so a script can only match what it could
     // have read in a trace.
-    if (const auto* text = std::get_if<std::string>(&expected)) return valeurEnTexte(actual) == *text;
+    if (const auto* text = std::get_if<std::string>(&expected)) return propertyText(actual) == *text;
     return expected == actual;
 }
 
@@ -270,7 +271,7 @@ std::optional<std::string> Engine::differs(const Command& c) const {
     }
     const Valeur actual = panneau().trouver(c.control)->lire(c.property);
     if (same(c.expected, actual)) return std::nullopt;
-    return valeurEnTexte(actual);
+    return propertyText(actual);
 }
 
 void Engine::onWait(int ms) {

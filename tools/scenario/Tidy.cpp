@@ -42,7 +42,7 @@ public:
     void wrote(const Ecriture& e, std::int64_t instant) override {
         if (e.auteur != Auteur::Terminal) return;
         writes.push_back(std::to_string(instant - origin_) + " ms: " + e.controle.nom() + "." +
-                         nomPropriete(e.propriete) + " = " + valeurEnTexte(e.valeur));
+                         nomPropriete(e.propriete) + " = " + propertyText(e.valeur));
     }
     void turnEnded(std::int64_t instant) override {
         bounds.push_back(instant - origin_);
@@ -136,7 +136,7 @@ private:
 };
 
 bool same(const Command& expect, const Valeur& start) {
-    if (std::holds_alternative<std::string>(expect.expected)) return valeurEnTexte(start) == expect.text;
+    if (std::holds_alternative<std::string>(expect.expected)) return propertyText(start) == expect.text;
     return expect.expected == start;
 }
 

@@ -1,4 +1,5 @@
 #include "tools/scenario/Trace.h"
+#include "tools/grammar/Grammar.h"
 
 #include <array>
 #include <ostream>
@@ -27,7 +28,7 @@ void TraceWriter::wrote(const Ecriture& e, std::int64_t at) {
     line_ += '.';
     line_ += nomPropriete(e.propriete);
     line_ += " = ";
-    line_ += valeurEnTexte(e.valeur);
+    line_ += propertyText(e.valeur);
     line_ += '\n';
     out_.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     if (!out_) engine_.stop();

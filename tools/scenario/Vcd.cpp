@@ -1,4 +1,5 @@
 #include "tools/scenario/Vcd.h"
+#include "tools/grammar/Grammar.h"
 
 #include "control/Codes.h"
 
@@ -105,7 +106,7 @@ void VcdWriter::change(const std::string& id, const Valeur& v, std::FILE* to) {
         bits[24] = '\0';
         std::fprintf(to, "b%s %s\n", bits, id.c_str());
     } else {
-        std::fprintf(to, "s%s %s\n", word(valeurEnTexte(v)).c_str(), id.c_str());
+        std::fprintf(to, "s%s %s\n", word(propertyText(v)).c_str(), id.c_str());
     }
 }
 
