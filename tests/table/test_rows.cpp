@@ -1,9 +1,9 @@
 // Every row of the access cycle's table, tested from its own state: the controller is given the row's
 // working values, the panel the row's inputs, and one turn must reach exactly the row's tags, choose
 // its next state and show what the row shows. One table per state, one case per row or alternative.
-#include "tests/table/Recorder.h"
 #include "control/TableEtats.h"
 #include "tests/support/Lane.h"
+#include "tests/table/TurnPaths.h"
 
 #include <sstream>
 
@@ -12,7 +12,7 @@
 
 using namespace borne;
 using borne::test::Lane;
-using borne::test::Recorder;
+using borne::test::TurnPaths;
 
 namespace {
 
@@ -113,15 +113,14 @@ TEST_P(Row, ReachesItsRowsChoosesItsStateAndShowsItsEffect) {
     const Case& c = GetParam();
     start(c.mode, std::string("code=") + c.localCode + "\n");
     ASSERT_TRUE(terminal->installerValeurs(c.before));
-    Recorder recorder;
-    terminal->observer(&recorder);
+    TurnPaths paths;
+    terminal->observer(&paths);
     give(c.inputs);
     turn();
 
     const std::string rows = *c.rows ? std::string(" ") + c.rows : std::string();
-    ASSERT_EQ(recorder.turns.size(), 1u);
-    EXPECT_EQ(recorder.turns[0],
-              std::to_string(c.before.etat) + ":" + rows + " -> " + std::to_string(c.next));
+    ASSERT_EQ(paths.turns.size(), 1u);
+    EXPECT_EQ(paths.turns[0], std::to_string(c.before.etat) + ":" + rows + " -> " + std::to_string(c.next));
     EXPECT_EQ(state(), c.next);
 
     const Seen& s = c.seen;
