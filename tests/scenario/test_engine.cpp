@@ -15,7 +15,7 @@ using namespace borne::scenario;
 namespace {
 
 // Every terminal write as "TIME Name.Property = value", the boundaries as "TIME |".
-class Journal : public RunObserver {
+class WriteTrace : public RunObserver {
 public:
     std::vector<std::string> lignes;
     void wrote(const Ecriture& e, std::int64_t t) override {
@@ -41,12 +41,12 @@ protected:
         RunSettings r;
         r.scriptName = "s";
         Engine e(r, messages);
-        e.watch(journal);
+        e.watch(trace);
         if (autre != nullptr) e.watch(*autre);
         ListSource source(s.commands);
         return e.run(source);
     }
-    Journal journal;
+    WriteTrace trace;
     std::ostringstream messages;
 };
 
@@ -62,8 +62,8 @@ TEST_F(ScriptEngine, AScriptEndingMidMovementStopsTheTerminalWhereItStands) {
     EXPECT_TRUE(r.ok());
     EXPECT_EQ(r.end, 2500);
     EXPECT_EQ(r.turns, 3u);
-    EXPECT_EQ(journal.lignes.back(), "1500 Shape3.Brush.Color = 0x00FFFF"); // lighting on, then the wait
-    EXPECT_TRUE(journal.contient("1500 Moteur.Text = ON"));
+    EXPECT_EQ(trace.lignes.back(), "1500 Shape3.Brush.Color = 0x00FFFF"); // lighting on, then the wait
+    EXPECT_TRUE(trace.contient("1500 Moteur.Text = ON"));
     // The journal: one line for the first turn (state and event both moved), none later.
     std::ifstream log("Log.txt", std::ios::binary);
     const std::string contenu((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
@@ -77,8 +77,8 @@ TEST_F(ScriptEngine, AHeldSensorIsTracedWithTheValueItHolds) {
     const RunResult r =
         lancer(std::string(kJusquALaLevee) + "force CheckBox4 0\nturn\nexpect CheckBox4.Checked 0\n");
     EXPECT_TRUE(r.ok()) << messages.str();
-    EXPECT_TRUE(journal.contient("3500 CheckBox4.Checked = 0"));
-    EXPECT_TRUE(journal.contient("3500 Image3.Visible = 1")); // the pass itself ran
+    EXPECT_TRUE(trace.contient("3500 CheckBox4.Checked = 0"));
+    EXPECT_TRUE(trace.contient("3500 Image3.Visible = 1")); // the pass itself ran
 }
 
 TEST_F(ScriptEngine, ATurnThatNeverEndsStopsTheRunAfterAnHour) {
@@ -90,8 +90,8 @@ TEST_F(ScriptEngine, ATurnThatNeverEndsStopsTheRunAfterAnHour) {
     EXPECT_EQ(r.passed + r.failed, 0); // nothing after the turn ran
     EXPECT_EQ(r.end, 1500 + kTurnLimitMs);
     EXPECT_EQ(messages.str(), "s:6: turn did not end within 3600000 ms\n");
-    EXPECT_TRUE(journal.contient("3601500 Moteur.Text = ON")); // pass 1801 starts just at the limit
-    EXPECT_FALSE(journal.contient("3603500 CheckBox4.Checked = 1"));
+    EXPECT_TRUE(trace.contient("3601500 Moteur.Text = ON")); // pass 1801 starts just at the limit
+    EXPECT_FALSE(trace.contient("3603500 CheckBox4.Checked = 1"));
 }
 
 TEST_F(ScriptEngine, AnObserverCanStopTheRun) {
