@@ -158,7 +158,8 @@ private:
     class Clock;
     enum class Pending { None, Wait, Turns, Until, End };
 
-    class Rows final : public borne::ObservateurTour {
+    // The one observer the controller takes: passes each turn's rows on to every listener.
+    class TurnFanOut final : public borne::ObservateurTour {
     public:
         std::vector<borne::ObservateurTour*> listeners;
         void debutTour(int etat) noexcept override {
@@ -192,7 +193,7 @@ private:
     RunSettings settings_;
     std::ostream& messages_;
     std::vector<RunObserver*> observers_;
-    Rows rows_;
+    TurnFanOut turnFanOut_;
 
     CommandSource* source_ = nullptr;
     borne::Controleur* controller_ = nullptr;
