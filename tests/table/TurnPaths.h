@@ -12,8 +12,8 @@ namespace borne::test {
 class TurnPaths final : public ObservateurTour {
 public:
     void debutTour(int etat) noexcept override { turns.push_back(std::to_string(etat) + ":"); }
-    void ligne(int etat, int rang) noexcept override {
-        turns.back() += " " + std::to_string(etat) + "." + std::to_string(rang);
+    void ligne(int state, int rank) noexcept override {
+        turns.back() += " " + std::to_string(state) + "." + std::to_string(rank);
     }
     void finDecision(int etat) noexcept override { turns.back() += " -> " + std::to_string(etat); }
 

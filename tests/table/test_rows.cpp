@@ -316,7 +316,7 @@ TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndChangesNothing) {
 // for the local codes they name.
 TEST(ModeNotes, DependOnTheModeAndTheLocalCode) {
     const struct {
-        int etat, rang, mode;
+        int state, rank, mode;
         const char* codeLocal;
         const char* starts; // the note's first words; nullptr: none
     } cases[] = {
@@ -335,9 +335,9 @@ TEST(ModeNotes, DependOnTheModeAndTheLocalCode) {
         {3, 6, MODE_LOCAL, "1234", nullptr},
     };
     for (const auto& c : cases) {
-        const char* note = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(indexLigne(c.etat, c.rang))],
+        const char* note = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(indexLigne(c.state, c.rank))],
                                         c.mode, c.codeLocal);
-        const std::string row = std::to_string(c.etat) + "." + std::to_string(c.rang) + " in mode " +
+        const std::string row = std::to_string(c.state) + "." + std::to_string(c.rank) + " in mode " +
                                 std::to_string(c.mode) + " with " + c.codeLocal;
         if (c.starts == nullptr)
             EXPECT_EQ(note, nullptr) << row;

@@ -166,9 +166,9 @@ private:
             for (auto* l : listeners)
                 l->debutTour(etat);
         }
-        void ligne(int etat, int rang) noexcept override {
+        void ligne(int state, int rank) noexcept override {
             for (auto* l : listeners)
-                l->ligne(etat, rang);
+                l->ligne(state, rank);
         }
         void finDecision(int etat) noexcept override {
             for (auto* l : listeners)
