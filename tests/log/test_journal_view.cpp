@@ -139,7 +139,7 @@ TEST(JournalView, OneMegabyteFile) {
     EXPECT_EQ(n, entries + 2);
 }
 
-class Program : public borne::test::Sandbox {
+class LogProgram : public borne::test::Sandbox {
 protected:
     static void write(const char* name, const std::string& bytes) {
         std::ofstream(name, std::ios::binary) << bytes;
@@ -153,7 +153,7 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(Program, ExitStatusSaysWhetherEveryLineWasRead) {
+TEST_F(LogProgram, ExitStatusSaysWhetherEveryLineWasRead) {
     write("Log.txt", line("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
     EXPECT_EQ(run({}), 0);
     EXPECT_EQ(out.str(), "1\tETAT_VEHICULE_ABSENT\tVEHICULE_ABSENT\n");
@@ -180,7 +180,7 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
 
-TEST_F(Program, HelpThatCannotBeWrittenIsAFailure) {
+TEST_F(LogProgram, HelpThatCannotBeWrittenIsAFailure) {
     Full full;
     std::ostream lost(&full);
     EXPECT_EQ(borne::journalview::run({"borne-log", "--help"}, lost, err), 2);
