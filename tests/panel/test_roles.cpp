@@ -51,7 +51,7 @@ TEST_F(Lane, TheControlsTheTerminalWritesAreThoseTheTableGivesIt) {
     turn(3);
 
     std::set<std::string> ecritsParLeTerminal;
-    for (const std::string& ligne : ecrits.lignes)
+    for (const std::string& ligne : ecrits.lines)
         ecritsParLeTerminal.insert(ligne.substr(0, ligne.find('.')));
     for (const RoleControle& r : rolesControles()) {
         const bool parLeTerminal = r.ecritPar == EcritPar::Terminal || r.ecritPar == EcritPar::LesDeux;
