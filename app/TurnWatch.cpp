@@ -1,7 +1,7 @@
 #include "app/TurnWatch.h"
 
-#include "control/Codes.h"
 #include "base/Texte.h"
+#include "control/Codes.h"
 
 namespace borne::bench {
 
@@ -47,9 +47,9 @@ void TurnWatch::debutTour(int etat) noexcept {
     inTurn_ = true;
 }
 
-void TurnWatch::ligne(int etat, int rang) noexcept {
+void TurnWatch::ligne(int state, int rank) noexcept {
     VerrouPris pris(mutex_);
-    if (inTurn_) current_.rows.emplace_back(etat, rang);
+    if (inTurn_) current_.rows.emplace_back(state, rank);
 }
 
 void TurnWatch::finDecision(int etat) noexcept {

@@ -4,9 +4,9 @@
 // takes what came at its own pace. Neither ever waits for the other.
 #pragma once
 
+#include "base/Verrou.h"
 #include "control/ObservateurTour.h"
 #include "panel/PanneauOperateur.h"
-#include "base/Verrou.h"
 
 #include <atomic>
 #include <cstdint>
@@ -46,7 +46,7 @@ public:
     explicit TurnWatch(std::function<std::int64_t()> instant);
 
     void debutTour(int etat) noexcept override EXCLUDES(mutex_);
-    void ligne(int etat, int rang) noexcept override EXCLUDES(mutex_);
+    void ligne(int state, int rank) noexcept override EXCLUDES(mutex_);
     void finDecision(int etat) noexcept override EXCLUDES(mutex_);
     // The turn's journal step is over.
     void turnEnded() noexcept EXCLUDES(mutex_);

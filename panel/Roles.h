@@ -17,9 +17,9 @@ struct RoleControle {
     EcritPar ecritPar;
 };
 
-// One row per named control, in the window's stored order (the order of PanneauOperateur::controles()).
+// One entry per named control, in the window's stored order (the order of PanneauOperateur::controles()).
 std::span<const RoleControle> rolesControles() noexcept;
-// The row of a named control; nullptr for an unknown name.
+// The entry of a named control; nullptr for an unknown name.
 const RoleControle* roleDe(std::string_view nom) noexcept;
 // "user", "terminal", "both", "nobody".
 const char* nomEcritPar(EcritPar e) noexcept;

@@ -1,7 +1,7 @@
 #include "panel/view/Vue.h"
 
-#include "panel/Roles.h"
 #include "base/Texte.h"
+#include "panel/Roles.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Widgets.h"
 
@@ -192,9 +192,9 @@ void Vue::construire(QWidget* contenu) {
     const std::vector<PixelsRgb32>& images = imagesEnCours().get();
     for (auto& lien : liens_) {
         if (lien->controle->genre() != Genre::Image) continue;
-        const int rang = lien->controle->nom().back() - '1';
-        if (rang < 0 || static_cast<std::size_t>(rang) >= images.size()) continue;
-        const PixelsRgb32& i = images[static_cast<std::size_t>(rang)];
+        const int indice = lien->controle->nom().back() - '1';
+        if (indice < 0 || static_cast<std::size_t>(indice) >= images.size()) continue;
+        const PixelsRgb32& i = images[static_cast<std::size_t>(indice)];
         // Shared, not copied: the pixels stay for the process.
         static_cast<ImageWidget*>(lien->widget)
             ->montrer(QImage(reinterpret_cast<const uchar*>(i.pixels.data()), i.largeur, i.hauteur,

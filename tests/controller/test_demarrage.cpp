@@ -121,5 +121,5 @@ TEST_F(Lane, StartUpDrivesTheDevicesInTheOrderOfThePicture) {
         "Edit1.Text = -      Bonjour!      -", "Edit2.Text = -     **********     -",
         "Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF", "Moteur.Text = OFF",
         "Shape3.Brush.Color = 0xFFFFFF", "Edit1.Color = 0xC0DCC0", "Edit2.Color = 0xC0DCC0"};
-    EXPECT_EQ(ecritures.lignes, attendu);
+    EXPECT_EQ(ecritures.lines, attendu);
 }

@@ -70,7 +70,7 @@ TEST_F(Clavier, SevenAndFiveTogetherGiveFiveFirst) {
 TEST_F(Clavier, NothingPressedChangesNothing) {
     test::WriteLog ecritures;
     EXPECT_EQ(clavier.LireTouche(), TOUCHE_AUCUNE);
-    EXPECT_TRUE(ecritures.lignes.empty());
+    EXPECT_TRUE(ecritures.lines.empty());
 }
 
 TEST_F(Clavier, TheDevicesHandOnTheKeypadsResult) {

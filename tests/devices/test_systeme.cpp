@@ -38,7 +38,7 @@ TEST_F(Systeme, ConstructionPutsTheBoomDownAndDrivesNothingElse) {
     panel.reinitialiser();
     WriteLog ecritures;
     tSystemeBarriere neuf;
-    EXPECT_EQ(ecritures.lignes, (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0",
+    EXPECT_EQ(ecritures.lines, (Lignes{"CheckBox5.Checked = 1", "Image2.Visible = 1", "Image3.Visible = 0",
                                         "Image5.Visible = 0"}));
 }
 
@@ -48,7 +48,7 @@ TEST_F(Systeme, PositionFromTheTwoLoops) {
         poser(pos.amont, pos.aval);
         WriteLog ecritures;
         EXPECT_EQ(systeme.LirePositionVehicule(), pos.resultat);
-        EXPECT_EQ(ecritures.lignes, Lignes{std::string("StatusBar1.SimpleText = ") + pos.texte});
+        EXPECT_EQ(ecritures.lines, Lignes{std::string("StatusBar1.SimpleText = ") + pos.texte});
     }
 }
 
@@ -61,7 +61,7 @@ TEST_F(Systeme, ALoopThatChangesBetweenTwoTestsLetsTheLastTestThatHoldsDecide) {
     WriteLog ecritures;
     EXPECT_EQ(systeme.LirePositionVehicule(), VEHICULE_SUR_BOUCLE_AMONT);
     panel.retirerObservateur(cle);
-    EXPECT_EQ(ecritures.lignes, (Lignes{"StatusBar1.SimpleText = pas de Vehicule",
+    EXPECT_EQ(ecritures.lines, (Lignes{"StatusBar1.SimpleText = pas de Vehicule",
                                         "StatusBar1.SimpleText = Vehicule sur boucle amont"}));
 }
 
@@ -69,7 +69,7 @@ TEST_F(Systeme, ARaiseDoesEveryStepInOrder) {
     WriteLog ecritures;
     systeme.OuvrirBarriere();
     EXPECT_EQ(clock.maintenant(), 2000);
-    EXPECT_EQ(ecritures.lignes, (Lignes{
+    EXPECT_EQ(ecritures.lines, (Lignes{
                                     "CheckBox5.Checked = 0",
                                     "Shape1.Brush.Color = 0x008000",
                                     "Moteur.Text = ON",
@@ -92,7 +92,7 @@ TEST_F(Systeme, ALoweringShowsTheBoomDownPictureFirst) {
     WriteLog ecritures;
     systeme.FermerBarriere();
     EXPECT_EQ(clock.maintenant(), 4000);
-    EXPECT_EQ(ecritures.lignes, (Lignes{
+    EXPECT_EQ(ecritures.lines, (Lignes{
                                     "CheckBox4.Checked = 0",
                                     "Shape2.Brush.Color = 0x008000",
                                     "Moteur.Text = ON",
@@ -143,7 +143,7 @@ TEST_F(Systeme, ALoweringThatFindsTheBoomDownOnlyStopsTheMotorAndTheLight) {
     EXPECT_EQ(clock.maintenant(), 0);
     EXPECT_TRUE(panel.Image6.Visible());
     EXPECT_TRUE(panel.CheckBox5.Checked());
-    EXPECT_EQ(ecritures.lignes, (Lignes{"Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF",
+    EXPECT_EQ(ecritures.lines, (Lignes{"Shape1.Brush.Color = 0xFFFFFF", "Shape2.Brush.Color = 0xFFFFFF",
                                         "Moteur.Text = OFF", "Shape3.Brush.Color = 0xFFFFFF"}));
 }
 

@@ -60,7 +60,7 @@ TEST_F(Journal, NamesAreShownInTheDebugGroup) {
     WriteLog ecritures;
     journal.NoterEtat(11);
     journal.NoterEvenement(7);
-    EXPECT_EQ(ecritures.lignes, (Lignes{"EtatCourant.Text = ETAT_ALARME", "Evenement.Text = ALARME_ACTIVE"}));
+    EXPECT_EQ(ecritures.lines, (Lignes{"EtatCourant.Text = ETAT_ALARME", "Evenement.Text = ALARME_ACTIVE"}));
 }
 
 TEST_F(Journal, UnknownCodesChangeNeitherTheNamesNorThePanel) {
@@ -69,7 +69,7 @@ TEST_F(Journal, UnknownCodesChangeNeitherTheNamesNorThePanel) {
     journal.NoterEtat(15);
     journal.NoterEtat(17);
     journal.NoterEvenement(13);
-    EXPECT_TRUE(ecritures.lignes.empty());
+    EXPECT_TRUE(ecritures.lines.empty());
     EXPECT_FALSE(journal.Ecrire()) << "the names moved although the codes were unknown";
     EXPECT_EQ(contenu(), ligne("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
 }

@@ -1,5 +1,5 @@
-#include "tools/log/JournalView.h"
 #include "tests/support/Sandbox.h"
+#include "tools/log/JournalView.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -73,7 +73,7 @@ const Case kCases[] = {
      "1\tnot a journal line: \"\"\n2\tETAT_DEFAUT\tAUTORISATION_OK\n"},
     {"QuotesBackslashesAndHighBytes", "a\"b\\c\xE9\x7F\n",
      "1\tnot a journal line: \"a\\\"b\\\\c\\xE9\\x7F\"\n"},
-    {"EmptyFileHasNoRow", "", ""},
+    {"EmptyFileHasNoRecord", "", ""},
 };
 
 class Lines : public ::testing::TestWithParam<Case> {};
@@ -81,7 +81,7 @@ class Lines : public ::testing::TestWithParam<Case> {};
 TEST_P(Lines, ShownAsTheRuleSays) {
     const Case& c = GetParam();
     EXPECT_EQ(convert(c.bytes), c.text);
-    // Pieces of any size give the same rows: a line split between two reads is still one line.
+    // Pieces of any size give the same records: a line split between two reads is still one line.
     for (std::size_t piece : {1u, 7u, 64u})
         EXPECT_EQ(convert(c.bytes, Format::Text, piece), c.text) << "fed " << piece << " bytes at a time";
 }
@@ -104,7 +104,7 @@ TEST(JournalView, CsvQuotesOnlyWhatNeedsIt) {
     EXPECT_EQ(convert("x\n", Format::Text, 0, "old\tlog"), "old\\x09log\t1\tnot a journal line: \"x\"\n");
 }
 
-// A megabyte of journal with a cut line and half a megabyte of other bytes in the middle: every row is
+// A megabyte of journal with a cut line and half a megabyte of other bytes in the middle: every record is
 // there, in order, and the long line comes back byte for byte from its escaped form.
 TEST(JournalView, OneMegabyteFile) {
     const std::string entry = line("ETAT_VEHICULE_ENTRE", "VEHICULE_ABSENT");
@@ -121,15 +121,15 @@ TEST(JournalView, OneMegabyteFile) {
         bytes += entry;
 
     std::istringstream out(convert(bytes, Format::Text, 4096 + 3));
-    std::string row;
+    std::string record;
     std::vector<std::string> others;
     std::size_t n = 0;
-    while (std::getline(out, row)) {
+    while (std::getline(out, record)) {
         ++n;
-        if (row.find("\tnot a journal line: \"") != std::string::npos)
-            others.push_back(row);
+        if (record.find("\tnot a journal line: \"") != std::string::npos)
+            others.push_back(record);
         else
-            ASSERT_EQ(row, std::to_string(n) + "\tETAT_VEHICULE_ENTRE\tVEHICULE_ABSENT");
+            ASSERT_EQ(record, std::to_string(n) + "\tETAT_VEHICULE_ENTRE\tVEHICULE_ABSENT");
     }
     ASSERT_EQ(others.size(), 2u);
     EXPECT_EQ(others[0].substr(0, others[0].find('\t')), std::to_string(before + 1));
@@ -139,7 +139,7 @@ TEST(JournalView, OneMegabyteFile) {
     EXPECT_EQ(n, entries + 2);
 }
 
-class Program : public borne::test::Sandbox {
+class LogProgram : public borne::test::Sandbox {
 protected:
     static void write(const char* name, const std::string& bytes) {
         std::ofstream(name, std::ios::binary) << bytes;
@@ -153,7 +153,7 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(Program, ExitStatusSaysWhetherEveryLineWasRead) {
+TEST_F(LogProgram, ExitStatusSaysWhetherEveryLineWasRead) {
     write("Log.txt", line("ETAT_VEHICULE_ABSENT", "VEHICULE_ABSENT"));
     EXPECT_EQ(run({}), 0);
     EXPECT_EQ(out.str(), "1\tETAT_VEHICULE_ABSENT\tVEHICULE_ABSENT\n");
@@ -180,7 +180,7 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
 
-TEST_F(Program, HelpThatCannotBeWrittenIsAFailure) {
+TEST_F(LogProgram, HelpThatCannotBeWrittenIsAFailure) {
     Full full;
     std::ostream lost(&full);
     EXPECT_EQ(borne::journalview::run({"borne-log", "--help"}, lost, err), 2);

@@ -10,12 +10,12 @@
 using namespace borne;
 using borne::test::Lane;
 
-TEST(Roles, OneRowPerControlInTheWindowsStoredOrder) {
+TEST(Roles, OneEntryPerControlInTheWindowsStoredOrder) {
     const auto roles = rolesControles();
     const auto& controles = panneau().controles();
     ASSERT_EQ(roles.size(), controles.size());
     for (std::size_t i = 0; i < roles.size(); ++i) {
-        EXPECT_EQ(controles[i]->nom(), roles[i].nom) << "row " << i;
+        EXPECT_EQ(controles[i]->nom(), roles[i].nom) << "entry " << i;
         EXPECT_EQ(roleDe(roles[i].nom), &roles[i]);
         EXPECT_FALSE(std::string(roles[i].role).empty()) << roles[i].nom;
     }
@@ -51,7 +51,7 @@ TEST_F(Lane, TheControlsTheTerminalWritesAreThoseTheTableGivesIt) {
     turn(3);
 
     std::set<std::string> ecritsParLeTerminal;
-    for (const std::string& ligne : ecrits.lignes)
+    for (const std::string& ligne : ecrits.lines)
         ecritsParLeTerminal.insert(ligne.substr(0, ligne.find('.')));
     for (const RoleControle& r : rolesControles()) {
         const bool parLeTerminal = r.ecritPar == EcritPar::Terminal || r.ecritPar == EcritPar::LesDeux;

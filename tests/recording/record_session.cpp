@@ -50,8 +50,8 @@ std::int64_t completed() {
 int main(int argc, char** argv) {
     const std::string scenario = argc > 1 ? argv[1] : "";
     if (scenario == "fill") {
-        const rlim_t limite = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 16384;
-        const rlimit r{limite, limite};
+        const rlim_t limit = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 16384;
+        const rlimit r{limit, limit};
         std::signal(SIGXFSZ, SIG_IGN);
         if (setrlimit(RLIMIT_FSIZE, &r) != 0) return 3;
     }
@@ -62,21 +62,21 @@ int main(int argc, char** argv) {
     borne::Demarrage d;
     d.avantFenetre = [] {
         // Dismisses an error dialog once it shows, telling what it said.
-        auto* veille = new QTimer(qApp);
-        QObject::connect(veille, &QTimer::timeout, [] {
-            if (auto* boite = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                std::printf("dialog: %s\n", boite->text().toUtf8().constData());
+        auto* watcher = new QTimer(qApp);
+        QObject::connect(watcher, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                std::printf("dialog: %s\n", box->text().toUtf8().constData());
                 std::fflush(stdout);
-                boite->accept();
+                box->accept();
             }
         });
-        veille->start(20);
+        watcher->start(20);
     };
-    d.fenetreMontree = [&](TForm1& fenetre) {
-        std::printf("shown %s\n", fenetre.windowTitle().toUtf8().constData());
+    d.fenetreMontree = [&](TForm1& window) {
+        std::printf("shown %s\n", window.windowTitle().toUtf8().constData());
         std::fflush(stdout);
-        auto click = [&fenetre](const char* name) {
-            QTest::mouseClick(fenetre.controle(name), Qt::LeftButton, {}, QPoint(8, 8));
+        auto click = [&window](const char* name) {
+            QTest::mouseClick(window.controle(name), Qt::LeftButton, {}, QPoint(8, 8));
         };
         auto& p = borne::panneau();
         if (scenario == "leave") {
@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
         } else if (scenario == "fill") {
             steps = {
                 {[] { return waiting(500, 250); },
-                 [&fenetre] {
-                     QTest::keyClicks(static_cast<QLineEdit*>(fenetre.controle("MessageGardien")),
+                 [&window] {
+                     QTest::keyClicks(static_cast<QLineEdit*>(window.controle("MessageGardien")),
                                       QString(400, QChar('m')));
                  }},
                 {[] { return waiting(500, 250); }, [=] { click("CheckBox2"); }},
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
         } else {
             click("Button13");
         }
-        auto* user = new QTimer(&fenetre);
+        auto* user = new QTimer(&window);
         QObject::connect(user, &QTimer::timeout, [&] {
             if (step >= steps.size() || !steps[step].ready()) return;
             // The window first shows what the terminal wrote before this wait, as a person sees it before

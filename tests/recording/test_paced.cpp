@@ -14,33 +14,33 @@ namespace {
 class PacedRecording : public Sandbox {
 protected:
     ~PacedRecording() override {
-        fenetre.reset();
+        window.reset();
         delete threadBarriere;
         threadBarriere = nullptr;
         recorder.reset();
         panneau().reinitialiser();
     }
-    void key(int k) { QTest::keyClick(fenetre.get(), Qt::Key(k)); }
+    void key(int k) { QTest::keyClick(window.get(), Qt::Key(k)); }
     void click(const char* name) {
-        QTest::mouseClick(fenetre->controle(name), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(window->controle(name), Qt::LeftButton, {}, QPoint(8, 8));
     }
 
     const std::filesystem::path rec = std::filesystem::current_path() / "rec";
     recording::RecordingClock* clock = nullptr; // owned by the recorder
     std::unique_ptr<recording::Recorder> recorder;
-    std::unique_ptr<TForm1> fenetre;
+    std::unique_ptr<TForm1> window;
 };
 
 TEST_F(PacedRecording, PausesOneTurnStepsAndSpeedChangesReplayExactly) {
     writeSettings(0);
-    auto horloge = std::make_unique<recording::RecordingClock>();
-    clock = horloge.get();
-    recorder = std::make_unique<recording::Recorder>(rec, std::move(horloge));
-    fenetre = std::make_unique<TForm1>(nullptr, Options{.vitesse = 10});
+    auto newClock = std::make_unique<recording::RecordingClock>();
+    clock = newClock.get();
+    recorder = std::make_unique<recording::Recorder>(rec, std::move(newClock));
+    window = std::make_unique<TForm1>(nullptr, Options{.vitesse = 10});
     recorder->started(threadBarriere->gestion());
-    fenetre->show();
-    fenetre->activateWindow(); // the keys go to the window in front
-    ASSERT_TRUE(QTest::qWaitForWindowActive(fenetre.get()));
+    window->show();
+    window->activateWindow(); // the keys go to the window in front
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     ASSERT_TRUE(waitUntil([&] { return clock->tours() >= 3; }));
 
     key(Qt::Key_Space);

@@ -6,8 +6,8 @@
 #include "app/MonThread.h"
 #include "app/Recorder.h"
 #include "journal/FichierJournal.h"
-#include "tools/grammar/Grammar.h"
 #include "tests/window/WindowSandbox.h"
+#include "tools/grammar/Grammar.h"
 
 #include <QLineEdit>
 #include <QTest>
@@ -93,7 +93,7 @@ TEST(RecordingClock, AStopInsideAWaitFallsInsideIt) {
 class Recording : public Sandbox {
 protected:
     ~Recording() override {
-        fenetre.reset();
+        window.reset();
         delete threadBarriere; // stops its clock, which the recorder owns: the recorder goes after
         threadBarriere = nullptr;
         recorder.reset();
@@ -102,12 +102,12 @@ protected:
 
     void start(int mode) {
         writeSettings(mode);
-        auto horloge = std::make_unique<SteppedClock>();
-        clock = horloge.get();
-        recorder = std::make_unique<recording::Recorder>(rec, std::move(horloge));
-        fenetre = std::make_unique<TForm1>(nullptr);
+        auto newClock = std::make_unique<SteppedClock>();
+        clock = newClock.get();
+        recorder = std::make_unique<recording::Recorder>(rec, std::move(newClock));
+        window = std::make_unique<TForm1>(nullptr);
         recorder->started(threadBarriere->gestion());
-        fenetre->show();
+        window->show();
         ASSERT_TRUE(waitUntil([&] { return clock->waitsEntered() == 1; })) << "the first turn's pause";
         settle();
     }
@@ -134,12 +134,12 @@ protected:
 
     // The user's hands on the window.
     void click(const char* name) {
-        QTest::mouseClick(fenetre->controle(name), Qt::LeftButton, {}, QPoint(8, 8));
+        QTest::mouseClick(window->controle(name), Qt::LeftButton, {}, QPoint(8, 8));
     }
     // Key by key, each with its text as a keyboard layout delivers it (keyClicks takes only ASCII).
     void typeInto(const char* name, const QString& text) {
         for (const QChar c : text)
-            QTest::sendKeyEvent(QTest::Click, fenetre->controle(name), Qt::Key_unknown, QString(c), {});
+            QTest::sendKeyEvent(QTest::Click, window->controle(name), Qt::Key_unknown, QString(c), {});
     }
 
     // What the program does once the message loop has ended.
@@ -163,7 +163,7 @@ protected:
     std::string journalBefore;
     SteppedClock* clock = nullptr; // owned by the recorder
     std::unique_ptr<recording::Recorder> recorder;
-    std::unique_ptr<TForm1> fenetre;
+    std::unique_ptr<TForm1> window;
 };
 
 TEST_F(Recording, ACarLeavingWithTheSensorTickedAgainDuringTheRaiseAndQuitterDuringTheLowering) {
@@ -185,7 +185,7 @@ TEST_F(Recording, ACarLeavingWithTheSensorTickedAgainDuringTheRaiseAndQuitterDur
     click("CheckBox1"); // gone: the boom comes down
     ASSERT_TRUE(nextWaitOf(2000)) << "no lowering";
     click("Button13");
-    EXPECT_FALSE(fenetre->isVisible());
+    EXPECT_FALSE(window->isVisible());
     stopped();
 
     const std::string script = fileContent(rec / "scenario.scn");
@@ -211,7 +211,7 @@ TEST_F(Recording, BoomRaisedAtStartAKeySeenByNoTurnAnEarlierJournalAndTheCloseBo
     click("CheckBox8");
     next();
     next();
-    fenetre->close();
+    window->close();
     stopped();
     EXPECT_NE(fileContent(rec / "scenario.scn").find("\nuntick CheckBox14\n"), std::string::npos);
     expectReplayed();

@@ -164,7 +164,7 @@ protected:
         test::WriteLog ecritures;
         start(MODE_SUPERVISE);
         entryByCode("6082");
-        return ecritures.lignes;
+        return ecritures.lines;
     }
     std::vector<std::string> reference() {
         auto lignes = trajet([] {});

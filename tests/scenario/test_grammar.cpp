@@ -11,98 +11,98 @@ using namespace borne::scenario;
 
 namespace {
 
-Command seule(std::string_view texte) {
-    const Script s = parse(texte);
-    EXPECT_TRUE(s.errors.empty()) << texte << ": " << (s.errors.empty() ? "" : s.errors[0].message);
-    EXPECT_EQ(s.commands.size(), 1u) << texte;
+Command only(std::string_view text) {
+    const Script s = parse(text);
+    EXPECT_TRUE(s.errors.empty()) << text << ": " << (s.errors.empty() ? "" : s.errors[0].message);
+    EXPECT_EQ(s.commands.size(), 1u) << text;
     return s.commands.empty() ? Command{} : s.commands[0];
 }
 
-std::string erreurSeule(std::string_view texte) {
-    const Script s = parse(texte);
-    EXPECT_TRUE(s.commands.empty()) << texte;
-    EXPECT_EQ(s.errors.size(), 1u) << texte;
+std::string onlyError(std::string_view text) {
+    const Script s = parse(text);
+    EXPECT_TRUE(s.commands.empty()) << text;
+    EXPECT_EQ(s.errors.size(), 1u) << text;
     return s.errors.empty() ? std::string() : s.errors[0].message;
 }
 
 } // namespace
 
 TEST(Grammar, TickUntickNameACheckBox) {
-    Command c = seule("tick CheckBox21");
+    Command c = only("tick CheckBox21");
     EXPECT_EQ(c.verb, Verb::Tick);
     EXPECT_EQ(c.control, "CheckBox21");
-    c = seule("untick CheckBox10");
+    c = only("untick CheckBox10");
     EXPECT_EQ(c.verb, Verb::Untick);
     EXPECT_EQ(c.control, "CheckBox10");
 }
 
 TEST(Grammar, TurnCountsFromOneToTheLimit) {
-    EXPECT_EQ(seule("turn").count, 1);
-    EXPECT_EQ(seule("turn 1").count, 1);
-    EXPECT_EQ(seule("turn 250").count, 250);
-    EXPECT_EQ(seule("turn 100000000").count, kMaxCount);
+    EXPECT_EQ(only("turn").count, 1);
+    EXPECT_EQ(only("turn 1").count, 1);
+    EXPECT_EQ(only("turn 250").count, 250);
+    EXPECT_EQ(only("turn 100000000").count, kMaxCount);
 }
 
 TEST(Grammar, WaitForceAndRelease) {
-    EXPECT_EQ(seule("wait 1").count, 1);
-    EXPECT_EQ(seule("wait 1999").verb, Verb::Wait);
-    EXPECT_EQ(seule("wait 100000000").count, kMaxCount);
-    Command c = seule("force CheckBox5 1");
+    EXPECT_EQ(only("wait 1").count, 1);
+    EXPECT_EQ(only("wait 1999").verb, Verb::Wait);
+    EXPECT_EQ(only("wait 100000000").count, kMaxCount);
+    Command c = only("force CheckBox5 1");
     EXPECT_EQ(c.verb, Verb::Force);
     EXPECT_EQ(c.control, "CheckBox5");
     EXPECT_TRUE(c.value);
-    EXPECT_FALSE(seule("force CheckBox4 0").value);
-    c = seule("release CheckBox4");
+    EXPECT_FALSE(only("force CheckBox4 0").value);
+    c = only("release CheckBox4");
     EXPECT_EQ(c.verb, Verb::Release);
     EXPECT_EQ(c.control, "CheckBox4");
 }
 
 TEST(Grammar, TypeTakesTheRestOfTheLineVerbatimInWindows1252) {
-    Command c = seule("type MessageGardien  Ouvrez  é ");
+    Command c = only("type MessageGardien  Ouvrez  é ");
     EXPECT_EQ(c.verb, Verb::Type);
     EXPECT_EQ(c.control, "MessageGardien");
     EXPECT_EQ(c.text, " Ouvrez  \xE9 "); // the one space after the name is the separator
-    EXPECT_EQ(seule("type Edit1").text, "");
-    EXPECT_EQ(seule("type Edit1 ").text, "");
-    EXPECT_EQ(seule("type Edit2 a\xC4\x81z").text, "a?z"); // U+0101 has no Windows-1252 byte
-    EXPECT_EQ(seule("type Moteur tab\there").text, "tab\there");
+    EXPECT_EQ(only("type Edit1").text, "");
+    EXPECT_EQ(only("type Edit1 ").text, "");
+    EXPECT_EQ(only("type Edit2 a\xC4\x81z").text, "a?z"); // U+0101 has no Windows-1252 byte
+    EXPECT_EQ(only("type Moteur tab\there").text, "tab\there");
 }
 
 TEST(Grammar, ExpectReadsEachKindOfValue) {
-    Command c = seule("expect CheckBox5.Checked 1");
+    Command c = only("expect CheckBox5.Checked 1");
     EXPECT_EQ(c.verb, Verb::Expect);
     EXPECT_EQ(c.property, Propriete::Checked);
     EXPECT_EQ(c.expected, Valeur(true));
-    EXPECT_EQ(seule("expect Image3.Visible 0").expected, Valeur(false));
-    EXPECT_EQ(seule("expect Shape4.Brush.Color 0x0000fF").expected, Valeur(Couleur{0x0000FF}));
-    EXPECT_EQ(seule("expect Edit1.Color 0xc0DCC0").expected, Valeur(Couleur{0xC0DCC0}));
-    c = seule("expect Edit1.Text   --- COMPLET !!!---  ");
+    EXPECT_EQ(only("expect Image3.Visible 0").expected, Valeur(false));
+    EXPECT_EQ(only("expect Shape4.Brush.Color 0x0000fF").expected, Valeur(Couleur{0x0000FF}));
+    EXPECT_EQ(only("expect Edit1.Color 0xc0DCC0").expected, Valeur(Couleur{0xC0DCC0}));
+    c = only("expect Edit1.Text   --- COMPLET !!!---  ");
     EXPECT_EQ(c.expected, Valeur(std::string("  --- COMPLET !!!---  ")));
     EXPECT_EQ(c.text, "  --- COMPLET !!!---  ");
-    EXPECT_EQ(seule("expect Default.Text").expected, Valeur(std::string()));
-    EXPECT_EQ(seule("expect Label3.Caption Gardien appelé").expected, Valeur(std::string("Gardien appelé")));
-    EXPECT_EQ(seule("expect StatusBar1.SimpleText pas de Vehicule").property, Propriete::SimpleText);
-    EXPECT_EQ(seule("expect Button13.Caption Quitter").property, Propriete::Caption);
-    EXPECT_EQ(seule("expect GroupBox14.Visible 1").property, Propriete::Visible);
+    EXPECT_EQ(only("expect Default.Text").expected, Valeur(std::string()));
+    EXPECT_EQ(only("expect Label3.Caption Gardien appelé").expected, Valeur(std::string("Gardien appelé")));
+    EXPECT_EQ(only("expect StatusBar1.SimpleText pas de Vehicule").property, Propriete::SimpleText);
+    EXPECT_EQ(only("expect Button13.Caption Quitter").property, Propriete::Caption);
+    EXPECT_EQ(only("expect GroupBox14.Visible 1").property, Propriete::Visible);
 }
 
 TEST(Grammar, ExpectEtatTakesANumberOrAName) {
     for (int e = 0; e < NB_ETATS; ++e) {
-        EXPECT_EQ(seule("expect etat " + std::to_string(e)).state, e);
-        EXPECT_EQ(seule(std::string("expect etat ") + nomEtatCode(e)).state, e);
+        EXPECT_EQ(only("expect etat " + std::to_string(e)).state, e);
+        EXPECT_EQ(only(std::string("expect etat ") + nomEtatCode(e)).state, e);
     }
-    const Command c = seule("expect etat ETAT_MODE_TEST");
+    const Command c = only("expect etat ETAT_MODE_TEST");
     EXPECT_EQ(c.verb, Verb::ExpectState);
     EXPECT_EQ(c.text, "ETAT_MODE_TEST");
 }
 
 TEST(Grammar, UntilIsAnExpectationWithACountOfTurns) {
-    Command c = seule("until 4 Edit2.Text code : ");
+    Command c = only("until 4 Edit2.Text code : ");
     EXPECT_EQ(c.verb, Verb::Until);
     EXPECT_EQ(c.count, 4);
     EXPECT_EQ(c.control, "Edit2");
     EXPECT_EQ(c.expected, Valeur(std::string("code : "))); // the rest of the line, its blanks kept
-    c = seule("until 100000000 etat ETAT_DEFAUT");
+    c = only("until 100000000 etat ETAT_DEFAUT");
     EXPECT_EQ(c.verb, Verb::UntilState);
     EXPECT_EQ(c.state, ETAT_DEFAUT);
     EXPECT_EQ(c.count, kMaxCount);
@@ -110,19 +110,19 @@ TEST(Grammar, UntilIsAnExpectationWithACountOfTurns) {
 
 // Blanks nobody sees at the end of a line whose last word is a name or a number.
 TEST(Grammar, TrailingBlanksEndOnlyTheLinesWithoutText) {
-    const std::pair<const char*, const char*> lignes[] = {{"tick CheckBox1 \t ", "tick CheckBox1"},
-                                                          {"untick CheckBox1\t", "untick CheckBox1"},
-                                                          {"force CheckBox5 1  ", "force CheckBox5 1"},
-                                                          {"release CheckBox5 ", "release CheckBox5"},
-                                                          {"turn ", "turn"},
-                                                          {"turn\t", "turn"},
-                                                          {"turn 3 \t", "turn 3"},
-                                                          {"wait 250 ", "wait 250"}};
-    for (const auto& [avec, sans] : lignes)
-        EXPECT_EQ(seule(avec), seule(sans)) << avec;
-    EXPECT_EQ(seule("type Edit1 x ").text, "x ");
-    EXPECT_EQ(seule("expect Edit1.Text x\t").text, "x\t");
-    EXPECT_EQ(seule("until 2 Edit1.Text x ").text, "x ");
+    const std::pair<const char*, const char*> lines[] = {{"tick CheckBox1 \t ", "tick CheckBox1"},
+                                                         {"untick CheckBox1\t", "untick CheckBox1"},
+                                                         {"force CheckBox5 1  ", "force CheckBox5 1"},
+                                                         {"release CheckBox5 ", "release CheckBox5"},
+                                                         {"turn ", "turn"},
+                                                         {"turn\t", "turn"},
+                                                         {"turn 3 \t", "turn 3"},
+                                                         {"wait 250 ", "wait 250"}};
+    for (const auto& [with, without] : lines)
+        EXPECT_EQ(only(with), only(without)) << with;
+    EXPECT_EQ(only("type Edit1 x ").text, "x ");
+    EXPECT_EQ(only("expect Edit1.Text x\t").text, "x\t");
+    EXPECT_EQ(only("until 2 Edit1.Text x ").text, "x ");
 }
 
 TEST(Grammar, CommentsBlankLinesAndIndentationAreSkipped) {
@@ -144,13 +144,13 @@ TEST(Grammar, CrLfEndsALineLikeLf) {
 
 // Each faulty line alone, with the words its message must hold.
 struct Fault {
-    const char* ligne;
+    const char* line;
     const char* message;
 };
 class BadLines : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(BadLines, AreRefusedWithAMessage) {
-    const std::string m = erreurSeule(GetParam().ligne);
+    const std::string m = onlyError(GetParam().line);
     EXPECT_NE(m.find(GetParam().message), std::string::npos) << "got: " << m;
 }
 
@@ -218,9 +218,9 @@ TEST(Grammar, QuotedValuesAreUnquotedAndOthersStayVerbatim) {
         {"expect CheckBox1.Checked \"1\"", "1"},
     };
     for (const auto& [line, text] : cases)
-        EXPECT_EQ(seule(line).text, text) << line;
-    EXPECT_EQ(seule("expect CheckBox1.Checked \"1\"").expected, Valeur(true));
-    EXPECT_EQ(seule("until 2 etat \"ETAT_ALARME\"").state, ETAT_ALARME);
+        EXPECT_EQ(only(line).text, text) << line;
+    EXPECT_EQ(only("expect CheckBox1.Checked \"1\"").expected, Valeur(true));
+    EXPECT_EQ(only("until 2 etat \"ETAT_ALARME\"").state, ETAT_ALARME);
 }
 
 TEST(Grammar, AByteOrderMarkAndCrLfLineEndsAreNoPartOfTheScript) {
@@ -241,20 +241,20 @@ TEST(Grammar, EveryErrorIsReportedWithItsLineAndNothingElseIsLost) {
 }
 
 TEST(Grammar, MessagesShowControlBytesEscapedAndLongWordsCut) {
-    const std::string m = erreurSeule(std::string("tick Check\0Box1\x1b", 16));
+    const std::string m = onlyError(std::string("tick Check\0Box1\x1b", 16));
     EXPECT_NE(m.find("\"Check\\x00Box1\\x1B\""), std::string::npos) << m;
-    const std::string longue = erreurSeule("x" + std::string(100000, 'y'));
-    EXPECT_LT(longue.size(), 200u);
-    EXPECT_NE(longue.find("...\""), std::string::npos);
+    const std::string longOne = onlyError("x" + std::string(100000, 'y'));
+    EXPECT_LT(longOne.size(), 200u);
+    EXPECT_NE(longOne.find("...\""), std::string::npos);
 }
 
 TEST(Grammar, ArbitraryBytesNeverCrash) {
-    std::string brut;
+    std::string raw;
     for (int i = 0; i < 256; ++i)
-        brut += static_cast<char>(i);
-    const std::string entrees[] = {
-        brut,
-        brut + "\n" + brut,
+        raw += static_cast<char>(i);
+    const std::string inputs[] = {
+        raw,
+        raw + "\n" + raw,
         std::string(1 << 20, 'a'),
         std::string(1 << 16, '\n'),
         std::string(1 << 16, '\r'),
@@ -271,7 +271,7 @@ TEST(Grammar, ArbitraryBytesNeverCrash) {
         "expect .Text",
         "expect Edit1.",
     };
-    for (const std::string& e : entrees) {
+    for (const std::string& e : inputs) {
         const Script s = parse(e);
         for (const Command& c : s.commands)
             EXPECT_GE(c.count, 1);
@@ -285,41 +285,41 @@ TEST(Grammar, ArbitraryBytesNeverCrash) {
 // Every kind of line, printed back from what it parses to, reads the same; canonical lines print as
 // themselves. The window's recorder prints what the runner will read.
 TEST(Print, EveryCommandReadsBackAsItself) {
-    const char* lignes[] = {"tick CheckBox1",
-                            "untick CheckBox10",
-                            "turn",
-                            "turn 250",
-                            "wait 1",
-                            "wait 1999",
-                            "force CheckBox5 1",
-                            "force CheckBox4 0",
-                            "release CheckBox4",
-                            "type MessageGardien  Ouvrez  é ",
-                            "type Edit1",
-                            "type Moteur tab\there",
-                            "type Edit2 a\rb",
-                            "expect CheckBox5.Checked 1",
-                            "expect Shape4.Brush.Color 0x0000fF",
-                            "expect Edit1.Text \"  --- COMPLET !!!---  \"",
-                            "expect Default.Text \"\"",
-                            "expect Edit1.Text \"\\\"quoted\\\" \\\\ \"",
-                            "expect Edit1.Text a \"b\"",
-                            "expect etat ETAT_MODE_TEST",
-                            "expect etat 05",
-                            "until 3 Edit2.Text \"code : \"",
-                            "until 1 CheckBox4.Checked 1",
-                            "until 12 etat ETAT_VEHICULE_ENTRE"};
-    for (const char* ligne : lignes) {
-        const Command c = seule(ligne);
-        const auto imprime = print(c);
-        ASSERT_TRUE(imprime) << ligne;
-        EXPECT_EQ(*imprime, ligne);
-        EXPECT_EQ(seule(*imprime), c) << ligne;
+    const char* lines[] = {"tick CheckBox1",
+                           "untick CheckBox10",
+                           "turn",
+                           "turn 250",
+                           "wait 1",
+                           "wait 1999",
+                           "force CheckBox5 1",
+                           "force CheckBox4 0",
+                           "release CheckBox4",
+                           "type MessageGardien  Ouvrez  é ",
+                           "type Edit1",
+                           "type Moteur tab\there",
+                           "type Edit2 a\rb",
+                           "expect CheckBox5.Checked 1",
+                           "expect Shape4.Brush.Color 0x0000fF",
+                           "expect Edit1.Text \"  --- COMPLET !!!---  \"",
+                           "expect Default.Text \"\"",
+                           "expect Edit1.Text \"\\\"quoted\\\" \\\\ \"",
+                           "expect Edit1.Text a \"b\"",
+                           "expect etat ETAT_MODE_TEST",
+                           "expect etat 05",
+                           "until 3 Edit2.Text \"code : \"",
+                           "until 1 CheckBox4.Checked 1",
+                           "until 12 etat ETAT_VEHICULE_ENTRE"};
+    for (const char* line : lines) {
+        const Command c = only(line);
+        const auto printed = print(c);
+        ASSERT_TRUE(printed) << line;
+        EXPECT_EQ(*printed, line);
+        EXPECT_EQ(only(*printed), c) << line;
     }
     // Windows-1252 bytes that UTF-8 writes in two or three bytes survive the trip.
-    Command t = seule("type Edit1 x");
+    Command t = only("type Edit1 x");
     t.text = "\x80\x81\xE9\xFF";
-    EXPECT_EQ(seule(*print(t)).text, t.text);
+    EXPECT_EQ(only(*print(t)).text, t.text);
 }
 
 TEST(Print, ProgramMadeCommandsUseTheTraceSpelling) {
@@ -328,7 +328,7 @@ TEST(Print, ProgramMadeCommandsUseTheTraceSpelling) {
               "expect Shape1.Brush.Color 0x008000");
     EXPECT_EQ(*print(expectCommand(p.Edit1, Propriete::Text, Valeur(std::string("caf\xE9")))),
               "expect Edit1.Text café");
-    EXPECT_EQ(seule("expect Edit1.Text café"), [] {
+    EXPECT_EQ(only("expect Edit1.Text café"), [] {
         Command c = expectCommand(panneau().Edit1, Propriete::Text, Valeur(std::string("caf\xE9")));
         c.line = 1;
         return c;
@@ -337,7 +337,7 @@ TEST(Print, ProgramMadeCommandsUseTheTraceSpelling) {
 }
 
 TEST(Print, ATextThatCannotBeOneLineIsRefused) {
-    Command c = seule("type Edit1 x");
+    Command c = only("type Edit1 x");
     c.text = "two\nlines";
     EXPECT_FALSE(print(c));
     c.text = "ends with CR\r";
@@ -345,10 +345,10 @@ TEST(Print, ATextThatCannotBeOneLineIsRefused) {
 }
 
 TEST(Grammar, ErrorsBeyondTheFirstTwentyAreCountedNotKept) {
-    std::string texte;
+    std::string text;
     for (int i = 0; i < 3000; ++i)
-        texte += "bad\nturn\n";
-    const Script s = check(texte, panneau());
+        text += "bad\nturn\n";
+    const Script s = check(text, panneau());
     EXPECT_EQ(s.errorCount, 3000u);
     EXPECT_EQ(s.errors.size(), kMaxErrorsKept);
     EXPECT_EQ(s.errors.back().line, 2 * kMaxErrorsKept - 1);

@@ -1,9 +1,9 @@
 // The program in-process: usage, refusal of a faulty script before anything runs, the trace, the check
 // of expectations against what the terminal shows, failure lines, and output that cannot be written.
+#include "tests/support/Sandbox.h"
+#include "tools/cli/Run.h"
 #include "tools/files/Files.h"
 #include "tools/grammar/Grammar.h"
-#include "tools/cli/Run.h"
-#include "tests/support/Sandbox.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -24,95 +24,95 @@ namespace {
 
 class ScenarioProgram : public test::Sandbox {
 protected:
-    void reglages(int mode) {
+    void writeSettings(int mode) {
         std::ofstream("Config.cfg") << "mode=" << mode
                                     << "\nnomacces=Entree Nord\nnumeroacces=7\ncode=1234\n";
         std::ofstream("CHIP.INI") << "ADDRESS=12\n";
     }
-    void script(const std::string& nom, const std::string& texte) {
-        std::ofstream(nom, std::ios::binary) << texte;
+    void script(const std::string& name, const std::string& text) {
+        std::ofstream(name, std::ios::binary) << text;
     }
 
-    int lancer(std::vector<std::string> arguments, const std::string& stdin_ = "") {
+    int run(std::vector<std::string> arguments, const std::string& stdin_ = "") {
         arguments.insert(arguments.begin(), "borne-scenario");
-        std::istringstream entree(stdin_);
-        sortie.str("");
-        erreurs.str("");
-        return cli::run(arguments, entree, sortie, erreurs);
+        std::istringstream input(stdin_);
+        out.str("");
+        errors.str("");
+        return cli::run(arguments, input, out, errors);
     }
 
-    std::ostringstream sortie, erreurs;
+    std::ostringstream out, errors;
 };
 
 } // namespace
 
 TEST_F(ScenarioProgram, BadUsageExitsTwoWithTheUsage) {
-    EXPECT_EQ(lancer({}), 2);
-    EXPECT_NE(erreurs.str().find("usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE]"),
+    EXPECT_EQ(run({}), 2);
+    EXPECT_NE(errors.str().find("usage: borne-scenario [-C DIR] [--trace | --trace-changes] [--turns FILE]"),
               std::string::npos);
-    EXPECT_NE(erreurs.str().find("borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N]"),
+    EXPECT_NE(errors.str().find("borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N]"),
               std::string::npos);
-    EXPECT_EQ(lancer({"--verbose", "a.scn"}), 2);
-    EXPECT_NE(erreurs.str().find("unknown option \"--verbose\""), std::string::npos);
-    EXPECT_EQ(lancer({"a.scn", "b.scn"}), 2);
-    EXPECT_EQ(lancer({"absent.scn"}), 2);
-    EXPECT_NE(erreurs.str().find("cannot read absent.scn"), std::string::npos);
-    std::filesystem::create_directory("dossier.scn");
-    EXPECT_EQ(lancer({"dossier.scn"}), 2);
-    EXPECT_EQ(sortie.str(), "");
+    EXPECT_EQ(run({"--verbose", "a.scn"}), 2);
+    EXPECT_NE(errors.str().find("unknown option \"--verbose\""), std::string::npos);
+    EXPECT_EQ(run({"a.scn", "b.scn"}), 2);
+    EXPECT_EQ(run({"absent.scn"}), 2);
+    EXPECT_NE(errors.str().find("cannot read absent.scn"), std::string::npos);
+    std::filesystem::create_directory("folder.scn");
+    EXPECT_EQ(run({"folder.scn"}), 2);
+    EXPECT_EQ(out.str(), "");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
 
 TEST_F(ScenarioProgram, AFaultyScriptRunsNothing) {
-    reglages(0);
+    writeSettings(0);
     script("s.scn", "turn\ntick CheckBox1\nturn 3\ntick Nope\n");
-    EXPECT_EQ(lancer({"--trace", "s.scn"}), 2);
-    EXPECT_EQ(erreurs.str(), "s.scn:4: unknown control \"Nope\" (borne-scenario --controls lists them)\n");
-    EXPECT_EQ(sortie.str(), "");
+    EXPECT_EQ(run({"--trace", "s.scn"}), 2);
+    EXPECT_EQ(errors.str(), "s.scn:4: unknown control \"Nope\" (borne-scenario --controls lists them)\n");
+    EXPECT_EQ(out.str(), "");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
     // The panel was not touched either: the controller was never built.
     EXPECT_FALSE(panel.CheckBox5.Checked());
 }
 
 TEST_F(ScenarioProgram, AnEmptyScriptBuildsTheTerminalAndPasses) {
-    reglages(0);
-    EXPECT_EQ(lancer({"-"}, ""), 0);
-    EXPECT_EQ(sortie.str(), "expectations: 0 passed, 0 failed\n");
+    writeSettings(0);
+    EXPECT_EQ(run({"-"}, ""), 0);
+    EXPECT_EQ(out.str(), "expectations: 0 passed, 0 failed\n");
     EXPECT_TRUE(panel.CheckBox5.Checked());
 }
 
 TEST_F(ScenarioProgram, FailuresAreCountedAndTheRunGoesOn) {
-    reglages(0);
-    const std::string texte =
+    writeSettings(0);
+    const std::string text =
         "expect etat 3\nexpect Edit1.Color 0xc0dcc0\nexpect Shape4.Brush.Color 0x0000FF\n"
         "turn\nexpect Shape4.Brush.Color 0x00FF00\nexpect CheckBox5.Checked 0\n";
-    EXPECT_EQ(lancer({"-"}, texte), 1);
-    EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\"\n"
-                             "-:3: expected Shape4.Brush.Color = \"0x0000FF\", got \"0x00FF00\"\n"
-                             "-:6: expected CheckBox5.Checked = \"0\", got \"1\"\n");
-    EXPECT_EQ(sortie.str(), "expectations: 2 passed, 3 failed\n");
+    EXPECT_EQ(run({"-"}, text), 1);
+    EXPECT_EQ(errors.str(), "-:1: expected etat = \"3\", got \"ETAT_VEHICULE_ABSENT\"\n"
+                            "-:3: expected Shape4.Brush.Color = \"0x0000FF\", got \"0x00FF00\"\n"
+                            "-:6: expected CheckBox5.Checked = \"0\", got \"1\"\n");
+    EXPECT_EQ(out.str(), "expectations: 2 passed, 3 failed\n");
 }
 
 TEST_F(ScenarioProgram, StatesWithoutAJournalNameAreNamedInFailures) {
-    reglages(1);
-    EXPECT_EQ(lancer({"-"}, "expect etat 0\n"), 1);
-    EXPECT_EQ(erreurs.str(), "-:1: expected etat = \"0\", got \"ETAT_HORS_SERVICE\"\n");
+    writeSettings(1);
+    EXPECT_EQ(run({"-"}, "expect etat 0\n"), 1);
+    EXPECT_EQ(errors.str(), "-:1: expected etat = \"0\", got \"ETAT_HORS_SERVICE\"\n");
 }
 
 TEST_F(ScenarioProgram, TypingStoresLikeTheControlAndIsNotTraced) {
-    reglages(0);
-    const std::string texte = "type Edit2 ABC É\nexpect Edit2.Text abc é\ntype MessageGardien Pont ā\n"
-                              "expect MessageGardien.Text Pont ?\ntick CheckBox1\nuntick CheckBox1\n";
-    EXPECT_EQ(lancer({"--trace", "-"}, texte), 0) << erreurs.str();
-    EXPECT_EQ(sortie.str().find("MessageGardien"), std::string::npos);
-    EXPECT_EQ(sortie.str().find("CheckBox1"), std::string::npos);
-    EXPECT_EQ(sortie.str().find("Edit2.Text = abc"), std::string::npos);
+    writeSettings(0);
+    const std::string text = "type Edit2 ABC É\nexpect Edit2.Text abc é\ntype MessageGardien Pont ā\n"
+                             "expect MessageGardien.Text Pont ?\ntick CheckBox1\nuntick CheckBox1\n";
+    EXPECT_EQ(run({"--trace", "-"}, text), 0) << errors.str();
+    EXPECT_EQ(out.str().find("MessageGardien"), std::string::npos);
+    EXPECT_EQ(out.str().find("CheckBox1"), std::string::npos);
+    EXPECT_EQ(out.str().find("Edit2.Text = abc"), std::string::npos);
 }
 
 TEST_F(ScenarioProgram, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
-    reglages(2); // out of service with the boom raised: a 2000 ms raise while the controller is built
-    EXPECT_EQ(lancer({"--trace", "-"}, "turn 2\n"), 0);
-    const std::string t = sortie.str();
+    writeSettings(2); // out of service with the boom raised: a 2000 ms raise while the controller is built
+    EXPECT_EQ(run({"--trace", "-"}, "turn 2\n"), 0);
+    const std::string t = out.str();
     EXPECT_EQ(t.rfind("0 CheckBox5.Checked = 1\n", 0), 0u) << t;
     EXPECT_NE(t.find("\n0 Edit2.Text =   ..................  \n"), std::string::npos);
     EXPECT_NE(t.find("\n0 Moteur.Text = ON\n"), std::string::npos);
@@ -131,36 +131,35 @@ TEST_F(ScenarioProgram, TheTraceShowsVirtualTimeAndEveryWriteAsHeld) {
 TEST_F(ScenarioProgram, MinusCRunsInTheFolderGivenAndSaysWhenItHasNoSettings) {
     std::filesystem::create_directories("lab/empty");
     std::filesystem::current_path("lab");
-    reglages(0);
+    writeSettings(0);
     script("s.scn", "expect etat ETAT_VEHICULE_ABSENT\nturn\n");
     script("empty/s.scn", "expect etat ETAT_HORS_SERVICE\nturn 3\n");
     std::filesystem::current_path("..");
-    EXPECT_EQ(lancer({"-C", "lab", "s.scn"}), 0) << erreurs.str();
-    EXPECT_EQ(erreurs.str(), "");
+    EXPECT_EQ(run({"-C", "lab", "s.scn"}), 0) << errors.str();
+    EXPECT_EQ(errors.str(), "");
     EXPECT_TRUE(std::filesystem::exists(folder() / "lab/Log.txt"));
     std::filesystem::current_path(folder());
 
-    EXPECT_EQ(lancer({"-C", "lab/empty", "s.scn"}), 0);
-    EXPECT_EQ(erreurs.str(), "borne-scenario: no readable Config.cfg in " +
-                                 (folder() / "lab/empty").string() +
-                                 ": the terminal starts out of service\n");
-    EXPECT_EQ(sortie.str(), "expectations: 1 passed, 0 failed\n");
+    EXPECT_EQ(run({"-C", "lab/empty", "s.scn"}), 0);
+    EXPECT_EQ(errors.str(), "borne-scenario: no readable Config.cfg in " + (folder() / "lab/empty").string() +
+                                ": the terminal starts out of service\n");
+    EXPECT_EQ(out.str(), "expectations: 1 passed, 0 failed\n");
     std::filesystem::current_path(folder());
 
-    EXPECT_EQ(lancer({"-C", "absent", "s.scn"}), 2);
-    EXPECT_EQ(erreurs.str(), "borne-scenario: cannot enter absent: No such file or directory\n");
-    EXPECT_EQ(lancer({"-C"}), 2);
+    EXPECT_EQ(run({"-C", "absent", "s.scn"}), 2);
+    EXPECT_EQ(errors.str(), "borne-scenario: cannot enter absent: No such file or directory\n");
+    EXPECT_EQ(run({"-C"}), 2);
 }
 
 TEST_F(ScenarioProgram, EachRunStartsFromTheStoredPanel) {
-    reglages(0);
+    writeSettings(0);
     panel.Label4.setCaption("leftover");
     panel.CheckBox1.setChecked(true, Auteur::Utilisateur);
-    EXPECT_EQ(lancer({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << erreurs.str();
+    EXPECT_EQ(run({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << errors.str();
 }
 
 TEST_F(ScenarioProgram, OptionsThatDoNotFitAreRefused) {
-    const std::vector<std::vector<std::string>> cas = {
+    const std::vector<std::vector<std::string>> cases = {
         {"--suite"},
         {"--suite", "--trace", "."},
         {"--suite", "--shard", "0/2", "."},
@@ -179,25 +178,25 @@ TEST_F(ScenarioProgram, OptionsThatDoNotFitAreRefused) {
         {"--trace", "--trace-changes", "a.scn"},
         {"--turns"},
     };
-    for (const auto& arguments : cas) {
-        EXPECT_EQ(lancer(arguments), 2) << arguments.back();
-        EXPECT_NE(erreurs.str(), "") << arguments.back();
+    for (const auto& arguments : cases) {
+        EXPECT_EQ(run(arguments), 2) << arguments.back();
+        EXPECT_NE(errors.str(), "") << arguments.back();
     }
-    EXPECT_EQ(lancer({"--suite", "--shard", "1/0", "."}), 2);
-    EXPECT_NE(erreurs.str().find("bad --shard \"1/0\" (K/N with 1 <= K <= N)"), std::string::npos);
-    EXPECT_EQ(lancer({"--suite", "."}), 2);
-    EXPECT_NE(erreurs.str().find("no scenario folder (a folder holding scenario.scn) at or under ."),
+    EXPECT_EQ(run({"--suite", "--shard", "1/0", "."}), 2);
+    EXPECT_NE(errors.str().find("bad --shard \"1/0\" (K/N with 1 <= K <= N)"), std::string::npos);
+    EXPECT_EQ(run({"--suite", "."}), 2);
+    EXPECT_NE(errors.str().find("no scenario folder (a folder holding scenario.scn) at or under ."),
               std::string::npos);
     script("s.scn", "turn\n");
-    EXPECT_EQ(lancer({"--turns", "absent/t.tsv", "s.scn"}), 2);
-    EXPECT_EQ(erreurs.str(), "borne-scenario: cannot write absent/t.tsv: No such file or directory\n");
+    EXPECT_EQ(run({"--turns", "absent/t.tsv", "s.scn"}), 2);
+    EXPECT_EQ(errors.str(), "borne-scenario: cannot write absent/t.tsv: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists("Log.txt")) << "refused before the run";
 }
 
 TEST_F(ScenarioProgram, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
-    reglages(0);
-    EXPECT_EQ(lancer({"--vcd", "no-such-folder/run.vcd", "-"}, "turn\n"), 2);
-    EXPECT_EQ(erreurs.str(),
+    writeSettings(0);
+    EXPECT_EQ(run({"--vcd", "no-such-folder/run.vcd", "-"}, "turn\n"), 2);
+    EXPECT_EQ(errors.str(),
               "borne-scenario: cannot write no-such-folder/run.vcd: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
@@ -205,33 +204,33 @@ TEST_F(ScenarioProgram, AnUnwritableWaveformPathIsNamedBeforeAnythingRuns) {
 // In a failure line each control byte shows as \xHH and an ACTUAL of more than 200 characters is cut;
 // quotes and backslashes stay as they are.
 TEST_F(ScenarioProgram, FailureLinesShowControlBytesAndCutLongActuals) {
-    reglages(0);
+    writeSettings(0);
     const std::string long_ = std::string(150, 'a') + std::string(60, 'e') + "\"\\"; // 212 characters
-    const std::string texte = "type MessageGardien t\tb\x1b\"\\\nexpect MessageGardien.Text t\x7f\n"
-                              "type Default " +
-                              long_ + "\nexpect Default.Text x\n";
-    script("s.scn", texte);
-    EXPECT_EQ(lancer({"s.scn"}), 1);
-    const std::string coupe = std::string(150, 'a') + std::string(50, 'e');
-    EXPECT_EQ(erreurs.str(), "s.scn:2: expected MessageGardien.Text = \"t\\x7F\", got \"t\\x09b\\x1B\"\\\"\n"
-                             "s.scn:4: expected Default.Text = \"x\", got \"" +
-                                 coupe + "...(12 more)\"\n");
+    const std::string text = "type MessageGardien t\tb\x1b\"\\\nexpect MessageGardien.Text t\x7f\n"
+                             "type Default " +
+                             long_ + "\nexpect Default.Text x\n";
+    script("s.scn", text);
+    EXPECT_EQ(run({"s.scn"}), 1);
+    const std::string cut = std::string(150, 'a') + std::string(50, 'e');
+    EXPECT_EQ(errors.str(), "s.scn:2: expected MessageGardien.Text = \"t\\x7F\", got \"t\\x09b\\x1B\"\\\"\n"
+                            "s.scn:4: expected Default.Text = \"x\", got \"" +
+                                cut + "...(12 more)\"\n");
     // Characters, not bytes: "é" is one.
     std::string accents;
     for (int i = 0; i < 205; ++i)
         accents += "é";
     script("t.scn", "type Default " + accents + "\nexpect Default.Text x\n");
-    EXPECT_EQ(lancer({"t.scn"}), 1);
-    std::string deuxCents;
+    EXPECT_EQ(run({"t.scn"}), 1);
+    std::string twoHundred;
     for (int i = 0; i < 200; ++i)
-        deuxCents += "é";
-    EXPECT_EQ(erreurs.str(),
-              "t.scn:2: expected Default.Text = \"x\", got \"" + deuxCents + "...(5 more)\"\n");
+        twoHundred += "é";
+    EXPECT_EQ(errors.str(),
+              "t.scn:2: expected Default.Text = \"x\", got \"" + twoHundred + "...(5 more)\"\n");
 }
 
 namespace {
 // A stream whose every write fails, like standard output on a full disk.
-class Plein : public std::streambuf {
+class FullStream : public std::streambuf {
 protected:
     int overflow(int) override { return traits_type::eof(); }
     std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
@@ -239,29 +238,29 @@ protected:
 } // namespace
 
 TEST_F(ScenarioProgram, OutputThatCannotBeWrittenIsAFailure) {
-    reglages(0);
-    Plein plein;
-    std::ostream sortiePleine(&plein);
-    std::istringstream entree("turn 3\n");
+    writeSettings(0);
+    FullStream full;
+    std::ostream fullOut(&full);
+    std::istringstream input("turn 3\n");
     std::ostringstream err;
-    EXPECT_EQ(cli::run({"borne-scenario", "--trace", "-"}, entree, sortiePleine, err), 2);
+    EXPECT_EQ(cli::run({"borne-scenario", "--trace", "-"}, input, fullOut, err), 2);
     EXPECT_EQ(err.str(), "borne-scenario: cannot write standard output\n");
     // The run stopped at the first lost line: no journal step was reached.
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 }
 
 // The peak resident size of a run in a child process, which must end with `status`.
-long pointe(const std::vector<std::string>& arguments, int status = 0) {
+long peakRss(const std::vector<std::string>& arguments, int status = 0) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        std::istringstream entree;
+        std::istringstream input;
         std::ostringstream o, e;
-        ::_exit(cli::run(arguments, entree, o, e));
+        ::_exit(cli::run(arguments, input, o, e));
     }
-    int statut = 0;
+    int waitStatus = 0;
     struct rusage usage {};
-    ::wait4(pid, &statut, 0, &usage);
-    EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == status);
+    ::wait4(pid, &waitStatus, 0, &usage);
+    EXPECT_TRUE(WIFEXITED(waitStatus) && WEXITSTATUS(waitStatus) == status);
     return usage.ru_maxrss * 1024L; // kilobytes on Linux
 }
 
@@ -270,15 +269,15 @@ TEST_F(ScenarioProgram, MemoryStaysNearTheScriptsSize) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer keeps freed memory in quarantine: resident size says nothing here";
 #endif
-    reglages(0);
-    std::string texte;
+    writeSettings(0);
+    std::string text;
     for (int i = 0; i < 600000; ++i)
-        texte += "tick CheckBox12\n"; // 9.6 MB
-    script("gros.scn", texte);
-    script("petit.scn", "tick CheckBox12\n");
-    const long base = pointe({"borne-scenario", "petit.scn"});
-    const long gros = pointe({"borne-scenario", "gros.scn"});
-    EXPECT_LT(gros - base, 3L * static_cast<long>(texte.size())) << "base " << base << ", gros " << gros;
+        text += "tick CheckBox12\n"; // 9.6 MB
+    script("big.scn", text);
+    script("small.scn", "tick CheckBox12\n");
+    const long base = peakRss({"borne-scenario", "small.scn"});
+    const long big = peakRss({"borne-scenario", "big.scn"});
+    EXPECT_LT(big - base, 3L * static_cast<long>(text.size())) << "base " << base << ", big " << big;
 }
 
 // Long lines too: the script, plus a few times its longest line, never a copy of every value.
@@ -286,59 +285,59 @@ TEST_F(ScenarioProgram, MemoryStaysNearTheScriptsSizeWithLongLines) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer keeps freed memory in quarantine: resident size says nothing here";
 #endif
-    reglages(0);
-    const std::string valeur(2 << 20, 'a');
-    std::string texte;
+    writeSettings(0);
+    const std::string value(2 << 20, 'a');
+    std::string text;
     for (int i = 0; i < 6; ++i)
-        texte += "type Default " + valeur + "\nexpect Default.Text " + valeur + "b\n"; // 25 MB, fails
-    script("long.scn", texte);
-    script("petit.scn", "turn\n");
-    const long base = pointe({"borne-scenario", "petit.scn"});
-    const long gros = pointe({"borne-scenario", "long.scn"}, 1);
-    EXPECT_LT(gros - base, static_cast<long>(texte.size() + 8 * valeur.size()))
-        << "base " << base << ", gros " << gros;
+        text += "type Default " + value + "\nexpect Default.Text " + value + "b\n"; // 25 MB, fails
+    script("long.scn", text);
+    script("small.scn", "turn\n");
+    const long base = peakRss({"borne-scenario", "small.scn"});
+    const long big = peakRss({"borne-scenario", "long.scn"}, 1);
+    EXPECT_LT(big - base, static_cast<long>(text.size() + 8 * value.size()))
+        << "base " << base << ", big " << big;
 }
 
 TEST_F(ScenarioProgram, FailureLinesCutLongExpectedValuesToo) {
-    reglages(0);
+    writeSettings(0);
     script("s.scn", "expect Default.Text " + std::string(205, 'x') + "\n");
-    EXPECT_EQ(lancer({"s.scn"}), 1);
-    EXPECT_EQ(erreurs.str(),
+    EXPECT_EQ(run({"s.scn"}), 1);
+    EXPECT_EQ(errors.str(),
               "s.scn:1: expected Default.Text = \"" + std::string(200, 'x') + "...(5 more)\", got \"\"\n");
 }
 
 // Nothing is cut silently: a script or a line beyond its limit is refused, naming the limit, and nothing
 // runs.
 TEST_F(ScenarioProgram, ScriptsBeyondTheirLimitsAreRefusedNamingTheLimit) {
-    reglages(0);
+    writeSettings(0);
     std::ofstream("huge.scn").close();
     std::filesystem::resize_file("huge.scn", kMaxScriptBytes + 1); // sparse: nothing is read to refuse it
-    EXPECT_EQ(lancer({"huge.scn"}), 2);
-    EXPECT_EQ(erreurs.str().substr(0, erreurs.str().find('\n')),
+    EXPECT_EQ(run({"huge.scn"}), 2);
+    EXPECT_EQ(errors.str().substr(0, errors.str().find('\n')),
               "borne-scenario: cannot read huge.scn: larger than 256 MiB, the limit for a script");
     script("long.scn", "turn\ntype Default " + std::string(kMaxScriptLine, 'x') + "\nturn\n");
-    EXPECT_EQ(lancer({"long.scn"}), 2);
-    EXPECT_EQ(erreurs.str(), "long.scn:2: a line longer than 16 MiB, the limit for a script\n");
+    EXPECT_EQ(run({"long.scn"}), 2);
+    EXPECT_EQ(errors.str(), "long.scn:2: a line longer than 16 MiB, the limit for a script\n");
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
 
     // Standard input goes through the same reader, with the same refusal.
-    std::istringstream entree(std::string(100, 'x'));
-    std::string lu, erreur;
+    std::istringstream input(std::string(100, 'x'));
+    std::string content, error;
     EXPECT_FALSE(
-        files::readWhole(entree, "standard input", lu, erreur, {99, "a script", false, std::nullopt}));
-    EXPECT_EQ(erreur, "cannot read standard input: larger than 99 bytes, the limit for a script");
+        files::readWhole(input, "standard input", content, error, {99, "a script", false, std::nullopt}));
+    EXPECT_EQ(error, "cannot read standard input: larger than 99 bytes, the limit for a script");
 }
 
 // Beyond the first 20 errors only their count is said, and no nearest name is looked for.
 TEST_F(ScenarioProgram, BeyondTwentyErrorsOnlyTheCountIsListed) {
-    std::string texte;
+    std::string text;
     for (int i = 0; i < 100000; ++i)
-        texte += "tick CheckBox99\n";
-    script("bad.scn", texte);
-    EXPECT_EQ(lancer({"bad.scn"}), 2);
-    std::istringstream lignes(erreurs.str());
+        text += "tick CheckBox99\n";
+    script("bad.scn", text);
+    EXPECT_EQ(run({"bad.scn"}), 2);
+    std::istringstream lines(errors.str());
     std::vector<std::string> l;
-    for (std::string x; std::getline(lignes, x);)
+    for (std::string x; std::getline(lines, x);)
         l.push_back(x);
     ASSERT_EQ(l.size(), 21u);
     EXPECT_EQ(l[19],
@@ -350,7 +349,7 @@ TEST_F(ScenarioProgram, BeyondTwentyErrorsOnlyTheCountIsListed) {
 // The terminal starts out of service whenever it cannot read its settings; the run says why.
 TEST_F(ScenarioProgram, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
     script("s.scn", "expect etat ETAT_HORS_SERVICE\n");
-    const std::vector<std::pair<std::string, std::function<void()>>> cas = {
+    const std::vector<std::pair<std::string, std::function<void()>>> cases = {
         {"a named pipe", [] { ::mkfifo("Config.cfg", 0644); }},
         {"a device", [] { std::filesystem::create_symlink("/dev/zero", "Config.cfg"); }},
         {"larger than 1 MiB",
@@ -359,26 +358,25 @@ TEST_F(ScenarioProgram, SettingsTheTerminalCannotReadAreSaidWithTheReason) {
              std::filesystem::resize_file("Config.cfg", (1 << 20) + 1);
          }},
     };
-    for (const auto& [raison, faire] : cas) {
+    for (const auto& [reason, make] : cases) {
         std::filesystem::remove("Config.cfg");
-        faire();
-        EXPECT_EQ(lancer({"s.scn"}), 0) << raison;
-        EXPECT_EQ(erreurs.str(), "borne-scenario: no readable Config.cfg in " + folder().string() + " (" +
-                                     raison + "): the terminal starts out of service\n");
+        make();
+        EXPECT_EQ(run({"s.scn"}), 0) << reason;
+        EXPECT_EQ(errors.str(), "borne-scenario: no readable Config.cfg in " + folder().string() + " (" +
+                                    reason + "): the terminal starts out of service\n");
     }
 }
 
 TEST_F(ScenarioProgram, TimeoutResolutionIsSaidAndJobsMayHaveLeadingZeros) {
-    EXPECT_EQ(lancer({"--suite", "--timeout", "0.0001", "."}), 2);
-    EXPECT_NE(
-        erreurs.str().find("bad --timeout \"0.0001\" (seconds above 0, up to 86400, to the millisecond: "
-                           "0.001 at least)"),
-        std::string::npos);
+    EXPECT_EQ(run({"--suite", "--timeout", "0.0001", "."}), 2);
+    EXPECT_NE(errors.str().find("bad --timeout \"0.0001\" (seconds above 0, up to 86400, to the millisecond: "
+                                "0.001 at least)"),
+              std::string::npos);
     std::filesystem::create_directory("s");
     script("s/scenario.scn", "turn\n");
-    EXPECT_EQ(lancer({"--suite", "--jobs", "00001", "s"}), 0) << erreurs.str();
-    EXPECT_EQ(lancer({"--suite", "--jobs", "01025", "s"}), 2);
-    EXPECT_EQ(lancer({"--suite", "--jobs", "000", "s"}), 2);
+    EXPECT_EQ(run({"--suite", "--jobs", "00001", "s"}), 0) << errors.str();
+    EXPECT_EQ(run({"--suite", "--jobs", "01025", "s"}), 2);
+    EXPECT_EQ(run({"--suite", "--jobs", "000", "s"}), 2);
 }
 
 // A named pipe with nothing on the other side holds a suite no longer than its --timeout.
@@ -387,19 +385,19 @@ TEST_F(ScenarioProgram, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
     script("s/scenario.scn", "turn\n");
     ::mkfifo("rules", 0644);
     ::mkfifo("report.xml", 0644);
-    const auto debut = std::chrono::steady_clock::now();
-    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--check", "rules", "s"}), 2);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run({"--suite", "--timeout", "0.2", "--check", "rules", "s"}), 2);
     EXPECT_EQ(
-        erreurs.str(),
+        errors.str(),
         "borne-scenario: cannot read rules: a named pipe whose writer did not come and finish in time\n");
-    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--junit", "report.xml", "s"}), 2);
-    EXPECT_EQ(erreurs.str(),
+    EXPECT_EQ(run({"--suite", "--timeout", "0.2", "--junit", "report.xml", "s"}), 2);
+    EXPECT_EQ(errors.str(),
               "borne-scenario: cannot write report.xml: a named pipe that nobody read in time\n");
     std::filesystem::create_directory("waves");
     ::mkfifo("waves/s.vcd", 0644);
     // A waveform that cannot be written is the bench's failure, not the scenario's.
-    EXPECT_EQ(lancer({"--suite", "--timeout", "0.2", "--vcd", "waves", "s"}), 2);
-    EXPECT_NE(sortie.str().find("ERROR s: cannot write "), std::string::npos) << sortie.str();
-    EXPECT_NE(sortie.str().find("/waves/s.vcd: a named pipe that nobody read in time"), std::string::npos);
-    EXPECT_LT(std::chrono::steady_clock::now() - debut, std::chrono::seconds(5));
+    EXPECT_EQ(run({"--suite", "--timeout", "0.2", "--vcd", "waves", "s"}), 2);
+    EXPECT_NE(out.str().find("ERROR s: cannot write "), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("/waves/s.vcd: a named pipe that nobody read in time"), std::string::npos);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }

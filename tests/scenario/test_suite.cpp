@@ -26,50 +26,50 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kLigne[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
-const std::string kJournalUnTour(kLigne, sizeof kLigne - 1);
+constexpr char kLine[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
+const std::string kOneTurnJournal(kLine, sizeof kLine - 1);
 
 class Suite : public test::Sandbox {
 protected:
-    void ecrire(const fs::path& f, const std::string& contenu) {
+    void writeFile(const fs::path& f, const std::string& content) {
         fs::create_directories(f.parent_path());
-        std::ofstream(f, std::ios::binary) << contenu;
+        std::ofstream(f, std::ios::binary) << content;
     }
     void scenario(const fs::path& d, const std::string& script, const std::string* journal = nullptr) {
-        ecrire(d / "scenario.scn", script);
-        ecrire(d / "Config.cfg", "mode=0\nnomacces=Entree Nord\nnumeroacces=2\n");
-        ecrire(d / "CHIP.INI", "ADDRESS=12\n");
-        if (journal != nullptr) ecrire(d / "expected" / "Log.txt", *journal);
+        writeFile(d / "scenario.scn", script);
+        writeFile(d / "Config.cfg", "mode=0\nnomacces=Entree Nord\nnumeroacces=2\n");
+        writeFile(d / "CHIP.INI", "ADDRESS=12\n");
+        if (journal != nullptr) writeFile(d / "expected" / "Log.txt", *journal);
     }
-    int lancer(std::vector<std::string> arguments) {
+    int run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"borne-scenario", "--suite"});
-        std::istringstream entree;
-        sortie.str("");
-        erreurs.str("");
-        return cli::run(arguments, entree, sortie, erreurs);
+        std::istringstream input;
+        out.str("");
+        errors.str("");
+        return cli::run(arguments, input, out, errors);
     }
     // Every file under a folder with its bytes: what a run must leave untouched.
-    static std::map<std::string, std::string> photo(const fs::path& d) {
+    static std::map<std::string, std::string> filesUnder(const fs::path& d) {
         std::map<std::string, std::string> r;
         for (const auto& e : fs::recursive_directory_iterator(d)) {
-            std::string contenu;
+            std::string content;
             if (e.is_regular_file()) {
                 std::ifstream f(e.path(), std::ios::binary);
-                contenu.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+                content.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
             }
-            r[e.path().string()] = contenu;
+            r[e.path().string()] = content;
         }
         return r;
     }
-    std::ostringstream sortie, erreurs;
+    std::ostringstream out, errors;
 };
 
 } // namespace
 
 TEST_F(Suite, BadFoldersFailOneByOneAndTheSuiteGoesOn) {
-    const std::string faux("EtatCourant = \0ETAT_DEFAUT;\n", 28);
-    scenario("s/a-good", "turn\n", &kJournalUnTour);
-    scenario("s/b-journal-differs", "turn\n", &faux);
+    const std::string wrong("EtatCourant = \0ETAT_DEFAUT;\n", 28);
+    scenario("s/a-good", "turn\n", &kOneTurnJournal);
+    scenario("s/b-journal-differs", "turn\n", &wrong);
     scenario("s/c-no-expected-file", "turn\n");
     fs::create_directories("s/c-no-expected-file/expected");
     fs::create_directories("s/d-script-is-a-folder/scenario.scn");
@@ -79,13 +79,13 @@ TEST_F(Suite, BadFoldersFailOneByOneAndTheSuiteGoesOn) {
     scenario("s/f-faulty-script", "turn\njump\n");
     scenario("s/g-runaway", "turn 100000000\n");
     scenario("s/h-failed-expectations", "expect etat 3\nturn\nexpect CheckBox5.Checked 0\n");
-    scenario("s/nested/deeper/i-earlier-journal", "turn\n", &kJournalUnTour);
-    ecrire("s/nested/deeper/i-earlier-journal/Log.txt", ""); // the run appends to what it finds
-    ecrire("s/nested/not-a-scenario.txt", "x");
-    const auto avant = photo("s");
+    scenario("s/nested/deeper/i-earlier-journal", "turn\n", &kOneTurnJournal);
+    writeFile("s/nested/deeper/i-earlier-journal/Log.txt", ""); // the run appends to what it finds
+    writeFile("s/nested/not-a-scenario.txt", "x");
+    const auto before = filesUnder("s");
 
-    EXPECT_EQ(lancer({"--timeout", "0.3", "s"}), 1);
-    const std::string attendu =
+    EXPECT_EQ(run({"--timeout", "0.3", "s"}), 1);
+    const std::string expected =
         "PASS a-good\n"
         "FAIL b-journal-differs: Log.txt line 1 differs\n"
         "    expected: EtatCourant = \\x00ETAT_DEFAUT;\n"
@@ -109,71 +109,71 @@ TEST_F(Suite, BadFoldersFailOneByOneAndTheSuiteGoesOn) {
         "    scenario.scn:3: expected CheckBox5.Checked = \"0\", got \"1\"\n"
         "PASS nested/deeper/i-earlier-journal\n"
         "scenarios: 2 passed, 7 failed\n";
-    EXPECT_EQ(sortie.str(), attendu);
-    EXPECT_EQ(erreurs.str(), "");
-    EXPECT_EQ(photo("s"), avant);
+    EXPECT_EQ(out.str(), expected);
+    EXPECT_EQ(errors.str(), "");
+    EXPECT_EQ(filesUnder("s"), before);
     EXPECT_FALSE(fs::exists("Log.txt"));
 }
 
 TEST_F(Suite, ShardsAddUpToTheWholeInOrder) {
-    for (const char* nom : {"k", "b", "f", "a", "x/2", "x/1", "c"})
-        scenario(fs::path("s") / nom, std::string(nom) == "f" ? "expect etat 1\n" : "turn\n");
-    ASSERT_EQ(lancer({"--jobs", "3", "s"}), 1);
-    const std::string tout = sortie.str();
-    EXPECT_EQ(tout, "PASS a\nPASS b\nPASS c\nFAIL f: scenario.scn:1: expected etat = \"1\", got "
-                    "\"ETAT_VEHICULE_ABSENT\"\nPASS k\nPASS x/1\nPASS x/2\nscenarios: 6 passed, 1 failed\n");
-    std::string morceaux;
+    for (const char* name : {"k", "b", "f", "a", "x/2", "x/1", "c"})
+        scenario(fs::path("s") / name, std::string(name) == "f" ? "expect etat 1\n" : "turn\n");
+    ASSERT_EQ(run({"--jobs", "3", "s"}), 1);
+    const std::string whole = out.str();
+    EXPECT_EQ(whole, "PASS a\nPASS b\nPASS c\nFAIL f: scenario.scn:1: expected etat = \"1\", got "
+                     "\"ETAT_VEHICULE_ABSENT\"\nPASS k\nPASS x/1\nPASS x/2\nscenarios: 6 passed, 1 failed\n");
+    std::string pieces;
     int total = 0;
     for (int k = 1; k <= 3; ++k) {
-        lancer({"--shard", std::to_string(k) + "/3", "--jobs", "1", "s"});
-        const std::string s = sortie.str();
-        const auto fin = s.rfind("scenarios: ");
-        morceaux += s.substr(0, fin);
-        int reussis = 0, rates = 0;
-        std::sscanf(s.c_str() + fin, "scenarios: %d passed, %d failed", &reussis, &rates);
-        EXPECT_GE(reussis + rates, 2);
-        total += reussis + rates;
+        run({"--shard", std::to_string(k) + "/3", "--jobs", "1", "s"});
+        const std::string s = out.str();
+        const auto tail = s.rfind("scenarios: ");
+        pieces += s.substr(0, tail);
+        int passed = 0, failed = 0;
+        std::sscanf(s.c_str() + tail, "scenarios: %d passed, %d failed", &passed, &failed);
+        EXPECT_GE(passed + failed, 2);
+        total += passed + failed;
     }
-    EXPECT_EQ(morceaux, tout.substr(0, tout.rfind("scenarios: ")));
+    EXPECT_EQ(pieces, whole.substr(0, whole.rfind("scenarios: ")));
     EXPECT_EQ(total, 7);
     // More shards than scenarios: some slices are empty, none is lost.
-    lancer({"--shard", "9/9", "s"});
-    EXPECT_EQ(sortie.str(), "PASS x/2\nscenarios: 1 passed, 0 failed\n");
+    run({"--shard", "9/9", "s"});
+    EXPECT_EQ(out.str(), "PASS x/2\nscenarios: 1 passed, 0 failed\n");
 }
 
 TEST_F(Suite, EachScenarioGetsItsWaveformNamedAfterItsPath) {
     scenario("s/one", "turn\n");
     scenario("s/two/three", "turn\n");
-    EXPECT_EQ(lancer({"--vcd", "waves", "s", "s/one"}), 0) << erreurs.str();
-    EXPECT_EQ(sortie.str(), "PASS one\nPASS two/three\nscenarios: 2 passed, 0 failed\n"); // s/one runs once
+    EXPECT_EQ(run({"--vcd", "waves", "s", "s/one"}), 0) << errors.str();
+    EXPECT_EQ(out.str(), "PASS one\nPASS two/three\nscenarios: 2 passed, 0 failed\n"); // s/one runs once
     EXPECT_TRUE(fs::is_regular_file("waves/one.vcd"));
     EXPECT_TRUE(fs::is_regular_file("waves/two/three.vcd"));
     // A scenario folder given itself is named after its folder.
-    EXPECT_EQ(lancer({"s/two/three/"}), 0);
-    EXPECT_EQ(sortie.str(), "PASS three\nscenarios: 1 passed, 0 failed\n");
+    EXPECT_EQ(run({"s/two/three/"}), 0);
+    EXPECT_EQ(out.str(), "PASS three\nscenarios: 1 passed, 0 failed\n");
     // Where nothing can be written, nothing runs.
-    EXPECT_EQ(lancer({"--junit", "no/such/folder/report.xml", "s"}), 2);
-    EXPECT_EQ(erreurs.str(),
+    EXPECT_EQ(run({"--junit", "no/such/folder/report.xml", "s"}), 2);
+    EXPECT_EQ(errors.str(),
               "borne-scenario: cannot write no/such/folder/report.xml: No such file or directory\n");
-    EXPECT_EQ(sortie.str(), "");
+    EXPECT_EQ(out.str(), "");
 }
 
 TEST_F(Suite, FoldersWithFilesButNoScriptAreSaidNotFailed) {
     scenario("s/a", "turn\n");
-    ecrire("s/kim/1-entry/scenario.scm", "turn\n");
-    ecrire("s/kim/1-entry/Config.cfg", "mode=0\n");
-    ecrire("s/only-hidden/.keep", "");
-    ecrire("s/group/notes.txt", "x");
+    writeFile("s/kim/1-entry/scenario.scm", "turn\n");
+    writeFile("s/kim/1-entry/Config.cfg", "mode=0\n");
+    writeFile("s/only-hidden/.keep", "");
+    writeFile("s/group/notes.txt", "x");
     scenario("s/group/b", "turn\n");
-    EXPECT_EQ(lancer({"s"}), 0);
-    EXPECT_EQ(sortie.str(), "PASS a\nPASS group/b\nskipped: s/kim/1-entry (no scenario.scn)\n"
-                            "scenarios: 2 passed, 0 failed\n");
+    EXPECT_EQ(run({"s"}), 0);
+    EXPECT_EQ(out.str(), "PASS a\nPASS group/b\nskipped: s/kim/1-entry (no scenario.scn)\n"
+                         "scenarios: 2 passed, 0 failed\n");
 }
 
 // A worker process that cannot be started is the bench's error, not the scenario's failure: fork is made
 // to fail (EAGAIN, as at a process limit) by a seccomp filter in a child of the test.
 TEST_F(Suite, AWorkerThatCannotBeStartedIsAnErrorOfTheBench) {
-    scenario("s/a", "turn\n", &kJournalUnTour);
+    scenario("s/a", "turn\n", &kOneTurnJournal);
     int channel[2];
     ASSERT_EQ(::pipe(channel), 0);
     const pid_t child = ::fork();
@@ -190,8 +190,8 @@ TEST_F(Suite, AWorkerThatCannotBeStartedIsAnErrorOfTheBench) {
         if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
             ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
             ::_exit(99);
-        const int status = lancer({"s"});
-        const std::string said = sortie.str() + erreurs.str();
+        const int status = run({"s"});
+        const std::string said = out.str() + errors.str();
         const bool sent = ::write(channel[1], said.data(), said.size()) == static_cast<ssize_t>(said.size());
         ::_exit(sent ? status : 98);
     }
@@ -217,14 +217,14 @@ TEST_F(Suite, ResultsFromSeveralPathsAreNamedFromEachPathAndNeverCollide) {
     scenario("y/s", "turn\n");
     scenario("z/s", "turn\n");
     scenario("y/a\nPASS forged", "expect etat 14\n");
-    EXPECT_EQ(lancer({"--vcd", "waves", "--junit", "r.xml", "x", "y"}), 1) << erreurs.str();
-    EXPECT_EQ(sortie.str(), "PASS x/s\nFAIL y/a\\x0APASS forged: scenario.scn:1: expected etat = \"14\", got "
-                            "\"ETAT_VEHICULE_ABSENT\"\nPASS y/s\nscenarios: 2 passed, 1 failed\n");
+    EXPECT_EQ(run({"--vcd", "waves", "--junit", "r.xml", "x", "y"}), 1) << errors.str();
+    EXPECT_EQ(out.str(), "PASS x/s\nFAIL y/a\\x0APASS forged: scenario.scn:1: expected etat = \"14\", got "
+                         "\"ETAT_VEHICULE_ABSENT\"\nPASS y/s\nscenarios: 2 passed, 1 failed\n");
     EXPECT_TRUE(fs::is_regular_file("waves/x/s.vcd"));
     EXPECT_TRUE(fs::is_regular_file("waves/y/s.vcd"));
     // Scenario folders given themselves, with the same own name: a number tells them apart.
-    EXPECT_EQ(lancer({"--vcd", "waves2", "x/s", "z/s"}), 0) << erreurs.str();
-    EXPECT_EQ(sortie.str(), "PASS s\nPASS s (2)\nscenarios: 2 passed, 0 failed\n");
+    EXPECT_EQ(run({"--vcd", "waves2", "x/s", "z/s"}), 0) << errors.str();
+    EXPECT_EQ(out.str(), "PASS s\nPASS s (2)\nscenarios: 2 passed, 0 failed\n");
     EXPECT_TRUE(fs::is_regular_file("waves2/s.vcd"));
     EXPECT_TRUE(fs::is_regular_file("waves2/s (2).vcd"));
 }
@@ -233,22 +233,22 @@ namespace {
 // Runs `f` as an unprivileged user when the tests run as root (who enters every folder), in a child
 // whose standard output comes back as text; as anyone else, in a child all the same.
 std::string asUnprivileged(const std::function<int()>& f, int& status) {
-    int tube[2];
-    if (::pipe(tube) != 0) return "no pipe";
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) return "no pipe";
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::close(tube[0]);
+        ::close(pipeEnds[0]);
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
         ::setenv("TMPDIR", "/tmp", 1); // scratch copies where anyone may write
-        ::dup2(tube[1], 1);
+        ::dup2(pipeEnds[1], 1);
         ::_exit(f());
     }
-    ::close(tube[1]);
+    ::close(pipeEnds[1]);
     std::string text;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(tube[0], buffer, sizeof buffer)) > 0;)
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
         text.append(buffer, static_cast<std::size_t>(n));
-    ::close(tube[0]);
+    ::close(pipeEnds[0]);
     int raw = 0;
     ::waitpid(pid, &raw, 0);
     status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -266,8 +266,8 @@ TEST_F(Suite, FoldersThatCannotBeSearchedAreReportedAndFailTheSuite) {
     int status = 0;
     const std::string text = asUnprivileged(
         [&] {
-            const int r = lancer({"s"});
-            std::cout << sortie.str() << std::flush;
+            const int r = run({"s"});
+            std::cout << out.str() << std::flush;
             return r;
         },
         status);
@@ -288,9 +288,9 @@ TEST_F(Suite, FoldersThatCannotBeSearchedAreReportedAndFailTheSuite) {
     for (int i = 0; i < 25; ++i)
         fs::current_path("..");
     fs::current_path(folder());
-    EXPECT_EQ(lancer({"s"}), 1);
-    EXPECT_NE(sortie.str().find(": cannot be searched (File name too long): s/"), std::string::npos);
-    EXPECT_EQ(sortie.str().substr(sortie.str().size() - 30), "scenarios: 1 passed, 1 failed\n");
+    EXPECT_EQ(run({"s"}), 1);
+    EXPECT_NE(out.str().find(": cannot be searched (File name too long): s/"), std::string::npos);
+    EXPECT_EQ(out.str().substr(out.str().size() - 30), "scenarios: 1 passed, 1 failed\n");
     fs::current_path("s");
     for (int i = 0; i < 25; ++i)
         fs::current_path(step);

@@ -31,7 +31,7 @@ struct Through final : scenario::RunObserver, ObservateurTour {
         states.insert(e.controller()->etatCourant());
     }
     void debutTour(int etat) noexcept override { start = etat; }
-    void ligne(int etat, int rang) noexcept override { rows.insert({etat, rang}); }
+    void ligne(int state, int rank) noexcept override { rows.insert({state, rank}); }
     void finDecision(int etat) noexcept override {
         transitions.insert({start, etat});
         states.insert(etat);

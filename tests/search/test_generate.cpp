@@ -1,10 +1,10 @@
 // --generate: the suite it writes passes as a suite, and its scenarios together reach every row that the
 // generator did not list as unreachable in the mode.
 #include "tests/search/Through.h"
+#include "tests/support/Sandbox.h"
 #include "tools/scenario/Suite.h"
 #include "tools/search/Commands.h"
 #include "tools/search/Journeys.h"
-#include "tests/support/Sandbox.h"
 
 #include "control/TableEtats.h"
 
@@ -52,8 +52,8 @@ TEST_F(Generate, TheSuiteCoversEveryRowItDoesNotListAsUnreachable) {
         ASSERT_TRUE(fs::exists(entry.path() / "expected" / "Log.txt"));
         const test::Through run(read(entry.path() / "scenario.scn"));
         EXPECT_TRUE(run.result.ok()) << entry.path() << run.messages.str();
-        for (const auto& [s, k] : run.rows)
-            reached.insert(std::to_string(s) + "." + std::to_string(k));
+        for (const auto& [state, rank] : run.rows)
+            reached.insert(std::to_string(state) + "." + std::to_string(rank));
     }
     for (int r = 0; r < NB_LIGNES_TABLE; ++r) {
         const std::string row = search::rowName(r);

@@ -77,7 +77,7 @@ TEST_P(Reach, TheJourneyRunsAndGetsThere) {
     switch (t->kind) {
     case search::Target::Kind::State: EXPECT_TRUE(run.states.count(t->state)); break;
     case search::Target::Kind::Row:
-        EXPECT_TRUE(run.rows.count(std::pair{t->state, t->row})) << out.str();
+        EXPECT_TRUE(run.rows.count(std::pair{t->state, t->rank})) << out.str();
         break;
     case search::Target::Kind::Transition:
         EXPECT_TRUE(run.transitions.count(std::pair{t->state, t->to}));

@@ -31,8 +31,8 @@ TEST_F(Supervision, ConstructionShowsTheIdentityThenHidesTheCarPictures) {
     panel.reinitialiser();
     WriteLog ecritures;
     tSupervision neuf("10.0.0.1", "80", "Sortie Sud", 7, "10.0.0.2", "8080", MODE_TEST);
-    EXPECT_EQ(ecritures.lignes, (Lignes{"GroupBox14.Visible = 1", "GroupBox14.Caption = Sortie Sud",
-                                        "Label5.Caption = 7", "Image6.Visible = 0", "Image7.Visible = 0"}));
+    EXPECT_EQ(ecritures.lines, (Lignes{"GroupBox14.Visible = 1", "GroupBox14.Caption = Sortie Sud",
+                                       "Label5.Caption = 7", "Image6.Visible = 0", "Image7.Visible = 0"}));
 }
 
 TEST_F(Supervision, AccessNumberIsShownAsPlainSignedDecimal) {
@@ -72,7 +72,7 @@ TEST_F(Supervision, AuthorisationIsTakenOnceAndEmptiesTheCallStatus) {
 TEST_F(Supervision, NoAuthorisationTouchesNothing) {
     WriteLog ecritures;
     EXPECT_EQ(lien.LireAutorisation(), 0);
-    EXPECT_TRUE(ecritures.lignes.empty());
+    EXPECT_TRUE(ecritures.lines.empty());
     EXPECT_EQ(panel.Label3.Caption(), "Label3");
 }
 
@@ -160,9 +160,9 @@ TEST_F(Supervision, OccupancyDisplayFollowsTheCount) {
             s.SignalerPassage(SORTIE_VEHICULE);
         WriteLog ecritures;
         EXPECT_EQ(s.LireEtatParking(), l.resultat);
-        EXPECT_EQ(ecritures.lignes, (Lignes{"Shape4.Brush.Color = " + scenario::propertyText(Valeur(l.lampe)),
-                                            std::string("Label4.Caption = ") + l.mot,
-                                            std::string("PlaceRestantes.Text = ") + l.places}));
+        EXPECT_EQ(ecritures.lines, (Lignes{"Shape4.Brush.Color = " + scenario::propertyText(Valeur(l.lampe)),
+                                           std::string("Label4.Caption = ") + l.mot,
+                                           std::string("PlaceRestantes.Text = ") + l.places}));
     }
 }
 
@@ -170,7 +170,7 @@ TEST_F(Supervision, PassagesShowTheirPictures) {
     WriteLog ecritures;
     lien.SignalerPassage(ENTREE_VEHICULE);
     lien.SignalerPassage(SORTIE_VEHICULE);
-    EXPECT_EQ(ecritures.lignes, (Lignes{"Image6.Visible = 1", "Image7.Visible = 1"}));
+    EXPECT_EQ(ecritures.lines, (Lignes{"Image6.Visible = 1", "Image7.Visible = 1"}));
 }
 
 TEST_F(Supervision, OtherPassageKindsChangeNothing) {
@@ -178,7 +178,7 @@ TEST_F(Supervision, OtherPassageKindsChangeNothing) {
     WriteLog ecritures;
     for (int kind : {int{AUTORISATION_OK}, 0, -1, int{CODECLAVIER}})
         lien.SignalerPassage(kind);
-    EXPECT_TRUE(ecritures.lignes.empty());
+    EXPECT_TRUE(ecritures.lines.empty());
     EXPECT_FALSE(panel.Image7.Visible());
     lien.LireEtatParking();
     EXPECT_EQ(panel.PlaceRestantes.Text(), "1") << "the count moved";

@@ -76,15 +76,15 @@ void Lane::turn(int n) {
 }
 
 std::vector<std::string> Lane::journalEntries() const {
-    std::vector<std::string> lignes;
-    std::istringstream flux(readFile(folder() / "Log.txt"));
-    std::string ligne;
-    while (std::getline(flux, ligne)) {
-        const auto noms = splitJournalLine(ligne);
-        lignes.push_back(noms ? std::string(noms->first) + " " + std::string(noms->second)
-                              : "MALFORMED " + ligne);
+    std::vector<std::string> entries;
+    std::istringstream in(readFile(folder() / "Log.txt"));
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto names = splitJournalLine(line);
+        entries.push_back(names ? std::string(names->first) + " " + std::string(names->second)
+                                : "MALFORMED " + line);
     }
-    return lignes;
+    return entries;
 }
 
 } // namespace borne::test

@@ -37,14 +37,14 @@ Sandbox::~Sandbox() {
 namespace borne::test {
 
 WriteLog::WriteLog()
-    : cle_(panneau().ajouterObservateur([this](const Ecriture& e) {
+    : key_(panneau().ajouterObservateur([this](const Ecriture& e) {
           if (e.auteur == Auteur::Terminal)
-              lignes.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
-                               scenario::propertyText(e.valeur));
+              lines.push_back(e.controle.nom() + "." + nomPropriete(e.propriete) + " = " +
+                              scenario::propertyText(e.valeur));
       })) {}
 
 WriteLog::~WriteLog() {
-    panneau().retirerObservateur(cle_);
+    panneau().retirerObservateur(key_);
 }
 
 } // namespace borne::test

@@ -17,26 +17,26 @@ namespace borne::test {
 
 namespace {
 
-constexpr std::string_view kBonCode = "6082"; // accepted by the link; the local code of the soak too
+constexpr std::string_view kGoodCode = "6082"; // accepted by the link; the local code of the soak too
 
-std::uintmax_t taille(const char* fichier) {
+std::uintmax_t sizeOf(const char* file) {
     std::error_code ec;
-    const auto n = std::filesystem::file_size(fichier, ec);
+    const auto n = std::filesystem::file_size(file, ec);
     return ec ? 0 : n;
 }
 
 // The invariants of one finished turn; "" when they hold.
-std::string verifierTour(const tGestionBarriere& g, const PanneauOperateur& p) {
+std::string checkTurn(const tGestionBarriere& g, const PanneauOperateur& p) {
     if (g.etatCourant() < 0 || g.etatCourant() >= NB_ETATS) return "state out of range";
-    const auto saisi = g.codeSaisiCourant();
-    const auto masque = g.codeMasqueCourant();
-    if (saisi.size() > 4 || masque.size() > 4) return "typed code or mask longer than four characters";
-    if (saisi.find_first_not_of("0123456789") != std::string_view::npos)
+    const auto typed = g.codeSaisiCourant();
+    const auto mask = g.codeMasqueCourant();
+    if (typed.size() > 4 || mask.size() > 4) return "typed code or mask longer than four characters";
+    if (typed.find_first_not_of("0123456789") != std::string_view::npos)
         return "typed code holds a non-digit";
-    if (masque.find_first_not_of('*') != std::string_view::npos) return "mask holds something else than '*'";
-    const bool haut = p.CheckBox4.Checked();
-    if (haut == p.CheckBox5.Checked()) return "the boom's sensors say neither up nor down, or both";
-    if (p.Image3.Visible() != haut || p.Image5.Visible() != haut || p.Image2.Visible() == haut)
+    if (mask.find_first_not_of('*') != std::string_view::npos) return "mask holds something else than '*'";
+    const bool up = p.CheckBox4.Checked();
+    if (up == p.CheckBox5.Checked()) return "the boom's sensors say neither up nor down, or both";
+    if (p.Image3.Visible() != up || p.Image5.Visible() != up || p.Image2.Visible() == up)
         return "the barrier pictures disagree with the sensors";
     if (p.Moteur.Text() == "ON" || p.Shape1.BrushColor() != clWhite || p.Shape2.BrushColor() != clWhite)
         return "the motor still runs between two turns";
@@ -44,23 +44,23 @@ std::string verifierTour(const tGestionBarriere& g, const PanneauOperateur& p) {
 }
 
 // Checks Log.txt a piece at a time, so that a journal of tens of megabytes does not need reading whole.
-std::string verifierFichier(const char* fichier, long& lignes) {
-    std::ifstream f(fichier, std::ios::binary);
-    std::string reste;
-    std::vector<char> bloc(1 << 20);
-    lignes = 0;
+std::string checkJournalFile(const char* file, long& lines) {
+    std::ifstream f(file, std::ios::binary);
+    std::string rest;
+    std::vector<char> block(1 << 20);
+    lines = 0;
     while (f) {
-        f.read(bloc.data(), static_cast<std::streamsize>(bloc.size()));
-        reste.append(bloc.data(), static_cast<std::size_t>(f.gcount()));
-        const std::size_t fin = reste.rfind('\n');
-        if (fin == std::string::npos) continue;
+        f.read(block.data(), static_cast<std::streamsize>(block.size()));
+        rest.append(block.data(), static_cast<std::size_t>(f.gcount()));
+        const std::size_t end = rest.rfind('\n');
+        if (end == std::string::npos) continue;
         std::size_t n = 0;
-        const std::string faute = checkJournal(std::string_view(reste).substr(0, fin + 1), &n);
-        if (!faute.empty()) return "after " + std::to_string(lignes) + " lines: " + faute;
-        lignes += static_cast<long>(n);
-        reste.erase(0, fin + 1);
+        const std::string fault = checkJournal(std::string_view(rest).substr(0, end + 1), &n);
+        if (!fault.empty()) return "after " + std::to_string(lines) + " lines: " + fault;
+        lines += static_cast<long>(n);
+        rest.erase(0, end + 1);
     }
-    if (!reste.empty()) return "the last line is cut short";
+    if (!rest.empty()) return "the last line is cut short";
     return "";
 }
 
@@ -74,10 +74,10 @@ bool RandomUser::chance(unsigned percent) {
 
 void RandomUser::act(PanneauOperateur& p) {
     constexpr Auteur U = Auteur::Utilisateur;
-    static constexpr int kEntree[4] = {1, 2, 3, 0};
-    static constexpr int kSortie[4] = {3, 2, 1, 0};
+    static constexpr int kEntry[4] = {1, 2, 3, 0};
+    static constexpr int kExit[4] = {3, 2, 1, 0};
     if (journey_ == nullptr && chance(20)) {
-        journey_ = chance(70) ? kEntree : kSortie;
+        journey_ = chance(70) ? kEntry : kExit;
         step_ = 0;
     }
     if (journey_ != nullptr && chance(35)) {
@@ -89,8 +89,8 @@ void RandomUser::act(PanneauOperateur& p) {
     p.CheckBox2.setChecked(position == 2 || position == 3, U);
 
     if (position == 1 && chance(40)) {
-        const int chiffre = chance(60) ? kBonCode[digit_++ % 4] - '0' : static_cast<int>(random_() % 10);
-        p.trouver(keyOf(chiffre))->ecrire(Propriete::Checked, true, U);
+        const int digit = chance(60) ? kGoodCode[digit_++ % 4] - '0' : static_cast<int>(random_() % 10);
+        p.trouver(keyOf(digit))->ecrire(Propriete::Checked, true, U);
     } else if (chance(5)) {
         p.trouver(keyOf(static_cast<int>(random_() % 10)))->ecrire(Propriete::Checked, true, U);
     }
@@ -108,57 +108,57 @@ void RandomUser::act(PanneauOperateur& p) {
 
 SoakReport soak(int mode, long turns, std::uint64_t seed, const std::function<void(long)>& milestone,
                 long every, ObservateurTour* observer) {
-    SoakReport bilan;
+    SoakReport report;
     auto& p = panneau();
     p.reinitialiser();
     std::filesystem::remove("Log.txt");
     std::ofstream("Config.cfg") << "mode=" << mode
                                 << "\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
                                    "nomacces=Entree Nord\nnumeroacces=2\ncode="
-                                << kBonCode << "\n";
+                                << kGoodCode << "\n";
     std::ofstream("CHIP.INI") << "ADDRESS=12\n";
     auto g = std::make_unique<tGestionBarriere>();
     g->observer(observer);
-    RandomUser utilisateur(seed);
+    RandomUser user(seed);
 
-    auto faute = [&](const std::string& quoi) {
-        if (bilan.violations++ == 0)
-            bilan.first =
-                "mode " + std::to_string(mode) + ", turn " + std::to_string(bilan.turns) + ": " + quoi;
+    auto fault = [&](const std::string& what) {
+        if (report.violations++ == 0)
+            report.first =
+                "mode " + std::to_string(mode) + ", turn " + std::to_string(report.turns) + ": " + what;
     };
 
     // The journal's previous names start empty, whatever the panel shows.
-    std::string etatPrecedent, evenementPrecedent;
-    std::uintmax_t avant = taille("Log.txt");
+    std::string previousState, previousEvent;
+    std::uintmax_t before = sizeOf("Log.txt");
     for (long n = 1; n <= turns; ++n) {
-        utilisateur.act(p);
+        user.act(p);
         g->Tour();
-        bilan.turns = n;
-        const std::string etat = p.EtatCourant.Text();
-        const std::string evenement = p.Evenement.Text();
-        const bool ligneDue = etat != etatPrecedent && evenement != evenementPrecedent;
-        const std::uintmax_t apres = taille("Log.txt");
-        const std::uintmax_t attendu = ligneDue ? journalLineLength(etat, evenement) : 0;
-        if (apres - avant != attendu)
-            faute("Log.txt grew by " + std::to_string(apres - avant) + " bytes, " + std::to_string(attendu) +
-                  " expected");
-        bilan.lines += ligneDue ? 1 : 0;
-        avant = apres;
-        etatPrecedent = etat;
-        evenementPrecedent = evenement;
-        if (const std::string f = verifierTour(*g, p); !f.empty()) faute(f);
+        report.turns = n;
+        const std::string state = p.EtatCourant.Text();
+        const std::string event = p.Evenement.Text();
+        const bool lineDue = state != previousState && event != previousEvent;
+        const std::uintmax_t after = sizeOf("Log.txt");
+        const std::uintmax_t expected = lineDue ? journalLineLength(state, event) : 0;
+        if (after - before != expected)
+            fault("Log.txt grew by " + std::to_string(after - before) + " bytes, " +
+                  std::to_string(expected) + " expected");
+        report.lines += lineDue ? 1 : 0;
+        before = after;
+        previousState = state;
+        previousEvent = event;
+        if (const std::string f = checkTurn(*g, p); !f.empty()) fault(f);
         const int e = g->etatCourant();
-        if (e >= 0 && e < NB_ETATS) ++bilan.visits[static_cast<std::size_t>(e)];
+        if (e >= 0 && e < NB_ETATS) ++report.visits[static_cast<std::size_t>(e)];
         if (milestone && every > 0 && n % every == 0) milestone(n);
     }
 
-    long lignesLues = 0;
-    if (const std::string f = verifierFichier("Log.txt", lignesLues); !f.empty()) faute("Log.txt " + f);
-    if (lignesLues != bilan.lines)
-        faute("Log.txt holds " + std::to_string(lignesLues) + " lines, " + std::to_string(bilan.lines) +
+    long linesRead = 0;
+    if (const std::string f = checkJournalFile("Log.txt", linesRead); !f.empty()) fault("Log.txt " + f);
+    if (linesRead != report.lines)
+        fault("Log.txt holds " + std::to_string(linesRead) + " lines, " + std::to_string(report.lines) +
               " were due");
     std::filesystem::remove("Log.txt");
-    return bilan;
+    return report;
 }
 
 } // namespace borne::test

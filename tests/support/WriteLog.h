@@ -15,10 +15,10 @@ public:
     WriteLog(const WriteLog&) = delete;
     WriteLog& operator=(const WriteLog&) = delete;
 
-    std::vector<std::string> lignes;
+    std::vector<std::string> lines;
 
 private:
-    int cle_;
+    int key_;
 };
 
 } // namespace borne::test

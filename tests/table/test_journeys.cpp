@@ -1,20 +1,20 @@
 // Whole journeys through the lane with the turn observer installed, each turn's rows counted by hand
 // from the table: "START: rows -> NEXT".
-#include "tests/table/Recorder.h"
 #include "tests/support/Lane.h"
+#include "tests/table/TurnPaths.h"
 
 using namespace borne;
 using borne::test::Lane;
-using borne::test::Recorder;
+using borne::test::TurnPaths;
 using Turns = std::vector<std::string>;
 
 namespace {
 class Journey : public Lane {
 protected:
-    Recorder recorder;
+    TurnPaths paths;
     void begin(int mode, const std::string& extra = "") {
         start(mode, extra);
-        terminal->observer(&recorder);
+        terminal->observer(&paths);
     }
 };
 } // namespace
@@ -27,21 +27,21 @@ TEST_F(Journey, EntryByKeypadCode) {
     typeCode("6082");
     turn();
     driveThrough();
-    EXPECT_EQ(recorder.turns, (Turns{
-                                  "0: 0.1 0.3 -> 0",
-                                  "0: 0.1 0.5 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 2",
-                                  "2: 2.3 2.7 -> 5",
-                                  "5: 5.1 5.3 -> 7",
-                                  "7: 7.2 -> 9",
-                                  "9: 9.1 -> 12",
-                                  "12: 12.1 -> 0",
-                                  "0: 0.1 0.3 -> 0",
-                              }));
+    EXPECT_EQ(paths.turns, (Turns{
+                               "0: 0.1 0.3 -> 0",
+                               "0: 0.1 0.5 -> 1",
+                               "1: 1.2 1.4 1.5 -> 1",
+                               "1: 1.2 1.4 1.5 -> 1",
+                               "1: 1.2 1.4 1.5 -> 1",
+                               "1: 1.2 1.4 1.5 -> 1",
+                               "1: 1.2 1.4 1.5 -> 2",
+                               "2: 2.3 2.7 -> 5",
+                               "5: 5.1 5.3 -> 7",
+                               "7: 7.2 -> 9",
+                               "9: 9.1 -> 12",
+                               "12: 12.1 -> 0",
+                               "0: 0.1 0.3 -> 0",
+                           }));
 }
 
 // The standalone terminal is the one where a card can be refused: the card's code is not the local one.
@@ -56,16 +56,16 @@ TEST_F(Journey, RefusedCard) {
     emptyLane();
     turn(2);
     EXPECT_EQ(line1(), "-      Bonjour!      L");
-    EXPECT_EQ(recorder.turns, (Turns{
-                                  "0: 0.1 0.5 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 3",
-                                  "3: 3.2 3.6 -> 3",
-                                  "3: 3.2 3.6 -> 3",
-                                  "3: 3.2 3.6 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 1",
-                                  "1: 1.1 1.4 1.5 -> 0",
-                                  "0: 0.1 0.3 -> 0",
-                              }));
+    EXPECT_EQ(paths.turns, (Turns{
+                               "0: 0.1 0.5 -> 1",
+                               "1: 1.2 1.4 1.5 -> 3",
+                               "3: 3.2 3.6 -> 3",
+                               "3: 3.2 3.6 -> 3",
+                               "3: 3.2 3.6 -> 1",
+                               "1: 1.2 1.4 1.5 -> 1",
+                               "1: 1.1 1.4 1.5 -> 0",
+                               "0: 0.1 0.3 -> 0",
+                           }));
 }
 
 TEST_F(Journey, ThirdWrongCode) {
@@ -80,27 +80,27 @@ TEST_F(Journey, ThirdWrongCode) {
     emptyLane();
     turn(2);
     const std::string entry = "1: 1.2 1.4 1.5 -> 1";
-    EXPECT_EQ(recorder.turns, (Turns{
-                                  "0: 0.1 0.5 -> 1",
-                                  entry,
-                                  entry,
-                                  entry,
-                                  "1: 1.2 1.4 1.5 -> 2",
-                                  "2: 2.4 2.7 -> 1",
-                                  entry,
-                                  entry,
-                                  entry,
-                                  "1: 1.2 1.4 1.5 -> 2",
-                                  "2: 2.4 2.7 -> 1",
-                                  entry,
-                                  entry,
-                                  entry,
-                                  "1: 1.2 1.4 1.5 -> 2",
-                                  "2: 2.2 -> 14",
-                                  "14: 14.2 -> 14",
-                                  "14: 14.1 -> 0",
-                                  "0: 0.1 0.3 -> 0",
-                              }));
+    EXPECT_EQ(paths.turns, (Turns{
+                               "0: 0.1 0.5 -> 1",
+                               entry,
+                               entry,
+                               entry,
+                               "1: 1.2 1.4 1.5 -> 2",
+                               "2: 2.4 2.7 -> 1",
+                               entry,
+                               entry,
+                               entry,
+                               "1: 1.2 1.4 1.5 -> 2",
+                               "2: 2.4 2.7 -> 1",
+                               entry,
+                               entry,
+                               entry,
+                               "1: 1.2 1.4 1.5 -> 2",
+                               "2: 2.2 -> 14",
+                               "14: 14.2 -> 14",
+                               "14: 14.1 -> 0",
+                               "0: 0.1 0.3 -> 0",
+                           }));
 }
 
 TEST_F(Journey, AlarmOutOfService) {
@@ -112,11 +112,11 @@ TEST_F(Journey, AlarmOutOfService) {
     upstream();
     turn(2);
     EXPECT_EQ(line1(), "     HORS SERVICE     "); // supervised from now on, without the greeting
-    EXPECT_EQ(recorder.turns, (Turns{
-                                  "15: -> 15",
-                                  "15: 11.1 11.4 -> 11",
-                                  "11: 11.1 11.4 -> 11",
-                                  "11: 11.1 11.3 -> 1",
-                                  "1: 1.2 1.4 1.5 -> 1",
-                              }));
+    EXPECT_EQ(paths.turns, (Turns{
+                               "15: -> 15",
+                               "15: 11.1 11.4 -> 11",
+                               "11: 11.1 11.4 -> 11",
+                               "11: 11.1 11.3 -> 1",
+                               "1: 1.2 1.4 1.5 -> 1",
+                           }));
 }

@@ -2,10 +2,10 @@
 // read the alarm: a tag pasted into another state's function is caught by the first turn that passes it,
 // over every turn of the project's scenario suite and of a random soak in each mode.
 #include "control/ObservateurTour.h"
-#include "tools/scenario/Engine.h"
-#include "tools/scenario/Folder.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/Soak.h"
+#include "tools/scenario/Engine.h"
+#include "tools/scenario/Folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -33,14 +33,14 @@ public:
         alarm_ = false;
         ++turns;
     }
-    void ligne(int etat, int rang) noexcept override {
+    void ligne(int state, int rank) noexcept override {
         ++rows;
         alarmRows += alarm_ && start_ != ETAT_ALARME ? 1 : 0;
         const int owner = alarm_ ? ETAT_ALARME : start_;
-        if (etat == owner || faults.size() >= 5) return;
+        if (state == owner || faults.size() >= 5) return;
         faults.push_back(where + ": a turn started in " + nomEtatCode(start_) +
-                         (alarm_ ? " that read the alarm" : "") + " reported row " + std::to_string(etat) +
-                         "." + std::to_string(rang));
+                         (alarm_ ? " that read the alarm" : "") + " reported row " + std::to_string(state) +
+                         "." + std::to_string(rank));
     }
     void finDecision(int) noexcept override {}
 

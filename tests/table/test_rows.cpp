@@ -1,9 +1,9 @@
 // Every row of the access cycle's table, tested from its own state: the controller is given the row's
 // working values, the panel the row's inputs, and one turn must reach exactly the row's tags, choose
 // its next state and show what the row shows. One table per state, one case per row or alternative.
-#include "tests/table/Recorder.h"
 #include "control/TableEtats.h"
 #include "tests/support/Lane.h"
+#include "tests/table/TurnPaths.h"
 
 #include <sstream>
 
@@ -12,7 +12,7 @@
 
 using namespace borne;
 using borne::test::Lane;
-using borne::test::Recorder;
+using borne::test::TurnPaths;
 
 namespace {
 
@@ -113,15 +113,14 @@ TEST_P(Row, ReachesItsRowsChoosesItsStateAndShowsItsEffect) {
     const Case& c = GetParam();
     start(c.mode, std::string("code=") + c.localCode + "\n");
     ASSERT_TRUE(terminal->installerValeurs(c.before));
-    Recorder recorder;
-    terminal->observer(&recorder);
+    TurnPaths paths;
+    terminal->observer(&paths);
     give(c.inputs);
     turn();
 
     const std::string rows = *c.rows ? std::string(" ") + c.rows : std::string();
-    ASSERT_EQ(recorder.turns.size(), 1u);
-    EXPECT_EQ(recorder.turns[0],
-              std::to_string(c.before.etat) + ":" + rows + " -> " + std::to_string(c.next));
+    ASSERT_EQ(paths.turns.size(), 1u);
+    EXPECT_EQ(paths.turns[0], std::to_string(c.before.etat) + ":" + rows + " -> " + std::to_string(c.next));
     EXPECT_EQ(state(), c.next);
 
     const Seen& s = c.seen;
@@ -317,7 +316,7 @@ TEST_F(Installation, RefusesWhatWouldOverrunAFieldAndChangesNothing) {
 // for the local codes they name.
 TEST(ModeNotes, DependOnTheModeAndTheLocalCode) {
     const struct {
-        int etat, rang, mode;
+        int state, rank, mode;
         const char* codeLocal;
         const char* starts; // the note's first words; nullptr: none
     } cases[] = {
@@ -336,9 +335,9 @@ TEST(ModeNotes, DependOnTheModeAndTheLocalCode) {
         {3, 6, MODE_LOCAL, "1234", nullptr},
     };
     for (const auto& c : cases) {
-        const char* note = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(indexLigne(c.etat, c.rang))],
+        const char* note = horsDePortee(TABLE_ETATS[static_cast<std::size_t>(indexLigne(c.state, c.rank))],
                                         c.mode, c.codeLocal);
-        const std::string row = std::to_string(c.etat) + "." + std::to_string(c.rang) + " in mode " +
+        const std::string row = std::to_string(c.state) + "." + std::to_string(c.rank) + " in mode " +
                                 std::to_string(c.mode) + " with " + c.codeLocal;
         if (c.starts == nullptr)
             EXPECT_EQ(note, nullptr) << row;

@@ -227,13 +227,13 @@ TEST_F(Disposition, WindowedControlsLieAbovePicturesAndLaterPicturesAboveEarlier
     EXPECT_EQ(fenetre->childAt(QPoint(100, 54)), fenetre->controle("Edit2"));
     // Pictures let the mouse through; stacked in stored order Image2 < Image3 < Image7 < Image6.
     const QObjectList& freres = fenetre->controle("Image2")->parentWidget()->children();
-    auto rang = [&](const char* nom) { return freres.indexOf(fenetre->controle(nom)); };
-    EXPECT_LT(rang("Image2"), rang("Image3"));
-    EXPECT_LT(rang("Image3"), rang("Image7"));
-    EXPECT_LT(rang("Image7"), rang("Image6"));
-    EXPECT_LT(rang("Image4"), rang("Image5"));
-    EXPECT_LT(rang("Image6"), rang("GroupBox9"));
-    EXPECT_LT(rang("Image4"), rang("CheckBox1"));
+    auto position = [&](const char* nom) { return freres.indexOf(fenetre->controle(nom)); };
+    EXPECT_LT(position("Image2"), position("Image3"));
+    EXPECT_LT(position("Image3"), position("Image7"));
+    EXPECT_LT(position("Image7"), position("Image6"));
+    EXPECT_LT(position("Image4"), position("Image5"));
+    EXPECT_LT(position("Image6"), position("GroupBox9"));
+    EXPECT_LT(position("Image4"), position("CheckBox1"));
 }
 
 TEST_F(Disposition, TabOrderFollowsTheStoredOrderAmongTheWindowsControls) {

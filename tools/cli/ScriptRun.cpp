@@ -4,7 +4,7 @@
 #include "tools/coverage/Report.h"
 #include "tools/files/Files.h"
 #include "tools/grammar/Grammar.h"
-#include "tools/scenario/Check.h"
+#include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Compare.h"
 #include "tools/scenario/CoverageWatch.h"
 #include "tools/scenario/Engine.h"

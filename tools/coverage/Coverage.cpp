@@ -100,8 +100,8 @@ void Coverage::debutTour(int etat) noexcept {
     add(modes_[static_cast<std::size_t>(mode_)].states[static_cast<std::size_t>(etat)], 1);
 }
 
-void Coverage::ligne(int etat, int rang) noexcept {
-    const auto i = rowIndex(etat, rang);
+void Coverage::ligne(int state, int rank) noexcept {
+    const auto i = rowIndex(state, rank);
     if (mode_ < 0 || start_ < 0 || !i) {
         ++ignored_;
         return;

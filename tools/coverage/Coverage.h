@@ -37,7 +37,7 @@ public:
     void setMode(int mode) noexcept;
 
     void debutTour(int etat) noexcept override;
-    void ligne(int etat, int rang) noexcept override;
+    void ligne(int state, int rank) noexcept override;
     void finDecision(int etat) noexcept override;
 
     bool ran(int mode) const noexcept;

@@ -17,14 +17,14 @@ std::string rowId(const Row& row) {
 std::optional<std::size_t> rowIndex(std::string_view id) noexcept {
     const auto point = id.find('.');
     if (point == std::string_view::npos) return std::nullopt;
-    int s = 0;
-    int k = 0;
-    const char* fin = id.data() + id.size();
-    const auto a = std::from_chars(id.data(), id.data() + point, s);
-    const auto b = std::from_chars(id.data() + point + 1, fin, k);
-    if (a.ec != std::errc{} || a.ptr != id.data() + point || b.ec != std::errc{} || b.ptr != fin)
+    int state = 0;
+    int rank = 0;
+    const char* end = id.data() + id.size();
+    const auto a = std::from_chars(id.data(), id.data() + point, state);
+    const auto b = std::from_chars(id.data() + point + 1, end, rank);
+    if (a.ec != std::errc{} || a.ptr != id.data() + point || b.ec != std::errc{} || b.ptr != end)
         return std::nullopt;
-    return rowIndex(s, k);
+    return rowIndex(state, rank);
 }
 
 std::string transitionRows(int from, int to) {

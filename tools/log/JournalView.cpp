@@ -87,7 +87,7 @@ bool convertFile(const std::string& name, Converter& converter, std::ostream& ou
         }
         if (n == 0) break;
         converter.feed(std::string_view(buffer, static_cast<std::size_t>(n)));
-        if (!out) break; // nobody reads the rows any more
+        if (!out) break; // nobody reads the records any more
     }
     converter.finish();
     if (!stdinput) ::close(fd);
@@ -160,15 +160,15 @@ void Converter::finish() {
     if (streaming_ || !pending_.empty()) endLine(false);
 }
 
-void Converter::writeRowStart() {
+void Converter::writeRecordStart() {
     ++lines_;
     out_ << filePrefix_ << lines_ << separator(format_);
 }
 
-// Starts the row of a line that is not a journal line, with what is held of it so far.
+// Starts the record of a line that is not a journal line, with what is held of it so far.
 void Converter::startOther() {
     ++others_;
-    writeRowStart();
+    writeRecordStart();
     scratch_.clear();
     if (format_ == Format::Csv) {
         scratch_ += ",,\"";
@@ -184,7 +184,7 @@ void Converter::startOther() {
 void Converter::endLine(bool complete) {
     if (!streaming_ && complete) {
         if (const auto entry = parseLine(pending_)) {
-            writeRowStart();
+            writeRecordStart();
             out_ << entry->state << separator(format_) << entry->event;
             if (format_ == Format::Csv) out_ << ",,";
             out_ << lineEnd(format_);

@@ -1,6 +1,6 @@
-// Reading Log.txt: each line of the journal becomes one row (number, state, event) as tab-separated
+// Reading Log.txt: each line of the journal becomes one record (number, state, event) as tab-separated
 // text or as CSV, with no zero byte in sight. A line that is not a journal line (a line cut short, a
-// file from some other writer) becomes a row of its own with its bytes escaped: nothing is skipped.
+// file from some other writer) becomes a record of its own with its bytes escaped: nothing is skipped.
 #pragma once
 
 #include <cstdint>
@@ -33,11 +33,11 @@ void appendEscaped(std::string& to, std::string_view bytes, Format format);
 // The header row of the format (nothing for text); `withFile` adds the file column.
 std::string header(Format format, bool withFile);
 
-// Turns a stream of journal bytes, fed in pieces of any size, into rows on `out`. Memory stays bounded
+// Turns a stream of journal bytes, fed in pieces of any size, into records on `out`. Memory stays bounded
 // whatever the lines' lengths: a line too long to be a journal line is written out as it arrives.
 class Converter {
 public:
-    // `file` non-empty: every row starts with that name (for several files).
+    // `file` non-empty: every record starts with that name (for several files).
     Converter(Format format, std::ostream& out, std::string_view file = {});
 
     void feed(std::string_view bytes);
@@ -50,7 +50,7 @@ public:
 private:
     void endLine(bool complete); // complete: the line ended with its LF
     void startOther();
-    void writeRowStart();
+    void writeRecordStart();
 
     Format format_;
     std::ostream& out_;

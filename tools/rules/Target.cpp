@@ -1,7 +1,7 @@
 #include "tools/rules/Target.h"
 
-#include "control/TableEtats.h"
 #include "base/Codes.h"
+#include "control/TableEtats.h"
 #include "tools/rules/Rules.h"
 
 #include <string>
@@ -26,7 +26,7 @@ int number(std::string_view s) {
 std::string Target::text() const {
     switch (kind) {
     case Kind::State: return nomEtatCode(state);
-    case Kind::Row: return std::to_string(state) + "." + std::to_string(row);
+    case Kind::Row: return std::to_string(state) + "." + std::to_string(rank);
     case Kind::Transition: return std::string(nomEtatCode(state)) + "->" + nomEtatCode(to);
     }
     return {};
@@ -48,8 +48,8 @@ std::optional<Target> parseTarget(std::string_view s, std::string& error) {
     if (const auto dot = s.find('.'); dot != std::string_view::npos) {
         t.kind = Target::Kind::Row;
         t.state = number(s.substr(0, dot));
-        t.row = number(s.substr(dot + 1));
-        if (indexLigne(t.state, t.row) < 0) {
+        t.rank = number(s.substr(dot + 1));
+        if (indexLigne(t.state, t.rank) < 0) {
             error = "no such row in the state table";
             return std::nullopt;
         }

@@ -11,7 +11,7 @@ struct Target {
     enum class Kind { State, Row, Transition };
     Kind kind = Kind::State;
     int state = 0; // State: the state; Row: the row's state; Transition: the state the turn starts in
-    int row = 0;   // Row: K of S.K, from 1
+    int rank = 0;  // Row: K of S.K, from 1
     int to = 0;    // Transition: the state the turn chooses
     std::string text() const; // as a person would write it back: "2.3", "ETAT_ALARME", "0->1"
 };

@@ -87,7 +87,7 @@ void Engine::watch(RunObserver& observer) {
 }
 
 void Engine::listen(borne::ObservateurTour& listener) {
-    auto& l = rows_.listeners;
+    auto& l = turnFanOut_.listeners;
     if (std::find(l.begin(), l.end(), &listener) == l.end()) l.push_back(&listener); // once, run after run
 }
 
@@ -152,7 +152,7 @@ RunResult Engine::run(CommandSource& source) {
             o->finished(now_);
         return result_;
     }
-    rowsTold_ = controller->observer(&rows_);
+    rowsTold_ = controller->observer(&turnFanOut_);
     controller_ = controller.get();
     running_ = true;
     noteState();
@@ -162,7 +162,7 @@ RunResult Engine::run(CommandSource& source) {
     if (!stopRequested_) interpret(); // the boundary after start-up
     while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
            !stopRequested_) {
-        if (!rowsTold_) rows_.debutTour(controller->etatCourant());
+        if (!rowsTold_) turnFanOut_.debutTour(controller->etatCourant());
         try {
             controller->Tour();
         } catch (const ArretDemande&) {
@@ -317,7 +317,7 @@ void Engine::onWait(int ms) {
 }
 
 void Engine::onBoundary() {
-    if (!rowsTold_) rows_.finDecision(controller_->etatCourant());
+    if (!rowsTold_) turnFanOut_.finDecision(controller_->etatCourant());
     ++result_.turns;
     if (now_ != stillAt_) {
         stillAt_ = now_;

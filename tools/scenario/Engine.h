@@ -158,16 +158,17 @@ private:
     class Clock;
     enum class Pending { None, Wait, Turns, Until, End };
 
-    class Rows final : public borne::ObservateurTour {
+    // The one observer the controller takes: passes each turn's rows on to every listener.
+    class TurnFanOut final : public borne::ObservateurTour {
     public:
         std::vector<borne::ObservateurTour*> listeners;
         void debutTour(int etat) noexcept override {
             for (auto* l : listeners)
                 l->debutTour(etat);
         }
-        void ligne(int etat, int rang) noexcept override {
+        void ligne(int state, int rank) noexcept override {
             for (auto* l : listeners)
-                l->ligne(etat, rang);
+                l->ligne(state, rank);
         }
         void finDecision(int etat) noexcept override {
             for (auto* l : listeners)
@@ -192,7 +193,7 @@ private:
     RunSettings settings_;
     std::ostream& messages_;
     std::vector<RunObserver*> observers_;
-    Rows rows_;
+    TurnFanOut turnFanOut_;
 
     CommandSource* source_ = nullptr;
     borne::Controleur* controller_ = nullptr;

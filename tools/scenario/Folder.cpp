@@ -2,9 +2,9 @@
 #include "tools/scenario/Compare.h"
 
 #include "tools/files/Files.h"
-#include "tools/scenario/Check.h"
-#include "tools/scenario/CoverageWatch.h"
 #include "tools/grammar/Show.h"
+#include "tools/scenario/CoverageWatch.h"
+#include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Vcd.h"
 
 #include "journal/FichierJournal.h"

@@ -1,11 +1,11 @@
 #include "tools/scenario/Grade.h"
 #include "tools/files/Files.h"
 
-#include "tools/scenario/Check.h"
-#include "tools/scenario/Folder.h"
 #include "tools/grammar/Grammar.h"
-#include "tools/scenario/Junit.h"
 #include "tools/grammar/Show.h"
+#include "tools/scenario/Folder.h"
+#include "tools/scenario/Junit.h"
+#include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Suite.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "tools/scenario/TurnLog.h"
 
+#include "base/Texte.h"
 #include "control/Codes.h"
 #include "control/Controleur.h"
-#include "base/Texte.h"
 
 #include <ostream>
 
@@ -37,9 +37,9 @@ void TurnLog::debutTour(int etat) noexcept {
     rows_.clear();
 }
 
-void TurnLog::ligne(int etat, int rang) noexcept {
+void TurnLog::ligne(int state, int rank) noexcept {
     if (!inTurn_) return;
-    append(rows_, std::to_string(etat) + "." + std::to_string(rang));
+    append(rows_, std::to_string(state) + "." + std::to_string(rank));
 }
 
 void TurnLog::wrote(const Ecriture& e, std::int64_t) {

@@ -26,7 +26,7 @@ public:
     void finished(std::int64_t at) override;
 
     void debutTour(int etat) noexcept override;
-    void ligne(int etat, int rang) noexcept override;
+    void ligne(int state, int rank) noexcept override;
     void finDecision(int) noexcept override {}
 
 private:

@@ -1,13 +1,13 @@
 #include "tools/search/Journeys.h"
 
-#include "control/Controleur.h"
 #include "base/Codes.h"
+#include "control/Controleur.h"
 #include "tools/grammar/Grammar.h"
 
 namespace borne::search {
 
-int rowIndex(int state, int row) {
-    return indexLigne(state, row);
+int rowIndex(int state, int rank) {
+    return indexLigne(state, rank);
 }
 
 std::pair<int, int> rowAt(int index) {
@@ -16,8 +16,8 @@ std::pair<int, int> rowAt(int index) {
 }
 
 std::string rowName(int index) {
-    const auto [s, k] = rowAt(index);
-    return std::to_string(s) + "." + std::to_string(k);
+    const auto [state, rank] = rowAt(index);
+    return std::to_string(state) + "." + std::to_string(rank);
 }
 
 namespace {

@@ -14,7 +14,7 @@
 namespace borne::search {
 
 // Rows of the state table as one bit each, `S.K` in the table's order.
-int rowIndex(int state, int row);     // 0..52, -1 for a row the table has not
+int rowIndex(int state, int rank);    // 0..52, -1 for a row the table has not
 std::pair<int, int> rowAt(int index); // (S, K)
 std::string rowName(int index);       // "2.3"
 using RowSet = std::uint64_t;
@@ -23,8 +23,8 @@ using RowSet = std::uint64_t;
 class RowLog final : public ObservateurTour {
 public:
     void debutTour(int) noexcept override {}
-    void ligne(int etat, int rang) noexcept override {
-        if (const int i = rowIndex(etat, rang); i >= 0) rows |= RowSet{1} << i;
+    void ligne(int state, int rank) noexcept override {
+        if (const int i = rowIndex(state, rank); i >= 0) rows |= RowSet{1} << i;
     }
     void finDecision(int) noexcept override {}
     RowSet rows = 0;

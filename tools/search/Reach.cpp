@@ -1,12 +1,12 @@
 #include "tools/search/Commands.h"
 
+#include "base/Codes.h"
 #include "control/Controleur.h"
 #include "tools/coverage/Rows.h"
-#include "base/Codes.h"
+#include "tools/rules/Target.h"
 #include "tools/search/Common.h"
 #include "tools/search/Explorer.h"
 #include "tools/search/Journeys.h"
-#include "tools/rules/Target.h"
 
 #include <algorithm>
 #include <climits>
@@ -29,15 +29,15 @@ std::string knownReason(const Target& t, int mode, std::string_view localCode, i
         if (!named && state != ETAT_ALARME)
             return "no row of the state table leads to it: only the start-up of its own mode does";
         std::string reason;
-        for (int k = 1; k <= nbLignes(state); ++k) {
-            const std::string r = reasonFor(rowIndex(state, k), mode, localCode);
+        for (int rank = 1; rank <= nbLignes(state); ++rank) {
+            const std::string r = reasonFor(rowIndex(state, rank), mode, localCode);
             if (r.empty()) return {};
             if (reason.empty()) reason = r;
         }
         return reason;
     };
     switch (t.kind) {
-    case Target::Kind::Row: return reasonFor(rowIndex(t.state, t.row), mode, localCode);
+    case Target::Kind::Row: return reasonFor(rowIndex(t.state, t.rank), mode, localCode);
     case Target::Kind::State: return stateReason(t.state);
     case Target::Kind::Transition: {
         const std::string from = stateReason(t.state);
@@ -72,7 +72,7 @@ std::optional<Journey> shortestJourney(const SearchSettings& o, const Target& ta
         bool hit = false;
         switch (target.kind) {
         case Target::Kind::State: hit = s.after == target.state; break;
-        case Target::Kind::Row: hit = (rows.rows >> rowIndex(target.state, target.row)) & 1; break;
+        case Target::Kind::Row: hit = (rows.rows >> rowIndex(target.state, target.rank)) & 1; break;
         case Target::Kind::Transition: hit = s.before == target.state && s.after == target.to; break;
         }
         if (!hit) return;

@@ -1,4 +1,4 @@
-#include "tools/scenario/Check.h"
+#include "tools/scenario/RuleObserver.h"
 
 #include "control/Controleur.h"
 

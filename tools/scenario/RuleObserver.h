@@ -3,8 +3,8 @@
 #pragma once
 
 #include "tools/files/Files.h"
-#include "tools/scenario/Engine.h"
 #include "tools/rules/Rules.h"
+#include "tools/scenario/Engine.h"
 
 #include <string>
 #include <vector>

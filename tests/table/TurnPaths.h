@@ -1,4 +1,5 @@
-// A turn observer that writes each turn as "START: S.K S.K -> NEXT", the rows in the order reached.
+// A turn observer that keeps each turn's path through the state table as "START: S.K S.K -> NEXT", the
+// rows in the order reached. Not the search's RowLog, which keeps only the set of rows reached.
 #pragma once
 
 #include "control/ObservateurTour.h"
@@ -8,11 +9,11 @@
 
 namespace borne::test {
 
-class Recorder final : public ObservateurTour {
+class TurnPaths final : public ObservateurTour {
 public:
     void debutTour(int etat) noexcept override { turns.push_back(std::to_string(etat) + ":"); }
-    void ligne(int etat, int rang) noexcept override {
-        turns.back() += " " + std::to_string(etat) + "." + std::to_string(rang);
+    void ligne(int state, int rank) noexcept override {
+        turns.back() += " " + std::to_string(state) + "." + std::to_string(rank);
     }
     void finDecision(int etat) noexcept override { turns.back() += " -> " + std::to_string(etat); }
 
