@@ -4,11 +4,11 @@
 #include "tools/coverage/Report.h"
 #include "tools/files/Files.h"
 #include "tools/grammar/Grammar.h"
-#include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Compare.h"
 #include "tools/scenario/CoverageWatch.h"
 #include "tools/scenario/Engine.h"
 #include "tools/scenario/Isolation.h"
+#include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Trace.h"
 #include "tools/scenario/TurnLog.h"
 #include "tools/scenario/Vcd.h"
@@ -166,10 +166,10 @@ void warnOfSettings(std::ostream& err) {
 
 // Each broken rule on `err`, the count on `out`; returns how many broke.
 std::size_t reportRules(const CommandLine& o, const std::string& name, const search::RuleSet& rules,
-                        const RuleObserver& ruleCheck, std::ostream& out, std::ostream& err) {
+                        const RuleObserver& ruleObserver, std::ostream& out, std::ostream& err) {
     std::size_t broken = 0;
     if (o.trace || o.traceChanges) out.flush(); // so that a merged output keeps the order of events
-    for (const std::string& line : ruleCheck.report(rules, *o.rules)) {
+    for (const std::string& line : ruleObserver.report(rules, *o.rules)) {
         err << name << ": " << line << '\n';
         ++broken;
     }
@@ -201,8 +201,8 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
     if (o.coverage) engine.watch(coverageWatch);
     TurnLog turnLog(outputs.turns);
     if (o.turns) engine.watch(turnLog);
-    RuleObserver ruleCheck(rules);
-    if (o.rules) engine.watch(ruleCheck);
+    RuleObserver ruleObserver(rules);
+    if (o.rules) engine.watch(ruleObserver);
     // --compare: the terminal's own runs first, then this one, each in a copy of what it reads here.
     std::optional<Comparison> comparison;
     if (o.compare) {
@@ -230,7 +230,7 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
 
     // An output that cannot be written is said with its reason; the summary still follows.
     const bool lost = !outputs.close(o, out, err);
-    const std::size_t broken = o.rules ? reportRules(o, name, rules, ruleCheck, out, err) : 0;
+    const std::size_t broken = o.rules ? reportRules(o, name, rules, ruleObserver, out, err) : 0;
     if (!difference.empty()) {
         out.flush(); // so that a merged output keeps the order of events
         err << name << ": " << difference << '\n';
