@@ -177,11 +177,37 @@ std::size_t reportRules(const CommandLine& o, const std::string& name, const sea
     return broken;
 }
 
+// --compare: the terminal's own runs first, then this one (`engine`, about to run), each in a copy of what
+// it reads here. False, said on `err`, when the copies cannot be made.
+bool startComparison(std::optional<Comparison>& comparison, const std::string& text,
+                     const RunSettings& settings, Engine& engine, std::ostream& err) {
+    std::string error;
+    comparison.emplace();
+    if (!comparison->start(text, settings, error)) {
+        err << "borne-scenario: --compare: " << error << '\n';
+        return false;
+    }
+    engine.watch(comparison->controllerRun());
+    if (comparison->enter(error)) return true;
+    err << "borne-scenario: --compare: " << error << '\n';
+    return false;
+}
+
+// After the controller's run: the first difference, empty when the runs agree.
+bool endComparison(Comparison& comparison, std::string& difference, std::ostream& err) {
+    std::string error;
+    if (!comparison.leave(error)) {
+        err << "borne-scenario: --compare: " << error << '\n';
+        return false;
+    }
+    difference = comparison.difference();
+    return true;
+}
+
 // The run of a checked script, its outputs and its summary.
 int runChecked(const CommandLine& o, const TypeControleur* controller, const std::string& name,
                const std::string& text, search::RuleSet& rules, RunProgress* progress, std::ostream& out,
                std::ostream& err) {
-    std::string error;
     ScriptOutputs outputs;
     if (!outputs.open(o, err)) return 2;
 
@@ -203,30 +229,12 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
     if (o.turns) engine.watch(turnLog);
     RuleObserver ruleObserver(rules);
     if (o.rules) engine.watch(ruleObserver);
-    // --compare: the terminal's own runs first, then this one, each in a copy of what it reads here.
     std::optional<Comparison> comparison;
-    if (o.compare) {
-        comparison.emplace();
-        if (!comparison->start(text, settings, error)) {
-            err << "borne-scenario: --compare: " << error << '\n';
-            return 2;
-        }
-        engine.watch(comparison->controllerRun());
-        if (!comparison->enter(error)) {
-            err << "borne-scenario: --compare: " << error << '\n';
-            return 2;
-        }
-    }
+    if (o.compare && !startComparison(comparison, text, settings, engine, err)) return 2;
     TextSource source(text, panneau());
     const RunResult result = engine.run(source);
     std::string difference;
-    if (comparison) {
-        if (!comparison->leave(error)) {
-            err << "borne-scenario: --compare: " << error << '\n';
-            return 2;
-        }
-        difference = comparison->difference();
-    }
+    if (comparison && !endComparison(*comparison, difference, err)) return 2;
 
     // An output that cannot be written is said with its reason; the summary still follows.
     const bool lost = !outputs.close(o, out, err);
