@@ -151,20 +151,8 @@ private:
     BenchWindow& bench_;
 };
 
-BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
-    : QWidget(nullptr, Qt::Window), worker_(worker), clock_(worker.cadence()) {
-    setObjectName("Bench");
-    setWindowTitle(QStringLiteral("borne - bench"));
-    setAttribute(Qt::WA_QuitOnClose, false);
-
-    // The time on top, the diagram under it as wide as the window; below, the rows of the selected
-    // state beside the turn log and the changes.
-    diagram_ = new StateDiagram(*this);
-    rows_ = new QListWidget;
-    rows_->setObjectName("Rows");
-    auto* droite = new QWidget;
-    auto* colonne = new QVBoxLayout(droite);
-    colonne->setContentsMargins(0, 0, 0, 0);
+// The time and its buttons, which work only on a paced clock.
+QHBoxLayout* BenchWindow::timeBar() {
     auto* temps = new QHBoxLayout;
     time_ = new QLabel;
     time_->setObjectName("Time");
@@ -190,6 +178,14 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
         connect(plus, &QPushButton::clicked, this,
                 [c] { c->changerVitesse(HorlogeCadencee::vitessePlus(c->vitesse())); });
     }
+    return temps;
+}
+
+// The turn log with its save button over the panel's changes with their filter.
+QWidget* BenchWindow::logColumn() {
+    auto* droite = new QWidget;
+    auto* colonne = new QVBoxLayout(droite);
+    colonne->setContentsMargins(0, 0, 0, 0);
     auto* titreTours = new QHBoxLayout;
     titreTours->addWidget(new QLabel(QStringLiteral("Turns")), 1);
     auto* enregistrer = new QPushButton(QStringLiteral("Save..."));
@@ -221,10 +217,24 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
     changes_->setLineWrapMode(QPlainTextEdit::NoWrap);
     changes_->setMaximumBlockCount(20000);
     colonne->addWidget(changes_, 1);
+    return droite;
+}
 
+BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
+    : QWidget(nullptr, Qt::Window), worker_(worker), clock_(worker.cadence()) {
+    setObjectName("Bench");
+    setWindowTitle(QStringLiteral("borne - bench"));
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    // The time on top, the diagram under it as wide as the window; below, the rows of the selected
+    // state beside the turn log and the changes.
+    diagram_ = new StateDiagram(*this);
+    rows_ = new QListWidget;
+    rows_->setObjectName("Rows");
+    QHBoxLayout* temps = timeBar();
     auto* bas = new QSplitter(Qt::Horizontal);
     bas->addWidget(rows_);
-    bas->addWidget(droite);
+    bas->addWidget(logColumn());
     bas->setStretchFactor(1, 2);
     auto* tout = new QSplitter(Qt::Vertical);
     tout->addWidget(diagram_);

@@ -17,6 +17,7 @@
 #include <vector>
 
 class MyThread;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -62,6 +63,8 @@ protected:
     void hideEvent(QHideEvent* e) override;
 
 private:
+    QHBoxLayout* timeBar();
+    QWidget* logColumn();
     void showRows();
     void refilter();
     void snapshotPanel();

@@ -37,16 +37,8 @@ struct TForm1::Relais {
     TForm1* fenetre GUARDED_BY(verrou) = nullptr; // cleared when the window goes
 };
 
-TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeControleur* controleur)
-    : QWidget(Owner), relais_(std::make_shared<Relais>()) {
-    if (controleur != nullptr && controleur != &borne::controleurInterne())
-        nomControleur_ = QString::fromStdString(controleur->nom);
-    borne::vue::preparerImages(); // decoded while the window is built
-    using borne::vue::fenetre;
-    const auto& f = fenetre();
-    setObjectName("Form1");
-    setAttribute(Qt::WA_QuitOnClose);
-
+// The panel in a scroll area, and under it the status bar, in view whatever the scroll position.
+void TForm1::construirePanneau() {
     auto* disposition = new QVBoxLayout(this);
     disposition->setContentsMargins(0, 0, 0, 0);
     disposition->setSpacing(0);
@@ -71,11 +63,10 @@ TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeC
     QWidget* barre = controle("StatusBar1");
     barre->setFixedHeight(borne::vue::placement("StatusBar1")->hauteur);
     disposition->addWidget(barre);
+}
 
-    move(f.gauche, f.haut);
-    resize(f.largeurClient, f.hauteurClient);
-
-    Form1 = this;
+// On a paced clock: the title follows the pause and the speed, which start as the options ask.
+void TForm1::suivreCadence(const borne::Options& options) {
     cadence_ = dynamic_cast<borne::HorlogeCadencee*>(&borne::horlogeInstallee());
     if (cadence_ != nullptr) {
         {
@@ -93,6 +84,24 @@ TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeC
         cadence_->changerVitesse(options.vitesse);
         if (options.enPause) cadence_->mettreEnPause();
     }
+}
+
+TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeControleur* controleur)
+    : QWidget(Owner), relais_(std::make_shared<Relais>()) {
+    if (controleur != nullptr && controleur != &borne::controleurInterne())
+        nomControleur_ = QString::fromStdString(controleur->nom);
+    borne::vue::preparerImages(); // decoded while the window is built
+    using borne::vue::fenetre;
+    const auto& f = fenetre();
+    setObjectName("Form1");
+    setAttribute(Qt::WA_QuitOnClose);
+
+    construirePanneau();
+    move(f.gauche, f.haut);
+    resize(f.largeurClient, f.hauteurClient);
+
+    Form1 = this;
+    suivreCadence(options);
     installerRaccourcis();
     majTitre();
     // The worker last: its controller writes the start picture into the panel the window now shows.

@@ -53,6 +53,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    void construirePanneau();
+    void suivreCadence(const borne::Options& options);
     // The keys of a person in front of a class: Space, N, + and -, F2, the digits. Shortcuts, so that an
     // edit with the focus keeps its keys.
     void installerRaccourcis();

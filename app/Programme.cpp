@@ -168,17 +168,41 @@ void montrerErreur(const char* message) {
     QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(message));
 }
 
+namespace {
+
+// Without any display the toolkit would abort: true after saying so plainly.
+bool sansAffichage() {
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        return false;
+    std::fprintf(stderr, "borne: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are empty);\n"
+                         "run it in a desktop session, through ssh -X, or with xvfb-run.\n");
+    return true;
+}
+
+// The controller that --controller or BORNE_CONTROLLER names, if any (an empty variable asks for none);
+// false after saying why it does not load.
+bool chargerGreffon(const Options& options, std::optional<TypeControleur>& greffon) {
+    const std::string variable = valeurDe("BORNE_CONTROLLER");
+    if (!options.controleur && variable.empty()) return true;
+    const std::string fichier = options.controleur ? *options.controleur : variable;
+    std::string pourquoi;
+    greffon = chargerControleur(fichier, pourquoi);
+    if (greffon) return true;
+    const std::string message = (options.controleur ? "--controller " : "BORNE_CONTROLLER: ") + pourquoi;
+    // Said on standard error too: a start from a script or the menu shows no dialog anyone reads.
+    std::fprintf(stderr, "borne: %s\n", message.c_str());
+    std::fflush(stderr);
+    montrerErreur(message.c_str());
+    return false;
+}
+
+} // namespace
+
 int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     FichierJournal::ignorerSignaux(); // before the toolkit starts any thread
     vue::preparerImages();            // decoded while the toolkit starts
-    // Without any display the toolkit would abort; say so plainly and end as every run ends.
-    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fprintf(stderr,
-                     "borne: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are empty);\n"
-                     "run it in a desktop session, through ssh -X, or with xvfb-run.\n");
-        return 0;
-    }
+    if (sansAffichage()) return 0;
     // Qt's own scaling: every size, font and picture of both windows, for a projector.
     if (d.options.zoom != 1) qputenv("QT_SCALE_FACTOR", QByteArray::number(d.options.zoom));
     g_messagesQt = qInstallMessageHandler(affichageMuet);
@@ -188,23 +212,9 @@ int lancerProgramme(int& argc, char** argv, const Demarrage& d) {
     QApplication::setApplicationName("borne");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     // The controller first: one that does not load stops the program before the recording's folder,
-    // the window and any turn. An empty variable asks for none.
+    // the window and any turn.
     std::optional<TypeControleur> greffon;
-    const std::string variable = valeurDe("BORNE_CONTROLLER");
-    if (d.options.controleur || !variable.empty()) {
-        const std::string fichier = d.options.controleur ? *d.options.controleur : variable;
-        std::string pourquoi;
-        greffon = chargerControleur(fichier, pourquoi);
-        if (!greffon) {
-            const std::string message =
-                (d.options.controleur ? "--controller " : "BORNE_CONTROLLER: ") + pourquoi;
-            // Said on standard error too: a start from a script or the menu shows no dialog anyone reads.
-            std::fprintf(stderr, "borne: %s\n", message.c_str());
-            std::fflush(stderr);
-            montrerErreur(message.c_str());
-            return 2;
-        }
-    }
+    if (!chargerGreffon(d.options, greffon)) return 2;
     HorlogeCadencee horloge;
     const HorlogeInstallee installation(horloge);
     std::unique_ptr<recording::Recorder> enregistrement; // outlives the window, which stops its clock

@@ -102,6 +102,69 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// A scratch folder with the supervised mode's settings, made the working folder.
+fs::path enterScratch() {
+    const fs::path folder =
+        fs::temp_directory_path() / ("borne-bench-controller-" + std::to_string(::getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    fs::current_path(folder);
+    std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
+                                   "nomacces=Entree Nord\nnumeroacces=2\n";
+    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+    return folder;
+}
+
+constexpr int kVariants = 3;
+constexpr const char* kVariantNames[kVariants] = {"built-in, called directly",
+                                                  "built-in, through the interface", "reference plug-in"};
+
+// Turns per second of each variant's rounds, in wall and in CPU time.
+struct Rates {
+    std::vector<double> wall[kVariants], cpu[kVariants];
+};
+
+// (a) The rounds of the three variants, interleaved so that each meets the machine's moods alike.
+Rates replay(const std::vector<scenario::Command>& traffic, const TypeControleur& reference) {
+    // Each variant keeps its controller alive in a shared_ptr held by the turn it gives.
+    const auto direct = [] {
+        auto g = std::make_shared<tGestionBarriere>();
+        return std::function<void()>([g] { g->Tour(); });
+    };
+    const auto through = [](const TypeControleur& type) {
+        return [&type] {
+            std::shared_ptr<Controleur> c = type.creer();
+            return std::function<void()>([c] { c->Tour(); });
+        };
+    };
+    const std::function<std::function<void()>()> variants[kVariants] = {direct, through(controleurInterne()),
+                                                                        through(reference)};
+    Rates rates;
+    for (int r = 0; r < kRounds; ++r)
+        for (int v = 0; v < kVariants; ++v) {
+            const int which = (v + r) % kVariants; // each variant in each position of a round in turn
+            const Round measured = round(traffic, variants[which]);
+            rates.wall[which].push_back(kTurnsPerRound / measured.wall);
+            rates.cpu[which].push_back(kTurnsPerRound / measured.cpu);
+        }
+    return rates;
+}
+
+// (b) Distinct copies of the plug-in, each loaded once: the milliseconds each load took. False with the
+// loader's message when one does not load.
+bool timeLoads(const fs::path& folder, std::vector<double>& loads, std::string& error) {
+    for (int i = 0; i < kLoads; ++i) {
+        const std::string copy = (folder / ("copy" + std::to_string(i) + ".so")).string();
+        fs::copy_file(BORNE_REFERENCE, copy, fs::copy_options::overwrite_existing);
+        const auto start = std::chrono::steady_clock::now();
+        const bool loaded = chargerControleur(copy, error).has_value();
+        loads.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        if (!loaded) return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main() {
@@ -119,63 +182,23 @@ int main() {
     }
 
     const fs::path before = fs::current_path();
-    const fs::path folder =
-        fs::temp_directory_path() / ("borne-bench-controller-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    fs::current_path(folder);
-    std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
-                                   "nomacces=Entree Nord\nnumeroacces=2\n";
-    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
-
-    // Each variant keeps its controller alive in a shared_ptr held by the turn it gives.
-    const auto direct = [] {
-        auto g = std::make_shared<tGestionBarriere>();
-        return std::function<void()>([g] { g->Tour(); });
-    };
-    const auto through = [](const TypeControleur& type) {
-        return [&type] {
-            std::shared_ptr<Controleur> c = type.creer();
-            return std::function<void()>([c] { c->Tour(); });
-        };
-    };
-    const std::function<std::function<void()>()> variants[] = {direct, through(controleurInterne()),
-                                                               through(*reference)};
-    const char* names[] = {"built-in, called directly", "built-in, through the interface",
-                           "reference plug-in"};
-    std::vector<double> wall[3], cpu[3];
-    for (int r = 0; r < kRounds; ++r)
-        for (int v = 0; v < 3; ++v) {
-            const int which = (v + r) % 3; // each variant in each position of a round in turn
-            const Round measured = round(traffic.commands, variants[which]);
-            wall[which].push_back(kTurnsPerRound / measured.wall);
-            cpu[which].push_back(kTurnsPerRound / measured.cpu);
-        }
-
-    // (b) Distinct copies of the plug-in, each loaded once.
+    const fs::path folder = enterScratch();
+    const Rates rates = replay(traffic.commands, *reference);
     std::vector<double> loads;
-    for (int i = 0; i < kLoads; ++i) {
-        const std::string copy = (folder / ("copy" + std::to_string(i) + ".so")).string();
-        fs::copy_file(BORNE_REFERENCE, copy, fs::copy_options::overwrite_existing);
-        const auto start = std::chrono::steady_clock::now();
-        const bool loaded = chargerControleur(copy, error).has_value();
-        loads.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        if (!loaded) {
-            std::fprintf(stderr, "bench_controller: %s\n", error.c_str());
-            return 1;
-        }
+    if (!timeLoads(folder, loads, error)) {
+        std::fprintf(stderr, "bench_controller: %s\n", error.c_str());
+        return 1;
     }
     fs::current_path(before);
     fs::remove_all(folder);
 
     std::printf("replay: %ld turns a round, %d rounds a variant interleaved, the median round\n",
                 kTurnsPerRound, kRounds);
-    const double directWall = median(wall[0]), directCpu = median(cpu[0]);
-    for (int v = 0; v < 3; ++v)
+    const double directWall = median(rates.wall[0]), directCpu = median(rates.cpu[0]);
+    for (int v = 0; v < kVariants; ++v)
         std::printf("  %-32s %9.0f turns/s wall (%.3f x direct), %9.0f turns/CPU s (%.3f x direct)\n",
-                    names[v], median(wall[v]), median(wall[v]) / directWall, median(cpu[v]),
-                    median(cpu[v]) / directCpu);
+                    kVariantNames[v], median(rates.wall[v]), median(rates.wall[v]) / directWall,
+                    median(rates.cpu[v]), median(rates.cpu[v]) / directCpu);
     std::printf("  target: through the interface >= 0.95 x direct\n");
     std::printf(
         "plug-in load (chargerControleur, %d distinct copies): median %.2f ms, fastest %.2f ms, slowest "

@@ -149,28 +149,22 @@ long lignesDe(const std::filesystem::path& journal) {
     return n;
 }
 
-} // namespace
-
-int main() {
-    borne::FichierJournal::ignorerSignaux();
-    namespace fs = std::filesystem;
-    using namespace borne::scenario;
-
-    const long parBoucle = toursDe(parse(kBoucle));
+// kTours turns: the loop as many times as it fits, then the lane idle for the rest.
+std::string mixedTraffic() {
+    const long parBoucle = toursDe(borne::scenario::parse(kBoucle));
     std::string texte;
     long tours = 0;
     while (tours + parBoucle <= kTours) {
         texte += kBoucle;
         tours += parBoucle;
     }
-    if (tours < kTours) texte += "turn " + std::to_string(kTours - tours) + "\n"; // the lane idle
-    const Script script = parse(texte);
-    if (script.errorCount != 0 || toursDe(script) != kTours) {
-        std::fprintf(stderr, "bench_scenario: the generated script is faulty\n");
-        return 1;
-    }
+    if (tours < kTours) texte += "turn " + std::to_string(kTours - tours) + "\n";
+    return texte;
+}
 
-    const fs::path ancien = fs::current_path();
+// A scratch folder with the supervised mode's settings, made the working folder.
+std::filesystem::path enterScratch() {
+    namespace fs = std::filesystem;
     const fs::path folder =
         fs::temp_directory_path() / ("borne-bench-scenario-" + std::to_string(::getpid()));
     fs::remove_all(folder);
@@ -179,6 +173,24 @@ int main() {
     std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
                                    "nomacces=Entree Nord\nnumeroacces=2\n";
     std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+    return folder;
+}
+
+} // namespace
+
+int main() {
+    borne::FichierJournal::ignorerSignaux();
+    namespace fs = std::filesystem;
+    using namespace borne::scenario;
+
+    const Script script = parse(mixedTraffic());
+    if (script.errorCount != 0 || toursDe(script) != kTours) {
+        std::fprintf(stderr, "bench_scenario: the generated script is faulty\n");
+        return 1;
+    }
+
+    const fs::path ancien = fs::current_path();
+    const fs::path folder = enterScratch();
 
     std::ostringstream erreurs;
     RunSettings reglages;

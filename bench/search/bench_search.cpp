@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <unistd.h>
 
@@ -27,28 +28,26 @@ struct Clock {
     double cpuSeconds() const { return static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC; }
 };
 
-} // namespace
-
-int main() {
-    borne::FichierJournal::ignorerSignaux();
-    using namespace borne::search;
-    const fs::path examples = fs::path(BORNE_SOURCE_DIR) / "examples";
+// A scratch folder with the example settings of the supervised mode, made the working folder.
+fs::path enterScratch(const fs::path& examples) {
     const fs::path scratch = fs::temp_directory_path() / ("bench-search-" + std::to_string(::getpid()));
     fs::remove_all(scratch);
     fs::create_directories(scratch);
     for (const char* f : {"Config.cfg", "CHIP.INI"})
         fs::copy_file(examples / "supervised" / f, scratch / f);
     fs::current_path(scratch);
-    SearchSettings o;
-    std::ostringstream out, err;
+    return scratch;
+}
 
+// --reach for every row of the table: how many are found, their total time and the slowest of them.
+void timeEveryRow(const std::function<int(const std::string& row)>& reachRow) {
     double slowest = 0, slowestCpu = 0, total = 0;
     std::string slowestRow;
     int found = 0;
     for (int r = 0; r < borne::NB_LIGNES_TABLE; ++r) {
-        const std::string row = rowName(r);
+        const std::string row = borne::search::rowName(r);
         const Clock c;
-        const int status = reach(o, row, out, err);
+        const int status = reachRow(row);
         const double s = c.wallSeconds();
         if (status != 0) continue;
         ++found;
@@ -62,6 +61,19 @@ int main() {
     std::printf(
         "--reach, mode 0: %d rows found, %.2f s in all; slowest %s: %.2f s (%.2f s CPU); target <= 0.5 s\n",
         found, total, slowestRow.c_str(), slowest, slowestCpu);
+}
+
+} // namespace
+
+int main() {
+    borne::FichierJournal::ignorerSignaux();
+    using namespace borne::search;
+    const fs::path examples = fs::path(BORNE_SOURCE_DIR) / "examples";
+    const fs::path scratch = enterScratch(examples);
+    SearchSettings o;
+    std::ostringstream out, err;
+
+    timeEveryRow([&](const std::string& row) { return reach(o, row, out, err); });
     {
         // A row the mode never takes for a known reason is answered without a search.
         const Clock c;

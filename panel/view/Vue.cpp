@@ -268,30 +268,94 @@ QWidget* fabriquerBouton(const Fabrique& f) {
     return bouton;
 }
 
+// Each kind's widget brought to what its control holds.
+void rafraichirCase(Controle& c, QWidget* w) {
+    auto* box = static_cast<QCheckBox*>(w);
+    auto& modele = static_cast<CaseACocher&>(c);
+    box->setChecked(modele.Checked());
+    const QString texte = enQString(modele.Caption());
+    if (box->text() != texte) box->setText(texte);
+}
+
+void rafraichirEdition(Controle& c, QWidget* w) {
+    auto* edit = static_cast<QLineEdit*>(w);
+    const QString texte = enQString(std::get<std::string>(c.lire(Propriete::Text)));
+    if (edit->text() != texte) {
+        const int curseur = edit->cursorPosition();
+        edit->setText(texte);
+        if (edit->hasFocus()) edit->setCursorPosition(std::min(curseur, static_cast<int>(texte.size())));
+    }
+    if (c.genre() == Genre::Edition) {
+        const QColor fond = enQColor(static_cast<Edition&>(c).Color());
+        if (edit->palette().color(QPalette::Base) != fond) {
+            QPalette pal = edit->palette();
+            pal.setColor(QPalette::Base, fond);
+            edit->setPalette(pal);
+        }
+    }
+}
+
+void rafraichirEtiquette(Controle& c, QWidget* w) {
+    auto* label = static_cast<QLabel*>(w);
+    const QString texte = enQString(static_cast<Etiquette&>(c).Caption());
+    if (label->text() == texte) return;
+    label->setText(texte);
+    // As the form's labels do: the caption shows whole, the label growing to the right from its stored
+    // left edge, never narrower than stored.
+    const Placement* pl = placement(c.nom());
+    label->resize(std::max(pl->largeur, label->sizeHint().width()), pl->hauteur);
+}
+
+void rafraichirBoiteGroupe(Controle& c, QWidget* w) {
+    auto* boite = static_cast<QGroupBox*>(w);
+    auto& modele = static_cast<BoiteGroupe&>(c);
+    const QString texte = enQString(modele.Caption());
+    if (boite->title() != texte) boite->setTitle(texte);
+    boite->setHidden(!modele.Visible());
+}
+
+void rafraichirForme(Controle& c, QWidget* w) {
+    static_cast<FormeWidget*>(w)->setCouleur(enQColor(static_cast<Forme&>(c).BrushColor()));
+}
+
+void rafraichirImage(Controle& c, QWidget* w) {
+    w->setHidden(!static_cast<Image&>(c).Visible());
+}
+
+// Simple mode off: its text is kept by the model, not drawn.
+void rafraichirBarreEtat(Controle&, QWidget*) {}
+
+void rafraichirBouton(Controle& c, QWidget* w) {
+    auto* bouton = static_cast<QPushButton*>(w);
+    const QString texte = enQString(static_cast<Bouton&>(c).Caption());
+    if (bouton->text() != texte) bouton->setText(texte);
+}
+
 // How a widget takes the control's colours: not at all (pictures and shapes draw their own), as a
 // background, or as an edit's inside.
 enum class Teinte { Aucune, Fond, Edition };
 
-// Each kind of control on screen, in the order of Genre: its widget, its colours, whether it takes the
-// keyboard's focus, and whether a caption is drawn above it.
+// Each kind of control on screen, in the order of Genre: its widget, how it follows its control, its
+// colours, whether it takes the keyboard's focus, and whether a caption is drawn above it.
 struct SorteVue {
     Genre genre;
     QWidget* (*fabriquer)(const Fabrique&);
+    void (*rafraichir)(Controle&, QWidget*);
     Teinte teinte;
     bool focus;
     bool legende;
 };
 
 constexpr std::array<SorteVue, 9> SORTES_VUE = {{
-    {Genre::CaseACocher, fabriquerCase, Teinte::Fond, true, false},
-    {Genre::Edition, fabriquerEdition, Teinte::Edition, true, false},
-    {Genre::EditionEtiquetee, fabriquerEdition, Teinte::Edition, true, true},
-    {Genre::Etiquette, fabriquerEtiquette, Teinte::Fond, false, false},
-    {Genre::BoiteGroupe, fabriquerBoiteGroupe, Teinte::Fond, false, false},
-    {Genre::Forme, fabriquerForme, Teinte::Aucune, false, false},
-    {Genre::Image, fabriquerImage, Teinte::Aucune, false, false},
-    {Genre::BarreEtat, fabriquerBarreEtat, Teinte::Fond, false, false},
-    {Genre::Bouton, fabriquerBouton, Teinte::Fond, true, false},
+    {Genre::CaseACocher, fabriquerCase, rafraichirCase, Teinte::Fond, true, false},
+    {Genre::Edition, fabriquerEdition, rafraichirEdition, Teinte::Edition, true, false},
+    {Genre::EditionEtiquetee, fabriquerEdition, rafraichirEdition, Teinte::Edition, true, true},
+    {Genre::Etiquette, fabriquerEtiquette, rafraichirEtiquette, Teinte::Fond, false, false},
+    {Genre::BoiteGroupe, fabriquerBoiteGroupe, rafraichirBoiteGroupe, Teinte::Fond, false, false},
+    {Genre::Forme, fabriquerForme, rafraichirForme, Teinte::Aucune, false, false},
+    {Genre::Image, fabriquerImage, rafraichirImage, Teinte::Aucune, false, false},
+    {Genre::BarreEtat, fabriquerBarreEtat, rafraichirBarreEtat, Teinte::Fond, false, false},
+    {Genre::Bouton, fabriquerBouton, rafraichirBouton, Teinte::Fond, true, false},
 }};
 
 constexpr bool sortesDansLOrdre() {
@@ -356,67 +420,8 @@ void Vue::signaler(const Controle& c) {
 
 void Vue::rafraichir(Lien& lien) {
     Controle& c = *lien.controle;
-    QWidget* w = lien.widget;
-    const QSignalBlocker silence(w); // what the model says is not the user's doing
-    switch (c.genre()) {
-    case Genre::CaseACocher: {
-        auto* box = static_cast<QCheckBox*>(w);
-        auto& modele = static_cast<CaseACocher&>(c);
-        box->setChecked(modele.Checked());
-        const QString texte = enQString(modele.Caption());
-        if (box->text() != texte) box->setText(texte);
-        break;
-    }
-    case Genre::Edition:
-    case Genre::EditionEtiquetee: {
-        auto* edit = static_cast<QLineEdit*>(w);
-        const QString texte = enQString(std::get<std::string>(c.lire(Propriete::Text)));
-        if (edit->text() != texte) {
-            const int curseur = edit->cursorPosition();
-            edit->setText(texte);
-            if (edit->hasFocus()) edit->setCursorPosition(std::min(curseur, static_cast<int>(texte.size())));
-        }
-        if (c.genre() == Genre::Edition) {
-            const QColor fond = enQColor(static_cast<Edition&>(c).Color());
-            if (edit->palette().color(QPalette::Base) != fond) {
-                QPalette pal = edit->palette();
-                pal.setColor(QPalette::Base, fond);
-                edit->setPalette(pal);
-            }
-        }
-        break;
-    }
-    case Genre::Etiquette: {
-        auto* label = static_cast<QLabel*>(w);
-        const QString texte = enQString(static_cast<Etiquette&>(c).Caption());
-        if (label->text() == texte) break;
-        label->setText(texte);
-        // As the form's labels do: the caption shows whole, the label growing to the right from its
-        // stored left edge, never narrower than stored.
-        const Placement* pl = placement(c.nom());
-        label->resize(std::max(pl->largeur, label->sizeHint().width()), pl->hauteur);
-        break;
-    }
-    case Genre::BoiteGroupe: {
-        auto* boite = static_cast<QGroupBox*>(w);
-        auto& modele = static_cast<BoiteGroupe&>(c);
-        const QString texte = enQString(modele.Caption());
-        if (boite->title() != texte) boite->setTitle(texte);
-        boite->setHidden(!modele.Visible());
-        break;
-    }
-    case Genre::Forme:
-        static_cast<FormeWidget*>(w)->setCouleur(enQColor(static_cast<Forme&>(c).BrushColor()));
-        break;
-    case Genre::Image: w->setHidden(!static_cast<Image&>(c).Visible()); break;
-    case Genre::BarreEtat: break; // simple mode off: its text is kept by the model, not drawn
-    case Genre::Bouton: {
-        auto* bouton = static_cast<QPushButton*>(w);
-        const QString texte = enQString(static_cast<Bouton&>(c).Caption());
-        if (bouton->text() != texte) bouton->setText(texte);
-        break;
-    }
-    }
+    const QSignalBlocker silence(lien.widget); // what the model says is not the user's doing
+    SORTES_VUE[static_cast<std::size_t>(c.genre())].rafraichir(c, lien.widget);
 }
 
 } // namespace borne::vue

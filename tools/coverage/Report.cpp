@@ -151,22 +151,12 @@ std::optional<std::string> onPath(const char* program) {
 }
 
 // Renders states.dot into states.svg with Graphviz; what dot says on failure is passed on.
-void render(const fs::path& dir, std::ostream& messages) {
-    const auto dot = onPath("dot");
-    if (!dot) {
-        messages << "coverage: states.svg not written: Graphviz's dot is not on the PATH (on Debian: "
-                    "apt-get install graphviz); the other files are complete\n";
-        return;
-    }
-    const std::string input = (dir / "states.dot").string();
-    const std::string temporary = (dir / ".states.svg.tmp").string();
-    const std::string final = (dir / "states.svg").string();
-
+// Runs dot on `input` into `output`: what it prints goes to `said` (its first 4 KiB), why it failed to
+// `failure` (left empty when it did not). False when no pipe can be made (errno says why).
+bool runDot(const std::string& dot, const std::string& input, const std::string& output, std::string& failure,
+            std::string& said) {
     int tube[2];
-    if (::pipe(tube) != 0) {
-        messages << "coverage: states.svg not written: " << std::strerror(errno) << '\n';
-        return;
-    }
+    if (::pipe(tube) != 0) return false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -174,14 +164,13 @@ void render(const fs::path& dir, std::ostream& messages) {
     posix_spawn_file_actions_adddup2(&actions, tube[1], 2);
     posix_spawn_file_actions_addclose(&actions, tube[0]);
     posix_spawn_file_actions_addclose(&actions, tube[1]);
-    std::string a0 = "dot", a1 = "-Tsvg", a2 = "-o", a3 = temporary, a4 = input;
+    std::string a0 = "dot", a1 = "-Tsvg", a2 = "-o", a3 = output, a4 = input;
     char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), a4.data(), nullptr};
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, dot->c_str(), &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&pid, dot.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(tube[1]);
 
-    std::string said;
     char buffer[4096];
     ssize_t n;
     while ((n = ::read(tube[0], buffer, sizeof buffer)) != 0) {
@@ -193,17 +182,33 @@ void render(const fs::path& dir, std::ostream& messages) {
     }
     ::close(tube[0]);
 
-    std::string failure;
     if (spawned != 0) {
-        failure = std::string("cannot run ") + *dot + ": " + std::strerror(spawned);
-    } else {
-        int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-            failure = *dot + " failed with exit status " + std::to_string(WEXITSTATUS(status));
-        else if (WIFSIGNALED(status))
-            failure = *dot + " was killed by signal " + std::to_string(WTERMSIG(status));
+        failure = std::string("cannot run ") + dot + ": " + std::strerror(spawned);
+        return true;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
+        failure = dot + " failed with exit status " + std::to_string(WEXITSTATUS(status));
+    else if (WIFSIGNALED(status))
+        failure = dot + " was killed by signal " + std::to_string(WTERMSIG(status));
+    return true;
+}
+
+void render(const fs::path& dir, std::ostream& messages) {
+    const auto dot = onPath("dot");
+    if (!dot) {
+        messages << "coverage: states.svg not written: Graphviz's dot is not on the PATH (on Debian: "
+                    "apt-get install graphviz); the other files are complete\n";
+        return;
+    }
+    const std::string temporary = (dir / ".states.svg.tmp").string();
+    const std::string final = (dir / "states.svg").string();
+    std::string failure, said;
+    if (!runDot(*dot, (dir / "states.dot").string(), temporary, failure, said)) {
+        messages << "coverage: states.svg not written: " << std::strerror(errno) << '\n';
+        return;
     }
     if (failure.empty() && std::rename(temporary.c_str(), final.c_str()) != 0)
         failure = "cannot write " + final + ": " + std::strerror(errno);

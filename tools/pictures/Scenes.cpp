@@ -307,33 +307,28 @@ void carFromAbove(Canvas& t, double x, double y, const QColor& paint) {
     t.fill(oval(x + 2.5, y + 23, 1.8, 3), rgb(0xFFF6C8));
 }
 
-QImage lanePlan(int width, Boom position) {
-    const double w = width;
-    const QColor ink = rgb(0x1F3D14);
-    Canvas t(width, 153, rgb(0xC2E4A6));
-    t.fill(box(0, 0, w, 153), vertical(0, rgb(0xCDEBB3), 153, rgb(0xB5DC98)));
-
-    // Inside: the car park's bays.
+// Inside: the car park's bays, one taken.
+void carPark(Canvas& t, const QColor& ink) {
     t.fill(box(8, 40, 128, 70, 3), rgb(0x9DA1A6));
     for (double x : {29.5, 108.5})
         t.fill(box(x, 42, x + 1.5, 68), rgb(0xF4F4F0));
     carFromAbove(t, 35.5, 41, blueCar);
     t.centredText("Intérieur", 68, 20, 2, ink);
     t.centredText("PARKING", 68, 33, 1, ink);
+}
 
-    // Outside.
-    t.centredText("Extérieur", 200, 20, 2, ink);
-    tree(t, 178, 54, 10);
-    tree(t, 226, 58, 12);
-
-    // The fence, a column of posts down to the road.
+// The fence, a column of posts down to the road.
+void fence(Canvas& t) {
     for (double y = 3; y + 5 <= roadTop - 2; y += 8) {
         t.fill(box(fenceLine - 2.5, y, fenceLine + 2.5, y + 5, 0.8), rgb(0x5C5C5C));
         t.fill(box(fenceLine - 1.5, y + 1, fenceLine + 1, y + 2.5), rgb(0xA8A8A8));
     }
+}
 
-    // The road, with its two loops: each wider than the box laid over it (downstream under columns
-    // 104..120, upstream under 152..168, both on rows 104..120).
+// The road, with its two loops: each wider than the box laid over it (downstream under columns 104..120,
+// upstream under 152..168, both on rows 104..120).
+void road(Canvas& t, const QColor& ink) {
+    const double w = t.width();
     t.fill(box(0, roadTop, w, roadBottom), vertical(roadTop, rgb(0x8E9297), roadBottom, rgb(0x7A7E84)));
     t.fill(box(0, roadTop - 1.5, w, roadTop + 0.5), rgb(0xDADCDD));
     t.fill(box(0, roadBottom - 0.5, w, roadBottom + 1.5), rgb(0xDADCDD));
@@ -343,11 +338,11 @@ QImage lanePlan(int width, Boom position) {
     }
     t.centredText("Aval", 112.5, 76, 1, ink);
     t.centredText("Amont", 160.5, 76, 1, ink);
+}
 
-    // The incoming car, entering from the right edge toward the upstream loop.
-    carFromAbove(t, 196, 99, yellowCar);
-
-    // Below the road: the barrier's housing on the fence line, and the user's post.
+// Below the road, on the fence line: the barrier's housing and its boom, across the road when lowered.
+void barrierFromAbove(Canvas& t, Boom position, const QColor& ink) {
+    const double w = t.width();
     const QPainterPath housingSeenFromAbove = box(fenceLine - 6, 141.5, fenceLine + 6, 151.5, 1.5);
     t.shadow(shifted(housingSeenFromAbove, 1, 1.5), 1.5, 0.3);
     t.fill(housingSeenFromAbove, housingYellow);
@@ -369,12 +364,34 @@ QImage lanePlan(int width, Boom position) {
         t.fill(outline(disc(fenceLine, 146.5, 3), 0.7), rgb(0x5A5A5A));
     }
     t.text("Barrière", 80, 143, 1, ink);
+}
+
+// The user's post, below the road beside the barrier.
+void postFromAbove(Canvas& t, const QColor& ink) {
     const QPainterPath post = box(152, 142, 165, 151, 2);
     t.shadow(shifted(post, 1, 1.5), 1.5, 0.3);
     t.fill(post, vertical(142, rgb(0xFFC088), 151, rgb(0xE89A5A)));
     t.fill(outline(post, 0.8), rgb(0x9A5A2A));
     t.fill(box(154.5, 143.5, 162.5, 146), rgb(0x202020));
     t.text("Borne", 170, 143, 1, ink);
+}
+
+QImage lanePlan(int width, Boom position) {
+    const double w = width;
+    const QColor ink = rgb(0x1F3D14);
+    Canvas t(width, 153, rgb(0xC2E4A6));
+    t.fill(box(0, 0, w, 153), vertical(0, rgb(0xCDEBB3), 153, rgb(0xB5DC98)));
+    carPark(t, ink);
+    // Outside.
+    t.centredText("Extérieur", 200, 20, 2, ink);
+    tree(t, 178, 54, 10);
+    tree(t, 226, 58, 12);
+    fence(t);
+    road(t, ink);
+    // The incoming car, entering from the right edge toward the upstream loop.
+    carFromAbove(t, 196, 99, yellowCar);
+    barrierFromAbove(t, position, ink);
+    postFromAbove(t, ink);
     return t.image();
 }
 

@@ -96,6 +96,67 @@ std::size_t changedLines(std::string_view before, std::string_view after) {
     return static_cast<std::size_t>(std::max(n, m));
 }
 
+namespace {
+
+// What blessing did, folder by folder.
+struct Blessed {
+    std::size_t fresh = 0, same = 0, changed = 0, refused = 0;
+};
+
+// A passed run's journal (its copy in the scratch folder) in place of the folder's expected one, when that
+// differs; `before` and `had` say what the folder held. Sets `why` when it cannot be done.
+void replaceJournal(const FoundScenario& f, const std::string& copy, std::string& journal,
+                    std::string& before, bool& had, std::string& why) {
+    std::string error;
+    // No copy: the run stopped before the terminal's first journal step, an empty journal.
+    if (::access(copy.c_str(), F_OK) == 0 && !readRegularFile(copy, journal, error)) why = error;
+    ::unlink(copy.c_str());
+    const std::string expected = f.path + "/" + kExpectedFolder + "/" + kJournalFile;
+    struct stat st;
+    had = ::lstat(expected.c_str(), &st) == 0;
+    if (had && !readRegularFile(expected, before, error)) why = error;
+    if (why.empty() && (!had || before != journal) && !writeJournal(f.path, journal, error)) why = error;
+}
+
+// One folder's line: what became of its journal, or why it was not blessed with the run's messages below.
+void blessOne(const FoundScenario& f, const ScenarioOutcome& o, const std::string& copy, Blessed& count,
+              std::ostream& out) {
+    std::string why = o.summary, details = o.details, journal, before;
+    bool had = false;
+    if (o.passed) {
+        replaceJournal(f, copy, journal, before, had, why);
+        if (!why.empty()) details.clear();
+    }
+    out << f.name << ": ";
+    if (!o.passed || !why.empty()) {
+        ++count.refused;
+        out << "not blessed: " << why << '\n';
+        if (details == why + "\n") details.clear();
+        for (std::size_t at = 0; at < details.size();) {
+            const auto end = details.find('\n', at);
+            out << "    " << details.substr(at, end - at) << '\n';
+            at = end == std::string::npos ? details.size() : end + 1;
+        }
+        return;
+    }
+    if (!had) {
+        ++count.fresh;
+        out << "new";
+    } else if (before == journal) {
+        ++count.same;
+        out << "same";
+    } else {
+        ++count.changed;
+        const std::size_t n = changedLines(before, journal);
+        out << "changed: " << n << (n == 1 ? " line" : " lines");
+    }
+    if (::access((f.path + "/" + kJournalFile).c_str(), F_OK) == 0)
+        out << " (the run started from the folder's own " << kJournalFile << ")";
+    out << '\n';
+}
+
+} // namespace
+
 int runBless(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
     std::vector<FoundScenario> list;
     std::vector<std::string> skipped;
@@ -110,50 +171,9 @@ int runBless(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     SuiteSettings s = settings;
     s.journalFolder = journals;
 
-    std::size_t fresh = 0, same = 0, changed = 0, refused = 0;
+    Blessed count;
     const auto read = [&](std::size_t i, const ScenarioOutcome& o) {
-        const FoundScenario& f = list[i];
-        const std::string copy = journals + "/" + std::to_string(i);
-        std::string why = o.summary, details = o.details, journal, before, error;
-        bool had = false;
-        if (o.passed) {
-            // No copy: the run stopped before the terminal's first journal step, an empty journal.
-            if (::access(copy.c_str(), F_OK) == 0 && !readRegularFile(copy, journal, error)) why = error;
-            ::unlink(copy.c_str());
-            const std::string expected = f.path + "/" + kExpectedFolder + "/" + kJournalFile;
-            struct stat st;
-            had = ::lstat(expected.c_str(), &st) == 0;
-            if (had && !readRegularFile(expected, before, error)) why = error;
-            if (why.empty() && (!had || before != journal) && !writeJournal(f.path, journal, error))
-                why = error;
-            if (!why.empty()) details.clear();
-        }
-        out << f.name << ": ";
-        if (!o.passed || !why.empty()) {
-            ++refused;
-            out << "not blessed: " << why << '\n';
-            if (details == why + "\n") details.clear();
-            for (std::size_t at = 0; at < details.size();) {
-                const auto end = details.find('\n', at);
-                out << "    " << details.substr(at, end - at) << '\n';
-                at = end == std::string::npos ? details.size() : end + 1;
-            }
-            return;
-        }
-        if (!had) {
-            ++fresh;
-            out << "new";
-        } else if (before == journal) {
-            ++same;
-            out << "same";
-        } else {
-            ++changed;
-            const std::size_t n = changedLines(before, journal);
-            out << "changed: " << n << (n == 1 ? " line" : " lines");
-        }
-        if (::access((f.path + "/" + kJournalFile).c_str(), F_OK) == 0)
-            out << " (the run started from the folder's own " << kJournalFile << ")";
-        out << '\n';
+        blessOne(list[i], o, journals + "/" + std::to_string(i), count, out);
     };
     std::vector<ScenarioOutcome> outcomes;
     std::string error;
@@ -165,9 +185,9 @@ int runBless(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     }
     for (const std::string& folder : skipped)
         out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
-    out << "blessed: " << fresh << " new, " << changed << " changed, " << same << " same; " << refused
-        << " not blessed\n";
-    return refused == 0 ? 0 : 1;
+    out << "blessed: " << count.fresh << " new, " << count.changed << " changed, " << count.same << " same; "
+        << count.refused << " not blessed\n";
+    return count.refused == 0 ? 0 : 1;
 }
 
 } // namespace borne::scenario

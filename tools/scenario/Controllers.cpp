@@ -1,9 +1,9 @@
 #include "tools/scenario/Controllers.h"
 
 #include "tools/files/Files.h"
+#include "tools/grammar/Show.h"
 #include "tools/scenario/Grade.h"
 #include "tools/scenario/Junit.h"
-#include "tools/grammar/Show.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -97,39 +97,43 @@ bool loadControllers(const std::vector<std::string>& files, std::vector<NamedCon
     return true;
 }
 
-int runControllers(const ClassSettings& settings, std::ostream& out, std::ostream& err) {
-    std::vector<FoundScenario> folders;
-    std::vector<std::string> skipped;
-    if (!collectScenarios(settings.suite.paths, folders, skipped, err)) return 2;
+namespace {
+
+// The outputs are known to be writable before anything runs. The grades table is replaced only once it is
+// whole, so a stop leaves the previous one as it was; `gradesExisted` says whether there was one.
+bool openReports(const ClassSettings& settings, const std::vector<FoundScenario>& folders, JunitWriter& junit,
+                 bool& gradesExisted, std::ostream& err) {
     if (const std::string problem =
             refusedOutputs(settings.suite, folders, {{"--grades", settings.gradesPath}});
         !problem.empty()) {
         err << "borne-scenario: " << problem << '\n';
-        return 2;
+        return false;
     }
     std::string error;
-    JunitWriter junit;
     if (!settings.suite.junitPath.empty() &&
         !junit.open(settings.suite.junitPath, error,
                     std::chrono::steady_clock::now() + settings.suite.wallLimit)) {
         err << "borne-scenario: " << error << '\n';
-        return 2;
+        return false;
     }
-    // The table is known to be writable before anything runs, and replaced only once it is whole: a stop
-    // leaves the previous one as it was.
     const std::string& gradesPath = settings.gradesPath;
     struct stat st;
-    const bool gradesExisted = !gradesPath.empty() && ::stat(gradesPath.c_str(), &st) == 0;
+    gradesExisted = !gradesPath.empty() && ::stat(gradesPath.c_str(), &st) == 0;
     if (!gradesPath.empty()) {
         std::FILE* f = std::fopen(gradesPath.c_str(), "ab");
         if (f == nullptr) {
             err << "borne-scenario: cannot write " << gradesPath << ": " << std::strerror(errno) << '\n';
-            return 2;
+            return false;
         }
         std::fclose(f);
     }
+    return true;
+}
 
-    // Controller after controller, the same folders each time, in one pool.
+// Controller after controller, the same folders each time, in one pool; a controller's failures are
+// printed under its name as they come. On a failure of the bench, a grades table made for this run goes.
+bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& folders, bool gradesExisted,
+              std::vector<ScenarioOutcome>& outcomes, std::ostream& out, std::ostream& err) {
     const std::vector<NamedController>& controllers = settings.controllers;
     std::vector<FoundScenario> runs;
     SuiteSettings suite = settings.suite;
@@ -143,28 +147,35 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
         if (i % folders.size() == 0) out << "== " << visible(controllers[i / folders.size()].name) << '\n';
         printOutcome(out, "FAIL", folders[i % folders.size()].name, o);
     };
-    std::vector<ScenarioOutcome> outcomes;
-    if (!runIsolated(runs, suite, out, read, outcomes, error)) {
-        if (!gradesPath.empty() && !gradesExisted) ::unlink(gradesPath.c_str());
-        // The reader that left asked for nothing more.
-        if (suiteInterruption() != SIGPIPE) {
-            err << "borne-scenario: " << error;
-            for (const std::string* report : {&settings.suite.junitPath, &gradesPath})
-                if (!report->empty()) err << ", " << *report << " is left as it was";
-            err << '\n';
-        }
-        return 2;
+    std::string error;
+    if (runIsolated(runs, suite, out, read, outcomes, error)) return true;
+    const std::string& gradesPath = settings.gradesPath;
+    if (!gradesPath.empty() && !gradesExisted) ::unlink(gradesPath.c_str());
+    // The reader that left asked for nothing more.
+    if (suiteInterruption() != SIGPIPE) {
+        err << "borne-scenario: " << error;
+        for (const std::string* report : {&settings.suite.junitPath, &gradesPath})
+            if (!report->empty()) err << ", " << *report << " is left as it was";
+        err << '\n';
     }
-    for (const std::string& folder : skipped)
-        out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
+    return false;
+}
 
-    std::string table = "controller,folder,result,first failure\r\n";
-    std::vector<SuiteReport> reports;
+struct Tally {
+    std::string table = "controller,folder,result,first failure\r\n"; // the grades, as CSV
+    std::vector<SuiteReport> reports;                                 // one JUnit suite per controller
     double seconds = 0;
-    std::size_t caught = 0, errors = 0;
+    std::size_t caught = 0; // controllers on which a folder failed
+    std::size_t errors = 0; // pairs the bench could not run
     bool allPassed = true;
+};
+
+// One summary line per controller and how many the suite catches, with the grades and reports to write.
+Tally tally(const std::vector<NamedController>& controllers, const std::vector<FoundScenario>& folders,
+            const std::vector<ScenarioOutcome>& outcomes, std::ostream& out) {
+    Tally t;
     for (std::size_t c = 0; c < controllers.size(); ++c) {
-        SuiteReport& report = reports.emplace_back();
+        SuiteReport& report = t.reports.emplace_back();
         report.name = controllers[c].name;
         std::size_t passed = 0, failed = 0, broken = 0;
         for (std::size_t f = 0; f < folders.size(); ++f) {
@@ -172,32 +183,52 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
             (o.passed ? passed : o.error ? broken : failed)++;
             report.cases.push_back({folders[f].name, o.seconds, o.passed, o.summary, o.details, o.error});
             report.seconds += o.seconds;
-            table += csvField(controllers[c].name) + ',' + csvField(folders[f].name) + ',' + word(o) + ',' +
-                     csvField(o.passed ? std::string() : o.summary) + "\r\n";
+            t.table += csvField(controllers[c].name) + ',' + csvField(folders[f].name) + ',' + word(o) + ',' +
+                       csvField(o.passed ? std::string() : o.summary) + "\r\n";
         }
-        seconds += report.seconds;
-        if (failed > 0) ++caught;
-        errors += broken;
-        allPassed = allPassed && passed == folders.size();
+        t.seconds += report.seconds;
+        if (failed > 0) ++t.caught;
+        t.errors += broken;
+        t.allPassed = t.allPassed && passed == folders.size();
         out << visible(controllers[c].name) << ": " << passed << " passed, " << failed << " failed";
         if (broken > 0) out << ", " << broken << (broken == 1 ? " error" : " errors");
         out << '\n';
     }
-    out << "the suite catches " << caught << " of " << controllers.size()
+    out << "the suite catches " << t.caught << " of " << controllers.size()
         << (controllers.size() == 1 ? " controller" : " controllers") << '\n';
+    return t;
+}
+
+} // namespace
+
+int runControllers(const ClassSettings& settings, std::ostream& out, std::ostream& err) {
+    std::vector<FoundScenario> folders;
+    std::vector<std::string> skipped;
+    if (!collectScenarios(settings.suite.paths, folders, skipped, err)) return 2;
+    JunitWriter junit;
+    bool gradesExisted = false;
+    if (!openReports(settings, folders, junit, gradesExisted, err)) return 2;
+    std::vector<ScenarioOutcome> outcomes;
+    if (!runPairs(settings, folders, gradesExisted, outcomes, out, err)) return 2;
+    for (const std::string& folder : skipped)
+        out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
+
+    const Tally t = tally(settings.controllers, folders, outcomes, out);
+    const std::string& gradesPath = settings.gradesPath;
     if (!gradesPath.empty()) {
         std::FILE* f = std::fopen(gradesPath.c_str(), "wb");
-        const bool ok = f != nullptr && std::fwrite(table.data(), 1, table.size(), f) == table.size();
+        const bool ok = f != nullptr && std::fwrite(t.table.data(), 1, t.table.size(), f) == t.table.size();
         if (f == nullptr || std::fclose(f) != 0 || !ok) {
             err << "borne-scenario: cannot write " << gradesPath << '\n';
             return 2;
         }
     }
-    if (!settings.suite.junitPath.empty() && !junit.write(reports, seconds, error)) {
+    std::string error;
+    if (!settings.suite.junitPath.empty() && !junit.write(t.reports, t.seconds, error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
-    return errors > 0 ? 2 : allPassed ? 0 : 1;
+    return t.errors > 0 ? 2 : t.allPassed ? 0 : 1;
 }
 
 } // namespace borne::scenario

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <ostream>
 
@@ -91,7 +92,8 @@ void Engine::listen(borne::ObservateurTour& listener) {
     if (std::find(l.begin(), l.end(), &listener) == l.end()) l.push_back(&listener); // once, run after run
 }
 
-RunResult Engine::run(CommandSource& source) {
+// Every run starts from nothing: an engine runs script after script.
+void Engine::reset(CommandSource& source) {
     source_ = &source;
     result_ = RunResult{};
     now_ = 0;
@@ -103,7 +105,54 @@ RunResult Engine::run(CommandSource& source) {
     stillTurns_ = 0;
     hostThrew_ = false;
     wallDeadline_ = std::chrono::steady_clock::now() + settings_.wallLimit;
+}
 
+// Start-up: its waits only move time on. What the controller throws fails the run, said with where it
+// happened (nullptr then); what the engine's side throws goes on up.
+std::unique_ptr<borne::Controleur> Engine::build() {
+    try {
+        return (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
+    } catch (const std::exception& e) {
+        if (hostThrew_) throw;
+        controllerFailed(std::string("threw \"") + e.what() + "\"", 0);
+    } catch (...) {
+        if (hostThrew_) throw;
+        controllerFailed("threw an exception that is not a standard exception", 0);
+    }
+    return nullptr;
+}
+
+// Turn after turn while the script waits on the terminal; a turn that throws ends the run.
+void Engine::turnWhilePending(borne::Controleur& controller) {
+    while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
+           !stopRequested_) {
+        if (!rowsTold_) turnFanOut_.debutTour(controller.etatCourant());
+        try {
+            controller.Tour();
+        } catch (const ArretDemande&) {
+            break; // the script ended, or a limit or an observer stopped the run, inside the turn
+        } catch (const std::exception& e) {
+            if (hostThrew_) throw;
+            controllerFailed(std::string("threw \"") + e.what() + "\"", result_.turns + 1);
+            break;
+        } catch (...) {
+            if (hostThrew_) throw;
+            controllerFailed("threw an exception that is not a standard exception", result_.turns + 1);
+            break;
+        }
+        onBoundary();
+    }
+}
+
+RunResult Engine::finish() {
+    result_.end = now_;
+    for (RunObserver* o : observers_)
+        o->finished(now_);
+    return result_;
+}
+
+RunResult Engine::run(CommandSource& source) {
+    reset(source);
     PanneauOperateur& panel = panneau();
     panel.reinitialiser(); // a freshly built window
     for (RunObserver* o : observers_)
@@ -132,26 +181,9 @@ RunResult Engine::run(CommandSource& source) {
             e.source_ = nullptr;
         }
     } cleared{*this};
-    // Start-up: its waits only move time on. What the controller throws fails the run, said with where
-    // it happened; what the engine's side throws goes on up.
     publish();
-    std::unique_ptr<borne::Controleur> controller;
-    try {
-        controller =
-            (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
-    } catch (const std::exception& e) {
-        if (hostThrew_) throw;
-        controllerFailed(std::string("threw \"") + e.what() + "\"", 0);
-    } catch (...) {
-        if (hostThrew_) throw;
-        controllerFailed("threw an exception that is not a standard exception", 0);
-    }
-    if (controller == nullptr) {
-        result_.end = now_;
-        for (RunObserver* o : observers_)
-            o->finished(now_);
-        return result_;
-    }
+    const std::unique_ptr<borne::Controleur> controller = build();
+    if (controller == nullptr) return finish();
     rowsTold_ = controller->observer(&turnFanOut_);
     controller_ = controller.get();
     running_ = true;
@@ -160,29 +192,8 @@ RunResult Engine::run(CommandSource& source) {
         o->started(*this);
 
     if (!stopRequested_) interpret(); // the boundary after start-up
-    while ((pending_ == Pending::Wait || pending_ == Pending::Turns || pending_ == Pending::Until) &&
-           !stopRequested_) {
-        if (!rowsTold_) turnFanOut_.debutTour(controller->etatCourant());
-        try {
-            controller->Tour();
-        } catch (const ArretDemande&) {
-            break; // the script ended, or a limit or an observer stopped the run, inside the turn
-        } catch (const std::exception& e) {
-            if (hostThrew_) throw;
-            controllerFailed(std::string("threw \"") + e.what() + "\"", result_.turns + 1);
-            break;
-        } catch (...) {
-            if (hostThrew_) throw;
-            controllerFailed("threw an exception that is not a standard exception", result_.turns + 1);
-            break;
-        }
-        onBoundary();
-    }
-
-    result_.end = now_;
-    for (RunObserver* o : observers_)
-        o->finished(now_);
-    return result_;
+    turnWhilePending(*controller);
+    return finish();
 }
 
 void Engine::interpret() {

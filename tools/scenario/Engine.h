@@ -27,6 +27,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -176,6 +177,10 @@ private:
         }
     };
 
+    void reset(CommandSource& source);
+    std::unique_ptr<borne::Controleur> build(); // nullptr when the controller failed to start
+    void turnWhilePending(borne::Controleur& controller);
+    RunResult finish(); // the run's end told to the observers
     void interpret();
     void execute(const Command& c);
     bool startUntil(const Command& c); // false when it is settled at once

@@ -357,64 +357,76 @@ private:
     static inline std::atomic<int> first_{0};
 };
 
-ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, const ScenarioSettings& settings,
-                      coverage::Coverage& counts, RunResult& result) {
-    if (!scenario.problem.empty()) return failed(scenario.problem);
-    std::string error;
-    std::string text;
-    const std::string script = scenario.script.empty() ? join(scenario.path, kScriptFile) : scenario.script;
-    const std::string scriptName = script.substr(script.rfind('/') + 1);
-    if (!readRegular(script, text, error, kMaxScriptBytes, "a script")) return failed(error);
-
-    const bool wantJournal =
-        settings.journalCopy.empty() && ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;
+// One scenario's run as it goes: what is read before it, what it leaves to be judged on.
+struct Attempt {
+    std::string text; // the script
+    std::string scriptName;
+    bool wantJournal = false; // the folder holds an expected journal to compare with
     std::string expected;
-    if (wantJournal && !readRegular(join(join(scenario.path, kExpectedFolder), kJournalFile), expected, error,
-                                    kMaxFolderBytes, "an expected journal"))
-        return failed(error);
-
-    // A faulty script runs nothing.
-    const Script checked = check(text, panneau());
-    if (checked.errorCount > 0) {
-        std::string details;
-        for (const ParseError& e : checked.errors)
-            details += scriptName + ":" + std::to_string(e.line) + ": " + e.message + "\n";
-        if (checked.errorCount > checked.errors.size())
-            details += std::to_string(checked.errorCount - checked.errors.size()) + " more errors\n";
-        return failed(details.substr(0, details.find('\n')), details);
-    }
-
-    Copy copy;
-    copy.root = realPath(scenario.path);
-    struct stat top;
-    if (::stat(scenario.path.c_str(), &top) == 0) copy.seen.insert({top.st_dev, top.st_ino});
-    if (!copyTree(scenario.path, run, true, copy))
-        return copy.benchFault ? benchError(copy.error) : failed(copy.error);
-
-    // --compare: the terminal's own run first, in a copy of its own, recorded.
-    std::optional<Recording> terminalRun, controllerRun;
+    std::optional<Recording> terminalRun, controllerRun; // --compare
     std::string terminalJournal;
-    if (settings.compare) {
-        const std::string other = run + "-terminal";
-        Copy second;
-        second.root = copy.root;
-        second.seen.insert(copy.seen.begin(), copy.seen.end());
-        if (::mkdir(other.c_str(), 0755) != 0 && errno != EEXIST)
-            return benchError("cannot make " + other + ": " + why());
-        removeTree(other, true);
-        if (!copyTree(scenario.path, other, true, second))
-            return second.benchFault ? benchError(second.error) : failed(second.error);
-        RunSettings terminal;
-        terminal.scriptName = scriptName;
-        terminal.wallLimit = settings.wallLimit;
-        terminalRun.emplace();
-        const bool ran = runOnTerminal(text, other, terminal, *terminalRun, error);
-        if (ran && !readRegular(join(other, kJournalFile), terminalJournal, error)) terminalJournal.clear();
-        removeTree(other, true);
-        if (!ran) return benchError(error);
-        controllerRun.emplace();
-    }
+    std::string details;             // the run's messages
+    std::vector<std::string> broken; // the rules' lines, when a rule broke
+    std::string journal;             // the Log.txt the run wrote
+    bool haveJournal = false;
+};
 
+// The script and, when the folder expects one, the journal to compare with.
+std::optional<ScenarioOutcome> readInputs(const FoundScenario& scenario, const ScenarioSettings& settings,
+                                          Attempt& a) {
+    std::string error;
+    const std::string script = scenario.script.empty() ? join(scenario.path, kScriptFile) : scenario.script;
+    a.scriptName = script.substr(script.rfind('/') + 1);
+    if (!readRegular(script, a.text, error, kMaxScriptBytes, "a script")) return failed(error);
+    a.wantJournal =
+        settings.journalCopy.empty() && ::access(join(scenario.path, kExpectedFolder).c_str(), F_OK) == 0;
+    if (a.wantJournal && !readRegular(join(join(scenario.path, kExpectedFolder), kJournalFile), a.expected,
+                                      error, kMaxFolderBytes, "an expected journal"))
+        return failed(error);
+    return std::nullopt;
+}
+
+// A faulty script runs nothing: each error on a line of its own, the first one as the summary.
+ScenarioOutcome refused(const Script& checked, const std::string& scriptName) {
+    std::string details;
+    for (const ParseError& e : checked.errors)
+        details += scriptName + ":" + std::to_string(e.line) + ": " + e.message + "\n";
+    if (checked.errorCount > checked.errors.size())
+        details += std::to_string(checked.errorCount - checked.errors.size()) + " more errors\n";
+    return failed(details.substr(0, details.find('\n')), details);
+}
+
+// --compare: the terminal's own run first, in a copy of its own beside the run folder, recorded.
+std::optional<ScenarioOutcome> runTerminalFirst(const FoundScenario& scenario, const std::string& run,
+                                                const Copy& copy, const ScenarioSettings& settings,
+                                                Attempt& a) {
+    const std::string other = run + "-terminal";
+    Copy second;
+    second.root = copy.root;
+    second.seen.insert(copy.seen.begin(), copy.seen.end());
+    if (::mkdir(other.c_str(), 0755) != 0 && errno != EEXIST)
+        return benchError("cannot make " + other + ": " + why());
+    removeTree(other, true);
+    if (!copyTree(scenario.path, other, true, second))
+        return second.benchFault ? benchError(second.error) : failed(second.error);
+    RunSettings terminal;
+    terminal.scriptName = a.scriptName;
+    terminal.wallLimit = settings.wallLimit;
+    a.terminalRun.emplace();
+    std::string error;
+    const bool ran = runOnTerminal(a.text, other, terminal, *a.terminalRun, error);
+    if (ran && !readRegular(join(other, kJournalFile), a.terminalJournal, error)) a.terminalJournal.clear();
+    removeTree(other, true);
+    if (!ran) return benchError(error);
+    a.controllerRun.emplace();
+    return std::nullopt;
+}
+
+// Runs the script in the run folder under every watcher asked for (the waveform, the recording to compare,
+// coverage, the rules) and keeps its messages, the broken rules and the journal it wrote.
+std::optional<ScenarioOutcome> runWatched(const std::string& run, const ScenarioSettings& settings,
+                                          coverage::Coverage& counts, RunResult& result, Attempt& a) {
+    std::string error;
     VcdWriter vcd;
     const files::Deadline openBy =
         settings.wallLimit.count() > 0
@@ -425,13 +437,13 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     Messages buffer;
     std::ostream messages(&buffer);
     RunSettings runSettings;
-    runSettings.scriptName = scriptName;
+    runSettings.scriptName = a.scriptName;
     runSettings.wallLimit = settings.wallLimit;
     runSettings.controller = settings.controller;
     runSettings.progress = settings.progress;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
-    if (controllerRun) engine.watch(*controllerRun);
+    if (a.controllerRun) engine.watch(*a.controllerRun);
     CoverageWatch coverageWatch(counts);
     if (settings.coverage) engine.watch(coverageWatch);
     std::optional<RuleObserver> rules;
@@ -441,17 +453,15 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     }
 
     if (::chdir(run.c_str()) != 0) return benchError("cannot enter " + run + ": " + why());
-    TextSource source(text, panneau());
-    std::string journal;
-    bool haveJournal = false;
+    TextSource source(a.text, panneau());
     int journalError = 0;
     try {
         std::optional<Recording::Tap> tap; // before the watch: the two calls are put back in turn
-        if (controllerRun) tap.emplace(*controllerRun);
+        if (a.controllerRun) tap.emplace(*a.controllerRun);
         const JournalWatch watch;
         result = engine.run(source);
         journalError = watch.firstError();
-        haveJournal = readRegular(kJournalFile, journal, error);
+        a.haveJournal = readRegular(kJournalFile, a.journal, error);
     } catch (const std::exception& e) {
         result.failed = -1;
         buffer.sputn(e.what(), static_cast<std::streamsize>(std::strlen(e.what())));
@@ -462,21 +472,26 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
     if (journalError != 0)
         return benchError("cannot write " + join(run, kJournalFile) + ": " + std::strerror(journalError));
 
-    std::string details = buffer.str();
-    if (buffer.dropped > 0) details += std::to_string(buffer.dropped) + " more messages\n";
+    a.details = buffer.str();
+    if (buffer.dropped > 0) a.details += std::to_string(buffer.dropped) + " more messages\n";
+    if (rules && result.failed >= 0) a.broken = rules->report(*settings.rules, settings.rulesName);
+    return std::nullopt;
+}
+
+// The first reason to fail, in this order: an error that stopped the run, a difference with the terminal's
+// own, a failed expectation, a broken rule, the expected journal. A broken rule's lines join the details
+// of whatever fails the run.
+std::optional<ScenarioOutcome> judge(const FoundScenario& scenario, const RunResult& result, Attempt& a) {
+    std::string& details = a.details;
     if (result.failed < 0) return failed("the run stopped on an error", details);
-    // A broken rule fails the scenario like a failed expectation, with its first instant and write.
-    const std::vector<std::string> broken =
-        rules ? rules->report(*settings.rules, settings.rulesName) : std::vector<std::string>{};
-    for (const std::string& line : broken)
+    for (const std::string& line : a.broken)
         details += line + "\n";
-    // A difference with the terminal's own fails the scenario like a failed expectation, and comes first.
-    if (controllerRun) {
-        std::string difference = firstDifference(*terminalRun, *controllerRun);
+    if (a.controllerRun) {
+        std::string difference = firstDifference(*a.terminalRun, *a.controllerRun);
         if (difference.empty())
-            difference = journalDifference(terminalJournal, haveJournal ? journal : std::string());
+            difference = journalDifference(a.terminalJournal, a.haveJournal ? a.journal : std::string());
         if (!difference.empty()) {
-            difference.insert(0, scriptName + ": ");
+            difference.insert(0, a.scriptName + ": ");
             return failed(difference, details + difference + "\n");
         }
     }
@@ -485,20 +500,44 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         if (result.failed > 1) summary += " (and " + std::to_string(result.failed - 1) + " more)";
         return failed(summary, details);
     }
-    if (!broken.empty()) {
-        std::string summary = broken.front();
-        if (broken.size() > 1) summary += " (and " + std::to_string(broken.size() - 1) + " more)";
+    if (!a.broken.empty()) {
+        std::string summary = a.broken.front();
+        if (a.broken.size() > 1) summary += " (and " + std::to_string(a.broken.size() - 1) + " more)";
         return failed(summary, details);
     }
-    if (wantJournal) {
+    if (a.wantJournal) {
         std::string summary;
-        const std::string difference = firstDifference(&expected, haveJournal ? &journal : nullptr, summary);
+        const std::string difference =
+            firstDifference(&a.expected, a.haveJournal ? &a.journal : nullptr, summary);
         // A journal left in the folder (a run made where it stands) is where this run began.
         if (!difference.empty() && ::access(join(scenario.path, kJournalFile).c_str(), F_OK) == 0)
             summary += " (the run started from the folder's own " + std::string(kJournalFile) + ")";
         if (!difference.empty()) return failed(summary, difference);
     }
-    if (!settings.journalCopy.empty() && haveJournal) {
+    return std::nullopt;
+}
+
+ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, const ScenarioSettings& settings,
+                      coverage::Coverage& counts, RunResult& result) {
+    if (!scenario.problem.empty()) return failed(scenario.problem);
+    Attempt a;
+    if (auto refusal = readInputs(scenario, settings, a)) return *refusal;
+    const Script checked = check(a.text, panneau());
+    if (checked.errorCount > 0) return refused(checked, a.scriptName);
+
+    Copy copy;
+    copy.root = realPath(scenario.path);
+    struct stat top;
+    if (::stat(scenario.path.c_str(), &top) == 0) copy.seen.insert({top.st_dev, top.st_ino});
+    if (!copyTree(scenario.path, run, true, copy))
+        return copy.benchFault ? benchError(copy.error) : failed(copy.error);
+    if (settings.compare) {
+        if (auto fault = runTerminalFirst(scenario, run, copy, settings, a)) return *fault;
+    }
+    if (auto fault = runWatched(run, settings, counts, result, a)) return *fault;
+    if (auto failure = judge(scenario, result, a)) return *failure;
+
+    if (!settings.journalCopy.empty() && a.haveJournal) {
         Copy journalCopy;
         journalCopy.root = run;
         if (!copyFile(join(run, kJournalFile), settings.journalCopy, journalCopy))

@@ -97,6 +97,56 @@ int waitFor(pid_t pid) {
     ::_exit(0);
 }
 
+// How the child's frames ended: with the status it returned, or killed at the deadline, or neither (it
+// died, or the pipe broke).
+struct Relayed {
+    std::optional<int> returned;
+    bool killed = false;
+};
+
+// Passes the child's frames on to `out` and `err` as they come, until its end frame, a broken pipe or
+// the deadline (then the child is killed).
+Relayed relay(int fd, pid_t pid, std::chrono::milliseconds wallLimit, std::ostream& out, std::ostream& err) {
+    const bool limited = wallLimit.count() > 0;
+    const auto deadline = Clock::now() + wallLimit + kGrace;
+    Relayed r;
+    for (;;) {
+        pollfd p{fd, POLLIN, 0};
+        int timeout = -1;
+        if (limited) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            timeout = static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60000));
+        }
+        const int n = ::poll(&p, 1, timeout);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) {
+            if (Clock::now() < deadline) continue;
+            ::kill(pid, SIGKILL);
+            r.killed = true;
+            return r;
+        }
+        char tag;
+        std::uint32_t size;
+        if (n < 0 || !readAll(fd, &tag, 1) || !readAll(fd, &size, sizeof size) || size > kFrame) return r;
+        std::string bytes(size, '\0');
+        if (!readAll(fd, bytes.data(), size)) return r;
+        if (tag == kOut) {
+            out << bytes;
+            out.flush();
+        } else if (tag == kErr) {
+            err << bytes;
+            err.flush();
+        } else if (tag == kEnd && size == sizeof(std::int32_t)) {
+            std::int32_t code;
+            std::memcpy(&code, bytes.data(), sizeof code);
+            r.returned = code;
+            return r;
+        } else {
+            return r;
+        }
+    }
+}
+
 std::string where(std::uint64_t turn, std::int64_t now) {
     return (turn == 0 ? std::string("during start-up") : "in turn " + std::to_string(turn)) + " at " +
            std::to_string(now) + " ms";
@@ -176,51 +226,12 @@ int runInChild(const ChildRun& run, const std::string& scriptName, const std::st
     }
     ::close(fds[1]);
 
-    const bool limited = wallLimit.count() > 0;
-    const auto deadline = Clock::now() + wallLimit + kGrace;
-    std::optional<int> returned;
-    bool killed = false;
-    for (;;) {
-        pollfd p{fds[0], POLLIN, 0};
-        int timeout = -1;
-        if (limited) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            timeout = static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 60000));
-        }
-        const int n = ::poll(&p, 1, timeout);
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) {
-            if (Clock::now() < deadline) continue;
-            ::kill(pid, SIGKILL);
-            killed = true;
-            break;
-        }
-        char tag;
-        std::uint32_t size;
-        if (n < 0 || !readAll(fds[0], &tag, 1) || !readAll(fds[0], &size, sizeof size) || size > kFrame)
-            break;
-        std::string bytes(size, '\0');
-        if (!readAll(fds[0], bytes.data(), size)) break;
-        if (tag == kOut) {
-            out << bytes;
-            out.flush();
-        } else if (tag == kErr) {
-            err << bytes;
-            err.flush();
-        } else if (tag == kEnd && size == sizeof(std::int32_t)) {
-            std::int32_t code;
-            std::memcpy(&code, bytes.data(), sizeof code);
-            returned = code;
-            break;
-        } else {
-            break;
-        }
-    }
+    const Relayed relayed = relay(fds[0], pid, wallLimit, out, err);
     ::close(fds[0]);
     const int status = waitFor(pid);
-    if (returned) return *returned;
-    const std::string reason = killed ? controllerOutlasted(controller, wallLimit, progress)
-                                      : controllerDeath(controller, status, progress);
+    if (relayed.returned) return *relayed.returned;
+    const std::string reason = relayed.killed ? controllerOutlasted(controller, wallLimit, progress)
+                                              : controllerDeath(controller, status, progress);
     out.flush();
     err << scriptName;
     if (progress.turn.load() > 0) err << ':' << progress.line.load();

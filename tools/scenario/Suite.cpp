@@ -322,6 +322,31 @@ int report(const SuiteSettings& settings, const std::vector<FoundScenario>& list
     return errors > 0 ? 2 : passed == list.size() ? 0 : 1;
 }
 
+// The settings as the workers need them: a number of jobs, and waveform paths that hold wherever a worker
+// works.
+SuiteSettings workerSettings(const SuiteSettings& settings) {
+    SuiteSettings s = settings;
+    if (s.jobs == 0) s.jobs = coreCount();
+    if (!s.vcdFolder.empty() && s.vcdFolder.front() != '/') {
+        if (std::string real = realPath(s.vcdFolder); !real.empty()) s.vcdFolder = real;
+    }
+    return s;
+}
+
+// A stopped suite says what stopped it and how far it got, unless the reader that left asked for nothing
+// more.
+void sayStopped(const SuiteSettings& settings, const std::vector<std::optional<ScenarioOutcome>>& outcomes,
+                std::size_t listed, std::ostream& err) {
+    const auto finished = static_cast<std::size_t>(
+        std::count_if(outcomes.begin(), outcomes.end(), [](const auto& o) { return o.has_value(); }));
+    const int signal = suiteInterruption();
+    if (signal == SIGPIPE) return;
+    err << "borne-scenario: stopped by "
+        << (signal != 0 ? signalName(signal) : "an output that cannot be written") << " after " << finished
+        << " of " << listed << " scenarios; the scratch folder is removed"
+        << (settings.junitPath.empty() ? "" : ", " + settings.junitPath + " is left as it was") << '\n';
+}
+
 } // namespace
 
 int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err) {
@@ -352,13 +377,7 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
         return 2;
     }
 
-    SuiteSettings s = settings;
-    if (s.jobs == 0) s.jobs = coreCount();
-    // Waveform paths are opened by workers that work elsewhere.
-    if (!s.vcdFolder.empty() && s.vcdFolder.front() != '/') {
-        if (std::string real = realPath(s.vcdFolder); !real.empty()) s.vcdFolder = real;
-    }
-
+    const SuiteSettings s = workerSettings(settings);
     const auto start = Clock::now();
     const OutcomeReader print = [&](std::size_t i, const ScenarioOutcome& o) {
         printOutcome(out, "FAIL", list[i].name, o);
@@ -368,16 +387,7 @@ int runSuite(const SuiteSettings& settings, std::ostream& out, std::ostream& err
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     removeScratch(scratch);
     if (ran.stopped) {
-        const auto finished = static_cast<std::size_t>(
-            std::count_if(outcomes.begin(), outcomes.end(), [](const auto& o) { return o.has_value(); }));
-        const int signal = suiteInterruption();
-        // The reader that left asked for nothing more.
-        if (signal != SIGPIPE)
-            err << "borne-scenario: stopped by "
-                << (signal != 0 ? signalName(signal) : "an output that cannot be written") << " after "
-                << finished << " of " << list.size() << " scenarios; the scratch folder is removed"
-                << (settings.junitPath.empty() ? "" : ", " + settings.junitPath + " is left as it was")
-                << '\n';
+        sayStopped(settings, outcomes, list.size(), err);
         return 2;
     }
     // Folders that look like scenarios but are not one: said, not failed.

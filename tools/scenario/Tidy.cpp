@@ -2,14 +2,15 @@
 
 #include "control/Codes.h"
 #include "control/Controleur.h"
+#include "tools/grammar/Grammar.h"
 #include "tools/scenario/Engine.h"
 #include "tools/scenario/Folder.h"
-#include "tools/grammar/Grammar.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -165,25 +166,15 @@ private:
     fs::path folder_;
 };
 
-} // namespace
-
-int tidy(const std::string& scriptPath, std::ostream& out, std::ostream& err) {
-    std::string text;
-    if (!readTextFile(scriptPath, text)) {
-        err << "borne-scenario: cannot read " << scriptPath << "\n";
-        return 2;
-    }
-    const Script script = parse(text);
-    for (const ParseError& e : script.errors)
-        err << scriptPath << ':' << e.line << ": " << e.message << '\n';
-    if (script.errorCount > 0) return 2;
-
-    // The recording: actions at instants, then the stop's expectations.
+// Where the stop's expectations begin: a recording is actions at instants, then those expectations.
+// Nothing, said on `err`, for a script that has a line the window does not record. The stop's
+// expectations on controls are watched by `capture`.
+std::optional<std::size_t> findStop(const Script& script, const std::string& scriptPath, Capture& capture,
+                                    std::ostream& err) {
     std::size_t stop = script.commands.size();
     while (stop > 0 && (script.commands[stop - 1].verb == Verb::Expect ||
                         script.commands[stop - 1].verb == Verb::ExpectState))
         --stop;
-    Capture capture;
     for (std::size_t i = 0; i < script.commands.size(); ++i) {
         const Command& c = script.commands[i];
         const bool recorded = c.verb == Verb::Wait || c.verb == Verb::Tick || c.verb == Verb::Untick ||
@@ -191,19 +182,19 @@ int tidy(const std::string& scriptPath, std::ostream& out, std::ostream& err) {
         if (!recorded) {
             err << scriptPath << ':' << c.line
                 << ": --tidy takes a script as the window records it (wait, tick, untick, type, expect)\n";
-            return 2;
+            return std::nullopt;
         }
         if (i >= stop && c.verb == Verb::Expect)
             capture.watched.emplace_back(panneau().trouver(c.control), c.property);
     }
+    return stop;
+}
 
-    std::error_code ec;
-    const fs::path beside = fs::absolute(scriptPath, ec).parent_path();
-    const Scratch scratch(fs::is_regular_file(beside / "Config.cfg", ec) ? beside : fs::current_path());
-    const Outcome recorded = runHere(text, capture);
-
+// The tidy script: the recording's opening comments, a note on what tidying does, then its lines placed on
+// the recorded run's turns; at the stop, only the expectations the start picture does not already meet.
+std::string rewrite(const std::string& text, const Script& script, std::size_t stop, const Capture& capture) {
     Builder b(capture);
-    LineReader lines(text); // the recording's opening comments, as they were
+    LineReader lines(text);
     std::string_view l;
     std::size_t n;
     while (lines.next(l, n) && (l.empty() || l.front() == '#'))
@@ -227,30 +218,58 @@ int tidy(const std::string& scriptPath, std::ostream& out, std::ostream& err) {
         kept.line = 0;
         b.line(kept);
     }
+    return b.text;
+}
 
-    Capture again;
-    again.watched = capture.watched;
-    const Outcome tidied = runHere(b.text, again);
-    std::string where;
-    const auto& w1 = capture.writes;
-    const auto& w2 = again.writes;
+// Why the tidy run does not replay the recorded one (the terminal's writes first, then the journals, then
+// the tidy script's own expectations); empty when it does.
+std::string replayDifference(const Capture& recorded, const Outcome& recording, const Capture& tidy,
+                             const Outcome& tidied) {
+    const auto& w1 = recorded.writes;
+    const auto& w2 = tidy.writes;
     const auto d = std::mismatch(w1.begin(), w1.end(), w2.begin(), w2.end());
     std::string summary;
     if (d.first != w1.end() || d.second != w2.end())
-        where = "the terminal's writes differ: the recording's " +
-                (d.first != w1.end() ? "\"" + *d.first + "\"" : std::string("end")) + ", the tidy script's " +
-                (d.second != w2.end() ? "\"" + *d.second + "\"" : std::string("end"));
-    else if (const std::string diff = firstDifference(&recorded.journal, &tidied.journal, summary);
-             !diff.empty())
-        where = "the journals differ: " + summary;
-    else if (!tidied.result.ok())
-        where = "the tidy script fails: " + tidied.messages.substr(0, tidied.messages.find('\n'));
-    if (!where.empty()) {
+        return "the terminal's writes differ: the recording's " +
+               (d.first != w1.end() ? "\"" + *d.first + "\"" : std::string("end")) + ", the tidy script's " +
+               (d.second != w2.end() ? "\"" + *d.second + "\"" : std::string("end"));
+    if (const std::string diff = firstDifference(&recording.journal, &tidied.journal, summary); !diff.empty())
+        return "the journals differ: " + summary;
+    if (!tidied.result.ok())
+        return "the tidy script fails: " + tidied.messages.substr(0, tidied.messages.find('\n'));
+    return {};
+}
+
+} // namespace
+
+int tidy(const std::string& scriptPath, std::ostream& out, std::ostream& err) {
+    std::string text;
+    if (!readTextFile(scriptPath, text)) {
+        err << "borne-scenario: cannot read " << scriptPath << "\n";
+        return 2;
+    }
+    const Script script = parse(text);
+    for (const ParseError& e : script.errors)
+        err << scriptPath << ':' << e.line << ": " << e.message << '\n';
+    if (script.errorCount > 0) return 2;
+    Capture capture;
+    const std::optional<std::size_t> stop = findStop(script, scriptPath, capture, err);
+    if (!stop) return 2;
+
+    std::error_code ec;
+    const fs::path beside = fs::absolute(scriptPath, ec).parent_path();
+    const Scratch scratch(fs::is_regular_file(beside / "Config.cfg", ec) ? beside : fs::current_path());
+    const Outcome recorded = runHere(text, capture);
+    const std::string tidyText = rewrite(text, script, *stop, capture);
+    Capture again;
+    again.watched = capture.watched;
+    const Outcome tidied = runHere(tidyText, again);
+    if (const std::string where = replayDifference(capture, recorded, again, tidied); !where.empty()) {
         err << "borne-scenario: --tidy " << scriptPath << ": refused, the tidy script would not replay the "
             << "recording: " << where << "\n";
         return 1;
     }
-    out << b.text;
+    out << tidyText;
     return 0;
 }
 
