@@ -11,6 +11,7 @@
 #include "control/tGestionBarriere.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
+#include "tests/support/ScratchFolder.h"
 #include "tools/grammar/Grammar.h"
 
 #include <algorithm>
@@ -18,10 +19,9 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -102,19 +102,6 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// A scratch folder with the supervised mode's settings, made the working folder.
-fs::path enterScratch() {
-    const fs::path folder =
-        fs::temp_directory_path() / ("borne-bench-controller-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    fs::current_path(folder);
-    std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
-                                   "nomacces=Entree Nord\nnumeroacces=2\n";
-    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
-    return folder;
-}
-
 constexpr int kVariants = 3;
 constexpr const char* kVariantNames[kVariants] = {"built-in, called directly",
                                                   "built-in, through the interface", "reference plug-in"};
@@ -181,16 +168,16 @@ int main() {
         return 1;
     }
 
-    const fs::path before = fs::current_path();
-    const fs::path folder = enterScratch();
+    std::optional<test::ScratchFolder> scratch(std::in_place, "bench-controller");
+    const fs::path folder = scratch->path();
+    test::writeSettings(folder, test::benchSettings(0));
     const Rates rates = replay(traffic.commands, *reference);
     std::vector<double> loads;
     if (!timeLoads(folder, loads, error)) {
         std::fprintf(stderr, "bench_controller: %s\n", error.c_str());
         return 1;
     }
-    fs::current_path(before);
-    fs::remove_all(folder);
+    scratch.reset();
 
     std::printf("replay: %ld turns a round, %d rounds a variant interleaved, the median round\n",
                 kTurnsPerRound, kRounds);

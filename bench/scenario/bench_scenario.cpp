@@ -5,6 +5,7 @@
 // system sets: a bare loop that opens Log.txt for appending, writes as many lines as the turns wrote
 // (spread evenly over as many opens as there were turns) and closes it, and the ratio of the two.
 #include "journal/FichierJournal.h"
+#include "tests/support/ScratchFolder.h"
 #include "tools/scenario/Engine.h"
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -162,20 +164,6 @@ std::string mixedTraffic() {
     return texte;
 }
 
-// A scratch folder with the supervised mode's settings, made the working folder.
-std::filesystem::path enterScratch() {
-    namespace fs = std::filesystem;
-    const fs::path folder =
-        fs::temp_directory_path() / ("borne-bench-scenario-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    fs::current_path(folder);
-    std::ofstream("Config.cfg") << "mode=0\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
-                                   "nomacces=Entree Nord\nnumeroacces=2\n";
-    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
-    return folder;
-}
-
 } // namespace
 
 int main() {
@@ -189,8 +177,8 @@ int main() {
         return 1;
     }
 
-    const fs::path ancien = fs::current_path();
-    const fs::path folder = enterScratch();
+    std::optional<borne::test::ScratchFolder> scratch(std::in_place, "bench-scenario");
+    borne::test::writeSettings(scratch->path(), borne::test::benchSettings(0));
 
     std::ostringstream erreurs;
     RunSettings reglages;
@@ -206,8 +194,7 @@ int main() {
     const double nue =
         lignes > 0 ? boucleNue(kTours, lignes, journal / static_cast<std::uintmax_t>(lignes)) : -1;
 
-    fs::current_path(ancien);
-    fs::remove_all(folder);
+    scratch.reset();
 
     if (bilan.failed != 0) {
         std::fprintf(stderr, "bench_scenario: the scenario went wrong:\n%s", erreurs.str().c_str());

@@ -4,6 +4,7 @@
 // with examples/safety.rules. Wall time and the process's CPU time, since the machine may be shared.
 #include "control/TableEtats.h"
 #include "journal/FichierJournal.h"
+#include "tests/support/ScratchFolder.h"
 #include "tools/search/Commands.h"
 #include "tools/search/Journeys.h"
 
@@ -13,7 +14,6 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 
@@ -27,17 +27,6 @@ struct Clock {
     }
     double cpuSeconds() const { return static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC; }
 };
-
-// A scratch folder with the example settings of the supervised mode, made the working folder.
-fs::path enterScratch(const fs::path& examples) {
-    const fs::path scratch = fs::temp_directory_path() / ("bench-search-" + std::to_string(::getpid()));
-    fs::remove_all(scratch);
-    fs::create_directories(scratch);
-    for (const char* f : {"Config.cfg", "CHIP.INI"})
-        fs::copy_file(examples / "supervised" / f, scratch / f);
-    fs::current_path(scratch);
-    return scratch;
-}
 
 // --reach for every row of the table: how many are found, their total time and the slowest of them.
 void timeEveryRow(const std::function<int(const std::string& row)>& reachRow) {
@@ -69,7 +58,9 @@ int main() {
     borne::FichierJournal::ignorerSignaux();
     using namespace borne::search;
     const fs::path examples = fs::path(BORNE_SOURCE_DIR) / "examples";
-    const fs::path scratch = enterScratch(examples);
+    const borne::test::ScratchFolder folder("bench-search");
+    const fs::path& scratch = folder.path();
+    borne::test::copySettings(examples / "supervised", scratch);
     SearchSettings o;
     std::ostringstream out, err;
 
@@ -103,7 +94,5 @@ int main() {
         std::printf("--check examples/safety.rules --explore, mode 0: %.2f s (%.2f s CPU); target <= 8 s\n",
                     c.wallSeconds(), c.cpuSeconds());
     }
-    fs::current_path(fs::temp_directory_path());
-    fs::remove_all(scratch);
     return 0;
 }

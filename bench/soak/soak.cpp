@@ -7,14 +7,13 @@
 #include "control/Attente.h"
 #include "journal/FichierJournal.h"
 #include "tests/support/Common.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -42,10 +41,7 @@ int main(int argc, char** argv) {
     }
 
     // A folder of its own: the journal of a million turns is tens of megabytes, removed after each mode.
-    const auto ancien = std::filesystem::current_path();
-    const auto folder = std::filesystem::temp_directory_path() / ("borne-soak-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    std::filesystem::current_path(folder);
+    const borne::test::ScratchFolder folder("soak");
     borne::HorlogeVirtuelle horloge;
     borne::HorlogeInstallee installee(horloge);
 
@@ -83,7 +79,5 @@ int main(int argc, char** argv) {
     std::printf("soak: %ld turns in all, RSS at the end %ld KiB, peak %ld KiB: %s\n", total,
                 memoire("VmRSS:"), memoire("VmHWM:"), echec ? "FAILED" : "ok");
 
-    std::filesystem::current_path(ancien);
-    std::filesystem::remove_all(folder);
     return echec ? 1 : 0;
 }

@@ -4,6 +4,7 @@
 // run, the same folders with `--compare --controller` (the terminal's source built as a plug-in, so no
 // difference): each folder then runs twice, once on each controller.
 // Usage: bench_suite [COUNT]
+#include "tests/support/ScratchFolder.h"
 #include "tools/scenario/Engine.h"
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -60,8 +62,7 @@ std::string journalOf(const Journey& j, const fs::path& scratch) {
     const fs::path back = fs::current_path();
     fs::current_path(scratch);
     fs::remove("Log.txt");
-    write("Config.cfg", j.settings);
-    write("CHIP.INI", "ADDRESS=12\n");
+    borne::test::writeSettings(scratch, j.settings);
     std::ostringstream messages;
     borne::scenario::Engine engine({}, messages);
     borne::scenario::TextSource source(j.script, borne::panneau());
@@ -91,8 +92,8 @@ double timed(const std::string& command) {
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
     if (count < 1) return 2;
-    const fs::path root = fs::temp_directory_path() / ("borne-bench-suite-" + std::to_string(::getpid()));
-    fs::remove_all(root);
+    std::optional<borne::test::ScratchFolder> scratch(std::in_place, "bench-suite");
+    const fs::path root = scratch->path();
     const fs::path suite = root / "suite";
     for (std::size_t k = 0; k < std::size(kJourneys); ++k) {
         const Journey& j = kJourneys[k];
@@ -103,8 +104,7 @@ int main(int argc, char** argv) {
             const fs::path d = suite / name;
             fs::create_directories(d / "expected");
             write(d / "scenario.scn", j.script);
-            write(d / "Config.cfg", j.settings);
-            write(d / "CHIP.INI", "ADDRESS=12\n");
+            borne::test::writeSettings(d, j.settings);
             write(d / "expected" / "Log.txt", journal);
         }
     }
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     // The same scenarios, one process per folder, run in the folder itself (no copy, no journal check).
     const double l = timed("for d in " + q + "/loop'/*/; do (cd \"$d\" && " + BORNE_SCENARIO +
                            " scenario.scn > /dev/null) || exit 1; done");
-    fs::remove_all(root);
+    scratch.reset();
 
     std::printf("bench_suite: %d scenario folders (six journeys, five modes), %u cores\n", count,
                 std::max(1u, static_cast<unsigned>(::sysconf(_SC_NPROCESSORS_ONLN))));

@@ -12,6 +12,7 @@
 #include "panel/PanneauOperateur.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Vue.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,11 +31,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -51,15 +49,6 @@ long maxRssKo() {
     rusage r{};
     getrusage(RUSAGE_SELF, &r);
     return r.ru_maxrss;
-}
-
-fs::path workFolder() {
-    const fs::path d =
-        fs::temp_directory_path() / ("bench-window-" + std::to_string(QCoreApplication::applicationPid()));
-    fs::create_directories(d);
-    for (const auto& f : fs::directory_iterator(BORNE_EXAMPLE))
-        fs::copy_file(f.path(), d / f.path().filename(), fs::copy_options::overwrite_existing);
-    return d;
 }
 
 // Notes the first paint of a window, prints the time since main() began and the peak memory, then quits.
@@ -135,7 +124,8 @@ int demarrageEnfant(bool nue) {
     }
     borne::HorlogeReelle horloge;
     borne::HorlogeInstallee installee(horloge);
-    fs::current_path(workFolder());
+    const borne::test::ScratchFolder folder("bench-window");
+    borne::test::copySettings(BORNE_EXAMPLE, folder.path());
     TForm1 f;
     f.installEventFilter(&guet);
     f.show();
@@ -252,37 +242,29 @@ int main(int argc, char** argv) {
         const double sansFenetre = pireEcartMs(10000, battements);
         borne::HorlogeReelle horloge;
         borne::HorlogeInstallee installee(horloge);
-        const fs::path folder = workFolder();
-        fs::current_path(folder);
-        {
-            TForm1 f;
-            f.show();
-            if (quoi != "loop") repos(f);
-            if (quoi != "idle") boucle(sansFenetre);
-            f.Button13Click(nullptr);
-        }
-        fs::current_path(folder.parent_path());
-        fs::remove_all(folder);
+        const borne::test::ScratchFolder folder("bench-window");
+        borne::test::copySettings(BORNE_EXAMPLE, folder.path());
+        TForm1 f;
+        f.show();
+        if (quoi != "loop") repos(f);
+        if (quoi != "idle") boucle(sansFenetre);
+        f.Button13Click(nullptr);
     }
     if (quoi == "all" || quoi == "classroom") {
         int battements = 0;
         const double sansFenetre = pireEcartMs(10000, battements);
         borne::HorlogeCadencee horloge;
         borne::HorlogeInstallee installee(horloge);
-        const fs::path folder = workFolder();
-        fs::current_path(folder);
-        {
-            TForm1 f(nullptr, {.banc = true});
-            f.show();
-            std::printf("with the bench window open, at x1:\n");
-            repos(f);
-            horloge.changerVitesse(10);
-            std::printf("with the bench window open, at x10:\n");
-            boucle(sansFenetre);
-            f.Button13Click(nullptr);
-        }
-        fs::current_path(folder.parent_path());
-        fs::remove_all(folder);
+        const borne::test::ScratchFolder folder("bench-window");
+        borne::test::copySettings(BORNE_EXAMPLE, folder.path());
+        TForm1 f(nullptr, {.banc = true});
+        f.show();
+        std::printf("with the bench window open, at x1:\n");
+        repos(f);
+        horloge.changerVitesse(10);
+        std::printf("with the bench window open, at x10:\n");
+        boucle(sansFenetre);
+        f.Button13Click(nullptr);
     }
     return 0;
 }

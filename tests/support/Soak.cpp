@@ -5,11 +5,13 @@
 #include "panel/PanneauOperateur.h"
 #include "tests/support/Common.h"
 #include "tests/support/JournalCheck.h"
+#include "tests/support/ScratchFolder.h"
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -112,11 +114,7 @@ SoakReport soak(int mode, long turns, std::uint64_t seed, const std::function<vo
     auto& p = panneau();
     p.reinitialiser();
     std::filesystem::remove("Log.txt");
-    std::ofstream("Config.cfg") << "mode=" << mode
-                                << "\nIPsuperviseur=192.0.2.10\nPORTsuperviseur=4000\nportserver=4001\n"
-                                   "nomacces=Entree Nord\nnumeroacces=2\ncode="
-                                << kGoodCode << "\n";
-    std::ofstream("CHIP.INI") << "ADDRESS=12\n";
+    writeSettings(".", benchSettings(mode) + "code=" + std::string(kGoodCode) + "\n");
     auto g = std::make_unique<tGestionBarriere>();
     g->observer(observer);
     RandomUser user(seed);
