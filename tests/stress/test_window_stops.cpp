@@ -10,10 +10,10 @@
 #include "tests/support/Common.h"
 #include "tests/support/JournalCheck.h"
 #include "tests/support/Sandbox.h"
+#include "tests/window/Application.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QStyleFactory>
 #include <QThread>
 
 #include <cstdio>
@@ -96,10 +96,5 @@ TEST_F(RandomWindowStops, QuitterOrTheCloseBoxAtRandomMomentsStopsEverythingAtOn
 } // namespace
 
 int main(int argc, char** argv) {
-    borne::FichierJournal::ignorerSignaux(); // as every program that journals, before any thread
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return test::runWindowTests(argc, argv);
 }
