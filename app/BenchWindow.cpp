@@ -280,12 +280,9 @@ void BenchWindow::hideEvent(QHideEvent* e) {
 
 void BenchWindow::snapshotPanel() {
     // What the panel holds now: the values the next writes are compared with.
-    constexpr std::array<Propriete, 7> properties = {
-        Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
-        Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
     held_.clear();
     for (const Controle* c : panneau().controles())
-        for (Propriete p : properties)
+        for (Propriete p : PROPRIETES)
             if (proprieteDe(c->genre(), p)) held_[{c, p}] = c->lire(p);
 }
 

@@ -60,8 +60,7 @@ Replay::Replay(const std::filesystem::path& settings, bool journal, const TypeCo
     for (Controle* c : panneau().controles()) {
         if (c->genre() == Genre::CaseACocher) boxes_.push_back(c);
         ofControl_.emplace_back();
-        for (const Propriete p : {Propriete::Checked, Propriete::Caption, Propriete::Text, Propriete::Color,
-                                  Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText})
+        for (const Propriete p : PROPRIETES)
             if (proprieteDe(c->genre(), p)) {
                 ofControl_.back().push_back(properties_.size());
                 properties_.push_back({c, p, ofControl_.size() - 1, {}, 0});
