@@ -6,7 +6,6 @@
 #include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
-#include "panel/Roles.h"
 #include "panel/view/Disposition.h"
 #include "panel/view/Vue.h"
 
@@ -173,16 +172,15 @@ void TForm1::installerRaccourcis() {
             });
     }
     // The digits, on the main row and the numeric pad, tick the keypad's key as a click does.
-    for (const borne::RoleControle& r : borne::rolesControles()) {
-        const std::string_view role = r.role;
-        if (!role.starts_with("key ") || role.size() != 5) continue;
-        auto* touche = qobject_cast<QAbstractButton*>(controle(r.nom));
+    for (int chiffre = 0; chiffre <= 9; ++chiffre) {
+        const borne::CaseACocher* cle = borne::panneau().touche(chiffre);
+        auto* touche = cle == nullptr ? nullptr : qobject_cast<QAbstractButton*>(controle(cle->nom()));
         if (touche == nullptr) continue;
-        const auto chiffre = static_cast<Qt::Key>(Qt::Key_0 + (role[4] - '0'));
-        raccourci(QKeySequence(chiffre), [touche] { touche->click(); });
-        raccourci(QKeySequence(Qt::KeypadModifier | chiffre), [touche] { touche->click(); });
+        const auto clavier = static_cast<Qt::Key>(Qt::Key_0 + chiffre);
+        raccourci(QKeySequence(clavier), [touche] { touche->click(); });
+        raccourci(QKeySequence(Qt::KeypadModifier | clavier), [touche] { touche->click(); });
         touche->setToolTip(touche->toolTip() +
-                           QStringLiteral(" (or the %1 key on the keyboard)").arg(role[4]));
+                           QStringLiteral(" (or the %1 key on the keyboard)").arg(chiffre));
     }
 }
 
