@@ -60,15 +60,12 @@ public:
         : panel_(panel), number_(number), explained_(explained) {}
 
     ParsedLine parse(std::string_view text) {
-        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-            text.remove_prefix(1);
-        if (text.empty() || text.front() == '#') return std::monostate{};
+        const std::string_view trimmed = trim(text);
+        if (trimmed.empty() || trimmed.front() == '#') return std::monostate{};
+        text.remove_prefix(static_cast<std::size_t>(trimmed.data() - text.data()));
 
         // Blanks nobody sees at the end of a line whose last word is a name or a number; type, expect
         // and until keep them, as the rest of their line is a text.
-        std::string_view trimmed = text;
-        while (trimmed.back() == ' ' || trimmed.back() == '\t')
-            trimmed.remove_suffix(1);
         const std::string_view first = split(trimmed).word;
         if (first == "tick" || first == "untick" || first == "force" || first == "release" ||
             first == "turn" || first == "wait")
@@ -333,6 +330,14 @@ std::optional<std::string> print(const Command& c) {
     return std::nullopt;
 }
 
+std::string_view trim(std::string_view s) noexcept {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
 std::optional<std::string> unquote(std::string_view text, std::size_t& end) {
     std::string value;
     for (std::size_t i = 1; i < text.size(); ++i) {
@@ -441,19 +446,6 @@ std::string stateChoices(std::string_view written) {
     }
     if (!near.empty()) hint += "? ";
     return hint + "0 to 17 or ETAT_VEHICULE_ABSENT ... ETAT_MODE_TEST)";
-}
-
-bool readTextFile(const std::filesystem::path& path, std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    char buffer[1 << 16];
-    std::size_t n;
-    text.clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
-    const bool ok = std::ferror(f) == 0; // a folder opens but fails here
-    std::fclose(f);
-    return ok;
 }
 
 Command expectCommand(const Controle& control, Propriete property, const Valeur& value) {

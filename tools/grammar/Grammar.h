@@ -21,7 +21,6 @@
 #include "panel/PanneauOperateur.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -113,6 +112,9 @@ std::optional<std::string> print(const Command& command);
 
 // ---- Values, as scripts and rules files write them ----
 
+// `s` without the blanks (spaces and tabs) at either end: how a line, a rule and a target are read.
+std::string_view trim(std::string_view s) noexcept;
+
 // The quoted text that starts at `text[0]` (a double quote): its content, with \" and \\ read as " and
 // \ (any other backslash kept), and in `end` the offset just past the closing quote. Nothing when the
 // quote is not closed.
@@ -136,9 +138,6 @@ std::optional<Valeur> propertyValue(Propriete property, std::string_view value, 
 
 // What to say after an unknown state: `(did you mean A, B? 0 to 17 or ETAT_VEHICULE_ABSENT ...)`.
 std::string stateChoices(std::string_view written);
-
-// Reads a whole file (a script, a rules file) as bytes; false when it cannot be read.
-bool readTextFile(const std::filesystem::path& path, std::string& text);
 
 // Commands as a program makes them, with VALUE written the way print() and the trace write it.
 Command expectCommand(const Controle& control, Propriete property, const Valeur& value);

@@ -233,14 +233,6 @@ bool eval(const Expr& e, const std::vector<Valeur>& values, int state) {
 
 } // namespace
 
-std::string_view trim(std::string_view s) noexcept {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
 RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
     RuleSet set;
     scenario::LineReader lines(text); // the scripts' own line ends and byte order mark
@@ -281,7 +273,7 @@ RuleSet parseRules(std::string_view text, const PanneauOperateur& panel) {
             }
             return line.size();
         }();
-        rule.text = std::string(trim(line.substr(0, hash)));
+        rule.text = std::string(scenario::trim(line.substr(0, hash)));
         tokens.erase(tokens.begin());
         if (tokens.front().kind == Token::Kind::End) {
             set.errors.push_back(

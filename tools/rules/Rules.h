@@ -13,8 +13,8 @@
 // `etat = S` is false and `etat != S` true.
 #pragma once
 
-#include "tools/files/Files.h"
 #include "panel/PanneauOperateur.h"
+#include "tools/files/Files.h"
 
 #include <cstdint>
 #include <functional>
@@ -115,8 +115,6 @@ private:
     std::vector<std::optional<Violation>> first_;
 };
 
-// `s` without the blanks (spaces and tabs) at either end: how a rule and a target are read.
-std::string_view trim(std::string_view s) noexcept;
 // What a violation found on the state and panel that start-up leaves says instead of a write.
 inline constexpr const char* kAtStartUp = "the state and panel start-up leaves";
 

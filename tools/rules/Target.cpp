@@ -2,6 +2,7 @@
 
 #include "base/Codes.h"
 #include "control/TableEtats.h"
+#include "tools/grammar/Grammar.h"
 #include "tools/rules/Rules.h"
 
 #include <string>
@@ -33,12 +34,12 @@ std::string Target::text() const {
 }
 
 std::optional<Target> parseTarget(std::string_view s, std::string& error) {
-    s = trim(s);
+    s = scenario::trim(s);
     Target t;
     if (const auto arrow = s.find("->"); arrow != std::string_view::npos) {
         t.kind = Target::Kind::Transition;
-        t.state = etatDepuisTexte(trim(s.substr(0, arrow)));
-        t.to = etatDepuisTexte(trim(s.substr(arrow + 2)));
+        t.state = etatDepuisTexte(scenario::trim(s.substr(0, arrow)));
+        t.to = etatDepuisTexte(scenario::trim(s.substr(arrow + 2)));
         if (t.state < 0 || t.to < 0) {
             error = "unknown state in the transition";
             return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include "control/Codes.h"
 #include "control/Controleur.h"
+#include "tools/files/Files.h"
 #include "tools/grammar/Grammar.h"
 #include "tools/scenario/Engine.h"
 #include "tools/scenario/Folder.h"
@@ -74,7 +75,8 @@ Outcome runHere(const std::string& text, Capture& capture) {
     TextSource source(text, panneau());
     o.result = engine.run(source);
     o.messages = messages.str();
-    readTextFile(kJournalFile, o.journal);
+    std::string unread; // no journal reads as an empty one
+    files::readWhole(kJournalFile, o.journal, unread);
     return o;
 }
 
@@ -243,8 +245,8 @@ std::string replayDifference(const Capture& recorded, const Outcome& recording, 
 } // namespace
 
 int tidy(const std::string& scriptPath, std::ostream& out, std::ostream& err) {
-    std::string text;
-    if (!readTextFile(scriptPath, text)) {
+    std::string text, unread;
+    if (!files::readWhole(scriptPath, text, unread)) {
         err << "borne-scenario: cannot read " << scriptPath << "\n";
         return 2;
     }
