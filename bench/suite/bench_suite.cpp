@@ -4,14 +4,15 @@
 // run, the same folders with `--compare --controller` (the terminal's source built as a plug-in, so no
 // difference): each folder then runs twice, once on each controller.
 // Usage: bench_suite [COUNT]
+#include "tests/support/Common.h"
 #include "tests/support/ScratchFolder.h"
+#include "tools/files/Files.h"
 #include "tools/scenario/Engine.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -45,15 +46,13 @@ const Journey kJourneys[] = {
      "tick CheckBox7\nturn 2\nexpect Edit1.Color 0x00FF00\nforce CheckBox6 1\nturn 3\n"},
 };
 
+// A file that cannot be written ends the run: the figures would be those of other folders.
 void write(const fs::path& f, const std::string& content) {
-    std::ofstream(f, std::ios::binary) << content;
-}
-
-std::string read(const fs::path& f) {
-    std::ifstream in(f, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string error;
+    if (!borne::files::writeWhole(f, content, error)) {
+        std::fprintf(stderr, "bench_suite: %s\n", error.c_str());
+        std::exit(1);
+    }
 }
 
 // The journal a journey leaves, from one run in-process.
@@ -67,7 +66,7 @@ std::string journalOf(const Journey& j, const fs::path& scratch) {
     borne::scenario::Engine engine({}, messages);
     borne::scenario::TextSource source(j.script, borne::panneau());
     const auto r = engine.run(source);
-    const std::string journal = fs::exists("Log.txt") ? read("Log.txt") : std::string();
+    const std::string journal = fs::exists("Log.txt") ? borne::test::readFile("Log.txt") : std::string();
     fs::current_path(back);
     if (!r.ok()) {
         std::fprintf(stderr, "bench_suite: journey %s fails:\n%s", j.name, messages.str().c_str());
@@ -112,7 +111,7 @@ int main(int argc, char** argv) {
 
     const std::string q = "'" + root.string();
     const double s = timed(std::string(BORNE_SCENARIO) + " --suite " + q + "/suite' > " + q + "/suite.out'");
-    const std::string out = read(root / "suite.out");
+    const std::string out = borne::test::readFile(root / "suite.out");
     const std::string expected = "scenarios: " + std::to_string(count) + " passed, 0 failed\n";
     if (out.size() < expected.size() || out.substr(out.size() - expected.size()) != expected) {
         std::fprintf(stderr, "bench_suite: the suite did not pass:\n%s", out.c_str());
@@ -120,7 +119,7 @@ int main(int argc, char** argv) {
     }
     const double c = timed(std::string(BORNE_SCENARIO) + " --compare --controller " + BORNE_REFERENCE +
                            " --suite " + q + "/suite' > " + q + "/compare.out'");
-    const std::string compared = read(root / "compare.out");
+    const std::string compared = borne::test::readFile(root / "compare.out");
     if (compared.size() < expected.size() || compared.substr(compared.size() - expected.size()) != expected) {
         std::fprintf(stderr, "bench_suite: the suite with --compare did not pass:\n%s", compared.c_str());
         return 1;

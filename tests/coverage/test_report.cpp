@@ -1,8 +1,9 @@
 // Counts that travel between processes, and the coverage folder: what is written, where, and what a
 // missing or broken Graphviz does to it.
-#include "tools/coverage/Report.h"
-#include "tools/cli/Run.h"
+#include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
+#include "tools/cli/Run.h"
+#include "tools/coverage/Report.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -29,13 +30,6 @@ Coverage sample() {
     c.debutTour(ETAT_ATTENTE_AUTORISATION);
     c.ligne(1, 2); // the run ends here, inside the turn
     return c;
-}
-
-std::string read(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
 }
 
 std::size_t count(const std::string& in, const std::string& what) {
@@ -110,7 +104,7 @@ using Folder = borne::test::Sandbox;
 TEST_F(Folder, TheFilesListEveryRowAndStateAndTheGraphRenders) {
     std::ostringstream messages;
     ASSERT_TRUE(writeReport(folder().string(), sample(), messages)) << messages.str();
-    const std::string json = read("coverage.json");
+    const std::string json = borne::test::readFile("coverage.json");
     EXPECT_EQ(count(json, "\"14.3\": 0"), 3u); // modes 0 and 3, and the total
     EXPECT_EQ(count(json, "\"ETAT_MODE_TEST\": 0"), 3u);
     EXPECT_EQ(count(json, "\"0.5\": 1"), 2u);
@@ -118,14 +112,14 @@ TEST_F(Folder, TheFilesListEveryRowAndStateAndTheGraphRenders) {
     EXPECT_EQ(count(json, "\"ETAT_MODE_TEST -> ETAT_ALARME\": 0"), 3u);
     EXPECT_EQ(json.find("\"1\": {"), std::string::npos); // mode 1 never ran
 
-    const std::string text = read("coverage.txt");
+    const std::string text = borne::test::readFile("coverage.txt");
     const auto row02 = text.find("   0.2   pos 0, car park full  ");
     ASSERT_NE(row02, std::string::npos);
     EXPECT_EQ(text.substr(text.find('\n', row02) - 17, 17), "0  <- not covered");
     EXPECT_NE(text.find("rows: 3 of 53\ntransitions: 1 of 66 that the table allows\nstates: 2 of 18\n"),
               std::string::npos);
     // Each allowed transition is labelled with the rows that take it, its count after them when taken.
-    const std::string dot = read("states.dot");
+    const std::string dot = borne::test::readFile("states.dot");
     for (const char* edge :
          {"  s0 -> s1 [label=\"0.5\\n1\"];\n", "  s1 -> s1 [label=\"1.2 1.3\", style=dashed",
           "  s5 -> s5 [label=\"otherwise\", style=dashed", "  s15 -> s11 [label=\"alarm\", style=dashed"})
@@ -133,7 +127,7 @@ TEST_F(Folder, TheFilesListEveryRowAndStateAndTheGraphRenders) {
 
     if (std::system("command -v dot >/dev/null 2>&1") != 0) GTEST_SKIP() << "Graphviz's dot is not installed";
     EXPECT_EQ(messages.str(), "");
-    const std::string svg = read("states.svg");
+    const std::string svg = borne::test::readFile("states.svg");
     EXPECT_EQ(count(svg, "class=\"node\""), static_cast<std::size_t>(NB_ETATS));
     EXPECT_EQ(count(svg, "class=\"edge\""), static_cast<std::size_t>(allowedCount()));
     EXPECT_EQ(count(svg, "stroke-dasharray"), static_cast<std::size_t>(allowedCount() - 1));
@@ -200,7 +194,7 @@ TEST_F(Folder, TheRunnerWritesTheRunsCoverageOrRefusesABadFolder) {
                    "  mode 0 (MODE_SUPERVISE): rows 3 of 53, transitions 1 of 66, states 2 of 18\n"
                    "  total: rows 3 of 53, transitions 1 of 66, states 2 of 18\n"
                    "expectations: 0 passed, 0 failed\n");
-    const std::string json = read("cov/coverage.json");
+    const std::string json = borne::test::readFile("cov/coverage.json");
     EXPECT_EQ(count(json, "\"10.1\": 1"), 2u);
     EXPECT_EQ(count(json, "\"ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT\": 1"), 2u);
     EXPECT_EQ(count(json, "\"ETAT_VEHICULE_ABSENT -> ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT\": 1"), 2u);

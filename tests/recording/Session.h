@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Recorder.h"
+#include "tests/support/Common.h"
 
 #include <QProcess>
 
@@ -48,11 +49,6 @@ inline Replay replay(const std::filesystem::path& dir, const QStringList& more =
     runner.start(BORNE_SCENARIO, QStringList{"--suite", QString::fromStdString(dir.string())} + more);
     const bool ended = runner.waitForFinished(60000) && runner.exitStatus() == QProcess::NormalExit;
     return {ended ? runner.exitCode() : -1, runner.readAll().toStdString()};
-}
-
-inline std::string fileContent(const std::filesystem::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
 } // namespace borne::test

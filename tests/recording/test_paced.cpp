@@ -67,7 +67,7 @@ TEST_F(PacedRecording, PausesOneTurnStepsAndSpeedChangesReplayExactly) {
     threadBarriere->AttendreFin();
     recorder->finish(threadBarriere->gestion());
 
-    const std::string script = fileContent(rec / "scenario.scn");
+    const std::string script = test::readFile(rec / "scenario.scn");
     EXPECT_NE(script.find("\ntick CheckBox2\n"), std::string::npos) << script;
     const Replay r = replay(rec);
     EXPECT_EQ(r.code, 0) << r.output << "\n--- the recording:\n" << script;

@@ -150,12 +150,12 @@ protected:
     }
 
     void expectReplayed() {
-        EXPECT_EQ(fileContent(rec / "expected" / "Log.txt"),
-                  fileContent("Log.txt").substr(journalBefore.size()));
-        EXPECT_EQ(fileContent(rec / "Config.cfg"), fileContent("Config.cfg"));
-        EXPECT_EQ(fileContent(rec / "CHIP.INI"), fileContent("CHIP.INI"));
+        EXPECT_EQ(test::readFile(rec / "expected" / "Log.txt"),
+                  test::readFile("Log.txt").substr(journalBefore.size()));
+        EXPECT_EQ(test::readFile(rec / "Config.cfg"), test::readFile("Config.cfg"));
+        EXPECT_EQ(test::readFile(rec / "CHIP.INI"), test::readFile("CHIP.INI"));
         const Replay r = replay(rec);
-        EXPECT_EQ(r.code, 0) << r.output << "\n--- the recording:\n" << fileContent(rec / "scenario.scn");
+        EXPECT_EQ(r.code, 0) << r.output << "\n--- the recording:\n" << test::readFile(rec / "scenario.scn");
         EXPECT_NE(r.output.find("1 passed, 0 failed"), std::string::npos) << r.output;
     }
 
@@ -188,12 +188,12 @@ TEST_F(Recording, ACarLeavingWithTheSensorTickedAgainDuringTheRaiseAndQuitterDur
     EXPECT_FALSE(window->isVisible());
     stopped();
 
-    const std::string script = fileContent(rec / "scenario.scn");
+    const std::string script = test::readFile(rec / "scenario.scn");
     EXPECT_EQ(script.rfind("# A session recorded in the window on ", 0), 0u) << script;
     EXPECT_NE(script.find("\ntype MessageGardien Bonjour\n"), std::string::npos) << script;
     EXPECT_NE(script.find("\nexpect Moteur.Text ON\n"), std::string::npos) << "stopped mid-movement";
     EXPECT_NE(script.find("\nexpect etat "), std::string::npos);
-    EXPECT_FALSE(fileContent(rec / "expected" / "Log.txt").empty());
+    EXPECT_FALSE(test::readFile(rec / "expected" / "Log.txt").empty());
     expectReplayed();
 }
 
@@ -213,7 +213,7 @@ TEST_F(Recording, BoomRaisedAtStartAKeySeenByNoTurnAnEarlierJournalAndTheCloseBo
     next();
     window->close();
     stopped();
-    EXPECT_NE(fileContent(rec / "scenario.scn").find("\nuntick CheckBox14\n"), std::string::npos);
+    EXPECT_NE(test::readFile(rec / "scenario.scn").find("\nuntick CheckBox14\n"), std::string::npos);
     expectReplayed();
 }
 
@@ -227,7 +227,7 @@ TEST_F(Recording, QuitterInTheFirstPauseWithATextEndingInSpacesAndAPasteOfTwoLin
     click("Button13");
     stopped();
     EXPECT_FALSE(std::filesystem::exists("Log.txt"));
-    const std::string script = fileContent(rec / "scenario.scn");
+    const std::string script = test::readFile(rec / "scenario.scn");
     EXPECT_NE(script.find("\nexpect MessageGardien.Text \" à tous  \"\n"), std::string::npos) << script;
     EXPECT_NE(script.find("\n# Edit1: a text that no script line can hold\n"), std::string::npos) << script;
     expectReplayed();
@@ -276,19 +276,21 @@ TEST_F(Recording, AJournalLineCutBackByAFullDiskIsNeverCopied) {
     // Each tick wakes the recording's writer, which copies the journal after writing the tick: once the
     // second tick is in the script, the copy that followed the first has been made.
     click("CheckBox8");
-    ASSERT_TRUE(waitUntil([&] { return fileContent(rec / "scenario.scn").ends_with("tick CheckBox8\n"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return test::readFile(rec / "scenario.scn").ends_with("tick CheckBox8\n"); }));
     click("CheckBox8");
-    ASSERT_TRUE(waitUntil([&] { return fileContent(rec / "scenario.scn").ends_with("untick CheckBox8\n"); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return test::readFile(rec / "scenario.scn").ends_with("untick CheckBox8\n"); }));
     g_fillReleased = true;
     ASSERT_TRUE(waitUntil([&] { return clock->waitsEntered() == 2; })) << "the worker is stuck";
-    EXPECT_EQ(fileContent("Log.txt"), "") << "the journal kept a fragment";
+    EXPECT_EQ(test::readFile("Log.txt"), "") << "the journal kept a fragment";
     click("CheckBox1"); // a car: a later turn's line goes in whole, where the fragment was
-    for (int i = 0; i < 6 && fileContent("Log.txt").empty(); ++i)
+    for (int i = 0; i < 6 && test::readFile("Log.txt").empty(); ++i)
         next();
-    ASSERT_FALSE(fileContent("Log.txt").empty());
+    ASSERT_FALSE(test::readFile("Log.txt").empty());
     click("Button13");
     stopped();
-    EXPECT_EQ(fileContent(rec / "expected" / "Log.txt"), fileContent("Log.txt"));
+    EXPECT_EQ(test::readFile(rec / "expected" / "Log.txt"), test::readFile("Log.txt"));
 }
 
 } // namespace

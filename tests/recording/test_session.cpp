@@ -43,7 +43,7 @@ protected:
     // A start-up refused for `dir`: the dialog and standard error say `why`, exit status 0, no window, the
     // working folder as it was.
     void expectRefused(const fs::path& dir, const std::string& why) {
-        const std::string config = fileContent("Config.cfg");
+        const std::string config = test::readFile("Config.cfg");
         const Outcome r = run(QString::fromStdString(dir.string()), {"refused"});
         EXPECT_EQ(r.code, 0) << r.out << r.err;
         EXPECT_NE(r.out.find("dialog: BORNE_RECORD: " + dir.string() + " " + why), std::string::npos)
@@ -51,7 +51,7 @@ protected:
         EXPECT_NE(r.err.find("borne: BORNE_RECORD: " + dir.string() + " " + why), std::string::npos) << r.err;
         EXPECT_EQ(r.out.find("shown"), std::string::npos) << "the terminal started";
         EXPECT_FALSE(fs::exists("Log.txt"));
-        EXPECT_EQ(fileContent("Config.cfg"), config);
+        EXPECT_EQ(test::readFile("Config.cfg"), config);
     }
 };
 
@@ -59,8 +59,8 @@ TEST_F(Session, RecordedByTheProgramAndReplayedExactly) {
     const Outcome r = run("rec", {"leave"});
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     ASSERT_NE(r.out.find("done"), std::string::npos) << r.out << r.err;
-    EXPECT_EQ(fileContent("rec/expected/Log.txt"), fileContent("Log.txt"));
-    const std::string script = fileContent("rec/scenario.scn");
+    EXPECT_EQ(test::readFile("rec/expected/Log.txt"), test::readFile("Log.txt"));
+    const std::string script = test::readFile("rec/scenario.scn");
     EXPECT_NE(script.find("\ntick CheckBox5\n"), std::string::npos) << script;
     const Replay replayed = replay("rec");
     EXPECT_EQ(replayed.code, 0) << replayed.output << "\n--- the recording:\n" << script;
@@ -72,17 +72,17 @@ TEST_F(Session, AControllerPlugInIsRecordedAndItsRecordingReplaysOnIt) {
     ASSERT_EQ(r.code, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("shown Velmora \u2014 reference.so\n"), std::string::npos) << r.out;
     ASSERT_NE(r.out.find("done"), std::string::npos) << r.out << r.err;
-    EXPECT_EQ(fileContent("rec/expected/Log.txt"), fileContent("Log.txt"));
+    EXPECT_EQ(test::readFile("rec/expected/Log.txt"), test::readFile("Log.txt"));
     const Replay replayed = replay("rec", {"--controller", BORNE_REFERENCE});
     EXPECT_EQ(replayed.code, 0) << replayed.output << "\n--- the recording:\n"
-                                << fileContent("rec/scenario.scn");
+                                << test::readFile("rec/scenario.scn");
 }
 
 TEST_F(Session, AFolderThatIsNotEmptyIsRefused) {
     fs::create_directory("full");
     std::ofstream("full/notes.txt") << "mine\n";
     expectRefused(folder() / "full", "is not empty");
-    EXPECT_EQ(fileContent("full/notes.txt"), "mine\n");
+    EXPECT_EQ(test::readFile("full/notes.txt"), "mine\n");
     EXPECT_EQ(std::distance(fs::directory_iterator("full"), fs::directory_iterator()), 1);
 }
 
@@ -115,9 +115,9 @@ TEST_F(Session, ADiskThatFillsUpEndsTheRecordingNotTheTerminal) {
     const char kJournal[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n"
                             "EtatCourant = \0ETAT_VEHICULE_SUR_BOUCLE_AVAL_SORTANT;      "
                             "Evenement = \0VEHICULE_SUR_BOUCLE_AVAL;\n";
-    EXPECT_EQ(fileContent("Log.txt"), std::string(kJournal, sizeof kJournal - 1));
+    EXPECT_EQ(test::readFile("Log.txt"), std::string(kJournal, sizeof kJournal - 1));
     // What was recorded stops at a whole line.
-    const std::string script = fileContent("rec/scenario.scn");
+    const std::string script = test::readFile("rec/scenario.scn");
     EXPECT_LE(script.size(), static_cast<std::size_t>(kLimit));
     ASSERT_FALSE(script.empty());
     EXPECT_EQ(script.back(), '\n');

@@ -1,6 +1,7 @@
 // The run engine seen from its observers: the instants of the terminal's writes when a script acts
 // inside turns, where a run stops, held boxes in the trace, the turn limit, and the waveform.
 #include "control/Codes.h"
+#include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
 #include "tools/grammar/Grammar.h"
 #include "tools/scenario/Engine.h"
@@ -64,8 +65,7 @@ TEST_F(ScriptEngine, AScriptEndingMidMovementStopsTheTerminalWhereItStands) {
     EXPECT_EQ(trace.lines.back(), "1500 Shape3.Brush.Color = 0x00FFFF"); // lighting on, then the wait
     EXPECT_TRUE(trace.has("1500 Moteur.Text = ON"));
     // The journal: one line for the first turn (state and event both moved), none later.
-    std::ifstream log("Log.txt", std::ios::binary);
-    const std::string content((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+    const std::string content = test::readFile("Log.txt");
     constexpr char kLine[] = "EtatCourant = \0ETAT_ATTENTE_AUTORISATION;      Evenement = "
                              "\0VEHICULE_SUR_BOUCLE_AMONT;\n";
     EXPECT_EQ(content, std::string(kLine, sizeof kLine - 1));
@@ -116,8 +116,7 @@ TEST_F(ScriptEngine, TheWaveformShowsTheBoomAndTheStateOverTime) {
     ASSERT_TRUE(vcd.open("run.vcd", error)) << error;
     run(std::string(kUntilTheRaise) + "turn\n", &vcd);
     ASSERT_TRUE(vcd.close(error)) << error;
-    std::ifstream f("run.vcd");
-    const std::string v((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const std::string v = test::readFile("run.vcd");
     // The identifier declared for a kind of variable in a control's scope.
     auto id = [&](const std::string& scope, const std::string& kind) {
         const auto s = v.find("$scope module " + scope + " $end\n");

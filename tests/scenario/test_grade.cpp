@@ -1,9 +1,10 @@
 // Grading and blessing where the input is bad: nothing blocks, nothing is lost, each fault is said. The
 // lab graded as a teacher does it is tests/grading/transcript.md.
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
+#include "tools/cli/Run.h"
 #include "tools/scenario/Bless.h"
 #include "tools/scenario/Grade.h"
-#include "tools/cli/Run.h"
-#include "tests/support/Sandbox.h"
 
 #include <sys/stat.h>
 
@@ -22,10 +23,6 @@ protected:
     static void write(const fs::path& file, const std::string& content) {
         fs::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << content;
-    }
-    static std::string read(const fs::path& file) {
-        std::ifstream f(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
     }
     int run(std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), "borne-scenario");
@@ -122,8 +119,8 @@ TEST_F(Lab, BlessingAFolderItCannotWriteLeavesItAsItWas) {
                              "/journal-is-a-folder/expected/Log.txt: not a regular file\n"
                              "runs: new\n"
                              "blessed: 1 new, 0 changed, 0 same; 2 not blessed\n");
-    EXPECT_EQ(read("s/expected-is-a-file/expected"), "kept\n");
+    EXPECT_EQ(test::readFile("s/expected-is-a-file/expected"), "kept\n");
     EXPECT_TRUE(fs::is_directory("s/journal-is-a-folder/expected/Log.txt"));
     const char line[] = "EtatCourant = \0ETAT_VEHICULE_ABSENT;      Evenement = \0VEHICULE_ABSENT;\n";
-    EXPECT_EQ(read("s/runs/expected/Log.txt"), std::string(line, sizeof line - 1));
+    EXPECT_EQ(test::readFile("s/runs/expected/Log.txt"), std::string(line, sizeof line - 1));
 }

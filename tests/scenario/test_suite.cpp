@@ -1,6 +1,7 @@
 // Suites of scenario folders: one line per folder in path order, bad folders failed without stopping the
 // suite, folders never written, shards that add up to the whole, one waveform per scenario, the bench's
 // own failures told apart.
+#include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
 #include "tools/cli/Run.h"
 
@@ -52,12 +53,7 @@ protected:
     static std::map<std::string, std::string> filesUnder(const fs::path& d) {
         std::map<std::string, std::string> r;
         for (const auto& e : fs::recursive_directory_iterator(d)) {
-            std::string content;
-            if (e.is_regular_file()) {
-                std::ifstream f(e.path(), std::ios::binary);
-                content.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-            }
-            r[e.path().string()] = content;
+            r[e.path().string()] = e.is_regular_file() ? test::readFile(e.path()) : std::string();
         }
         return r;
     }

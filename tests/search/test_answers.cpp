@@ -1,9 +1,10 @@
 // The search's answers stay what they were when every situation was replayed from start-up: answers.txt
 // holds, for each example's settings, the exit status and a digest of everything --check --explore,
 // --generate and --reach print or write (journeys, counts, scenario folders), within 16 turns.
+#include "tests/support/Common.h"
+#include "tests/support/Sandbox.h"
 #include "tools/search/Commands.h"
 #include "tools/search/Explorer.h"
-#include "tests/support/Sandbox.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -22,13 +23,6 @@ std::uint64_t digest(std::string_view bytes, std::uint64_t h = 0xcbf29ce48422232
     for (const char c : bytes)
         h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3u;
     return h;
-}
-
-std::string readAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream all;
-    all << in.rdbuf();
-    return all.str();
 }
 
 class Answers : public test::Sandbox, public ::testing::WithParamInterface<const char*> {};
@@ -59,7 +53,7 @@ TEST_P(Answers, AreTheRecordedOnes) {
                 if (e.is_regular_file()) files.push_back(fs::relative(e.path(), argument).generic_string());
             std::sort(files.begin(), files.end());
             for (const std::string& name : files)
-                h = digest(name + "\n" + readAll(fs::path(argument) / name), h);
+                h = digest(name + "\n" + test::readFile(fs::path(argument) / name), h);
         }
         char line[32];
         std::snprintf(line, sizeof line, "%016" PRIx64, h);

@@ -1,6 +1,7 @@
 // --generate: the suite it writes passes as a suite, and its scenarios together reach every row that the
 // generator did not list as unreachable in the mode.
 #include "tests/search/Through.h"
+#include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
 #include "tools/scenario/Suite.h"
 #include "tools/search/Commands.h"
@@ -26,11 +27,6 @@ protected:
     std::ostringstream out, err;
 };
 
-std::string read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 } // namespace
 
 TEST_F(Generate, TheSuiteCoversEveryRowItDoesNotListAsUnreachable) {
@@ -50,7 +46,7 @@ TEST_F(Generate, TheSuiteCoversEveryRowItDoesNotListAsUnreachable) {
     std::set<std::string> reached;
     for (const auto& entry : fs::directory_iterator("suite")) {
         ASSERT_TRUE(fs::exists(entry.path() / "expected" / "Log.txt"));
-        const test::Through run(read(entry.path() / "scenario.scn"));
+        const test::Through run(test::readFile(entry.path() / "scenario.scn"));
         EXPECT_TRUE(run.result.ok()) << entry.path() << run.messages.str();
         for (const auto& [state, rank] : run.rows)
             reached.insert(std::to_string(state) + "." + std::to_string(rank));

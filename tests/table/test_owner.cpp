@@ -2,6 +2,7 @@
 // read the alarm: a tag pasted into another state's function is caught by the first turn that passes it,
 // over every turn of the project's scenario suite and of a random soak in each mode.
 #include "control/ObservateurTour.h"
+#include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
 #include "tests/support/Soak.h"
 #include "tools/scenario/Engine.h"
@@ -71,9 +72,9 @@ TEST_F(Owners, EveryTurnOfTheScenarioSuite) {
         fs::remove_all(run);
         fs::copy(s.path, run, fs::copy_options::recursive);
         fs::current_path(run);
-        std::ostringstream text, messages;
-        text << std::ifstream(scenario::kScriptFile).rdbuf();
-        const std::string script = text.str(); // the source reads it in place: it must outlive the run
+        std::ostringstream messages;
+        const std::string script =
+            test::readFile(scenario::kScriptFile); // read in place: it must outlive the run
         owner.where = s.name;
         const long before = owner.turns;
         scenario::Engine engine({}, messages);

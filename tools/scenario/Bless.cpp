@@ -1,5 +1,6 @@
 #include "tools/scenario/Bless.h"
 
+#include "tools/files/Files.h"
 #include "tools/scenario/Folder.h"
 
 #include <algorithm>
@@ -45,14 +46,7 @@ bool writeJournal(const std::string& folder, const std::string& content, std::st
         error = "cannot write " + target + ": " + std::strerror(errno);
         return false;
     }
-    std::size_t at = 0;
-    while (at < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + at, content.size() - at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        at += static_cast<std::size_t>(n);
-    }
-    const int failure = at < content.size() ? errno : 0;
+    const int failure = files::writeWhole(fd, content) ? 0 : errno;
     if (::close(fd) != 0 || failure != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = "cannot write " + target + ": " + std::strerror(failure != 0 ? failure : errno);
         ::unlink(temporary.c_str());

@@ -215,13 +215,10 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
 
     const Tally t = tally(settings.controllers, folders, outcomes, out);
     const std::string& gradesPath = settings.gradesPath;
-    if (!gradesPath.empty()) {
-        std::FILE* f = std::fopen(gradesPath.c_str(), "wb");
-        const bool ok = f != nullptr && std::fwrite(t.table.data(), 1, t.table.size(), f) == t.table.size();
-        if (f == nullptr || std::fclose(f) != 0 || !ok) {
-            err << "borne-scenario: cannot write " << gradesPath << '\n';
-            return 2;
-        }
+    std::string unwritten; // the message names the file alone, as it always has
+    if (!gradesPath.empty() && !files::writeWhole(gradesPath, t.table, unwritten)) {
+        err << "borne-scenario: cannot write " << gradesPath << '\n';
+        return 2;
     }
     std::string error;
     if (!settings.suite.junitPath.empty() && !junit.write(t.reports, t.seconds, error)) {
