@@ -22,8 +22,8 @@ TEST(Roles, OneEntryPerControlInTheWindowsStoredOrder) {
     EXPECT_EQ(roleDe("CheckBox11"), nullptr) << "the numbering skips it";
     EXPECT_STREQ(roleDe("CheckBox18")->role, "key 6");
     // A key's role names the digit the keypad reads from it, which the window's digit keys tick too.
-    for (int chiffre = 0; chiffre <= 9; ++chiffre)
-        EXPECT_EQ(roleDe(panneau().touche(chiffre)->nom())->role, "key " + std::to_string(chiffre));
+    for (int digit = 0; digit <= 9; ++digit)
+        EXPECT_EQ(roleDe(panneau().touche(digit)->nom())->role, "key " + std::to_string(digit));
 }
 
 // Journeys that make the terminal write every control it ever writes: entries by code and by the
