@@ -76,7 +76,8 @@ private:
         stop(CommandLine::Stop::refusal, std::move(message));
     }
 
-    // The searches' arguments and those the searches share with the runner (--check, --controller).
+    // The searches' arguments and those the searches share with the runner (--check, --controller). A
+    // search's own options are unknown to the runner: said in their place when no search is asked for.
     bool readSearch(const std::string& a) {
         std::string v;
         if (a == "--reach") {
