@@ -1,5 +1,6 @@
 # The Debian packages each use of the project needs; sourced by run.sh and test.sh.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config)
+# nlohmann-json3-dev: the JSON borne-scenario writes (results.json).
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev)
 # graphviz: dot lays out the bench window's state diagram while the window is built.
 WINDOW_PACKAGES=(qt6-base-dev libgl-dev libjpeg-dev fonts-liberation graphviz)
 TEST_PACKAGES=(libgtest-dev libgmock-dev libxml2-utils)
