@@ -114,14 +114,15 @@ TEST_F(Lab, GradingRefusesWhatItCannotUseAndNeverBlocksOnAStudentsFile) {
         EXPECT_EQ(err.str(), r.error);
         EXPECT_EQ(out.str(), "");
     }
-    for (const std::vector<std::string>& usage : {std::vector<std::string>{"--grade", "lab"},
-                                                  {"--grade", "lab", "subs", "--vcd", "w"},
-                                                  {"--suite", "--grades", "g.csv", "lab"},
-                                                  {"--suite", "--gradebook", "g.csv", "lab"},
-                                                  {"--bless", "--require-expect", "lab"},
-                                                  {"--grade", "lab", "subs", "--shard", "3/2"},
-                                                  {"--grade", "lab", "subs", "--shard", "1/2", "--gradescope", "r"},
-                                                  {"--grade", "--bless", "lab", "subs"}}) {
+    for (const std::vector<std::string>& usage :
+         {std::vector<std::string>{"--grade", "lab"},
+          {"--grade", "lab", "subs", "--vcd", "w"},
+          {"--suite", "--grades", "g.csv", "lab"},
+          {"--suite", "--gradebook", "g.csv", "lab"},
+          {"--bless", "--require-expect", "lab"},
+          {"--grade", "lab", "subs", "--shard", "3/2"},
+          {"--grade", "lab", "subs", "--shard", "1/2", "--gradescope", "r"},
+          {"--grade", "--bless", "lab", "subs"}}) {
         EXPECT_EQ(run(usage), 2);
         EXPECT_NE(err.str().find("usage: borne-scenario"), std::string::npos) << err.str();
     }

@@ -187,8 +187,9 @@ int loadControllersOf(const CommandLine& c, std::optional<TypeControleur>& contr
     if (c.controllers) {
         if (!c.suite || c.tidy || c.grade || c.bless) return usage(err, "--controllers goes with --suite");
         if (c.vcd || c.coverage)
-            return usage(err, "--suite with --controllers takes --jobs, --shard, --junit, --grades, --gradebook, "
-                              "--gradescope, --timeout and --check");
+            return usage(err,
+                         "--suite with --controllers takes --jobs, --shard, --junit, --grades, --gradebook, "
+                         "--gradescope, --timeout and --check");
         std::string why;
         if (!loadControllers(*c.controllers, classControllers, why)) {
             err << "borne-scenario: --controllers " << why << '\n';
@@ -229,7 +230,8 @@ int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::os
         return usage(err, "--gradebook and --gradescope go with --grade or --controllers");
     if (c.requireExpect && !c.grade) return usage(err, "--require-expect goes with --grade");
     // One submission's results: a slice of a class is not one.
-    if (c.gradescope && c.shard) return usage(err, "--gradescope is one submission's results, --shard a class's");
+    if (c.gradescope && c.shard)
+        return usage(err, "--gradescope is one submission's results, --shard a class's");
     if (c.tidy) {
         if (c.suite || c.grade || c.bless || c.operands.size() != 1)
             return usage(err, "--tidy takes one recorded SCRIPT");

@@ -100,15 +100,14 @@ bool loadControllers(const std::vector<std::string>& files, std::vector<NamedCon
 
 namespace {
 
-// The outputs are known to be writable before anything runs. The grades table is replaced only once it is
-// whole, so a stop leaves the previous one as it was; `gradesExisted` says whether there was one.
+// The outputs are known to be writable before anything runs. The tables are replaced only once they are
+// whole, so a stop leaves the previous ones as they were; `made` gets those this run creates.
 bool openReports(const ClassSettings& settings, const std::vector<FoundScenario>& folders, JunitWriter& junit,
-                 bool& gradesExisted, std::ostream& err) {
-    if (const std::string problem =
-            refusedOutputs(settings.suite, folders,
-                           {{"--grades", settings.gradesPath},
-                            {"--gradebook", settings.gradebookPath},
-                            {"--gradescope", settings.gradescopePath}});
+                 std::vector<std::string>& made, std::ostream& err) {
+    if (const std::string problem = refusedOutputs(settings.suite, folders,
+                                                   {{"--grades", settings.gradesPath},
+                                                    {"--gradebook", settings.gradebookPath},
+                                                    {"--gradescope", settings.gradescopePath}});
         !problem.empty()) {
         err << "borne-scenario: " << problem << '\n';
         return false;
@@ -120,32 +119,27 @@ bool openReports(const ClassSettings& settings, const std::vector<FoundScenario>
         err << "borne-scenario: " << error << '\n';
         return false;
     }
-    const std::string& gradesPath = settings.gradesPath;
-    struct stat st;
-    gradesExisted = !gradesPath.empty() && ::stat(gradesPath.c_str(), &st) == 0;
-    if (!gradesPath.empty()) {
-        std::FILE* f = std::fopen(gradesPath.c_str(), "ab");
+    for (const std::string* path :
+         {&settings.gradesPath, &settings.gradebookPath, &settings.gradescopePath}) {
+        if (path->empty()) continue;
+        struct stat st;
+        const bool existed = ::stat(path->c_str(), &st) == 0;
+        std::FILE* f = std::fopen(path->c_str(), "ab");
         if (f == nullptr) {
-            err << "borne-scenario: cannot write " << gradesPath << ": " << std::strerror(errno) << '\n';
-            return false;
-        }
-        std::fclose(f);
-    }
-    for (const std::string* path : {&settings.gradebookPath, &settings.gradescopePath}) {
-        std::FILE* f = path->empty() ? nullptr : std::fopen(path->c_str(), "ab");
-        if (!path->empty() && f == nullptr) {
             err << "borne-scenario: cannot write " << *path << ": " << std::strerror(errno) << '\n';
             return false;
         }
-        if (f != nullptr) std::fclose(f);
+        std::fclose(f);
+        if (!existed) made.push_back(*path);
     }
     return true;
 }
 
 // Controller after controller, the same folders each time, in one pool; a controller's failures are
-// printed under its name as they come. On a failure of the bench, a grades table made for this run goes.
-bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& folders, bool gradesExisted,
-              std::vector<ScenarioOutcome>& outcomes, std::ostream& out, std::ostream& err) {
+// printed under its name as they come. On a failure of the bench, the tables made for this run go.
+bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& folders,
+              const std::vector<std::string>& made, std::vector<ScenarioOutcome>& outcomes, std::ostream& out,
+              std::ostream& err) {
     const std::vector<NamedController>& controllers = settings.controllers;
     std::vector<FoundScenario> runs;
     SuiteSettings suite = settings.suite;
@@ -161,12 +155,13 @@ bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& f
     };
     std::string error;
     if (runIsolated(runs, suite, out, read, outcomes, error)) return true;
-    const std::string& gradesPath = settings.gradesPath;
-    if (!gradesPath.empty() && !gradesExisted) ::unlink(gradesPath.c_str());
+    for (const std::string& path : made)
+        ::unlink(path.c_str());
     // The reader that left asked for nothing more.
     if (suiteInterruption() != SIGPIPE) {
         err << "borne-scenario: " << error;
-        for (const std::string* report : {&settings.suite.junitPath, &gradesPath})
+        for (const std::string* report : {&settings.suite.junitPath, &settings.gradesPath,
+                                          &settings.gradebookPath, &settings.gradescopePath})
             if (!report->empty()) err << ", " << *report << " is left as it was";
         err << '\n';
     }
@@ -201,9 +196,10 @@ Tally tally(const ClassSettings& settings, const std::vector<FoundScenario>& fol
             (o.passed ? passed : o.error ? broken : failed)++;
             report.cases.push_back({folders[f].name, o.seconds, o.passed, o.summary, o.details, o.error});
             report.seconds += o.seconds;
-            row.cells.push_back({o.passed, word(o), o.passed ? std::string() : cellOutput(o.summary, o.details)});
-            t.table += files::csvCell(controllers[c].name) + ',' + files::csvCell(folders[f].name) + ',' + word(o) + ',' +
-                       files::csvCell(o.passed ? std::string() : o.summary) + "\r\n";
+            row.cells.push_back(
+                {o.passed, word(o), o.passed ? std::string() : cellOutput(o.summary, o.details)});
+            t.table += files::csvCell(controllers[c].name) + ',' + files::csvCell(folders[f].name) + ',' +
+                       word(o) + ',' + files::csvCell(o.passed ? std::string() : o.summary) + "\r\n";
         }
         t.seconds += report.seconds;
         if (failed > 0) ++t.caught;
@@ -215,7 +211,8 @@ Tally tally(const ClassSettings& settings, const std::vector<FoundScenario>& fol
     }
     out << "the suite catches " << t.caught << " of " << controllers.size()
         << (controllers.size() == 1 ? " controller" : " controllers");
-    if (settings.suite.shards > 1) out << " in shard " << settings.suite.shard << '/' << settings.suite.shards;
+    if (settings.suite.shards > 1)
+        out << " in shard " << settings.suite.shard << '/' << settings.suite.shards;
     out << '\n';
     return t;
 }
@@ -232,16 +229,18 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
     ClassSettings settings = whole;
     const std::size_t count = whole.controllers.size();
     settings.controllers.assign(
-        whole.controllers.begin() + static_cast<std::ptrdiff_t>(count * (whole.suite.shard - 1) / whole.suite.shards),
-        whole.controllers.begin() + static_cast<std::ptrdiff_t>(count * whole.suite.shard / whole.suite.shards));
+        whole.controllers.begin() +
+            static_cast<std::ptrdiff_t>(count * (whole.suite.shard - 1) / whole.suite.shards),
+        whole.controllers.begin() +
+            static_cast<std::ptrdiff_t>(count * whole.suite.shard / whole.suite.shards));
     std::vector<FoundScenario> folders;
     std::vector<std::string> skipped;
     if (!collectScenarios(settings.suite.paths, folders, skipped, err)) return 2;
     JunitWriter junit;
-    bool gradesExisted = false;
-    if (!openReports(settings, folders, junit, gradesExisted, err)) return 2;
+    std::vector<std::string> made;
+    if (!openReports(settings, folders, junit, made, err)) return 2;
     std::vector<ScenarioOutcome> outcomes;
-    if (!settings.controllers.empty() && !runPairs(settings, folders, gradesExisted, outcomes, out, err)) return 2;
+    if (!settings.controllers.empty() && !runPairs(settings, folders, made, outcomes, out, err)) return 2;
     // Said once, by the first slice.
     for (const std::string& folder : skipped)
         if (settings.suite.shard == 1) out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
@@ -258,7 +257,8 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
-    if (!settings.gradebookPath.empty() && !files::writeWhole(settings.gradebookPath, gradebookCsv(t.book), error)) {
+    if (!settings.gradebookPath.empty() &&
+        !files::writeWhole(settings.gradebookPath, gradebookCsv(t.book), error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }

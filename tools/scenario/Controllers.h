@@ -26,7 +26,7 @@ bool loadControllers(const std::vector<std::string>& files, std::vector<NamedCon
 struct ClassSettings {
     SuiteSettings suite; // its paths, jobs, limits, rules, JUnit path... for every controller alike
     std::vector<NamedController> controllers;
-    std::string gradesPath; // empty: no CSV
+    std::string gradesPath;     // empty: no CSV
     std::string gradebookPath;  // empty: no gradebook
     std::string gradescopePath; // empty: no results.json (one controller only)
 };

@@ -147,8 +147,8 @@ void prepare(Pair& pair, const std::string& script, bool expectedJournal, const 
     }
     if (pair.expectations == 0 && !requiredBy.empty()) {
         pair.result = Result::Fail;
-        pair.outcome.summary = "no expect and no until, which " + requiredBy +
-                               " asks for beside the expected journal";
+        pair.outcome.summary =
+            "no expect and no until, which " + requiredBy + " asks for beside the expected journal";
         return;
     }
     pair.result = Result::Pass; // for now: it runs
@@ -232,7 +232,8 @@ bool readLabSettings(const GradeSettings& settings, std::string& requiredBy, std
 }
 
 bool within(const std::string& path, const std::string& folder) {
-    return path == folder || (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
+    return path == folder ||
+           (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
 }
 
 // Why an answer (relative to the student's folder) is not the student's own file: a link out of the
@@ -420,12 +421,14 @@ bool tally(const Roll& roll, std::FILE* grades, std::vector<SuiteReport>& report
                                     p.outcome.details, refused});
             report.seconds += p.outcome.seconds;
             row.cells.push_back({p.result == Result::Pass, word(p.result),
-                                 p.result == Result::Pass ? std::string()
-                                                          : cellOutput(p.outcome.summary, p.outcome.details)});
+                                 p.result == Result::Pass
+                                     ? std::string()
+                                     : cellOutput(p.outcome.summary, p.outcome.details)});
             if (grades != nullptr)
-                std::fprintf(grades, "%s,%s,%s,%d,%d,%s\r\n", files::csvCell(student.name).c_str(),
-                             files::csvCell(exercise).c_str(), word(p.result), passed, p.expectations - passed,
-                             files::csvCell(p.result == Result::Pass ? std::string() : p.outcome.summary).c_str());
+                std::fprintf(
+                    grades, "%s,%s,%s,%d,%d,%s\r\n", files::csvCell(student.name).c_str(),
+                    files::csvCell(exercise).c_str(), word(p.result), passed, p.expectations - passed,
+                    files::csvCell(p.result == Result::Pass ? std::string() : p.outcome.summary).c_str());
         }
         seconds += report.seconds;
         out << shown(student.name) << ": " << exercisesPassed << " of " << roll.exercises.size()
@@ -474,7 +477,8 @@ int runGrade(const GradeSettings& settings, std::ostream& out, std::ostream& err
     // Said once, by the first slice.
     if (settings.shard == 1) {
         for (const std::string& n : notExercises)
-            out << "ignored: " << shown(settings.lab + "/" + n) << " (no " << kScriptFile << ": not an exercise)\n";
+            out << "ignored: " << shown(settings.lab + "/" + n) << " (no " << kScriptFile
+                << ": not an exercise)\n";
         for (const std::string& n : strays)
             out << "ignored: " << shown(settings.submissions + "/" + n) << " (not a student's folder)\n";
     }
@@ -500,7 +504,8 @@ int runGrade(const GradeSettings& settings, std::ostream& out, std::ostream& err
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
-    if (!settings.gradebookPath.empty() && !files::writeWhole(settings.gradebookPath, gradebookCsv(book), error)) {
+    if (!settings.gradebookPath.empty() &&
+        !files::writeWhole(settings.gradebookPath, gradebookCsv(book), error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }

@@ -38,8 +38,8 @@ std::string gradescopeJson(const Gradebook& book, const Gradebook::Row& row) {
                          {"output", cell.result + (cell.output.empty() ? "" : ": " + cell.output)}});
     }
     // Bytes that are not UTF-8 (a Windows-1252 text of the panel) are replaced, not refused.
-    return nlohmann::ordered_json{{"score", score}, {"tests", tests}}.dump(2, ' ', false,
-                                                                  nlohmann::ordered_json::error_handler_t::replace) +
+    return nlohmann::ordered_json{{"score", score}, {"tests", tests}}.dump(
+               2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
            '\n';
 }
 
