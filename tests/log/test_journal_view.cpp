@@ -101,6 +101,12 @@ TEST(JournalView, CsvQuotesOnlyWhatNeedsIt) {
     EXPECT_EQ(convert(line("ETAT_DEFAUT", "VEHICULE_ABSENT"), Format::Csv, 0, "a,\"b\".txt"),
               "\"a,\"\"b\"\".txt\",1,ETAT_DEFAUT,VEHICULE_ABSENT,,\r\n");
     EXPECT_EQ(header(Format::Csv, true), "file,line,state,event,not_a_journal_line,note\r\n");
+    // A line or a file name a spreadsheet would take for a formula stays text, long lines too.
+    const std::string formula = "=cmd|' /c calc'!A1\n";
+    for (std::size_t piece : {0u, 1u})
+        EXPECT_EQ(convert(formula + "\t@x\n" + "-" + std::string(300, 'y') + "\n", Format::Csv, piece, "+f"),
+                  "'+f,1,,,\"'=cmd|' /c calc'!A1\",\r\n'+f,2,,,\"\\x09@x\",\r\n'+f,3,,,\"'-" +
+                      std::string(300, 'y') + "\",\r\n");
     EXPECT_EQ(convert("x\n", Format::Text, 0, "old\tlog"), "old\\x09log\t1\tnot a journal line: \"x\"\n");
 }
 

@@ -3,6 +3,7 @@
 #include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
 #include "tools/cli/Run.h"
+#include "tools/files/Csv.h"
 #include "tools/scenario/Bless.h"
 #include "tools/scenario/Grade.h"
 
@@ -56,18 +57,37 @@ TEST(ChangedLines, EachLineChangedAddedOrRemovedCountsOnce) {
         EXPECT_EQ(changedLines(r.before, r.after), r.changed) << r.before << "->" << r.after;
 }
 
-TEST(CsvField, OnlyWhatHoldsACommaAQuoteOrALineBreakIsQuoted) {
-    EXPECT_EQ(csvField(""), "");
-    EXPECT_EQ(csvField("Log.txt line 4 differs"), "Log.txt line 4 differs");
-    EXPECT_EQ(csvField("a,b"), "\"a,b\"");
-    EXPECT_EQ(csvField("got \"OFF\""), "\"got \"\"OFF\"\"\"");
-    EXPECT_EQ(csvField("two\nlines"), "\"two\nlines\"");
-    EXPECT_EQ(csvField("cr\r"), "\"cr\r\"");
+TEST(CsvCell, QuotedWhenItHoldsACommaAQuoteOrALineBreakAndNeverAFormula) {
+    const struct {
+        const char* text;
+        const char* cell;
+    } rows[] = {
+        {"", ""},
+        {"Log.txt line 4 differs", "Log.txt line 4 differs"},
+        {"a,b", "\"a,b\""},
+        {"got \"OFF\"", "\"got \"\"OFF\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"cr\r", "\"cr\r\""},
+        // What a spreadsheet would run is kept as text; the same bytes further in are left alone.
+        {"=1+2", "'=1+2"},
+        {"+1", "'+1"},
+        {"-x", "'-x"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"=HYPERLINK(\"a\",\"b\")", "\"'=HYPERLINK(\"\"a\"\",\"\"b\"\")\""},
+        {"1=1-1", "1=1-1"},
+        {"'=x", "'=x"},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(files::csvCell(r.text), r.cell) << r.text;
 }
 
 TEST_F(Lab, GradingRefusesWhatItCannotUseAndNeverBlocksOnAStudentsFile) {
     write("lab/1-entry/Config.cfg", "mode=0\n");
+    write("lab/1-entry/scenario.scn", "turn\n"); // the teacher's: it makes the folder an exercise
     write("lab/2-exit/Config.cfg", "mode=0\n");
+    write("lab/2-exit/scenario.scn", "turn\n");
     write("subs/ann/1-entry.scn", "turn\nexpect etat 0\n");
     ASSERT_EQ(::mkfifo("subs/ann/2-exit.scn", 0644), 0); // a pipe nobody writes to
     EXPECT_EQ(run({"--grade", "lab", "subs"}), 1);
@@ -94,10 +114,15 @@ TEST_F(Lab, GradingRefusesWhatItCannotUseAndNeverBlocksOnAStudentsFile) {
         EXPECT_EQ(err.str(), r.error);
         EXPECT_EQ(out.str(), "");
     }
-    for (const std::vector<std::string>& usage : {std::vector<std::string>{"--grade", "lab"},
-                                                  {"--grade", "lab", "subs", "--vcd", "w"},
-                                                  {"--suite", "--grades", "g.csv", "lab"},
-                                                  {"--grade", "--bless", "lab", "subs"}}) {
+    for (const std::vector<std::string>& usage :
+         {std::vector<std::string>{"--grade", "lab"},
+          {"--grade", "lab", "subs", "--vcd", "w"},
+          {"--suite", "--grades", "g.csv", "lab"},
+          {"--suite", "--gradebook", "g.csv", "lab"},
+          {"--bless", "--require-expect", "lab"},
+          {"--grade", "lab", "subs", "--shard", "3/2"},
+          {"--grade", "lab", "subs", "--shard", "1/2", "--gradescope", "r"},
+          {"--grade", "--bless", "lab", "subs"}}) {
         EXPECT_EQ(run(usage), 2);
         EXPECT_NE(err.str().find("usage: borne-scenario"), std::string::npos) << err.str();
     }

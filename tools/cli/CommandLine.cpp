@@ -18,6 +18,7 @@ constexpr std::pair<std::string_view, bool CommandLine::*> kSwitches[] = {
     {"--suite", &CommandLine::suite}, {"--controls", &CommandLine::controls},
     {"--grade", &CommandLine::grade}, {"--bless", &CommandLine::bless},
     {"--tidy", &CommandLine::tidy},   {"--compare", &CommandLine::compare},
+    {"--require-expect", &CommandLine::requireExpect},
 };
 constexpr std::pair<std::string_view, std::optional<std::string> CommandLine::*> kValues[] = {
     {"--grades", &CommandLine::grades},   {"--vcd", &CommandLine::vcd},
@@ -25,6 +26,8 @@ constexpr std::pair<std::string_view, std::optional<std::string> CommandLine::*>
     {"--shard", &CommandLine::shard},     {"--turns", &CommandLine::turns},
     {"-C", &CommandLine::directory},      {"--coverage", &CommandLine::coverage},
     {"--timeout", &CommandLine::timeout},
+    {"--gradebook", &CommandLine::gradebook},
+    {"--gradescope", &CommandLine::gradescope},
 };
 
 // The member `option` names in `table`, or nullptr.

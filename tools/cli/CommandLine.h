@@ -24,12 +24,13 @@ inline constexpr std::string_view kUsage =
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
     "       (either, and the searches, with --controller FILE: that controller, a plug-in, runs instead of "
     "the terminal's own)\n"
-    "       borne-scenario [-C DIR] --suite [--jobs N] [--junit FILE] [--grades FILE.csv] "
-    "[--timeout SECONDS] PATH... --controllers FILE...\n"
+    "       borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N] [--junit FILE] [--grades FILE.csv] "
+    "[--gradebook FILE.csv] [--gradescope FILE.json] [--timeout SECONDS] PATH... --controllers FILE...\n"
     "       (the suite on each controller; a FILE that is a folder stands for the *.so files in it)\n"
     "       (a script or --suite with --compare --controller FILE: also run on the terminal's own, the first "
     "difference fails)\n"
-    "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--junit FILE] [--grades FILE.csv] "
+    "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--shard K/N] [--junit FILE] "
+    "[--grades FILE.csv] [--gradebook FILE.csv] [--gradescope FILE.json] [--require-expect] "
     "[--timeout SECONDS] [--check RULES]\n"
     "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
     "       borne-scenario --controls   (every control a script can name)\n"
@@ -49,7 +50,9 @@ struct CommandLine {
     std::optional<std::string> controller;               // --controller: a plug-in's file
     std::optional<std::vector<std::string>> controllers; // --controllers: plug-ins' files, folders of them
     std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage;
-    std::optional<std::string> rules; // --check; "" when it came last, without its file
+    std::optional<std::string> rules;                 // --check; "" when it came last, without its file
+    bool requireExpect = false;                       // --require-expect
+    std::optional<std::string> gradebook, gradescope; // --gradebook FILE.csv, --gradescope results.json
     std::vector<std::string> operands;
 
     // The searches: --reach TARGET, --generate DIR, --explore (with --check RULES), and their options.

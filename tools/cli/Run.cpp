@@ -46,8 +46,9 @@ bool rulesFor(const CommandLine& c, std::chrono::milliseconds wallLimit, search:
 
 int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
     if (c.suite || c.bless) return usage(err, "--grade, --suite or --bless, one of them");
-    if (c.trace || c.traceChanges || c.turns || c.vcd || c.coverage || c.shard)
-        return usage(err, "--grade takes --jobs, --junit, --grades, --timeout and --check only");
+    if (c.trace || c.traceChanges || c.turns || c.vcd || c.coverage)
+        return usage(err, "--grade takes --jobs, --shard, --junit, --grades, --gradebook, --gradescope, "
+                          "--require-expect, --timeout and --check only");
     if (c.operands.size() != 2) return usage(err, "--grade needs LAB and SUBMISSIONS");
     GradeSettings g;
     g.lab = c.operands[0];
@@ -55,6 +56,11 @@ int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
     if (!jobsFrom(c.jobs, g.jobs)) return badJobs(c, err);
     if (c.junit) g.junitPath = *c.junit;
     if (c.grades) g.gradesPath = *c.grades;
+    if (c.gradebook) g.gradebookPath = *c.gradebook;
+    if (c.gradescope) g.gradescopePath = *c.gradescope;
+    g.requireExpect = c.requireExpect;
+    if (c.shard && !parseShard(*c.shard, g.shard, g.shards))
+        return usage(err, "bad --shard " + scenario::quoted(*c.shard) + " (K/N with 1 <= K <= N)");
     if (c.timeout) g.wallLimit = *seconds(*c.timeout);
     search::RuleSet rules;
     if (!rulesFor(c, g.wallLimit, rules, g.rules, g.rulesName, err)) return 2;
@@ -96,7 +102,9 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     if (!rulesFor(c, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
     const int status = controllers.empty()
                            ? runSuite(s, out, err)
-                           : runControllers({s, std::move(controllers), c.grades.value_or("")}, out, err);
+                           : runControllers({s, std::move(controllers), c.grades.value_or(""),
+                                             c.gradebook.value_or(""), c.gradescope.value_or("")},
+                                            out, err);
     // Stopped by a signal: what could be said was said as it went.
     return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
@@ -178,9 +186,10 @@ int loadControllersOf(const CommandLine& c, std::optional<TypeControleur>& contr
         return usage(err, "--controller goes with a script or --suite");
     if (c.controllers) {
         if (!c.suite || c.tidy || c.grade || c.bless) return usage(err, "--controllers goes with --suite");
-        if (c.vcd || c.coverage || c.shard)
+        if (c.vcd || c.coverage)
             return usage(err,
-                         "--suite with --controllers takes --jobs, --junit, --grades, --timeout and --check");
+                         "--suite with --controllers takes --jobs, --shard, --junit, --grades, --gradebook, "
+                         "--gradescope, --timeout and --check");
         std::string why;
         if (!loadControllers(*c.controllers, classControllers, why)) {
             err << "borne-scenario: --controllers " << why << '\n';
@@ -217,6 +226,12 @@ int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::os
         return usage(err, "--compare needs --controller FILE (or --controllers), the controller compared");
     if (c.compare && (c.tidy || c.grade || c.bless))
         return usage(err, "--compare goes with a script or --suite");
+    if ((c.gradebook || c.gradescope) && !c.grade && !c.controllers)
+        return usage(err, "--gradebook and --gradescope go with --grade or --controllers");
+    if (c.requireExpect && !c.grade) return usage(err, "--require-expect goes with --grade");
+    // One submission's results: a slice of a class is not one.
+    if (c.gradescope && c.shard)
+        return usage(err, "--gradescope is one submission's results, --shard a class's");
     if (c.tidy) {
         if (c.suite || c.grade || c.bless || c.operands.size() != 1)
             return usage(err, "--tidy takes one recorded SCRIPT");

@@ -1,6 +1,7 @@
 #include "tools/log/JournalView.h"
 
 #include "journal/tDebug.h"
+#include "tools/files/Csv.h"
 
 #include <cerrno>
 #include <cstring>
@@ -43,9 +44,16 @@ char separator(Format format) {
     return format == Format::Csv ? ',' : '\t';
 }
 
-// A file name as a field: escaped, and quoted in CSV when it holds a comma or a quote.
+// The quote that keeps a CSV cell starting with `first` from being read as a formula. Escaped, a tab or a
+// CR is no longer first: the guard goes by the byte as it is written.
+std::string_view guard(char first) {
+    return static_cast<unsigned char>(first) < 0x20 ? std::string_view() : files::csvGuard(first);
+}
+
+// A file name as a field: escaped, and in CSV guarded against a formula and quoted when it holds a comma
+// or a quote.
 std::string fileField(std::string_view file, Format format) {
-    std::string escaped;
+    std::string escaped(format == Format::Csv && !file.empty() ? guard(file.front()) : "");
     appendEscaped(escaped, file, format);
     if (format == Format::Csv && file.find_first_of(",\"") != std::string_view::npos)
         return '"' + escaped + '"';
@@ -140,7 +148,7 @@ void Converter::feed(std::string_view bytes) {
         const std::size_t end = bytes.find('\n');
         const std::string_view piece = bytes.substr(0, end);
         if (!streaming_ && pending_.size() + piece.size() > kLongestLine) {
-            startOther();
+            startOther(pending_.empty() ? piece.front() : pending_.front());
             streaming_ = true;
         }
         if (streaming_) {
@@ -165,13 +173,15 @@ void Converter::writeRecordStart() {
     out_ << filePrefix_ << lines_ << separator(format_);
 }
 
-// Starts the record of a line that is not a journal line, with what is held of it so far.
-void Converter::startOther() {
+// Starts the record of a line that is not a journal line, with what is held of it so far; `first` is the
+// line's first byte, which decides the CSV cell's guard against a formula.
+void Converter::startOther(char first) {
     ++others_;
     writeRecordStart();
     scratch_.clear();
     if (format_ == Format::Csv) {
         scratch_ += ",,\"";
+        scratch_ += guard(first);
     } else {
         scratch_ += kOther;
         scratch_ += ": \"";
@@ -192,7 +202,7 @@ void Converter::endLine(bool complete) {
             return;
         }
     }
-    if (!streaming_) startOther();
+    if (!streaming_) startOther(pending_.empty() ? '\0' : pending_.front());
     streaming_ = false;
     out_ << '"';
     if (format_ == Format::Csv)

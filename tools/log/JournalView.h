@@ -49,7 +49,7 @@ public:
 
 private:
     void endLine(bool complete); // complete: the line ended with its LF
-    void startOther();
+    void startOther(char first);
     void writeRecordStart();
 
     Format format_;

@@ -1,8 +1,9 @@
 #include "tools/scenario/Controllers.h"
 
+#include "tools/files/Csv.h"
 #include "tools/files/Files.h"
 #include "tools/grammar/Show.h"
-#include "tools/scenario/Grade.h"
+#include "tools/scenario/Gradebook.h"
 #include "tools/scenario/Junit.h"
 
 #include <algorithm>
@@ -99,12 +100,14 @@ bool loadControllers(const std::vector<std::string>& files, std::vector<NamedCon
 
 namespace {
 
-// The outputs are known to be writable before anything runs. The grades table is replaced only once it is
-// whole, so a stop leaves the previous one as it was; `gradesExisted` says whether there was one.
+// The outputs are known to be writable before anything runs. The tables are replaced only once they are
+// whole, so a stop leaves the previous ones as they were; `made` gets those this run creates.
 bool openReports(const ClassSettings& settings, const std::vector<FoundScenario>& folders, JunitWriter& junit,
-                 bool& gradesExisted, std::ostream& err) {
-    if (const std::string problem =
-            refusedOutputs(settings.suite, folders, {{"--grades", settings.gradesPath}});
+                 std::vector<std::string>& made, std::ostream& err) {
+    if (const std::string problem = refusedOutputs(settings.suite, folders,
+                                                   {{"--grades", settings.gradesPath},
+                                                    {"--gradebook", settings.gradebookPath},
+                                                    {"--gradescope", settings.gradescopePath}});
         !problem.empty()) {
         err << "borne-scenario: " << problem << '\n';
         return false;
@@ -116,24 +119,27 @@ bool openReports(const ClassSettings& settings, const std::vector<FoundScenario>
         err << "borne-scenario: " << error << '\n';
         return false;
     }
-    const std::string& gradesPath = settings.gradesPath;
-    struct stat st;
-    gradesExisted = !gradesPath.empty() && ::stat(gradesPath.c_str(), &st) == 0;
-    if (!gradesPath.empty()) {
-        std::FILE* f = std::fopen(gradesPath.c_str(), "ab");
+    for (const std::string* path :
+         {&settings.gradesPath, &settings.gradebookPath, &settings.gradescopePath}) {
+        if (path->empty()) continue;
+        struct stat st;
+        const bool existed = ::stat(path->c_str(), &st) == 0;
+        std::FILE* f = std::fopen(path->c_str(), "ab");
         if (f == nullptr) {
-            err << "borne-scenario: cannot write " << gradesPath << ": " << std::strerror(errno) << '\n';
+            err << "borne-scenario: cannot write " << *path << ": " << std::strerror(errno) << '\n';
             return false;
         }
         std::fclose(f);
+        if (!existed) made.push_back(*path);
     }
     return true;
 }
 
 // Controller after controller, the same folders each time, in one pool; a controller's failures are
-// printed under its name as they come. On a failure of the bench, a grades table made for this run goes.
-bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& folders, bool gradesExisted,
-              std::vector<ScenarioOutcome>& outcomes, std::ostream& out, std::ostream& err) {
+// printed under its name as they come. On a failure of the bench, the tables made for this run go.
+bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& folders,
+              const std::vector<std::string>& made, std::vector<ScenarioOutcome>& outcomes, std::ostream& out,
+              std::ostream& err) {
     const std::vector<NamedController>& controllers = settings.controllers;
     std::vector<FoundScenario> runs;
     SuiteSettings suite = settings.suite;
@@ -149,12 +155,13 @@ bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& f
     };
     std::string error;
     if (runIsolated(runs, suite, out, read, outcomes, error)) return true;
-    const std::string& gradesPath = settings.gradesPath;
-    if (!gradesPath.empty() && !gradesExisted) ::unlink(gradesPath.c_str());
+    for (const std::string& path : made)
+        ::unlink(path.c_str());
     // The reader that left asked for nothing more.
     if (suiteInterruption() != SIGPIPE) {
         err << "borne-scenario: " << error;
-        for (const std::string* report : {&settings.suite.junitPath, &gradesPath})
+        for (const std::string* report : {&settings.suite.junitPath, &settings.gradesPath,
+                                          &settings.gradebookPath, &settings.gradescopePath})
             if (!report->empty()) err << ", " << *report << " is left as it was";
         err << '\n';
     }
@@ -164,6 +171,7 @@ bool runPairs(const ClassSettings& settings, const std::vector<FoundScenario>& f
 struct Tally {
     std::string table = "controller,folder,result,first failure\r\n"; // the grades, as CSV
     std::vector<SuiteReport> reports;                                 // one JUnit suite per controller
+    Gradebook book{"controller", {}, {}};
     double seconds = 0;
     std::size_t caught = 0; // controllers on which a folder failed
     std::size_t errors = 0; // pairs the bench could not run
@@ -171,20 +179,27 @@ struct Tally {
 };
 
 // One summary line per controller and how many the suite catches, with the grades and reports to write.
-Tally tally(const std::vector<NamedController>& controllers, const std::vector<FoundScenario>& folders,
+Tally tally(const ClassSettings& settings, const std::vector<FoundScenario>& folders,
             const std::vector<ScenarioOutcome>& outcomes, std::ostream& out) {
+    const std::vector<NamedController>& controllers = settings.controllers;
     Tally t;
+    for (const FoundScenario& f : folders)
+        t.book.columns.push_back(f.name);
     for (std::size_t c = 0; c < controllers.size(); ++c) {
         SuiteReport& report = t.reports.emplace_back();
         report.name = controllers[c].name;
+        Gradebook::Row& row = t.book.rows.emplace_back();
+        row.name = controllers[c].name;
         std::size_t passed = 0, failed = 0, broken = 0;
         for (std::size_t f = 0; f < folders.size(); ++f) {
             const ScenarioOutcome& o = outcomes[c * folders.size() + f];
             (o.passed ? passed : o.error ? broken : failed)++;
             report.cases.push_back({folders[f].name, o.seconds, o.passed, o.summary, o.details, o.error});
             report.seconds += o.seconds;
-            t.table += csvField(controllers[c].name) + ',' + csvField(folders[f].name) + ',' + word(o) + ',' +
-                       csvField(o.passed ? std::string() : o.summary) + "\r\n";
+            row.cells.push_back(
+                {o.passed, word(o), o.passed ? std::string() : cellOutput(o.summary, o.details)});
+            t.table += files::csvCell(controllers[c].name) + ',' + files::csvCell(folders[f].name) + ',' +
+                       word(o) + ',' + files::csvCell(o.passed ? std::string() : o.summary) + "\r\n";
         }
         t.seconds += report.seconds;
         if (failed > 0) ++t.caught;
@@ -195,25 +210,42 @@ Tally tally(const std::vector<NamedController>& controllers, const std::vector<F
         out << '\n';
     }
     out << "the suite catches " << t.caught << " of " << controllers.size()
-        << (controllers.size() == 1 ? " controller" : " controllers") << '\n';
+        << (controllers.size() == 1 ? " controller" : " controllers");
+    if (settings.suite.shards > 1)
+        out << " in shard " << settings.suite.shard << '/' << settings.suite.shards;
+    out << '\n';
     return t;
 }
 
 } // namespace
 
-int runControllers(const ClassSettings& settings, std::ostream& out, std::ostream& err) {
+int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& err) {
+    if (!whole.gradescopePath.empty() && whole.controllers.size() != 1) {
+        err << "borne-scenario: --gradescope writes one submission's results, and --controllers names "
+            << whole.controllers.size() << " controllers\n";
+        return 2;
+    }
+    // The K-th of N slices of the controllers, as --suite slices its folders.
+    ClassSettings settings = whole;
+    const std::size_t count = whole.controllers.size();
+    settings.controllers.assign(
+        whole.controllers.begin() +
+            static_cast<std::ptrdiff_t>(count * (whole.suite.shard - 1) / whole.suite.shards),
+        whole.controllers.begin() +
+            static_cast<std::ptrdiff_t>(count * whole.suite.shard / whole.suite.shards));
     std::vector<FoundScenario> folders;
     std::vector<std::string> skipped;
     if (!collectScenarios(settings.suite.paths, folders, skipped, err)) return 2;
     JunitWriter junit;
-    bool gradesExisted = false;
-    if (!openReports(settings, folders, junit, gradesExisted, err)) return 2;
+    std::vector<std::string> made;
+    if (!openReports(settings, folders, junit, made, err)) return 2;
     std::vector<ScenarioOutcome> outcomes;
-    if (!runPairs(settings, folders, gradesExisted, outcomes, out, err)) return 2;
+    if (!settings.controllers.empty() && !runPairs(settings, folders, made, outcomes, out, err)) return 2;
+    // Said once, by the first slice.
     for (const std::string& folder : skipped)
-        out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
+        if (settings.suite.shard == 1) out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
-    const Tally t = tally(settings.controllers, folders, outcomes, out);
+    const Tally t = tally(settings, folders, outcomes, out);
     const std::string& gradesPath = settings.gradesPath;
     std::string unwritten; // the message names the file alone, as it always has
     if (!gradesPath.empty() && !files::writeWhole(gradesPath, t.table, unwritten)) {
@@ -222,6 +254,16 @@ int runControllers(const ClassSettings& settings, std::ostream& out, std::ostrea
     }
     std::string error;
     if (!settings.suite.junitPath.empty() && !junit.write(t.reports, t.seconds, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (!settings.gradebookPath.empty() &&
+        !files::writeWhole(settings.gradebookPath, gradebookCsv(t.book), error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (!settings.gradescopePath.empty() &&
+        !files::writeWhole(settings.gradescopePath, gradescopeJson(t.book, t.book.rows.front()), error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }

@@ -26,12 +26,16 @@ bool loadControllers(const std::vector<std::string>& files, std::vector<NamedCon
 struct ClassSettings {
     SuiteSettings suite; // its paths, jobs, limits, rules, JUnit path... for every controller alike
     std::vector<NamedController> controllers;
-    std::string gradesPath; // empty: no CSV
+    std::string gradesPath;     // empty: no CSV
+    std::string gradebookPath;  // empty: no gradebook
+    std::string gradescopePath; // empty: no results.json (one controller only)
 };
 
 // One block of lines per controller (headed "== NAME"), the folders skipped, one summary line per
-// controller, then how many controllers the suite catches. Returns 0 when every pair passed, 1 when one
-// failed, 2 when the bench failed, an output cannot be written or is among the inputs, or on a stop.
+// controller, then how many controllers the suite catches. With suite.shards, only the K-th of N slices of
+// the controllers runs; the skipped folders are said by the first, and the count names its slice.
+// Returns 0 when every pair passed, 1 when one failed, 2 when the bench failed, an output cannot be
+// written or is among the inputs, or on a stop.
 int runControllers(const ClassSettings& settings, std::ostream& out, std::ostream& err);
 
 } // namespace borne::scenario

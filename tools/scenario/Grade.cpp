@@ -1,9 +1,11 @@
 #include "tools/scenario/Grade.h"
+#include "tools/files/Csv.h"
 #include "tools/files/Files.h"
 
 #include "tools/grammar/Grammar.h"
 #include "tools/grammar/Show.h"
 #include "tools/scenario/Folder.h"
+#include "tools/scenario/Gradebook.h"
 #include "tools/scenario/Junit.h"
 #include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Suite.h"
@@ -18,6 +20,7 @@
 #include <optional>
 #include <ostream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace borne::scenario {
 
@@ -107,8 +110,9 @@ bool checksSomething(Verb v) {
 }
 
 // Reads and checks a student's script before anything runs: a refused one is an error, and one that checks
-// nothing where the exercise has no expected journal either is a failure.
-void prepare(Pair& pair, const std::string& script, bool expectedJournal) {
+// nothing where the exercise has no expected journal either is a failure; so is one without expect or
+// until where `requiredBy` (the option or the lab's settings) asks for them beside the journal.
+void prepare(Pair& pair, const std::string& script, bool expectedJournal, const std::string& requiredBy) {
     const std::string name = script.substr(script.rfind('/') + 1);
     std::string text, error;
     if (!readRegularFile(script, text, error)) {
@@ -141,6 +145,12 @@ void prepare(Pair& pair, const std::string& script, bool expectedJournal) {
             "checks nothing (no expect, no until, and no expected/Log.txt in the exercise)";
         return;
     }
+    if (pair.expectations == 0 && !requiredBy.empty()) {
+        pair.result = Result::Fail;
+        pair.outcome.summary =
+            "no expect and no until, which " + requiredBy + " asks for beside the expected journal";
+        return;
+    }
     pair.result = Result::Pass; // for now: it runs
 }
 
@@ -152,6 +162,7 @@ std::string shown(const std::string& name) {
 // order, and the pairs that run.
 struct Roll {
     std::vector<std::string> exercises;
+    std::vector<std::string> exerciseReal; // each exercise folder's real path
     std::map<std::string, std::size_t> exerciseIndex;
     std::vector<Student> students;
     std::vector<Pair> pairs;
@@ -159,9 +170,11 @@ struct Roll {
     std::vector<std::size_t> pairOfRun; // the pair of each run
 };
 
-// Both folders must exist and hold a subfolder each; false with a message otherwise.
+// Both folders must exist, the lab hold an exercise (a folder with its scenario.scn) and the submissions a
+// folder; false with a message otherwise. The lab's other folders go to `notExercises`.
 bool listLab(const GradeSettings& settings, std::vector<std::string>& exercises,
-             std::vector<std::string>& studentNames, std::vector<std::string>& strays, std::ostream& err) {
+             std::vector<std::string>& notExercises, std::vector<std::string>& studentNames,
+             std::vector<std::string>& strays, std::ostream& err) {
     std::string error;
     if (!isFolder(settings.lab)) {
         err << "borne-scenario: " << settings.lab << " is not a folder (the lab: one folder per exercise)\n";
@@ -172,13 +185,17 @@ bool listLab(const GradeSettings& settings, std::vector<std::string>& exercises,
             << " is not a folder (the submissions: one folder per student)\n";
         return false;
     }
-    if (!subfolders(settings.lab, exercises, nullptr, error) ||
+    std::vector<std::string> folders;
+    if (!subfolders(settings.lab, folders, nullptr, error) ||
         !subfolders(settings.submissions, studentNames, &strays, error)) {
         err << "borne-scenario: " << error << '\n';
         return false;
     }
+    for (const std::string& f : folders)
+        (exists(settings.lab + "/" + f + "/" + kScriptFile) ? exercises : notExercises).push_back(f);
     if (exercises.empty()) {
-        err << "borne-scenario: no exercise folder in " << settings.lab << '\n';
+        err << "borne-scenario: no exercise folder in " << settings.lab
+            << (notExercises.empty() ? "" : std::string(" (none holds ") + kScriptFile + ")") << '\n';
         return false;
     }
     if (studentNames.empty()) {
@@ -186,6 +203,65 @@ bool listLab(const GradeSettings& settings, std::vector<std::string>& exercises,
         return false;
     }
     return true;
+}
+
+// The lab's grading.cfg, when there is one: a line is a setting (require-expect), a blank line or a
+// "#" comment. False with a message when it cannot be read or holds another line.
+bool readLabSettings(const GradeSettings& settings, std::string& requiredBy, std::ostream& err) {
+    const std::string path = settings.lab + "/" + kLabSettingsFile;
+    if (!exists(path)) return true;
+    std::string text, error;
+    if (!files::readWhole(path, text, error, {64 * 1024, "the lab's settings", true, std::nullopt})) {
+        err << "borne-scenario: " << error << '\n';
+        return false;
+    }
+    LineReader lines(text);
+    std::string_view line;
+    std::size_t number;
+    while (lines.next(line, number)) {
+        const std::string setting(trim(line));
+        if (setting.empty() || setting.front() == '#') continue;
+        if (setting != "require-expect") {
+            err << "borne-scenario: " << path << ":" << number << ": unknown setting " << quoted(setting)
+                << " (require-expect, or a # comment)\n";
+            return false;
+        }
+        if (requiredBy.empty()) requiredBy = path;
+    }
+    return true;
+}
+
+bool within(const std::string& path, const std::string& folder) {
+    return path == folder ||
+           (path.starts_with(folder) && path.size() > folder.size() && path[folder.size()] == '/');
+}
+
+// Why an answer (relative to the student's folder) is not the student's own file: a link out of the
+// folder, or a file of the lab's exercises reached through a folder linked into the lab. Empty when it
+// is the student's own, or when there is nothing there to read (the read says so).
+std::string notOwn(const Roll& roll, const std::string& folder, const std::string& answer) {
+    const std::string real = files::realPath(folder + "/" + answer);
+    if (real.empty()) return {};
+    const std::string own = files::realPath(folder);
+    if (!within(real, own)) {
+        // The link named as the student wrote it: E.scn, E/ or E/scenario.scn.
+        for (std::size_t end = answer.find('/');; end = answer.find('/', end + 1)) {
+            const std::string part = answer.substr(0, end);
+            std::string target(4096, '\0');
+            const ssize_t n = ::readlink((folder + "/" + part).c_str(), target.data(), target.size());
+            if (n > 0) {
+                target.resize(static_cast<std::size_t>(n));
+                return part + (end == std::string::npos ? "" : "/") +
+                       " is a link out of the student's folder (to " + target + ")";
+            }
+            if (end == std::string::npos) break;
+        }
+        return answer + " is out of the student's folder";
+    }
+    for (const std::string& exercise : roll.exerciseReal)
+        if (!exercise.empty() && within(real, exercise))
+            return answer + " is the lab's own file (the student's folder leads into the lab)";
+    return {};
 }
 
 // The reports are opened before anything runs, so a path that cannot be written stops the grading at once.
@@ -198,6 +274,15 @@ bool openReports(const GradeSettings& settings, JunitWriter& junit, std::FILE*& 
     if (!settings.gradesPath.empty() && (grades = std::fopen(settings.gradesPath.c_str(), "wb")) == nullptr) {
         err << "borne-scenario: cannot write " << settings.gradesPath << ": " << std::strerror(errno) << '\n';
         return false;
+    }
+    for (const std::string* path : {&settings.gradebookPath, &settings.gradescopePath}) {
+        std::FILE* f = path->empty() ? nullptr : std::fopen(path->c_str(), "wb");
+        if (!path->empty() && f == nullptr) {
+            err << "borne-scenario: cannot write " << *path << ": " << std::strerror(errno) << '\n';
+            if (grades != nullptr) std::fclose(grades);
+            return false;
+        }
+        if (f != nullptr) std::fclose(f);
     }
     return true;
 }
@@ -237,7 +322,7 @@ std::vector<std::vector<std::string>> findAnswers(const Roll& roll, const std::s
 // One pair per exercise for student `s`: its verdict when it cannot run, its run when it can. The workers
 // move from folder to folder, so runs get whole paths; messages name what was given.
 void addPairs(Roll& roll, const GradeSettings& settings, std::size_t s, const std::string& lab,
-              const std::string& submissions) {
+              const std::string& submissions, const std::string& requiredBy) {
     const std::string& student = roll.students[s].name;
     const std::string folder = settings.submissions + "/" + student;
     std::string unreadable;
@@ -257,9 +342,12 @@ void addPairs(Roll& roll, const GradeSettings& settings, std::size_t s, const st
         } else if (answers[e].size() > 1) {
             pair.result = Result::Error;
             pair.outcome.summary = "two answers: " + answers[e][0] + " and " + answers[e][1];
+        } else if (const std::string why = notOwn(roll, folder, answers[e][0]); !why.empty()) {
+            pair.result = Result::Error;
+            pair.outcome.summary = why;
         } else {
             const std::string journal = settings.lab + "/" + ex + "/" + kExpectedFolder + "/" + kJournalFile;
-            prepare(pair, folder + "/" + answers[e][0], exists(journal));
+            prepare(pair, folder + "/" + answers[e][0], exists(journal), requiredBy);
             if (pair.result == Result::Pass) {
                 pair.run = roll.runs.size();
                 roll.pairOfRun.push_back(roll.pairs.size() - 1);
@@ -305,8 +393,8 @@ bool runPairs(Roll& roll, const GradeSettings& settings, std::ostream& out, std:
 }
 
 // One line per student, one CSV row per pair, and the student's JUnit suite; true when every pair passed.
-bool tally(const Roll& roll, std::FILE* grades, std::vector<SuiteReport>& reports, double& seconds,
-           std::ostream& out) {
+bool tally(const Roll& roll, std::FILE* grades, std::vector<SuiteReport>& reports, Gradebook& book,
+           double& seconds, std::ostream& out) {
     bool allPassed = true;
     if (grades != nullptr)
         std::fputs("student,exercise,result,expectations passed,expectations failed,first failure\r\n",
@@ -315,6 +403,8 @@ bool tally(const Roll& roll, std::FILE* grades, std::vector<SuiteReport>& report
         const Student& student = roll.students[s];
         SuiteReport& report = reports.emplace_back();
         report.name = student.name;
+        Gradebook::Row& row = book.rows.emplace_back();
+        row.name = student.name;
         int exercisesPassed = 0, met = 0, written = 0;
         for (const Pair& p : roll.pairs) {
             if (p.student != s) continue;
@@ -330,10 +420,15 @@ bool tally(const Roll& roll, std::FILE* grades, std::vector<SuiteReport>& report
             report.cases.push_back({exercise, p.outcome.seconds, p.result == Result::Pass, p.outcome.summary,
                                     p.outcome.details, refused});
             report.seconds += p.outcome.seconds;
+            row.cells.push_back({p.result == Result::Pass, word(p.result),
+                                 p.result == Result::Pass
+                                     ? std::string()
+                                     : cellOutput(p.outcome.summary, p.outcome.details)});
             if (grades != nullptr)
-                std::fprintf(grades, "%s,%s,%s,%d,%d,%s\r\n", csvField(student.name).c_str(),
-                             csvField(exercise).c_str(), word(p.result), passed, p.expectations - passed,
-                             csvField(p.result == Result::Pass ? std::string() : p.outcome.summary).c_str());
+                std::fprintf(
+                    grades, "%s,%s,%s,%d,%d,%s\r\n", files::csvCell(student.name).c_str(),
+                    files::csvCell(exercise).c_str(), word(p.result), passed, p.expectations - passed,
+                    files::csvCell(p.result == Result::Pass ? std::string() : p.outcome.summary).c_str());
         }
         seconds += report.seconds;
         out << shown(student.name) << ": " << exercisesPassed << " of " << roll.exercises.size()
@@ -347,35 +442,46 @@ bool tally(const Roll& roll, std::FILE* grades, std::vector<SuiteReport>& report
 
 } // namespace
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string r = "\"";
-    for (char c : text) {
-        if (c == '"') r += '"';
-        r += c;
-    }
-    return r + "\"";
-}
-
 int runGrade(const GradeSettings& settings, std::ostream& out, std::ostream& err) {
     Roll roll;
-    std::vector<std::string> studentNames, strays;
-    if (!listLab(settings, roll.exercises, studentNames, strays, err)) return 2;
+    std::vector<std::string> notExercises, studentNames, strays;
+    if (!listLab(settings, roll.exercises, notExercises, studentNames, strays, err)) return 2;
+    std::string requiredBy = settings.requireExpect ? "--require-expect" : "";
+    if (!readLabSettings(settings, requiredBy, err)) return 2;
+    if (!settings.gradescopePath.empty() && studentNames.size() != 1) {
+        err << "borne-scenario: --gradescope writes one submission's results, and " << settings.submissions
+            << " holds " << studentNames.size() << " student folders (";
+        for (std::size_t i = 0; i < studentNames.size() && i < 3; ++i)
+            err << (i == 0 ? "" : ", ") << shown(studentNames[i]);
+        err << (studentNames.size() > 3 ? ", ...)\n" : ")\n");
+        return 2;
+    }
     JunitWriter junit;
     std::FILE* grades = nullptr;
     if (!openReports(settings, junit, grades, err)) return 2;
 
     const std::string lab = absolute(settings.lab);
     const std::string submissions = absolute(settings.submissions);
-    for (std::size_t e = 0; e < roll.exercises.size(); ++e)
+    for (std::size_t e = 0; e < roll.exercises.size(); ++e) {
         roll.exerciseIndex[roll.exercises[e]] = e;
-    for (std::size_t s = 0; s < studentNames.size(); ++s) {
+        roll.exerciseReal.push_back(files::realPath(settings.lab + "/" + roll.exercises[e]));
+    }
+    // The K-th of N slices of the students, as --suite slices its folders.
+    const std::size_t from = studentNames.size() * (settings.shard - 1) / settings.shards;
+    const std::size_t to = studentNames.size() * settings.shard / settings.shards;
+    for (std::size_t s = from; s < to; ++s) {
         roll.students.emplace_back().name = studentNames[s];
-        addPairs(roll, settings, s, lab, submissions);
+        addPairs(roll, settings, s - from, lab, submissions, requiredBy);
     }
 
-    for (const std::string& n : strays)
-        out << "ignored: " << shown(settings.submissions + "/" + n) << " (not a student's folder)\n";
+    // Said once, by the first slice.
+    if (settings.shard == 1) {
+        for (const std::string& n : notExercises)
+            out << "ignored: " << shown(settings.lab + "/" + n) << " (no " << kScriptFile
+                << ": not an exercise)\n";
+        for (const std::string& n : strays)
+            out << "ignored: " << shown(settings.submissions + "/" + n) << " (not a student's folder)\n";
+    }
     std::string error;
     if (!runPairs(roll, settings, out, error)) {
         err << "borne-scenario: " << error << '\n';
@@ -384,8 +490,9 @@ int runGrade(const GradeSettings& settings, std::ostream& out, std::ostream& err
     }
 
     std::vector<SuiteReport> reports;
+    Gradebook book{"student", roll.exercises, {}};
     double seconds = 0;
-    const bool allPassed = tally(roll, grades, reports, seconds, out);
+    const bool allPassed = tally(roll, grades, reports, book, seconds, out);
     if (grades != nullptr) {
         const bool ok = std::ferror(grades) == 0;
         if (std::fclose(grades) != 0 || !ok) {
@@ -394,6 +501,16 @@ int runGrade(const GradeSettings& settings, std::ostream& out, std::ostream& err
         }
     }
     if (!settings.junitPath.empty() && !junit.write(reports, seconds, error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (!settings.gradebookPath.empty() &&
+        !files::writeWhole(settings.gradebookPath, gradebookCsv(book), error)) {
+        err << "borne-scenario: " << error << '\n';
+        return 2;
+    }
+    if (!settings.gradescopePath.empty() && !book.rows.empty() &&
+        !files::writeWhole(settings.gradescopePath, gradescopeJson(book, book.rows.front()), error)) {
         err << "borne-scenario: " << error << '\n';
         return 2;
     }
