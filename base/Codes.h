@@ -68,10 +68,10 @@ inline constexpr int NB_MODES = 5;
 const char* nomEtatCode(int etat) noexcept;           // 0..17
 const char* nomEvenementCode(int evenement) noexcept; // 0..12
 const char* nomModeCode(int mode) noexcept;           // 0..4
-const char* nomToucheCode(int touche) noexcept;
-// A state's name, or its number in digits for a code that has none: how every output names a state.
-std::string nomEtatOuCode(int etat);       // "0".."9", TOUCHE_APPEL_GARDIEN, TOUCHE_AUCUNE
+const char* nomToucheCode(int touche) noexcept;       // "0".."9", TOUCHE_APPEL_GARDIEN, TOUCHE_AUCUNE
 int etatDepuisNom(const char* nom) noexcept;          // -1 when unknown
+// A state's name, or its number in digits for a code that has none: how every output names a state.
+std::string nomEtatOuCode(int etat);
 // A state as scripts, rules and targets write it: its number (digits only, 0 to 17) or its name; -1
 // otherwise.
 int etatDepuisTexte(std::string_view texte) noexcept;

@@ -175,9 +175,9 @@ TEST_F(Panneau, AHeldPropertyKeepsItsValueWhoeverWritesUntilReleased) {
 }
 
 // The build-time check of PROPRIETES refuses a list that misses a property or holds them out of order.
-static_assert(!proprietesDansLOrdre(std::array<Propriete, 6>{Propriete::Checked, Propriete::Caption, Propriete::Text,
-                                                             Propriete::Color, Propriete::Visible,
-                                                             Propriete::BrushColor}));
-static_assert(!proprietesDansLOrdre(std::array<Propriete, 7>{Propriete::Caption, Propriete::Checked, Propriete::Text,
-                                                             Propriete::Color, Propriete::Visible,
-                                                             Propriete::BrushColor, Propriete::SimpleText}));
+static_assert(!proprietesDansLOrdre(std::array<Propriete, 6>{Propriete::Checked, Propriete::Caption,
+                                                             Propriete::Text, Propriete::Color,
+                                                             Propriete::Visible, Propriete::BrushColor}));
+static_assert(!proprietesDansLOrdre(std::array<Propriete, 7>{
+    Propriete::Caption, Propriete::Checked, Propriete::Text, Propriete::Color, Propriete::Visible,
+    Propriete::BrushColor, Propriete::SimpleText}));

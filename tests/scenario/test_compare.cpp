@@ -71,10 +71,12 @@ TEST(Compare, FirstDifferenceIsSaidOnce) {
          {{0, nullptr, P::Text, text("B;\n")}},
          "start-up at 0 ms: Log.txt line 1: terminal \"A\\x00\\x00;\", controller \"B;\""},
         {"texts shown decoded, and said to differ only by their encoding",
-         {{0, "Default", P::Text, text("carte oubli\xE9"
-                                       "e")}},
-         {{0, "Default", P::Text, text("carte oubli\xC3\xA9"
-                                       "e")}},
+         {{0, "Default", P::Text,
+           text("carte oubli\xE9"
+                "e")}},
+         {{0, "Default", P::Text,
+           text("carte oubli\xC3\xA9"
+                "e")}},
          "start-up at 0 ms: Default.Text: terminal \"carte oubliée\", controller \"carte oubliÃ©e\" (the "
          "controller wrote UTF-8, the terminal Windows-1252)"},
         {"a run that ends first",

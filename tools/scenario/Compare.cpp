@@ -248,8 +248,8 @@ std::string decidingTurn(const Recording& terminal, const Recording& controller,
         if (!rows)
             return when + "terminal ends in " + nomEtatOuCode(a.end) + ", controller ends in " +
                    nomEtatOuCode(b.end);
-        return when + "terminal " + rowsOf(a, terminal.rows_) + " -> " + nomEtatOuCode(a.end) + ", controller " +
-               rowsOf(b, controller.rows_) + " -> " + nomEtatOuCode(b.end);
+        return when + "terminal " + rowsOf(a, terminal.rows_) + " -> " + nomEtatOuCode(a.end) +
+               ", controller " + rowsOf(b, controller.rows_) + " -> " + nomEtatOuCode(b.end);
     }
     number = 0;
     return {};

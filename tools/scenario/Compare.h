@@ -91,7 +91,7 @@ private:
     std::uint32_t turn_ = 0; // the turn under way, from 1; 0 during start-up
     std::vector<Turn> turns_;
     std::vector<Row> rows_;
-    bool rowsTold_ = true; // the controller tells its rows
+    bool rowsTold_ = true;    // the controller tells its rows
     std::uint32_t lines_ = 0; // lines in Log.txt so far
     std::int64_t now_ = 0;
     bool cut_ = false;
@@ -108,7 +108,8 @@ private:
 std::string firstDifference(const Recording& terminal, const Recording& controller);
 // Its two parts: the first event apart (`stateTurn`: the turn, when that event is a turn's end state), and
 // the first turn apart (`number`: that turn; 0 and empty when none).
-std::string firstEventDifference(const Recording& terminal, const Recording& controller, std::uint32_t& stateTurn);
+std::string firstEventDifference(const Recording& terminal, const Recording& controller,
+                                 std::uint32_t& stateTurn);
 std::string decidingTurn(const Recording& terminal, const Recording& controller, std::uint32_t& number);
 
 // The first line where two whole journals differ, for runs whose recordings are the same (a controller
