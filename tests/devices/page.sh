@@ -99,6 +99,23 @@ while IFS= read -r line; do
     printf '%s\n%s\n' "$at" "$check" >>"$checks"
 done <"$page"
 [ "$count" -gt 0 ] || fail "no declarations found"
+# The code shown for a controller of one's own, in a class kept as the page says.
+cat >>"$checks" <<'END'
+#include "base/Texte.h"
+struct MonControleur {
+    Etat etat;
+    int nbEssais, nbChiffres;
+    bool carteRefusee, codeRefuse;
+    char codeSaisi[5], codeMasque[5];
+    std::unique_ptr<tSupervision> supervision;
+    ValeursTravail valeurs() const;
+    bool installerValeurs(const ValeursTravail& v);
+};
+END
+marker=$(grep -n '^<!-- compiled -->$' "$page" | head -1 | cut -d: -f1)
+[ -n "$marker" ] || fail "no compiled example"
+printf '#line %s "%s"\n' "$((${marker:-0} + 2))" "$page" >>"$checks"
+sed -n '/^<!-- compiled -->$/,/^```$/p' "$page" | sed '1,2d;$d' >>"$checks"
 "$compiler" -std=c++20 -fsyntax-only -Wall -Werror -I"$source" "$checks" ||
     fail "a declaration listed is not the headers' (the compiler's message above names its line)"
 
