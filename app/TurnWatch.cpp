@@ -12,11 +12,6 @@ constexpr std::size_t kKeptTurns = 10000;
 // Writes kept between two takes: a window that stops taking stops costing memory.
 constexpr std::size_t kKeptWrites = 100000;
 
-std::string stateName(int state) {
-    const char* name = nomEtatCode(state);
-    return name != nullptr ? name : std::to_string(state);
-}
-
 } // namespace
 
 const char* turnLogHeader() noexcept {
@@ -24,8 +19,8 @@ const char* turnLogHeader() noexcept {
 }
 
 std::string TurnRecord::line() const {
-    std::string l = std::to_string(number) + '\t' + std::to_string(start) + '\t' + stateName(startState) +
-                    '\t' + events + '\t' + stateName(endState) + '\t';
+    std::string l = std::to_string(number) + '\t' + std::to_string(start) + '\t' + nomEtatOuCode(startState) +
+                    '\t' + events + '\t' + nomEtatOuCode(endState) + '\t';
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (i > 0) l += ' ';
         l += std::to_string(rows[i].first) + '.' + std::to_string(rows[i].second);

@@ -51,6 +51,11 @@ const char* nomEtatCode(int etat) noexcept {
     return nomDans(kNomsEtats, etat);
 }
 
+std::string nomEtatOuCode(int etat) {
+    const char* nom = nomEtatCode(etat);
+    return nom != nullptr ? nom : std::to_string(etat);
+}
+
 const char* nomEvenementCode(int evenement) noexcept {
     return nomDans(kNomsEvenements, evenement);
 }

@@ -3,6 +3,7 @@
 // and the journal may not depend on the controller.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 // States of the access cycle (the controller's `etat`).
@@ -69,6 +70,8 @@ const char* nomEvenementCode(int evenement) noexcept; // 0..12
 const char* nomModeCode(int mode) noexcept;           // 0..4
 const char* nomToucheCode(int touche) noexcept;       // "0".."9", TOUCHE_APPEL_GARDIEN, TOUCHE_AUCUNE
 int etatDepuisNom(const char* nom) noexcept;          // -1 when unknown
+// A state's name, or its number in digits for a code that has none: how every output names a state.
+std::string nomEtatOuCode(int etat);
 // A state as scripts, rules and targets write it: its number (digits only, 0 to 17) or its name; -1
 // otherwise.
 int etatDepuisTexte(std::string_view texte) noexcept;

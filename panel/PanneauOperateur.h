@@ -52,6 +52,14 @@ enum class Propriete { Checked, Caption, Text, Color, Visible, BrushColor, Simpl
 inline constexpr std::array<Propriete, 7> PROPRIETES = {
     Propriete::Checked, Propriete::Caption,    Propriete::Text,      Propriete::Color,
     Propriete::Visible, Propriete::BrushColor, Propriete::SimpleText};
+// One entry per property, in the order of Propriete (SimpleText the last): a property added to the enum
+// and not here would be missed by every walk, so the build stops.
+template <std::size_t N> constexpr bool proprietesDansLOrdre(const std::array<Propriete, N>& liste) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (static_cast<std::size_t>(liste[i]) != i) return false;
+    return static_cast<std::size_t>(Propriete::SimpleText) + 1 == N;
+}
+static_assert(proprietesDansLOrdre(PROPRIETES), "one entry per property, in the order of Propriete");
 enum class Auteur { Terminal, Utilisateur };
 enum class FormeContour { Cercle, Ellipse, RectangleArrondi };
 

@@ -31,15 +31,36 @@ fi
 cp "$scenarios/journeys/entry-by-code/Config.cfg" "$scenarios/journeys/entry-by-code/CHIP.INI" "$work"
 cp "$scenarios/journeys/entry-by-code/scenario.scn" "$work/entry.scn"
 cd "$work" || exit 1
-"$runner" --compare --controller "$controllers/faulty/code-shown-in-clear.so" entry.scn > out 2> err
+"$runner" --compare --controller "$controllers/faulty/code-shown-in-clear.so" --turns turns.tsv entry.scn \
+    > out 2> err
 rc=$?
 [ "$rc" = 1 ] || fail "script: exit $rc, expected 1"
-want='entry.scn: turn 3 at 1500 ms: Edit2.Text: terminal "code : *", controller "code : 6"'
+want='entry.scn: turn 4 at 1500 ms: Edit2.Text: terminal "code : *", controller "code : 6"'
 [ "$(grep -c '' err)" -ge 1 ] && grep -qxF "$want" err || fail "script: no line '$want' in: $(cat err)"
+# One numbering: the turn the comparison names is the one --turns numbers so.
+grep -q "^4	1500	" turns.tsv || fail "script: --turns numbers the turn at 1500 ms otherwise: $(cat turns.tsv)"
+rm -f turns.tsv
+
 grep -qxF "compared with the terminal's own: differs" out || fail "script: stdout: $(cat out)"
 # Its own expectations are still checked, on the controller compared.
 grep -qE '^expectations: [0-9]+ passed, [1-9][0-9]* failed$' out || fail "script: stdout: $(cat out)"
 [ ! -e Log.txt ] || fail "script: the working folder got a Log.txt"
+
+# What decided, before the first write: the turn whose rows and state part, each side's.
+cp "$scenarios/journeys/three-tries/scenario.scn" tries.scn
+"$runner" --compare --controller "$controllers/faulty/third-code-checked.so" tries.scn > out 2> err
+grep -v '^tries.scn:[0-9]' err > said
+printf '%s\n' \
+    'tries.scn: turn 19 at 9000 ms: terminal row 2.2 -> ETAT_DEFAUT, controller rows 2.3 2.7 -> ETAT_VEHICULE_SUR_BOUCLE_AMONT_ENTRANT' \
+    'tries.scn: turn 19 at 9000 ms: Evenement.Text: terminal (no write), controller "AUTORISATION_OK"' |
+    diff -u - said || fail "decision: not the turn that decided, then the first write"
+rm -f tries.scn said
+
+# The controller is found from where the command was typed, also with -C.
+mkdir -p plugin elsewhere && cp "$controllers/faulty/code-shown-in-clear.so" plugin/
+(cd elsewhere && "$runner" -C "$work" --compare --controller ../plugin/code-shown-in-clear.so entry.scn) \
+    > out 2> err
+[ $? = 1 ] && grep -qxF "$want" err || fail "-C from another folder: $(cat out err)"
 
 # The terminal's source built as a plug-in: no difference, on every folder of the project.
 "$runner" --compare --controller "$controllers/reference.so" entry.scn > out 2> err
@@ -53,10 +74,15 @@ grep -qE '^expectations: [0-9]+ passed, [1-9][0-9]* failed$' out || fail "script
 "$runner" --compare --controller "$controllers/faulty/wrong-display-text.so" --junit report.xml \
     --suite "$scenarios/journeys/entry-by-code" > out 2> err
 [ $? = 1 ] || fail "junit: exit status"
-grep -qF 'FAIL entry-by-code: scenario.scn: turn 7 at 3500 ms: Edit1.Text: ' out || fail "junit: $(cat out)"
+grep -qF 'FAIL entry-by-code: scenario.scn: turn 8 at 3500 ms: Edit1.Text: ' out || fail "junit: $(cat out)"
 grep -qF 'controller &quot;-  acces autorisee   -&quot;' report.xml || fail "junit: $(cat report.xml)"
 
 # Nothing to compare with: refused before anything runs.
 "$runner" --compare entry.scn > out 2> err
 [ $? = 2 ] && grep -qF -- "--compare needs --controller FILE" err || fail "no controller: $(cat err)"
+# No settings where the script runs: both sides would start out of service and agree. Refused.
+(cd elsewhere && cp ../entry.scn . && "$runner" --compare --controller "$controllers/reference.so" entry.scn) \
+    > out 2> err
+[ $? = 2 ] && grep -qF -- "--compare: no readable Config.cfg in $work/elsewhere: both runs would start out of service" err &&
+    [ ! -s out ] || fail "no settings: $(cat out err)"
 exit 0

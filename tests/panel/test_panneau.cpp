@@ -173,3 +173,11 @@ TEST_F(Panneau, AHeldPropertyKeepsItsValueWhoeverWritesUntilReleased) {
     EXPECT_EQ(panel.Edit2.Text(), "y");
     panel.retirerObservateur(cle);
 }
+
+// The build-time check of PROPRIETES refuses a list that misses a property or holds them out of order.
+static_assert(!proprietesDansLOrdre(std::array<Propriete, 6>{Propriete::Checked, Propriete::Caption,
+                                                             Propriete::Text, Propriete::Color,
+                                                             Propriete::Visible, Propriete::BrushColor}));
+static_assert(!proprietesDansLOrdre(std::array<Propriete, 7>{
+    Propriete::Caption, Propriete::Checked, Propriete::Text, Propriete::Color, Propriete::Visible,
+    Propriete::BrushColor, Propriete::SimpleText}));

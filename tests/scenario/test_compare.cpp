@@ -1,8 +1,13 @@
 // How --compare says the first difference between two recorded runs: one row per rule.
 #include "tools/scenario/Compare.h"
 
+#include "control/tGestionBarriere.h"
+#include "tests/support/Sandbox.h"
+
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,6 +75,15 @@ TEST(Compare, FirstDifferenceIsSaidOnce) {
          {{0, nullptr, P::Text, std::string("A\0\0;\n", 5)}},
          {{0, nullptr, P::Text, text("B;\n")}},
          "start-up at 0 ms: Log.txt line 1: terminal \"A\\x00\\x00;\", controller \"B;\""},
+        {"texts shown decoded, and said to differ only by their encoding",
+         {{0, "Default", P::Text,
+           text("carte oubli\xE9"
+                "e")}},
+         {{0, "Default", P::Text,
+           text("carte oubli\xC3\xA9"
+                "e")}},
+         "start-up at 0 ms: Default.Text: terminal \"carte oubliée\", controller \"carte oubliÃ©e\" (the "
+         "controller wrote UTF-8, the terminal Windows-1252)"},
         {"a run that ends first",
          {{0, "Edit1", P::Text, text("x")}, {500, "Edit1", P::Text, text("y")}},
          {{0, "Edit1", P::Text, text("x")}},
@@ -91,4 +105,42 @@ TEST(Compare, WholeJournalsGiveTheirFirstDifferentLine) {
     EXPECT_EQ(journalDifference("a\x01\n", ""), "Log.txt line 1: terminal \"a\\x01\", controller (none)");
 }
 
+// The terminal's own turned through its required members alone, no rows told, whose state reads
+// ETAT_DEFAUT where the terminal's is ETAT_ATTENTE_AUTORISATION.
+class EtatDeclareFaux {
+public:
+    void Tour() { c_.Tour(); }
+    Etat etatCourant() const noexcept {
+        return c_.etatCourant() == ETAT_ATTENTE_AUTORISATION ? ETAT_DEFAUT : c_.etatCourant();
+    }
+    Mode modeCourant() const noexcept { return c_.modeCourant(); }
+
+private:
+    tGestionBarriere c_;
+};
+
+using CompareRuns = borne::test::Sandbox;
+
 } // namespace
+
+TEST_F(CompareRuns, WhatDecidedIsTheTurnsEndStateWhenTheControllerTellsNoRows) {
+    std::ofstream("Config.cfg") << "mode=0\n";
+    const std::string text = "tick CheckBox1\nturn 2\n";
+    const borne::TypeControleur type{
+        "etat-faux", [] { return std::make_unique<borne::ControleurDe<EtatDeclareFaux>>(); }, false, false};
+    borne::scenario::RunSettings settings;
+    settings.controller = &type;
+    borne::scenario::Comparison comparison;
+    std::string error;
+    ASSERT_TRUE(comparison.start(text, settings, error)) << error;
+    std::ostringstream messages;
+    borne::scenario::Engine engine(settings, messages);
+    engine.watch(comparison.controllerRun());
+    ASSERT_TRUE(comparison.enter(error)) << error;
+    borne::scenario::TextSource source(text, borne::panneau());
+    engine.run(source);
+    ASSERT_TRUE(comparison.leave(error)) << error;
+    // Its end state is all that differs in that turn: said once.
+    EXPECT_EQ(comparison.difference(),
+              "turn 1 at 0 ms: terminal ends in ETAT_ATTENTE_AUTORISATION, controller ends in ETAT_DEFAUT");
+}

@@ -204,6 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         Fault{"expect etat 18", "malformed state \"18\""}, Fault{"expect etat -1", "malformed state"},
         Fault{"expect etat etat_alarme", "malformed state"}, Fault{"expect etat", "malformed state \"\""},
         Fault{"expect etat ETAT_VEHICULE_ENTRANT", "(did you mean ETAT_VEHICULE_ENTRE? 0 to 17"},
+        Fault{"expect etat ETAT_ATTENTE", "(did you mean ETAT_ATTENTE_AUTORISATION? 0 to 17"},
         Fault{"expect Edit2.Text \"code : ", "unterminated quoted text \"\\\"code : \""},
         Fault{"until 2 Edit2.Text \"code\" :", "unexpected \" :\" after the quoted text"}));
 

@@ -52,6 +52,12 @@ TEST(Names, StatesEventsAndModesAreSpelledAsTheirConstants) {
     EXPECT_EQ(kEvenements.size(), static_cast<std::size_t>(NB_EVENEMENTS));
 }
 
+TEST(Names, AStateWithoutANameIsShownByItsNumber) {
+    EXPECT_EQ(nomEtatOuCode(ETAT_DEFAUT), "ETAT_DEFAUT");
+    EXPECT_EQ(nomEtatOuCode(NB_ETATS), "18");
+    EXPECT_EQ(nomEtatOuCode(-1), "-1");
+}
+
 TEST(Names, AStateIsFoundByItsNameOnly) {
     for (const auto& [code, nom] : kEtats)
         EXPECT_EQ(etatDepuisNom(nom.c_str()), code);

@@ -175,13 +175,11 @@ int runSearch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     return search::explore(settings, *c.rules, out, err);
 }
 
-// A controller that will not load is refused before anything runs; it is loaded after -C, as the other
-// names, and lives as long as the process. So are a class's controllers, all of them. Returns 0 when
-// they are loaded, else the exit status, said on `err`.
+// A controller that will not load is refused before anything runs, and lives as long as the process.
+// --controller's is loaded before -C; a class's controllers after it, as the other names, all of them.
+// Returns 0 when they are loaded, else the exit status, said on `err`.
 int loadControllersOf(const CommandLine& c, std::optional<TypeControleur>& controller,
                       std::vector<NamedController>& classControllers, std::ostream& err) {
-    if (c.controller && c.controllers) return usage(err, "--controller or --controllers, not both");
-    if (!loadController(c, controller, err)) return 2;
     if (controller && (c.tidy || c.grade || c.bless))
         return usage(err, "--controller goes with a script or --suite");
     if (c.controllers) {
@@ -213,12 +211,15 @@ int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::os
     if (c.timeout && !seconds(*c.timeout))
         return usage(err, "bad --timeout " + scenario::quoted(*c.timeout) +
                               " (seconds above 0, up to 86400, to the millisecond: 0.001 at least)");
+    // The controller is a file of the person's, found from where the command was typed, -C or not.
+    if (c.controller && c.controllers) return usage(err, "--controller or --controllers, not both");
+    std::optional<TypeControleur> controller;
+    if (!loadController(c, controller, err)) return 2;
     // As make -C: every other name on the command line is then taken from DIR.
     if (c.directory && ::chdir(c.directory->c_str()) != 0) {
         err << "borne-scenario: cannot enter " << *c.directory << ": " << std::strerror(errno) << '\n';
         return 2;
     }
-    std::optional<TypeControleur> controller;
     std::vector<NamedController> classControllers;
     if (const int refused = loadControllersOf(c, controller, classControllers, err); refused != 0)
         return refused;

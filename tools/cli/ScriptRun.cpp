@@ -241,7 +241,11 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
     const std::size_t broken = o.rules ? reportRules(o, name, rules, ruleObserver, out, err) : 0;
     if (!difference.empty()) {
         out.flush(); // so that a merged output keeps the order of events
-        err << name << ": " << difference << '\n';
+        // What decided, then the first event apart: a line each.
+        std::size_t from = 0;
+        for (std::size_t end; (end = difference.find('\n', from)) != std::string::npos; from = end + 1)
+            err << name << ": " << std::string_view(difference).substr(from, end - from) << '\n';
+        err << name << ": " << std::string_view(difference).substr(from) << '\n';
     }
     if (o.compare)
         out << "compared with the terminal's own: " << (difference.empty() ? "no difference" : "differs")
@@ -275,6 +279,18 @@ int runScript(const CommandLine& o, const TypeControleur* controller, std::istre
         if (checked.errorCount > checked.errors.size())
             err << name << ": " << checked.errorCount - checked.errors.size() << " more errors\n";
         return 2;
+    }
+
+    // Both sides would start out of service and agree on everything: refused rather than said alike.
+    if (o.compare) {
+        if (const std::string problem = settingsProblem("Config.cfg"); !problem.empty()) {
+            std::error_code ignored;
+            err << "borne-scenario: --compare: no readable Config.cfg in "
+                << std::filesystem::current_path(ignored).string()
+                << (problem == "missing" ? "" : " (" + problem + ")")
+                << ": both runs would start out of service; compare where a mode's settings are\n";
+            return 2;
+        }
     }
 
     // So are the rules, when there are some.

@@ -439,7 +439,12 @@ std::string stateChoices(std::string_view written) {
     for (int e = 0; e < NB_ETATS; ++e)
         names.emplace_back(nomEtatCode(e));
     std::string hint = "(";
-    const std::vector<std::string> near = nearestNames(written, names);
+    std::vector<std::string> near = nearestNames(written, names);
+    // A name cut short is too far from the whole one to be near: the names it begins.
+    if (near.empty() && written.size() >= 6)
+        for (const std::string& name : names)
+            if (near.size() < 3 && name.size() > written.size() && name.starts_with(written))
+                near.push_back(name);
     for (std::size_t i = 0; i < near.size(); ++i) {
         hint += i == 0 ? "did you mean " : ", ";
         hint += near[i];
@@ -463,8 +468,7 @@ Command expectStateCommand(int state) {
     Command c;
     c.verb = Verb::ExpectState;
     c.state = state;
-    const char* name = nomEtatCode(state);
-    c.text = name != nullptr ? name : std::to_string(state);
+    c.text = nomEtatOuCode(state);
     return c;
 }
 

@@ -2,6 +2,7 @@
 #include "tools/grammar/Grammar.h"
 
 #include "base/Codes.h"
+#include "base/Texte.h"
 #include "journal/FichierJournal.h"
 #include "tools/files/Files.h"
 #include "tools/grammar/Show.h"
@@ -38,7 +39,8 @@ protected:
 std::string what(const Recording::Event& e, std::string_view text) {
     switch (e.kind) {
     case Recording::Kind::Write: {
-        if (e.type == 2) return shownValue(text);
+        // The panel holds Windows-1252, shown as --trace shows it.
+        if (e.type == 2) return shownValue(versUtf8(text));
         return shownValue(e.type == 0 ? propertyText(Valeur(e.number != 0)) : propertyText(Valeur(e.number)));
     }
     case Recording::Kind::Line: {
@@ -46,10 +48,7 @@ std::string what(const Recording::Event& e, std::string_view text) {
         if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
         return shownValue(line);
     }
-    case Recording::Kind::State: {
-        const char* name = nomEtatCode(static_cast<int>(e.number));
-        return name != nullptr ? name : std::to_string(e.number);
-    }
+    case Recording::Kind::State: return nomEtatOuCode(static_cast<int>(e.number));
     }
     return {};
 }
@@ -122,6 +121,8 @@ void Recording::starting(Engine& engine) {
     events_.clear();
     text_.clear();
     partial_.clear();
+    turns_.clear();
+    rows_.clear();
     turn_ = 0;
     now_ = 0;
     cut_ = false;
@@ -131,7 +132,25 @@ void Recording::starting(Engine& engine) {
         readRegularFile(kJournalFile, journal, error) ? static_cast<std::uint32_t>(countLines(journal)) : 0;
 }
 
-void Recording::started(Engine&) {}
+void Recording::started(Engine& engine) {
+    turn_ = 1;
+    turns_.clear();
+    rows_.clear();
+    rowsTold_ = engine.rowsTold();
+    engine.listen(*this);
+}
+
+void Recording::debutTour(int) noexcept {
+    if (cut_ || engine_ == nullptr) return;
+    const auto at = static_cast<std::uint32_t>(rows_.size());
+    turns_.push_back(Turn{engine_->now(), at, at});
+}
+
+void Recording::ligne(int state, int rank) noexcept {
+    if (cut_ || turns_.empty()) return;
+    rows_.push_back(Row{static_cast<std::uint8_t>(state), static_cast<std::uint8_t>(rank)});
+    turns_.back().rowsTo = static_cast<std::uint32_t>(rows_.size());
+}
 
 void Recording::add(const Event& e, std::string_view bytes) {
     if (events_.size() >= kMaxRecordedEvents) {
@@ -176,7 +195,8 @@ void Recording::journalWrote(std::string_view bytes) {
 void Recording::turnEnded(std::int64_t at) {
     const int state =
         engine_ != nullptr && engine_->controller() != nullptr ? engine_->controller()->etatCourant() : -1;
-    add(Event{at, ++turn_, Kind::State, Propriete::Text, 0, nullptr, static_cast<std::uint32_t>(state)});
+    if (!turns_.empty() && turns_.size() == turn_) turns_.back().end = state;
+    add(Event{at, turn_++, Kind::State, Propriete::Text, 0, nullptr, static_cast<std::uint32_t>(state)});
 }
 
 void Recording::finished(std::int64_t) {
@@ -190,7 +210,66 @@ void Recording::finished(std::int64_t) {
     engine_ = nullptr;
 }
 
+namespace {
+
+std::string rowsOf(const Recording::Turn& turn, const std::vector<Recording::Row>& rows) {
+    if (turn.rowsFrom == turn.rowsTo) return "(no row)";
+    std::string list = turn.rowsTo - turn.rowsFrom == 1 ? "row" : "rows";
+    for (std::uint32_t i = turn.rowsFrom; i < turn.rowsTo; ++i)
+        list += " " + std::to_string(rows[i].state) + "." + std::to_string(rows[i].rank);
+    return list;
+}
+
+// Texts apart only because one side wrote UTF-8 where the panel holds Windows-1252.
+std::string encodingNote(const Recording::Event& a, std::string_view terminal, std::string_view controller) {
+    if (a.kind != Recording::Kind::Write || a.type != 2 || terminal == controller) return {};
+    if (versUtf8(terminal) == controller) return " (the controller wrote UTF-8, the terminal Windows-1252)";
+    if (versUtf8(controller) == terminal) return " (the terminal wrote UTF-8, the controller Windows-1252)";
+    return {};
+}
+
+} // namespace
+
+// The first turn that ended in another state or reached other rows, said as a line; 0 and empty when none.
+std::string decidingTurn(const Recording& terminal, const Recording& controller, std::uint32_t& number) {
+    const auto& t = terminal.turns_;
+    const auto& c = controller.turns_;
+    const bool rows = terminal.rowsTold_ && controller.rowsTold_;
+    for (std::size_t i = 0; i < std::min(t.size(), c.size()); ++i) {
+        const auto& a = t[i];
+        const auto& b = c[i];
+        if (a.end < 0 || b.end < 0) break;
+        const bool sameRows =
+            !rows || std::equal(terminal.rows_.begin() + a.rowsFrom, terminal.rows_.begin() + a.rowsTo,
+                                controller.rows_.begin() + b.rowsFrom, controller.rows_.begin() + b.rowsTo);
+        if (a.end == b.end && sameRows) continue;
+        number = static_cast<std::uint32_t>(i + 1);
+        const std::string when = "turn " + std::to_string(i + 1) + " at " + std::to_string(a.start) + " ms: ";
+        if (!rows)
+            return when + "terminal ends in " + nomEtatOuCode(a.end) + ", controller ends in " +
+                   nomEtatOuCode(b.end);
+        return when + "terminal " + rowsOf(a, terminal.rows_) + " -> " + nomEtatOuCode(a.end) +
+               ", controller " + rowsOf(b, controller.rows_) + " -> " + nomEtatOuCode(b.end);
+    }
+    number = 0;
+    return {};
+}
+
 std::string firstDifference(const Recording& terminal, const Recording& controller) {
+    std::uint32_t stateTurn = 0;
+    std::string event = firstEventDifference(terminal, controller, stateTurn);
+    if (event.empty()) return event;
+    std::uint32_t turn = 0;
+    const std::string decided = decidingTurn(terminal, controller, turn);
+    if (decided.empty()) return event;
+    // Its end state alone is what the line above already says.
+    if (stateTurn == turn) return decided;
+    return decided + "\n" + event;
+}
+
+std::string firstEventDifference(const Recording& terminal, const Recording& controller,
+                                 std::uint32_t& stateTurn) {
+    stateTurn = 0;
     const auto& t = terminal.events_;
     const auto& c = controller.events_;
     const std::size_t n = std::min(t.size(), c.size());
@@ -220,9 +299,11 @@ std::string firstDifference(const Recording& terminal, const Recording& controll
     if (i >= t.size()) return onlyController(c[i]);
     const auto& a = t[i];
     const auto& b = c[i];
-    if (sameInstant(a, b) && sameSubject(a, b))
+    if (sameInstant(a, b) && sameSubject(a, b)) {
+        if (a.kind == Recording::Kind::State) stateTurn = a.turn;
         return when(a) + subject(a) + ": terminal " + what(a, textOf(terminal, a)) + ", controller " +
-               what(b, textOf(controller, b));
+               what(b, textOf(controller, b)) + encodingNote(a, textOf(terminal, a), textOf(controller, b));
+    }
     // Whichever comes first in virtual time is the one the other did not make.
     if (a.at != b.at || a.turn != b.turn)
         return a.at < b.at || (a.at == b.at && a.turn < b.turn) ? onlyTerminal(a) : onlyController(b);

@@ -277,8 +277,7 @@ std::optional<std::string> Engine::differs(const Command& c) const {
     if (c.verb == Verb::ExpectState || c.verb == Verb::UntilState) {
         const int state = controller_->etatCourant();
         if (state == c.state) return std::nullopt;
-        const char* name = nomEtatCode(state);
-        return name != nullptr ? name : std::to_string(state);
+        return nomEtatOuCode(state);
     }
     const Valeur actual = panneau().trouver(c.control)->lire(c.property);
     if (same(c.expected, actual)) return std::nullopt;

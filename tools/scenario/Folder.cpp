@@ -491,8 +491,13 @@ std::optional<ScenarioOutcome> judge(const FoundScenario& scenario, const RunRes
         if (difference.empty())
             difference = journalDifference(a.terminalJournal, a.haveJournal ? a.journal : std::string());
         if (!difference.empty()) {
-            difference.insert(0, a.scriptName + ": ");
-            return failed(difference, details + difference + "\n");
+            // The folder's line says what decided; the details hold each line, the script's name first.
+            std::string lines;
+            std::size_t from = 0;
+            for (std::size_t end; (end = difference.find('\n', from)) != std::string::npos; from = end + 1)
+                lines += a.scriptName + ": " + difference.substr(from, end - from) + "\n";
+            lines += a.scriptName + ": " + difference.substr(from) + "\n";
+            return failed(lines.substr(0, lines.find('\n')), details + lines);
         }
     }
     if (!result.ok()) {

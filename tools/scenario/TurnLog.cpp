@@ -10,11 +10,6 @@ namespace borne::scenario {
 
 namespace {
 
-std::string stateName(int state) {
-    const char* name = nomEtatCode(state);
-    return name != nullptr ? name : std::to_string(state);
-}
-
 void append(std::string& list, std::string_view item) {
     if (!list.empty()) list += ' ';
     list += item;
@@ -62,11 +57,11 @@ void TurnLog::write(const char* status) {
     line_ += '\t';
     line_ += std::to_string(start_);
     line_ += '\t';
-    line_ += stateName(startState_);
+    line_ += nomEtatOuCode(startState_);
     line_ += '\t';
     line_ += events_;
     line_ += '\t';
-    line_ += stateName(engine_->controller()->etatCourant());
+    line_ += nomEtatOuCode(engine_->controller()->etatCourant());
     line_ += '\t';
     line_ += rows_;
     line_ += '\t';
