@@ -3,6 +3,7 @@
 #include "tests/support/Sandbox.h"
 #include "tools/cli/Run.h"
 #include "tools/files/Files.h"
+#include "tools/files/TurnLogFormat.h"
 #include "tools/grammar/Grammar.h"
 
 #include <sys/resource.h>
@@ -479,4 +480,39 @@ TEST_F(ScenarioProgram, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
     EXPECT_NE(out.str().find("ERROR s: cannot write "), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("/waves/s.vcd: a named pipe that nobody read in time"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Events may hold any byte: a turn log line always splits into its seven fields, and the events read
+// back whole.
+TEST(TurnLogFormat, EventsAreEscapedSoThatEveryLineHasSevenFieldsAndReadsBack) {
+    const std::vector<std::pair<int, int>> rows = {{0, 1}, {0, 3}};
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"VEHICULE_ABSENT"},
+        {"a b", "c\td"},
+        {"line\nend\r", "back\\slash", "\\s", "\xC3\xA9 <&\""},
+    };
+    for (const std::vector<std::string>& events : cases) {
+        const std::string line = files::turnLogLine({.number = 3,
+                                                     .start = 1000,
+                                                     .startState = "S",
+                                                     .endState = "E",
+                                                     .events = &events,
+                                                     .rows = &rows,
+                                                     .status = "done"});
+        EXPECT_EQ(line.find_first_of("\n\r"), std::string::npos) << line;
+        std::vector<std::string> fields;
+        for (std::size_t at = 0, tab = 0; tab != std::string::npos; at = tab + 1)
+            fields.push_back(line.substr(at, (tab = line.find('\t', at)) - at));
+        ASSERT_EQ(fields.size(), 7u) << line;
+        EXPECT_EQ(files::turnLogEvents(fields[3]), events) << line;
+    }
+    const std::vector<std::string> spaced = {"a b", "c\td"};
+    EXPECT_EQ(files::turnLogLine({.number = 1,
+                                  .startState = "S",
+                                  .endState = "E",
+                                  .events = &spaced,
+                                  .rows = &rows,
+                                  .status = "cut"}),
+              "1\t0\tS\ta\\sb c\\td\tE\t0.1 0.3\tcut");
 }
