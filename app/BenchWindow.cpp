@@ -1,4 +1,5 @@
 #include "app/BenchWindow.h"
+#include "tools/files/TurnLogFormat.h"
 #include "tools/grammar/Grammar.h"
 
 #include "app/MonThread.h"
@@ -200,7 +201,8 @@ QWidget* BenchWindow::logColumn() {
     turns_->setObjectName("Turns");
     turns_->setReadOnly(true);
     turns_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    turns_->setPlainText(QString::fromUtf8(turnLogHeader()));
+    turns_->setPlainText(QString::fromUtf8(files::kTurnLogHeader.data(),
+                                           static_cast<qsizetype>(files::kTurnLogHeader.size())));
     colonne->addWidget(turns_, 2);
 
     auto* titreChangements = new QHBoxLayout;
@@ -397,7 +399,7 @@ QString BenchWindow::changesText() const {
 bool BenchWindow::saveTurns(const QString& path) const {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    std::string tout = std::string(turnLogHeader()) + '\n';
+    std::string tout = std::string(files::kTurnLogHeader) + '\n';
     for (const std::string& l : turnLines_)
         tout += l + '\n';
     return f.write(tout.data(), static_cast<qint64>(tout.size())) == static_cast<qint64>(tout.size()) &&

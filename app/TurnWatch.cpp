@@ -2,6 +2,7 @@
 
 #include "base/Texte.h"
 #include "control/Codes.h"
+#include "tools/files/TurnLogFormat.h"
 
 namespace borne::bench {
 
@@ -14,18 +15,15 @@ constexpr std::size_t kKeptWrites = 100000;
 
 } // namespace
 
-const char* turnLogHeader() noexcept {
-    return "turn\tstart_ms\tstart_state\tevents\tend_state\trows\tstatus";
-}
-
 std::string TurnRecord::line() const {
-    std::string l = std::to_string(number) + '\t' + std::to_string(start) + '\t' + nomEtatOuCode(startState) +
-                    '\t' + events + '\t' + nomEtatOuCode(endState) + '\t';
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i > 0) l += ' ';
-        l += std::to_string(rows[i].first) + '.' + std::to_string(rows[i].second);
-    }
-    return l + "\tdone";
+    const std::string first = nomEtatOuCode(startState), last = nomEtatOuCode(endState);
+    return files::turnLogLine({.number = number,
+                               .start = start,
+                               .startState = first,
+                               .endState = last,
+                               .events = &events,
+                               .rows = &rows,
+                               .status = "done"});
 }
 
 TurnWatch::TurnWatch(std::function<std::int64_t()> instant) : instant_(std::move(instant)) {}
@@ -71,8 +69,7 @@ void TurnWatch::wrote(const Ecriture& e) {
     VerrouPris pris(mutex_);
     if (event && inTurn_) {
         if (const auto* name = std::get_if<std::string>(&e.valeur)) {
-            if (!current_.events.empty()) current_.events += ' ';
-            current_.events += versUtf8(*name);
+            current_.events.push_back(versUtf8(*name));
         }
     }
     if (listening && writes_.size() < kKeptWrites)

@@ -23,14 +23,11 @@ struct TurnRecord {
     std::int64_t start = 0; // virtual ms
     int startState = 0;
     int endState = 0;
-    std::string events;                    // the events noted, separated by spaces
+    std::vector<std::string> events;       // the events noted, in order
     std::vector<std::pair<int, int>> rows; // S.K, in the order reached
     // The line `--turns` writes for a finished turn, without its line end.
     std::string line() const;
 };
-
-// The turn log's header line, without its line end.
-const char* turnLogHeader() noexcept;
 
 struct PanelWrite {
     std::int64_t at = 0;

@@ -3,6 +3,7 @@
 #include "tests/support/Sandbox.h"
 #include "tools/cli/Run.h"
 #include "tools/files/Files.h"
+#include "tools/files/TurnLogFormat.h"
 #include "tools/grammar/Grammar.h"
 
 #include <sys/resource.h>
@@ -158,37 +159,116 @@ TEST_F(ScenarioProgram, EachRunStartsFromTheStoredPanel) {
     EXPECT_EQ(run({"-"}, "expect Label4.Caption Label4\nturn\nexpect etat 0\n"), 0) << errors.str();
 }
 
+// Each refusal runs where the line would pass without it: a passing script, a passing scenario folder,
+// a lab with a passing answer. Its first line is the refusal; nothing is written.
 TEST_F(ScenarioProgram, OptionsThatDoNotFitAreRefused) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"--suite"},
-        {"--suite", "--trace", "."},
-        {"--suite", "--shard", "0/2", "."},
-        {"--suite", "--shard", "3/2", "."},
-        {"--suite", "--shard", "1-2", "."},
-        {"--suite", "--jobs", "0", "."},
-        {"--suite", "--jobs", "x", "."},
-        {"--suite", "--timeout", "0", "."},
-        {"--suite", "--timeout", "-1", "."},
-        {"--suite", "--timeout", "1.2345", "."},
-        {"--jobs", "2", "a.scn"},
-        {"--vcd"},
-        {"--suite", "absent-folder"},
-        {"--suite", "."}, // an empty folder holds no scenario
-        {"--suite", "--turns", "t.tsv", "."},
-        {"--trace", "--trace-changes", "a.scn"},
-        {"--turns"},
+    writeSettings(0);
+    script("a.scn", "turn\n");
+    for (const char* folder : {"lab/one", "subs/ann"})
+        std::filesystem::create_directories(folder);
+    std::filesystem::copy_file("Config.cfg", "lab/one/Config.cfg");
+    std::filesystem::copy_file("CHIP.INI", "lab/one/CHIP.INI");
+    script("lab/one/scenario.scn", "turn\n");
+    script("subs/ann/one.scn", "expect etat ETAT_VEHICULE_ABSENT\nturn\n");
+    std::filesystem::create_directory("empty");
+    std::filesystem::create_symlink("x", "link-to-x");
+    ASSERT_EQ(run({"a.scn"}), 0) << errors.str();
+    ASSERT_EQ(run({"--suite", "lab"}), 0) << errors.str();
+    ASSERT_EQ(run({"--grade", "lab", "subs"}), 0) << errors.str();
+    std::filesystem::remove("Log.txt");
+    const std::string jobsIn = " (it goes with --suite, --suite --controllers, --grade or --bless)";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--suite"}, "--suite needs at least one PATH"},
+        {{"--suite", "--trace", "lab"}, "--trace does not go with --suite (it goes with a script)"},
+        {{"--suite", "--shard", "0/2", "lab"}, "bad --shard \"0/2\" (K/N with 1 <= K <= N)"},
+        {{"--suite", "--shard", "3/2", "lab"}, "bad --shard \"3/2\" (K/N with 1 <= K <= N)"},
+        {{"--suite", "--shard", "1-2", "lab"}, "bad --shard \"1-2\" (K/N with 1 <= K <= N)"},
+        {{"--suite", "--jobs", "0", "lab"}, "bad --jobs \"0\" (a whole number from 1 to 1024)"},
+        {{"--suite", "--jobs", "x", "lab"}, "bad --jobs \"x\" (a whole number from 1 to 1024)"},
+        {{"--suite", "--timeout", "0", "lab"},
+         "bad --timeout \"0\" (seconds above 0, up to 86400, to the "
+         "millisecond: 0.001 at least)"},
+        {{"--suite", "--timeout", "-1", "lab"},
+         "bad --timeout \"-1\" (seconds above 0, up to 86400, to the "
+         "millisecond: 0.001 at least)"},
+        {{"--suite", "--timeout", "1.2345", "lab"},
+         "bad --timeout \"1.2345\" (seconds above 0, up to 86400, "
+         "to the millisecond: 0.001 at least)"},
+        {{"--jobs", "2", "a.scn"}, "--jobs does not go with a script" + jobsIn},
+        {{"--vcd"}, "--vcd needs a value"},
+        {{"--suite", "absent-folder"}, "cannot read absent-folder: No such file or directory"},
+        {{"--suite", "empty"}, "no scenario folder (a folder holding scenario.scn) at or under empty"},
+        {{"--suite", "--turns", "t.tsv", "lab"}, "--turns does not go with --suite (it goes with a script)"},
+        {{"--trace", "--trace-changes", "a.scn"}, "--trace or --trace-changes, not both"},
+        {{"--turns"}, "--turns needs a value"},
+        // Each command's own options, as the table has them.
+        {{"--tidy", "--turns", "t.tsv", "a.scn"}, "--turns does not go with --tidy (it goes with a script)"},
+        {{"--tidy", "--timeout", "5", "a.scn"},
+         "--timeout does not go with --tidy (it goes with a script, --suite, --suite --controllers, --grade "
+         "or "
+         "--bless)"},
+        {{"--controls", "--trace"}, "--trace does not go with --controls (it goes with a script)"},
+        {{"--junit", "j.xml", "a.scn"},
+         "--junit does not go with a script (it goes with --suite, --suite --controllers or --grade)"},
+        {{"--suite", "--grades", "g.csv", "lab"},
+         "--grades does not go with --suite (it goes with --suite --controllers or --grade)"},
+        {{"--grade", "--vcd", "w", "lab", "subs"},
+         "--vcd does not go with --grade (it goes with a script or --suite)"},
+        {{"--bless", "--shard", "1/2", "lab"},
+         "--shard does not go with --bless (it goes with --suite, --suite --controllers or --grade)"},
+        {{"--suite", "--require-expect", "lab"},
+         "--require-expect does not go with --suite (it goes with --grade)"},
+        {{"--grade", "--gradescope", "r.json", "--shard", "1/2", "lab", "subs"},
+         "--gradescope or --shard, not both"},
+        {{"--bless", "--coverage", "c", "lab"},
+         "--coverage does not go with --bless (it goes with a script or --suite)"},
+        {{"--bless", "--junit", "j.xml", "lab"},
+         "--junit does not go with --bless (it goes with --suite, --suite --controllers or --grade)"},
+        {{"--grade", "--suite", "lab", "subs"},
+         "--suite does not go with --grade (it goes with --suite or --suite --controllers)"},
+        {{"--bless", "--suite", "lab"},
+         "--suite does not go with --bless (it goes with --suite or --suite --controllers)"},
+        {{"--controllers", "x.so", "a.scn"},
+         "--controllers does not go with a script (it goes with --suite --controllers)"},
+        {{"--suite", "--controllers", "x.so", "--coverage", "c", "lab"},
+         "--coverage does not go with --suite --controllers (it goes with a script or --suite)"},
+        {{"--grade", "--controller", "x.so", "lab", "subs"},
+         "--controller does not go with --grade (it goes with a script, --suite or a search)"},
+        {{"--compare", "a.scn"}, "--compare needs --controller or --controllers"},
+        // Outputs: never two on one file, never over what the run reads.
+        {{"--turns", "x", "--vcd", "x", "a.scn"}, "--vcd x would write over --turns x: nothing written"},
+        {{"--turns", "x", "--vcd", "link-to-x", "a.scn"},
+         "--vcd link-to-x would write over --turns x: nothing written"},
+        {{"--turns", "x", "--turns", "x", "a.scn"}, "--turns given twice (an output is named once)"},
+        {{"--vcd", "a.scn", "a.scn"}, "--vcd a.scn would write over the script a.scn: nothing written"},
+        {{"--turns", "Config.cfg", "a.scn"},
+         "--turns Config.cfg would write over the settings Config.cfg: nothing written"},
+        {{"--coverage", "Log.txt", "a.scn"},
+         "--coverage Log.txt would write over the journal Log.txt: nothing written"},
+        {{"--check", "a.scn", "--turns", "a.scn", "-"},
+         "--turns a.scn would write over the rules a.scn: nothing written"},
+        {{"--grade", "--grades", "lab/one/g.csv", "lab", "subs"},
+         "--grades lab/one/g.csv would write in the lab lab: nothing written"},
+        {{"--grade", "--junit", "subs/j.xml", "lab", "subs"},
+         "--junit subs/j.xml would write in the submissions subs: nothing written"},
+        {{"--grade", "--junit", "g.csv", "--grades", "g.csv", "lab", "subs"},
+         "--grades g.csv would write over --junit g.csv: nothing written"},
+        {{"--grade", "--grades", "g.csv", "--gradebook", "g.csv", "lab", "subs"},
+         "--gradebook g.csv would write over --grades g.csv: nothing written"},
+        {{"--suite", "--junit", "j.xml", "--coverage", "j.xml", "lab"},
+         "--coverage j.xml would write over --junit j.xml: nothing written"},
     };
-    for (const auto& arguments : cases) {
-        EXPECT_EQ(run(arguments), 2) << arguments.back();
-        EXPECT_NE(errors.str(), "") << arguments.back();
+    for (const auto& [arguments, firstLine] : cases) {
+        const std::string line = arguments.front() + " ... " + arguments.back();
+        EXPECT_EQ(run(arguments), 2) << line;
+        const std::string said = errors.str();
+        EXPECT_EQ(said.substr(0, said.find('\n')), "borne-scenario: " + firstLine) << line;
+        for (const char* written : {"Log.txt", "x", "t.tsv", "j.xml", "g.csv", "lab/one/g.csv", "subs/j.xml"})
+            EXPECT_FALSE(std::filesystem::exists(written)) << line << ": " << written;
     }
-    EXPECT_EQ(run({"--suite", "--shard", "1/0", "."}), 2);
+    EXPECT_EQ(run({"--suite", "--shard", "1/0", "lab"}), 2);
     EXPECT_NE(errors.str().find("bad --shard \"1/0\" (K/N with 1 <= K <= N)"), std::string::npos);
-    EXPECT_EQ(run({"--suite", "."}), 2);
-    EXPECT_NE(errors.str().find("no scenario folder (a folder holding scenario.scn) at or under ."),
-              std::string::npos);
-    script("s.scn", "turn\n");
-    EXPECT_EQ(run({"--turns", "absent/t.tsv", "s.scn"}), 2);
+    EXPECT_EQ(run({"--turns", "absent/t.tsv", "a.scn"}), 2);
     EXPECT_EQ(errors.str(), "borne-scenario: cannot write absent/t.tsv: No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists("Log.txt")) << "refused before the run";
 }
@@ -400,4 +480,39 @@ TEST_F(ScenarioProgram, PipesWithoutAPeerHoldASuiteNoLongerThanItsTimeout) {
     EXPECT_NE(out.str().find("ERROR s: cannot write "), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("/waves/s.vcd: a named pipe that nobody read in time"), std::string::npos);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// Events may hold any byte: a turn log line always splits into its seven fields, and the events read
+// back whole.
+TEST(TurnLogFormat, EventsAreEscapedSoThatEveryLineHasSevenFieldsAndReadsBack) {
+    const std::vector<std::pair<int, int>> rows = {{0, 1}, {0, 3}};
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"VEHICULE_ABSENT"},
+        {"a b", "c\td"},
+        {"line\nend\r", "back\\slash", "\\s", "\xC3\xA9 <&\""},
+    };
+    for (const std::vector<std::string>& events : cases) {
+        const std::string line = files::turnLogLine({.number = 3,
+                                                     .start = 1000,
+                                                     .startState = "S",
+                                                     .endState = "E",
+                                                     .events = &events,
+                                                     .rows = &rows,
+                                                     .status = "done"});
+        EXPECT_EQ(line.find_first_of("\n\r"), std::string::npos) << line;
+        std::vector<std::string> fields;
+        for (std::size_t at = 0, tab = 0; tab != std::string::npos; at = tab + 1)
+            fields.push_back(line.substr(at, (tab = line.find('\t', at)) - at));
+        ASSERT_EQ(fields.size(), 7u) << line;
+        EXPECT_EQ(files::turnLogEvents(fields[3]), events) << line;
+    }
+    const std::vector<std::string> spaced = {"a b", "c\td"};
+    EXPECT_EQ(files::turnLogLine({.number = 1,
+                                  .startState = "S",
+                                  .endState = "E",
+                                  .events = &spaced,
+                                  .rows = &rows,
+                                  .status = "cut"}),
+              "1\t0\tS\ta\\sb c\\td\tE\t0.1 0.3\tcut");
 }

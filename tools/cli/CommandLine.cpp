@@ -12,30 +12,83 @@ namespace {
 
 constexpr long long kMaxTimeoutMs = 24LL * 3600 * 1000;
 
-// The runner's switches, and its options that take a value, with where each goes.
-constexpr std::pair<std::string_view, bool CommandLine::*> kSwitches[] = {
-    {"--trace", &CommandLine::trace}, {"--trace-changes", &CommandLine::traceChanges},
-    {"--suite", &CommandLine::suite}, {"--controls", &CommandLine::controls},
-    {"--grade", &CommandLine::grade}, {"--bless", &CommandLine::bless},
-    {"--tidy", &CommandLine::tidy},   {"--compare", &CommandLine::compare},
-    {"--require-expect", &CommandLine::requireExpect},
-};
-constexpr std::pair<std::string_view, std::optional<std::string> CommandLine::*> kValues[] = {
-    {"--grades", &CommandLine::grades},   {"--vcd", &CommandLine::vcd},
-    {"--junit", &CommandLine::junit},     {"--jobs", &CommandLine::jobs},
-    {"--shard", &CommandLine::shard},     {"--turns", &CommandLine::turns},
-    {"-C", &CommandLine::directory},      {"--coverage", &CommandLine::coverage},
-    {"--timeout", &CommandLine::timeout},
-    {"--gradebook", &CommandLine::gradebook},
-    {"--gradescope", &CommandLine::gradescope},
+constexpr unsigned kRuns = kScript | kSuite | kClass | kGrade | kBless; // what runs scenarios
+
+// The option table. A new option is one row: its name, the member it fills, the commands it goes with,
+// and, when it writes, the commands for which its value is a file or a folder (so that no two outputs
+// and no output and input share a path). The check, the reader and the collisions of outputs all read
+// it; the usage text (kUsage) says the same to people.
+constexpr Option kOptions[] = {
+    {.name = "-C", .value = &CommandLine::directory, .in = kRuns | kTidy},
+    {.name = "--trace", .on = &CommandLine::trace, .in = kScript, .excludes = "--trace-changes"},
+    {.name = "--trace-changes", .on = &CommandLine::traceChanges, .in = kScript, .excludes = "--trace"},
+    {.name = "--turns", .value = &CommandLine::turns, .in = kScript, .file = kScript},
+    {.name = "--vcd", .value = &CommandLine::vcd, .in = kScript | kSuite, .file = kScript, .folder = kSuite},
+    {.name = "--timeout", .value = &CommandLine::timeout, .in = kRuns},
+    {.name = "--suite", .on = &CommandLine::suite, .in = kSuite | kClass},
+    {.name = "--jobs", .value = &CommandLine::jobs, .in = kSuite | kClass | kGrade | kBless},
+    {.name = "--shard", .value = &CommandLine::shard, .in = kSuite | kClass | kGrade},
+    {.name = "--junit",
+     .value = &CommandLine::junit,
+     .in = kSuite | kClass | kGrade,
+     .file = kSuite | kClass | kGrade},
+    {.name = "--coverage",
+     .value = &CommandLine::coverage,
+     .in = kScript | kSuite,
+     .folder = kScript | kSuite},
+    {.name = "--check", .value = &CommandLine::rules, .in = kRuns | kSearch},
+    {.name = "--controller",
+     .value = &CommandLine::controller,
+     .in = kScript | kSuite | kSearch,
+     .excludes = "--controllers"},
+    {.name = "--controllers", .list = &CommandLine::controllers, .in = kClass, .excludes = "--controller"},
+    {.name = "--grades", .value = &CommandLine::grades, .in = kClass | kGrade, .file = kClass | kGrade},
+    // A gradebook and an autograder's results.json; the latter is one submission's, never a shard's.
+    {.name = "--gradebook", .value = &CommandLine::gradebook, .in = kClass | kGrade, .file = kClass | kGrade},
+    {.name = "--gradescope",
+     .value = &CommandLine::gradescope,
+     .in = kClass | kGrade,
+     .excludes = "--shard",
+     .file = kClass | kGrade},
+    {.name = "--require-expect", .on = &CommandLine::requireExpect, .in = kGrade},
+    {.name = "--compare",
+     .on = &CommandLine::compare,
+     .in = kScript | kSuite | kClass,
+     .needs = "--controller|--controllers"},
+    {.name = "--grade", .on = &CommandLine::grade, .in = kGrade},
+    {.name = "--bless", .on = &CommandLine::bless, .in = kBless},
+    {.name = "--controls", .on = &CommandLine::controls, .in = kControls},
+    {.name = "--tidy", .on = &CommandLine::tidy, .in = kTidy},
 };
 
-// The member `option` names in `table`, or nullptr.
-template <class Member, std::size_t N>
-Member find(const std::pair<std::string_view, Member> (&table)[N], const std::string& option) {
-    for (const auto& [name, member] : table)
-        if (name == option) return member;
+const Option* row(std::string_view name) {
+    for (const Option& o : kOptions)
+        if (o.name == name) return &o;
     return nullptr;
+}
+
+// "a script, --suite or --grade"
+std::string commandNames(unsigned commands) {
+    std::vector<std::string> names;
+    for (unsigned bit = 1; bit <= kSearch; bit <<= 1)
+        if ((commands & bit) != 0) names.push_back(commandName(static_cast<Command>(bit)));
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
+}
+
+// "--a|--b" as people read it: "--a or --b".
+std::string alternatives(std::string_view needs) {
+    std::string text(needs);
+    for (std::size_t at = 0; (at = text.find('|', at)) != std::string::npos;)
+        text.replace(at, 1, " or ");
+    return text;
+}
+
+bool givenByName(const CommandLine& c, std::string_view name) {
+    const Option* o = row(name);
+    return o != nullptr && given(c, *o);
 }
 
 bool isOption(const std::string& a) {
@@ -54,6 +107,7 @@ public:
         // What follows is the runner's: a search takes none of it.
         const std::size_t first = i;
         readRunner(a);
+        if (const Option* o = row(a); o != nullptr && (o->in & kSearch) != 0) return;
         for (std::size_t k = first; k <= i; ++k)
             c_.notForSearch.push_back(arguments_[k]);
     }
@@ -123,17 +177,21 @@ private:
     }
 
     void readRunner(const std::string& a) {
-        if (const auto on = find(kSwitches, a)) {
-            c_.*on = true;
-        } else if (const auto into = find(kValues, a)) {
+        const Option* o = row(a);
+        if (o != nullptr && o->on != nullptr) {
+            c_.*(o->on) = true;
+        } else if (o != nullptr && o->value != nullptr) {
+            // An output named twice would be written twice over: it is named once.
+            if ((o->file | o->folder) != 0 && (c_.*(o->value)).has_value())
+                stop(CommandLine::Stop::refusal, a + " given twice (an output is named once)");
             std::string v;
             if (value(v))
-                c_.*into = v;
+                c_.*(o->value) = v;
             else
                 stop(CommandLine::Stop::refusal, a + " needs a value");
-        } else if (a == "--controllers") {
+        } else if (o != nullptr && o->list != nullptr) {
             // Every name up to the next option.
-            auto& files = c_.controllers.emplace();
+            auto& files = (c_.*(o->list)).emplace();
             while (*i_ + 1 < arguments_.size() && !isOption(arguments_[*i_ + 1]))
                 files.push_back(arguments_[++*i_]);
             if (files.empty()) stop(CommandLine::Stop::refusal, a + " needs at least one FILE");
@@ -152,6 +210,61 @@ private:
 };
 
 } // namespace
+
+std::span<const Option> optionTable() {
+    return kOptions;
+}
+
+Command commandOf(const CommandLine& c) {
+    if (c.controls) return kControls;
+    if (c.tidy) return kTidy;
+    if (c.grade) return kGrade;
+    if (c.bless) return kBless;
+    if (c.suite) return c.controllers ? kClass : kSuite;
+    return kScript;
+}
+
+std::string commandName(Command command) {
+    switch (command) {
+    case kScript: return "a script";
+    case kSuite: return "--suite";
+    case kClass: return "--suite --controllers";
+    case kGrade: return "--grade";
+    case kBless: return "--bless";
+    case kTidy: return "--tidy";
+    case kControls: return "--controls";
+    case kSearch: return "a search";
+    }
+    return {};
+}
+
+bool given(const CommandLine& c, const Option& o) {
+    if (o.on != nullptr) return c.*(o.on);
+    if (o.value != nullptr) return (c.*(o.value)).has_value();
+    return o.list != nullptr && (c.*(o.list)).has_value();
+}
+
+std::string misplacedOption(const CommandLine& c) {
+    const Command command = commandOf(c);
+    for (const Option& o : kOptions)
+        if (given(c, o) && !o.excludes.empty() && givenByName(c, o.excludes))
+            return std::string(o.name) + " or " + std::string(o.excludes) + ", not both";
+    for (const Option& o : kOptions)
+        if (given(c, o) && (o.in & command) == 0)
+            return std::string(o.name) + " does not go with " + commandName(command) + " (it goes with " +
+                   commandNames(o.in) + ")";
+    for (const Option& o : kOptions) {
+        if (!given(c, o) || o.needs.empty()) continue;
+        bool met = false;
+        for (std::size_t at = 0; at <= o.needs.size() && !met;) {
+            const std::size_t bar = std::min(o.needs.find('|', at), o.needs.size());
+            met = givenByName(c, o.needs.substr(at, bar - at));
+            at = bar + 1;
+        }
+        if (!met) return std::string(o.name) + " needs " + alternatives(o.needs);
+    }
+    return {};
+}
 
 CommandLine readCommandLine(const std::vector<std::string>& arguments) {
     CommandLine c;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,7 @@ inline constexpr std::string_view kUsage =
 // The searches' lines of the usage, which a refused search repeats.
 inline constexpr std::string_view kSearchUsage = kUsage.substr(kUsage.find("       borne-scenario --reach"));
 
-// What the command line asks for. Options given twice keep the last value.
+// What the command line asks for. Options given twice keep the last value, but an output is refused.
 struct CommandLine {
     // The runner's commands and switches.
     bool trace = false, traceChanges = false, suite = false, controls = false, grade = false, bless = false,
@@ -71,6 +72,46 @@ struct CommandLine {
 
     bool search() const { return reach || generate || explore; }
 };
+
+// The commands an option can go with, as its row says (bits, or-ed).
+enum Command : unsigned {
+    kScript = 1u << 0,   // one SCRIPT
+    kSuite = 1u << 1,    // --suite PATH...
+    kClass = 1u << 2,    // --suite PATH... --controllers FILE...
+    kGrade = 1u << 3,    // --grade LAB SUBMISSIONS
+    kBless = 1u << 4,    // --bless PATH...
+    kTidy = 1u << 5,     // --tidy SCRIPT
+    kControls = 1u << 6, // --controls
+    kSearch = 1u << 7,   // --reach, --generate, --explore
+};
+
+// One row of the option table: how the option is read, where it goes, and what it writes. Exactly one of
+// `on`, `value` and `list` is set.
+struct Option {
+    std::string_view name;
+    bool CommandLine::*on = nullptr;                                      // a switch
+    std::optional<std::string> CommandLine::*value = nullptr;             // one value
+    std::optional<std::vector<std::string>> CommandLine::*list = nullptr; // names up to the next option
+    unsigned in = 0;                // the commands it goes with; any other refuses it
+    std::string_view needs = {};    // "--a|--b": it is refused unless one of them is given too
+    std::string_view excludes = {}; // an option it cannot be given with
+    unsigned file = 0, folder = 0;  // the commands for which its value names a file, a folder, it writes
+};
+
+// Every option of the runner (and --check, --controller, shared with the searches), in usage order.
+std::span<const Option> optionTable();
+
+// The command a line asks for: the first of --controls, --tidy, --grade, --bless, --suite (with
+// --controllers: a class), else a script. Searches are told apart before (CommandLine::search()).
+Command commandOf(const CommandLine& c);
+// "a script", "--suite", "--suite --controllers", ...
+std::string commandName(Command command);
+// Whether the line gives the option of `row`.
+bool given(const CommandLine& c, const Option& row);
+
+// The first option the line gives out of its place (not for its command, without what it needs, beside
+// what it excludes), said in one form per kind of fault; empty when every option is in place.
+std::string misplacedOption(const CommandLine& c);
 
 // Reads the arguments (argv[0] included). It never fails: what is wrong is kept in the result, to be
 // said in the order the program checks it.

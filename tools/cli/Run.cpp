@@ -1,6 +1,7 @@
 #include "tools/cli/Run.h"
 
 #include "tools/cli/CommandLine.h"
+#include "tools/cli/Outputs.h"
 #include "tools/cli/ScriptRun.h"
 #include "tools/grammar/Controls.h"
 #include "tools/grammar/Show.h"
@@ -45,10 +46,6 @@ bool rulesFor(const CommandLine& c, std::chrono::milliseconds wallLimit, search:
 }
 
 int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
-    if (c.suite || c.bless) return usage(err, "--grade, --suite or --bless, one of them");
-    if (c.trace || c.traceChanges || c.turns || c.vcd || c.coverage)
-        return usage(err, "--grade takes --jobs, --shard, --junit, --grades, --gradebook, --gradescope, "
-                          "--require-expect, --timeout and --check only");
     if (c.operands.size() != 2) return usage(err, "--grade needs LAB and SUBMISSIONS");
     GradeSettings g;
     g.lab = c.operands[0];
@@ -68,9 +65,6 @@ int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
 }
 
 int runBlessFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
-    if (c.suite) return usage(err, "--suite or --bless, not both");
-    if (c.trace || c.traceChanges || c.turns || c.vcd || c.coverage || c.shard || c.junit)
-        return usage(err, "--bless takes --jobs, --timeout and --check only");
     if (c.operands.empty()) return usage(err, "--bless needs at least one PATH");
     SuiteSettings s;
     s.paths = c.operands;
@@ -84,8 +78,6 @@ int runBlessFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
 // A plain suite, or with controllers the same suite on each of them.
 int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
                  std::vector<NamedController> controllers, std::ostream& out, std::ostream& err) {
-    if (c.trace || c.traceChanges || c.turns)
-        return usage(err, "--trace, --trace-changes and --turns are for one script, not a suite");
     if (c.operands.empty()) return usage(err, "--suite needs at least one PATH");
     SuiteSettings s;
     s.paths = c.operands;
@@ -161,6 +153,10 @@ int runSearch(const CommandLine& c, std::ostream& out, std::ostream& err) {
         err << "borne-scenario: --check needs a RULES file\n";
         return 2;
     }
+    if (const std::string collision = collidingOutputs(c); !collision.empty()) {
+        err << "borne-scenario: " << collision << '\n';
+        return 2;
+    }
     search::SearchSettings settings;
     settings.maxTurns = c.within;
     settings.save = c.save;
@@ -175,19 +171,11 @@ int runSearch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     return search::explore(settings, *c.rules, out, err);
 }
 
-// A controller that will not load is refused before anything runs, and lives as long as the process.
-// --controller's is loaded before -C; a class's controllers after it, as the other names, all of them.
-// Returns 0 when they are loaded, else the exit status, said on `err`.
-int loadControllersOf(const CommandLine& c, std::optional<TypeControleur>& controller,
-                      std::vector<NamedController>& classControllers, std::ostream& err) {
-    if (controller && (c.tidy || c.grade || c.bless))
-        return usage(err, "--controller goes with a script or --suite");
+// A class's controllers are refused before anything runs when one of them will not do, and live as long
+// as the process; they are named from -C's folder, as the other names. (--controller's is loaded before
+// -C.) Returns 0 when they are loaded, else the exit status, said on `err`.
+int loadControllersOf(const CommandLine& c, std::vector<NamedController>& classControllers, std::ostream& err) {
     if (c.controllers) {
-        if (!c.suite || c.tidy || c.grade || c.bless) return usage(err, "--controllers goes with --suite");
-        if (c.vcd || c.coverage)
-            return usage(err,
-                         "--suite with --controllers takes --jobs, --shard, --junit, --grades, --gradebook, "
-                         "--gradescope, --timeout and --check");
         std::string why;
         if (!loadControllers(*c.controllers, classControllers, why)) {
             err << "borne-scenario: --controllers " << why << '\n';
@@ -204,6 +192,8 @@ int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::os
         return finish(0, out, err);
     }
     if (c.stop == CommandLine::Stop::refusal) return usage(err, c.stopMessage);
+    // Every option in its place, as the option table says, before anything else is looked at.
+    if (const std::string misplaced = misplacedOption(c); !misplaced.empty()) return usage(err, misplaced);
     if (c.controls) {
         printControls(panneau(), out);
         return finish(0, out, err);
@@ -212,7 +202,6 @@ int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::os
         return usage(err, "bad --timeout " + scenario::quoted(*c.timeout) +
                               " (seconds above 0, up to 86400, to the millisecond: 0.001 at least)");
     // The controller is a file of the person's, found from where the command was typed, -C or not.
-    if (c.controller && c.controllers) return usage(err, "--controller or --controllers, not both");
     std::optional<TypeControleur> controller;
     if (!loadController(c, controller, err)) return 2;
     // As make -C: every other name on the command line is then taken from DIR.
@@ -220,27 +209,19 @@ int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::os
         err << "borne-scenario: cannot enter " << *c.directory << ": " << std::strerror(errno) << '\n';
         return 2;
     }
+    if (const std::string collision = collidingOutputs(c); !collision.empty()) {
+        err << "borne-scenario: " << collision << '\n';
+        return 2;
+    }
     std::vector<NamedController> classControllers;
-    if (const int refused = loadControllersOf(c, controller, classControllers, err); refused != 0)
+    if (const int refused = loadControllersOf(c, classControllers, err); refused != 0)
         return refused;
-    if (c.compare && !c.controller && !c.controllers)
-        return usage(err, "--compare needs --controller FILE (or --controllers), the controller compared");
-    if (c.compare && (c.tidy || c.grade || c.bless))
-        return usage(err, "--compare goes with a script or --suite");
-    if ((c.gradebook || c.gradescope) && !c.grade && !c.controllers)
-        return usage(err, "--gradebook and --gradescope go with --grade or --controllers");
-    if (c.requireExpect && !c.grade) return usage(err, "--require-expect goes with --grade");
-    // One submission's results: a slice of a class is not one.
-    if (c.gradescope && c.shard)
-        return usage(err, "--gradescope is one submission's results, --shard a class's");
     if (c.tidy) {
-        if (c.suite || c.grade || c.bless || c.operands.size() != 1)
-            return usage(err, "--tidy takes one recorded SCRIPT");
+        if (c.operands.size() != 1) return usage(err, "--tidy takes one recorded SCRIPT");
         return finish(tidy(c.operands.front(), out, err), out, err);
     }
     if (c.grade) return runGradeFrom(c, out, err);
     if (c.bless) return runBlessFrom(c, out, err);
-    if (c.grades && !c.controllers) return usage(err, "--grades goes with --grade or --controllers");
     const TypeControleur* type = controller ? &*controller : nullptr;
     return c.suite ? runSuiteFrom(c, type, std::move(classControllers), out, err)
                    : runScript(c, type, in, out, err);

@@ -258,8 +258,6 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
 
 int runScript(const CommandLine& o, const TypeControleur* controller, std::istream& in, std::ostream& out,
               std::ostream& err) {
-    if (o.jobs || o.shard || o.junit) return usage(err, "--jobs, --shard and --junit go with --suite");
-    if (o.trace && o.traceChanges) return usage(err, "--trace or --trace-changes, not both");
     if (o.operands.empty()) return usage(err, "no script given");
     if (o.operands.size() > 1) return usage(err, "one script only");
     const std::string& name = o.operands.front();

@@ -2,6 +2,8 @@
 
 #include "tools/files/Files.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -48,31 +50,23 @@ std::string transitionName(int from, int to) {
 // What a report says in place of row counts for a controller that does not tell its rows.
 constexpr const char* kRowsNotTold = "not told by this controller";
 
-void jsonCounts(std::string& out, const Counts& c, bool rowsTold, const std::string& indent) {
-    const std::string in = indent + "  ";
-    out += "{\n" + in + "\"states\": {";
-    for (int s = 0; s < NB_ETATS; ++s) {
-        out += s == 0 ? "\n" : ",\n";
-        out += in + "  \"" + stateName(s) + "\": " + std::to_string(c.states[static_cast<std::size_t>(s)]);
+// One set of counts as JSON: the states, the transitions a report lists, and the rows (or why there are
+// none).
+nlohmann::ordered_json jsonCounts(const Counts& c, bool rowsTold) {
+    nlohmann::ordered_json states = nlohmann::ordered_json::object();
+    for (int s = 0; s < NB_ETATS; ++s)
+        states[stateName(s)] = c.states[static_cast<std::size_t>(s)];
+    nlohmann::ordered_json transitions = nlohmann::ordered_json::object();
+    forEachTransition(c, [&](int s, int t, std::uint64_t n) { transitions[transitionName(s, t)] = n; });
+    nlohmann::ordered_json rowCounts = kRowsNotTold;
+    if (rowsTold) {
+        rowCounts = nlohmann::ordered_json::object();
+        for (std::size_t i = 0; i < ROW_COUNT; ++i)
+            rowCounts[rowId(rows()[i])] = c.rows[i];
     }
-    out += "\n" + in + "},\n" + in + "\"transitions\": {";
-    bool first = true;
-    forEachTransition(c, [&](int s, int t, std::uint64_t n) {
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += in + "  \"" + transitionName(s, t) + "\": " + std::to_string(n);
-    });
-    out += "\n" + in + "},\n" + in + "\"rows\": ";
-    if (!rowsTold) {
-        out += std::string("\"") + kRowsNotTold + "\"\n" + indent + "}";
-        return;
-    }
-    out += "{";
-    for (std::size_t i = 0; i < ROW_COUNT; ++i) {
-        out += i == 0 ? "\n" : ",\n";
-        out += in + "  \"" + rowId(rows()[i]) + "\": " + std::to_string(c.rows[i]);
-    }
-    out += "\n" + in + "}\n" + indent + "}";
+    return {{"states", std::move(states)},
+            {"transitions", std::move(transitions)},
+            {"rows", std::move(rowCounts)}};
 }
 
 void summaryLines(std::string& out, const Counts& c, bool rowsTold) {
@@ -224,20 +218,12 @@ void render(const fs::path& dir, std::ostream& messages) {
 } // namespace
 
 std::string toJson(const Coverage& coverage) {
-    std::string out = "{\n  \"modes\": {";
-    bool first = true;
-    for (int m = 0; m < MODE_COUNT; ++m) {
-        if (!coverage.ran(m)) continue;
-        out += first ? "\n" : ",\n";
-        first = false;
-        out += "    \"" + std::to_string(m) + "\": ";
-        jsonCounts(out, coverage.counts(m), coverage.rowsTold(), "    ");
-    }
-    out += first ? "},\n" : "\n  },\n";
-    out += "  \"total\": ";
-    jsonCounts(out, coverage.total(), coverage.rowsTold(), "  ");
-    out += "\n}\n";
-    return out;
+    nlohmann::ordered_json modes = nlohmann::ordered_json::object();
+    for (int m = 0; m < MODE_COUNT; ++m)
+        if (coverage.ran(m)) modes[std::to_string(m)] = jsonCounts(coverage.counts(m), coverage.rowsTold());
+    const nlohmann::ordered_json report = {{"modes", std::move(modes)},
+                                           {"total", jsonCounts(coverage.total(), coverage.rowsTold())}};
+    return report.dump(2) + '\n';
 }
 
 std::string toText(const Coverage& coverage) {

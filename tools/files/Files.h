@@ -45,6 +45,10 @@ int openForWriting(const std::filesystem::path& path, const Deadline& deadline, 
 // not exist).
 std::string realPath(const std::filesystem::path& path);
 
+// Where a name would be once written, links followed: the real path of its nearest existing folder,
+// then the rest of the name. Empty when no part of it can be resolved.
+std::string writtenPath(const std::string& name);
+
 // A size as people read it: "1 MiB", "64 KiB", "300 bytes".
 std::string sizeText(std::uintmax_t bytes);
 

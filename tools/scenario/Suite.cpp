@@ -79,30 +79,7 @@ namespace {
 
 using files::realPath;
 
-// Where a name would be once written, links followed: the real path of its nearest existing folder,
-// then the rest of the name. Empty when no part of it can be resolved.
-std::string resolved(const std::string& name) {
-    std::string head = name.empty() ? "." : name;
-    std::string rest;
-    for (;;) {
-        if (std::string real = realPath(head); !real.empty())
-            return rest.empty() ? real : (real == "/" ? "" : real) + "/" + rest;
-        const auto slash = head.find_last_not_of('/') == std::string::npos
-                               ? std::string::npos
-                               : head.rfind('/', head.find_last_not_of('/'));
-        const std::string last = head.substr(slash == std::string::npos ? 0 : slash + 1);
-        rest = rest.empty() ? last : last + "/" + rest;
-        // Filled and cut in place: GCC 12 at -O3 takes `head = "."` here for an overlapping copy (a false
-        // -Wrestrict, GCC bug 105651).
-        if (slash == std::string::npos)
-            head.assign(1, '.');
-        else if (slash == 0)
-            head.assign(1, '/');
-        else
-            head.resize(slash);
-        if (last.empty()) return {};
-    }
-}
+using files::writtenPath;
 
 // The folder of `folders` that holds `path` (or is it); empty when none does.
 std::string holder(const std::string& path, const std::set<std::string>& folders) {
@@ -134,16 +111,16 @@ std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScena
                ", one of the suite's inputs";
     };
     std::string problem;
-    if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, resolved(s.junitPath));
+    if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, writtenPath(s.junitPath));
     for (const auto& [option, path] : more)
-        if (problem.empty() && !path.empty()) problem = check(option, path, resolved(path));
+        if (problem.empty() && !path.empty()) problem = check(option, path, writtenPath(path));
     // A coverage path that is not a folder is refused as such, and nothing is written there.
     struct stat st;
     if (problem.empty() && !s.coverageFolder.empty() &&
         !(::stat(s.coverageFolder.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)))
-        problem = check("--coverage", s.coverageFolder, resolved(s.coverageFolder));
+        problem = check("--coverage", s.coverageFolder, writtenPath(s.coverageFolder));
     if (!s.vcdFolder.empty()) {
-        const std::string folder = resolved(s.vcdFolder);
+        const std::string folder = writtenPath(s.vcdFolder);
         for (const FoundScenario& f : all) {
             if (!problem.empty() || folder.empty()) break;
             problem = check("--vcd", s.vcdFolder, folder + "/" + f.name + ".vcd");
@@ -162,7 +139,7 @@ std::string refusedOutputs(const SuiteSettings& settings, const std::vector<Foun
     const std::string place = scratchPlace();
     for (const std::string& path : settings.paths) {
         const std::string real = realPath(path);
-        if (!real.empty() && !holder(resolved(place), {real}).empty())
+        if (!real.empty() && !holder(writtenPath(place), {real}).empty())
             return "the scratch place " + place + " is inside " + path +
                    ": set TMPDIR to a folder outside the suite";
     }

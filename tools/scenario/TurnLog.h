@@ -1,10 +1,10 @@
 // The turn log of `--turns FILE`: one line per turn of the access cycle, as tab-separated values under a
-// header, for what the journal leaves out (it writes a line only when the state and the event both
-// change):
+// header (the format: tools/files/TurnLogFormat.h), for what the journal leaves out (it writes a line
+// only when the state and the event both change):
 //   turn  start_ms  start_state  events  end_state  rows  status
-// `events` are the events the turn noted, in order (the terminal's writes of Evenement), `rows` the rows
-// of the state table the turn reached (S.K), each list separated by spaces. `status` is "done", or "cut"
-// for the turn the run stopped inside: it is written with what it did so far, and its end state is the
+// `events` are the events the turn noted, in order (the terminal's writes of Evenement, escaped), `rows`
+// the rows of the state table the turn reached (S.K), each list separated by spaces. `status` is "done", or
+// "cut" for the turn the run stopped inside: it is written with what it did so far, and its end state is the
 // state the controller held then.
 #pragma once
 
@@ -13,6 +13,8 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace borne::scenario {
 
@@ -38,8 +40,8 @@ private:
     std::uint64_t number_ = 0;
     std::int64_t start_ = 0;
     int startState_ = 0;
-    std::string events_, rows_;
-    std::string line_;
+    std::vector<std::string> events_;
+    std::vector<std::pair<int, int>> rows_;
 };
 
 } // namespace borne::scenario
