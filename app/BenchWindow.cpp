@@ -59,11 +59,11 @@ QString compactTurn(const TurnRecord& t) {
     QStringList rows;
     for (const auto& [state, rank] : t.rows)
         rows << QStringLiteral("%1.%2").arg(state).arg(rank);
-    return QStringLiteral("%1  %2 ms  %3 -> %4\n    %5  rows %6")
+    return QStringLiteral("%1  %2 ms  %3 -> %4\n    %5%6")
         .arg(t.number)
         .arg(t.start)
         .arg(shortName(t.startState), shortName(t.endState), QString::fromStdString(t.events),
-             rows.join(' '));
+             rows.isEmpty() ? QString() : QStringLiteral("  rows ") + rows.join(' '));
 }
 
 // How often the window looks at what the worker reported while it is shown.
@@ -259,18 +259,17 @@ BenchWindow::BenchWindow(MyThread& worker)
     dessin->setWidget(diagram_);
     dessin->setWidgetResizable(true);
     dessin->setFrameShape(QFrame::NoFrame);
-    auto* tout = new QSplitter(Qt::Vertical);
-    tout->addWidget(dessin);
-    tout->addWidget(bas);
-    tout->setStretchFactor(0, 3);
-    tout->setStretchFactor(1, 2);
-    tout->setSizes({diagram_->minimumHeight(), kHeight - diagram_->minimumHeight()});
+    split_ = new QSplitter(Qt::Vertical);
+    split_->addWidget(dessin);
+    split_->addWidget(bas);
+    split_->setStretchFactor(0, 3);
+    split_->setStretchFactor(1, 2);
     // The whole bench scrolls on a screen too small for it at a large zoom.
     auto* contenu = new QWidget;
     auto* disposition = new QVBoxLayout(contenu);
     disposition->setContentsMargins(4, 4, 4, 4);
     disposition->addLayout(temps);
-    disposition->addWidget(tout, 1);
+    disposition->addWidget(split_, 1);
     auto* defilement = new QScrollArea;
     defilement->setWidget(contenu);
     defilement->setWidgetResizable(true);
@@ -313,6 +312,12 @@ void BenchWindow::remember() const {
 
 void BenchWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    if (!shared_) {
+        // The first time: the whole diagram when the window has room for it and a third more below.
+        const int dessin = diagram_->minimumHeight(), tout = split_->height();
+        if (dessin + dessin / 3 <= tout) split_->setSizes({dessin + 2, tout - dessin - 2});
+        shared_ = true;
+    }
     snapshotPanel();
     worker_.tours().listen(true);
     timer_->start(kPollMs);

@@ -24,6 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTimer;
 
 namespace borne {
@@ -93,6 +94,8 @@ private:
     QLabel* time_ = nullptr;
     QPushButton* pause_ = nullptr;
     QTimer* timer_ = nullptr;
+    QSplitter* split_ = nullptr; // the diagram over the rest
+    bool shared_ = false;        // the split set for the first showing
 
     std::optional<int> current_;
     std::optional<int> selected_;

@@ -233,6 +233,7 @@ void TForm1::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (dejaMontree_) return;
     dejaMontree_ = true;
+    if (banc_) banc_->raise(); // opened with the window (--bench): over the panel when they overlap
     // The form was stored scrolled down.
     zone_->verticalScrollBar()->setValue(borne::vue::fenetre().defilement);
 }
