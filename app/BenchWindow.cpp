@@ -151,7 +151,8 @@ private:
     static constexpr int kMargin = 4;
     double scale() const {
         const StateLayout& l = stateLayout();
-        return std::max(1.0, std::min((width() - 2 * kMargin) / l.width, (height() - 2 * kMargin) / l.height));
+        return std::max(1.0,
+                        std::min((width() - 2 * kMargin) / l.width, (height() - 2 * kMargin) / l.height));
     }
     QPointF map(Point q) const {
         const StateLayout& l = stateLayout();

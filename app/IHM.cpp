@@ -131,14 +131,15 @@ void poser(QWidget& w, QRect client, QMargins cadre) {
 
 void TForm1::placer() {
     const std::vector<QRect> ecrans = borne::placement::screensNow();
-    borne::placement::Request demande{.screens = ecrans, .panel = geometry(), .frame = borne::placement::frameOf(*this)};
+    borne::placement::Request demande{
+        .screens = ecrans, .panel = geometry(), .frame = borne::placement::frameOf(*this)};
     if (!dejaMontree_) {
         const auto& f = borne::vue::fenetre();
         demande.panel = QRect(f.gauche, f.haut, f.largeurClient, f.hauteurClient);
     }
     if (banc_) {
         demande.bench = QSize(borne::bench::BenchWindow::kWidth, borne::bench::BenchWindow::kHeight);
-        demande.remembered = banc_->remembered();
+        demande.remembered = borne::bench::BenchWindow::remembered();
     }
     const borne::placement::Places places = borne::placement::place(demande);
     // The panel is exactly as wide as the area, unless a small screen at a large zoom narrows the window.

@@ -42,7 +42,9 @@ bool onAScreen(QRect client, QMargins frame, std::span<const QRect> screens) {
 Places place(const Request& r) {
     if (r.screens.empty()) { // nothing to keep them on: as asked, the bench to the panel's right
         Places p{r.panel, std::nullopt};
-        if (r.bench) p.bench = r.remembered.value_or(QRect(QPoint(r.panel.right() + 1 + kGap, r.panel.top()), *r.bench));
+        if (r.bench)
+            p.bench =
+                r.remembered.value_or(QRect(QPoint(r.panel.right() + 1 + kGap, r.panel.top()), *r.bench));
         return p;
     }
     const QMargins m = r.frame;
@@ -54,7 +56,8 @@ Places place(const Request& r) {
     const QSize panel(std::min(r.panel.width(), roomW), std::min(r.panel.height(), roomH));
     const int panelW = framedWidth(panel.width(), m);
     int x = within(r.panel.x() - m.left(), panelW, s.left(), s.left() + s.width());
-    const int y = within(r.panel.y() - m.top(), framedHeight(panel.height(), m), s.top(), s.top() + s.height());
+    const int y =
+        within(r.panel.y() - m.top(), framedHeight(panel.height(), m), s.top(), s.top() + s.height());
     auto panelAt = [&](int frameX) { return QRect(QPoint(frameX + m.left(), y + m.top()), panel); };
     if (!r.bench) return {panelAt(x), std::nullopt};
 

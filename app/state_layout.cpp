@@ -2,9 +2,9 @@
 //   borne-state-layout graph OUT         writes the graph of the states and the transitions the table allows
 //   borne-state-layout source PLAIN OUT  turns Graphviz's plain output of that graph into StateLayout's
 //   source
+#include "base/Codes.h"
 #include "control/Codes.h"
 #include "control/TableEtats.h"
-#include "base/Codes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -100,8 +100,8 @@ int source(const char* file, std::ostream& out) {
                 std::fprintf(stderr, "borne-state-layout: no state %s\n", name.c_str());
                 return 1;
             }
-            nodes << "    {" << s << ", " << x * kPoints << ", " << (height - y) * kPoints << ", " << w * kPoints
-                  << ", " << h * kPoints << ", \"" << escaped(label(s)) << "\"},\n";
+            nodes << "    {" << s << ", " << x * kPoints << ", " << (height - y) * kPoints << ", "
+                  << w * kPoints << ", " << h * kPoints << ", \"" << escaped(label(s)) << "\"},\n";
             ++nbNodes;
         } else if (kind == "edge") {
             std::string tail, head;

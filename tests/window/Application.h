@@ -7,8 +7,8 @@
 
 #include <QApplication>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 

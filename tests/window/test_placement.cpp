@@ -6,10 +6,10 @@
 #include "app/Placement.h"
 
 #include <QGuiApplication>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QPlainTextEdit>
 
 #include <cmath>
 #include <vector>
@@ -41,24 +41,69 @@ struct PlaceCase {
 TEST(Placement, BothWindowsWhereAClassroomScreenHasRoomForThem) {
     const PlaceCase cases[] = {
         {"alone, the stored place fits", {screen(1920, 1080, 1)}, false, {}, {}, kStored, {}},
-        {"1920x1080: side by side, the panel moved left", {screen(1920, 1080, 1)}, true, {}, {},
-         {341, 20, 571, 736}, QRect(920, 20, 1000, 860)},
-        {"1280x1024: side by side, the bench narrowed", {screen(1280, 1024, 1)}, true, {}, {},
-         {0, 20, 571, 736}, QRect(579, 20, 701, 860)},
-        {"1920x1080 at zoom 2: the panel shortened, the bench over its right half", {screen(1920, 1080, 2)},
-         true, {}, {}, {0, 0, 571, 540}, QRect(285, 0, 675, 540)},
-        {"alone at zoom 2: moved in no further than needed", {screen(1920, 1080, 2)}, false, {}, {},
-         {389, 0, 571, 540}, {}},
-        {"1280x1024 at zoom 4: both the screen's size", {screen(1280, 1024, 4)}, true, {}, {}, {0, 0, 320, 256},
+        {"1920x1080: side by side, the panel moved left",
+         {screen(1920, 1080, 1)},
+         true,
+         {},
+         {},
+         {341, 20, 571, 736},
+         QRect(920, 20, 1000, 860)},
+        {"1280x1024: side by side, the bench narrowed",
+         {screen(1280, 1024, 1)},
+         true,
+         {},
+         {},
+         {0, 20, 571, 736},
+         QRect(579, 20, 701, 860)},
+        {"1920x1080 at zoom 2: the panel shortened, the bench over its right half",
+         {screen(1920, 1080, 2)},
+         true,
+         {},
+         {},
+         {0, 0, 571, 540},
+         QRect(285, 0, 675, 540)},
+        {"alone at zoom 2: moved in no further than needed",
+         {screen(1920, 1080, 2)},
+         false,
+         {},
+         {},
+         {389, 0, 571, 540},
+         {}},
+        {"1280x1024 at zoom 4: both the screen's size",
+         {screen(1280, 1024, 4)},
+         true,
+         {},
+         {},
+         {0, 0, 320, 256},
          QRect(0, 0, 320, 256)},
-        {"remembered and on the screen: kept", {screen(1920, 1080, 1)}, true, QRect(100, 100, 800, 600), {},
-         kStored, QRect(100, 100, 800, 600)},
-        {"remembered at zoom 1, off the screen at zoom 2: placed anew", {screen(1920, 1080, 2)}, true,
-         QRect(920, 20, 1000, 860), {}, {0, 0, 571, 540}, QRect(285, 0, 675, 540)},
-        {"remembered on the second screen: kept", {screen(1920, 1080, 1), QRect(1920, 0, 1280, 1024)}, true,
-         QRect(2000, 10, 1000, 800), {}, kStored, QRect(2000, 10, 1000, 800)},
-        {"a window manager's frames kept on the screen too", {screen(1920, 1080, 1)}, true, {},
-         QMargins(1, 25, 1, 1), {338, 25, 571, 736}, QRect(919, 25, 1000, 860)},
+        {"remembered and on the screen: kept",
+         {screen(1920, 1080, 1)},
+         true,
+         QRect(100, 100, 800, 600),
+         {},
+         kStored,
+         QRect(100, 100, 800, 600)},
+        {"remembered at zoom 1, off the screen at zoom 2: placed anew",
+         {screen(1920, 1080, 2)},
+         true,
+         QRect(920, 20, 1000, 860),
+         {},
+         {0, 0, 571, 540},
+         QRect(285, 0, 675, 540)},
+        {"remembered on the second screen: kept",
+         {screen(1920, 1080, 1), QRect(1920, 0, 1280, 1024)},
+         true,
+         QRect(2000, 10, 1000, 800),
+         {},
+         kStored,
+         QRect(2000, 10, 1000, 800)},
+        {"a window manager's frames kept on the screen too",
+         {screen(1920, 1080, 1)},
+         true,
+         {},
+         QMargins(1, 25, 1, 1),
+         {338, 25, 571, 736},
+         QRect(919, 25, 1000, 860)},
     };
     for (const PlaceCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -80,7 +125,8 @@ TEST(Placement, EveryZoomOnBothClassroomScreensKeepsBothWindowsWhollyOnIt) {
             const Places p = placement::place({.screens = screens, .panel = kStored, .bench = kBench});
             ASSERT_TRUE(p.bench);
             EXPECT_TRUE(placement::onAScreen(p.panel, {}, screens)) << p.panel.x() << "," << p.panel.width();
-            EXPECT_TRUE(placement::onAScreen(*p.bench, {}, screens)) << p.bench->x() << "," << p.bench->width();
+            EXPECT_TRUE(placement::onAScreen(*p.bench, {}, screens))
+                << p.bench->x() << "," << p.bench->width();
             EXPECT_GE(p.bench->left(), p.panel.left()) << "the bench never hides the panel's left part first";
             if (p.panel.width() + placement::kGap + placement::kBenchMinWidth <= screens[0].width()) {
                 EXPECT_FALSE(p.panel.intersects(*p.bench)) << "side by side when both fit";
@@ -106,7 +152,8 @@ TEST_F(OnTheScreen, TheBenchOpensBesideThePanelAndItsTurnLogFitsItsWidth) {
     EXPECT_GE(banc.labelPixels(), 12);
     ASSERT_TRUE(waitUntil([&] { return banc.currentState().has_value(); }));
     banc.poll();
-    EXPECT_TRUE(banc.turnLogShown().contains("VEHICULE_ABSENT -> VEHICULE_ABSENT")) << banc.turnLogShown().toStdString();
+    EXPECT_TRUE(banc.turnLogShown().contains("VEHICULE_ABSENT -> VEHICULE_ABSENT"))
+        << banc.turnLogShown().toStdString();
     EXPECT_EQ(banc.turnLogView()->horizontalScrollBar()->maximum(), 0) << "read without scrolling sideways";
     banc.close();
     EXPECT_EQ(bench::BenchWindow::remembered(), banc.geometry()) << "on the screen: remembered";
