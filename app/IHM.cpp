@@ -133,6 +133,7 @@ void TForm1::placer() {
     const std::vector<QRect> ecrans = borne::placement::screensNow();
     borne::placement::Request demande{
         .screens = ecrans, .panel = geometry(), .frame = borne::placement::frameOf(*this)};
+    demande.zoom = devicePixelRatioF();
     if (!dejaMontree_) {
         const auto& f = borne::vue::fenetre();
         demande.panel = QRect(f.gauche, f.haut, f.largeurClient, f.hauteurClient);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace borne::placement {
 
@@ -30,6 +31,23 @@ QRect homeScreen(const Request& r) {
     for (const QRect& s : r.screens)
         if (s.contains(corner)) return s;
     return r.screens.front();
+}
+
+// At a zoom that is not whole, the screen rounds a window's corner and its size apart (868.5 and 1051.5
+// pixels become 869 and 1052): a window that ends on the screen's last unit may end a pixel past it.
+// Such a window loses a unit of width or height.
+QRect onScreenPixels(QRect client, QRect screen, const Request& r) {
+    const QRect framed = client.marginsAdded(r.frame);
+    auto fits = [&](int from, int length, int room) {
+        // The screen's own pixels, which its size in units may round up by half a unit.
+        const double pixels = std::floor(room * r.zoom + 1e-6);
+        return static_cast<double>(std::lround(from * r.zoom) + std::lround(length * r.zoom)) <= pixels;
+    };
+    if (!fits(framed.left() - screen.left(), framed.width(), screen.width()) && client.width() > 1)
+        client.setWidth(client.width() - 1);
+    if (!fits(framed.top() - screen.top(), framed.height(), screen.height()) && client.height() > 1)
+        client.setHeight(client.height() - 1);
+    return client;
 }
 
 } // namespace
@@ -59,9 +77,10 @@ Places place(const Request& r) {
     const int y =
         within(r.panel.y() - m.top(), framedHeight(panel.height(), m), s.top(), s.top() + s.height());
     auto panelAt = [&](int frameX) { return QRect(QPoint(frameX + m.left(), y + m.top()), panel); };
-    if (!r.bench) return {panelAt(x), std::nullopt};
+    if (!r.bench) return {onScreenPixels(panelAt(x), s, r), std::nullopt};
 
-    if (r.remembered && onAScreen(*r.remembered, m, r.screens)) return {panelAt(x), *r.remembered};
+    if (r.remembered && onAScreen(*r.remembered, m, r.screens))
+        return {onScreenPixels(panelAt(x), s, r), *r.remembered};
 
     // The bench: level with the panel, as tall as it asks within the screen.
     const int benchH = std::min(r.bench->height(), roomH);
@@ -82,7 +101,8 @@ Places place(const Request& r) {
         benchW = std::min(r.bench->width(), std::max(leavingHalf, std::min(kBenchMinWidth, roomW)));
         benchX = s.left() + s.width() - framedWidth(benchW, m);
     }
-    return {panelAt(x), QRect(QPoint(benchX + m.left(), benchY + m.top()), QSize(benchW, benchH))};
+    return {onScreenPixels(panelAt(x), s, r),
+            onScreenPixels(QRect(QPoint(benchX + m.left(), benchY + m.top()), QSize(benchW, benchH)), s, r)};
 }
 
 std::vector<QRect> screensNow() {

@@ -21,7 +21,7 @@ inline constexpr int kGap = 8;
 inline constexpr int kBenchMinWidth = 600;
 
 struct Request {
-    // Each screen's available area in the windows' units: its pixels divided by the zoom.
+    // Each screen's available area in the windows' units (its pixels divided by the zoom).
     std::span<const QRect> screens;
     // Where the main window asks to be (its stored place and client size).
     QRect panel;
@@ -31,6 +31,8 @@ struct Request {
     std::optional<QRect> remembered = std::nullopt;
     // What a window manager adds around each window (nothing without one).
     QMargins frame = {};
+    // The zoom (Qt's own scaling), which rounds each window's place and size to the screen's pixels.
+    double zoom = 1;
 };
 
 // The client areas to give the windows.
