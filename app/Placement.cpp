@@ -35,7 +35,7 @@ QRect homeScreen(const Request& r) {
 
 // At a zoom that is not whole, the screen rounds a window's corner and its size apart (868.5 and 1051.5
 // pixels become 869 and 1052): a window that ends on the screen's last unit may end a pixel past it.
-// Such a window loses a unit of width or height.
+// Such a window loses a unit of width or height (or two).
 QRect onScreenPixels(QRect client, QRect screen, const Request& r) {
     const QRect framed = client.marginsAdded(r.frame);
     auto fits = [&](int from, int length, int room) {
@@ -43,9 +43,12 @@ QRect onScreenPixels(QRect client, QRect screen, const Request& r) {
         const double pixels = std::floor(room * r.zoom + 1e-6);
         return static_cast<double>(std::lround(from * r.zoom) + std::lround(length * r.zoom)) <= pixels;
     };
-    if (!fits(framed.left() - screen.left(), framed.width(), screen.width()) && client.width() > 1)
+    const QMargins m = r.frame;
+    while (!fits(framed.left() - screen.left(), framedWidth(client.width(), m), screen.width()) &&
+           client.width() > 1)
         client.setWidth(client.width() - 1);
-    if (!fits(framed.top() - screen.top(), framed.height(), screen.height()) && client.height() > 1)
+    while (!fits(framed.top() - screen.top(), framedHeight(client.height(), m), screen.height()) &&
+           client.height() > 1)
         client.setHeight(client.height() - 1);
     return client;
 }
