@@ -3,6 +3,7 @@
 #include "tools/grammar/Grammar.h"
 
 #include "app/MonThread.h"
+#include "app/Placement.h"
 #include "app/StateLayout.h"
 #include "base/Codes.h"
 #include "control/Attente.h"
@@ -20,6 +21,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
@@ -52,6 +54,19 @@ QString shortName(int state) {
     return QString::fromUtf8(name != nullptr ? name : "?").remove(QStringLiteral("ETAT_"));
 }
 
+// A turn in two short lines, which wrap rather than scroll sideways: its number, instant and states,
+// then its events and the rows it took.
+QString compactTurn(const TurnRecord& t) {
+    QStringList rows;
+    for (const auto& [state, rank] : t.rows)
+        rows << QStringLiteral("%1.%2").arg(state).arg(rank);
+    return QStringLiteral("%1  %2 ms  %3 -> %4\n    %5%6")
+        .arg(t.number)
+        .arg(t.start)
+        .arg(shortName(t.startState), shortName(t.endState), QString::fromStdString(t.events),
+             rows.isEmpty() ? QString() : QStringLiteral("  rows ") + rows.join(' '));
+}
+
 // How often the window looks at what the worker reported while it is shown.
 constexpr int kPollMs = 50;
 
@@ -70,9 +85,15 @@ void followAppend(QPlainTextEdit* view, const QStringList& lines) {
 class StateDiagram : public QWidget {
 public:
     explicit StateDiagram(BenchWindow& bench) : bench_(bench) {
-        setMinimumSize(360, 300);
+        // Never drawn smaller than laid out, so that its labels are 12 pixels at the least: a smaller
+        // window scrolls it.
+        const StateLayout& l = stateLayout();
+        setMinimumSize(static_cast<int>(std::ceil(l.width)) + 2 * kMargin,
+                       static_cast<int>(std::ceil(l.height)) + 2 * kMargin);
         setObjectName("StateDiagram");
     }
+    // The labels' size, in pixels at zoom 1 (Qt's own scaling multiplies it on the screen).
+    int labelPixels() const { return static_cast<int>(kLabelPixels * scale()); }
     std::array<std::uint64_t, NB_ETATS> counts{};
     std::optional<int> current;
     std::optional<std::pair<int, int>> lastMove;
@@ -108,7 +129,7 @@ protected:
             if (pt.size() >= 2) arrow(p, map(pt[pt.size() - 2]), map(pt.back()), pen.color());
         }
         QFont f = font();
-        f.setPixelSize(std::max(6, static_cast<int>(10 * scale()))); // the size the boxes were laid out for
+        f.setPixelSize(labelPixels());
         p.setFont(f);
         for (const NodePlace& n : l.nodes) {
             const QRectF r = box(n.state);
@@ -117,12 +138,7 @@ protected:
             p.setBrush(now ? QColor(255, 215, 0) : palette().base().color());
             p.drawRoundedRect(r, 4, 4);
             const auto c = counts[static_cast<std::size_t>(n.state)];
-            p.drawText(r, Qt::AlignCenter,
-                       QStringLiteral("%1 %2\n%3 %4")
-                           .arg(n.state)
-                           .arg(shortName(n.state))
-                           .arg(c)
-                           .arg(c == 1 ? QStringLiteral("turn") : QStringLiteral("turns")));
+            p.drawText(r, Qt::AlignCenter, QString::fromUtf8(n.label) + QStringLiteral("  %1").arg(c));
         }
     }
     void mousePressEvent(QMouseEvent* e) override {
@@ -131,9 +147,13 @@ protected:
     }
 
 private:
+    // The boxes were laid out for 12-point labels, a point to a pixel.
+    static constexpr int kLabelPixels = 12;
+    static constexpr int kMargin = 4;
     double scale() const {
         const StateLayout& l = stateLayout();
-        return std::min((width() - 8) / l.width, (height() - 8) / l.height);
+        return std::max(1.0,
+                        std::min((width() - 2 * kMargin) / l.width, (height() - 2 * kMargin) / l.height));
     }
     QPointF map(Point q) const {
         const StateLayout& l = stateLayout();
@@ -200,9 +220,8 @@ QWidget* BenchWindow::logColumn() {
     turns_ = new QPlainTextEdit;
     turns_->setObjectName("Turns");
     turns_->setReadOnly(true);
-    turns_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    turns_->setPlainText(QString::fromUtf8(files::kTurnLogHeader.data(),
-                                           static_cast<qsizetype>(files::kTurnLogHeader.size())));
+    turns_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    turns_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     colonne->addWidget(turns_, 2);
 
     auto* titreChangements = new QHBoxLayout;
@@ -222,7 +241,7 @@ QWidget* BenchWindow::logColumn() {
     return droite;
 }
 
-BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
+BenchWindow::BenchWindow(MyThread& worker)
     : QWidget(nullptr, Qt::Window), worker_(worker), clock_(worker.cadence()) {
     setObjectName("Bench");
     setWindowTitle(QStringLiteral("borne - bench"));
@@ -238,35 +257,69 @@ BenchWindow::BenchWindow(MyThread& worker, QWidget& owner)
     bas->addWidget(rows_);
     bas->addWidget(logColumn());
     bas->setStretchFactor(1, 2);
-    auto* tout = new QSplitter(Qt::Vertical);
-    tout->addWidget(diagram_);
-    tout->addWidget(bas);
-    tout->setStretchFactor(0, 1);
-    tout->setStretchFactor(1, 1);
-    auto* disposition = new QVBoxLayout(this);
+    auto* dessin = new QScrollArea;
+    dessin->setWidget(diagram_);
+    dessin->setWidgetResizable(true);
+    dessin->setFrameShape(QFrame::NoFrame);
+    split_ = new QSplitter(Qt::Vertical);
+    split_->addWidget(dessin);
+    split_->addWidget(bas);
+    split_->setStretchFactor(0, 3);
+    split_->setStretchFactor(1, 2);
+    // The whole bench scrolls on a screen too small for it at a large zoom.
+    auto* contenu = new QWidget;
+    auto* disposition = new QVBoxLayout(contenu);
     disposition->setContentsMargins(4, 4, 4, 4);
     disposition->addLayout(temps);
-    disposition->addWidget(tout, 1);
+    disposition->addWidget(split_, 1);
+    auto* defilement = new QScrollArea;
+    defilement->setWidget(contenu);
+    defilement->setWidgetResizable(true);
+    defilement->setFrameShape(QFrame::NoFrame);
+    auto* dehors = new QVBoxLayout(this);
+    dehors->setContentsMargins(0, 0, 0, 0);
+    dehors->addWidget(defilement);
 
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, [this] { poll(); });
 
-    QSettings reglages;
-    if (!restoreGeometry(reglages.value("bench/geometry").toByteArray())) {
-        resize(1000, owner.height());
-        move(owner.frameGeometry().topRight() + QPoint(8, 0));
-    }
+    resize(kWidth, kHeight);
     snapshotPanel();
     timeChanged();
 }
 
 BenchWindow::~BenchWindow() {
-    if (isVisible()) QSettings().setValue("bench/geometry", saveGeometry()); // gone with the main window
+    if (isVisible()) remember(); // gone with the main window
     worker_.tours().listen(false);
+}
+
+namespace {
+constexpr const char* kPlaceKey = "bench/place";
+} // namespace
+
+std::optional<QRect> BenchWindow::remembered() {
+    const QVariant v = QSettings().value(kPlaceKey);
+    if (!v.canConvert<QRect>() || !v.toRect().isValid()) return std::nullopt;
+    return v.toRect();
+}
+
+// Only a place still wholly on a screen is kept: one half off the screen is forgotten.
+void BenchWindow::remember() const {
+    QSettings reglages;
+    if (placement::onAScreen(geometry(), placement::frameOf(*this), placement::screensNow()))
+        reglages.setValue(kPlaceKey, geometry());
+    else
+        reglages.remove(kPlaceKey);
 }
 
 void BenchWindow::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    if (!shared_) {
+        // The first time: the whole diagram when the window has room for it and a third more below.
+        const int dessin = diagram_->minimumHeight(), tout = split_->height();
+        if (dessin + dessin / 3 <= tout) split_->setSizes({dessin + 2, tout - dessin - 2});
+        shared_ = true;
+    }
     snapshotPanel();
     worker_.tours().listen(true);
     timer_->start(kPollMs);
@@ -274,7 +327,7 @@ void BenchWindow::showEvent(QShowEvent* e) {
 }
 
 void BenchWindow::hideEvent(QHideEvent* e) {
-    QSettings().setValue("bench/geometry", saveGeometry());
+    remember();
     worker_.tours().listen(false);
     timer_->stop();
     QWidget::hideEvent(e);
@@ -294,7 +347,7 @@ void BenchWindow::poll() {
         QStringList lignes;
         for (TurnRecord& t : n.turns) {
             turnLines_.push_back(t.line());
-            lignes << QString::fromStdString(turnLines_.back());
+            lignes << compactTurn(t);
             ++diagram_->counts[static_cast<std::size_t>(std::clamp(t.startState, 0, NB_ETATS - 1))];
             lastTurn_ = t.number;
         }
@@ -389,6 +442,17 @@ void BenchWindow::refilter() {
 }
 
 QString BenchWindow::turnLogText() const {
+    QStringList l{QString::fromUtf8(files::kTurnLogHeader.data(), static_cast<qsizetype>(files::kTurnLogHeader.size()))};
+    for (const std::string& ligne : turnLines_)
+        l << QString::fromStdString(ligne);
+    return l.join('\n');
+}
+
+int BenchWindow::labelPixels() const {
+    return diagram_->labelPixels();
+}
+
+QString BenchWindow::turnLogShown() const {
     return turns_->toPlainText();
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/TurnWatch.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <array>
@@ -23,6 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTimer;
 
 namespace borne {
@@ -35,9 +37,16 @@ class StateDiagram;
 
 class BenchWindow : public QWidget {
 public:
-    // `owner` is the main window: the bench opens beside it the first time.
-    BenchWindow(MyThread& worker, QWidget& owner);
+    // The main window places it (beside the panel, or where it was left when that is still on a screen).
+    explicit BenchWindow(MyThread& worker);
     ~BenchWindow() override;
+
+    // The size the bench asks for when there is room: the whole diagram with its labels at 12 pixels,
+    // the rows, the turn log and the changes under it.
+    static constexpr int kWidth = 1000;
+    static constexpr int kHeight = 860;
+    // Where it was left last time (its client area), if anywhere.
+    static std::optional<QRect> remembered();
 
     // Takes what the worker reported since the last look and shows it (also done every few ms while shown).
     void poll();
@@ -53,10 +62,15 @@ public:
     QStringList listedRows() const;
     // Lists the rows of `state` from now on (until then, those of the current state).
     void selectState(int state);
+    // The turn log as "Save..." writes it, and as the window shows it, a turn in two short lines.
     QString turnLogText() const;
+    QString turnLogShown() const;
+    QPlainTextEdit* turnLogView() const { return turns_; }
     QString changesText() const;
     QLineEdit* changesFilter() const { return filter_; }
     StateDiagram* diagram() const { return diagram_; }
+    // The size of the diagram's labels, in pixels before Qt's own scaling.
+    int labelPixels() const;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -68,6 +82,7 @@ private:
     void showRows();
     void refilter();
     void snapshotPanel();
+    void remember() const;
 
     MyThread& worker_;
     HorlogeCadencee* clock_;
@@ -79,6 +94,8 @@ private:
     QLabel* time_ = nullptr;
     QPushButton* pause_ = nullptr;
     QTimer* timer_ = nullptr;
+    QSplitter* split_ = nullptr; // the diagram over the rest
+    bool shared_ = false;        // the split set for the first showing
 
     std::optional<int> current_;
     std::optional<int> selected_;

@@ -2,6 +2,7 @@
 
 #include "app/BenchWindow.h"
 #include "app/MonThread.h"
+#include "app/Placement.h"
 #include "control/Attente.h"
 #include "control/Controleur.h"
 #include "journal/FichierJournal.h"
@@ -90,14 +91,11 @@ TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeC
     if (controleur != nullptr && controleur != &borne::controleurInterne())
         nomControleur_ = QString::fromStdString(controleur->nom);
     borne::vue::preparerImages(); // decoded while the window is built
-    using borne::vue::fenetre;
-    const auto& f = fenetre();
     setObjectName("Form1");
     setAttribute(Qt::WA_QuitOnClose);
 
     construirePanneau();
-    move(f.gauche, f.haut);
-    resize(f.largeurClient, f.hauteurClient);
+    placer(); // at its stored place when that is on the screen
 
     Form1 = this;
     suivreCadence(options);
@@ -120,8 +118,44 @@ TForm1::~TForm1() {
     if (Form1 == this) Form1 = nullptr;
 }
 
+namespace {
+
+// A window's client area where it goes, moved by its frame's corner as a stored place is (the bench
+// not yet framed will have the main window's frame).
+void poser(QWidget& w, QRect client, QMargins cadre) {
+    w.resize(client.size());
+    w.move(client.topLeft() - QPoint(cadre.left(), cadre.top()));
+}
+
+} // namespace
+
+void TForm1::placer() {
+    const std::vector<QRect> ecrans = borne::placement::screensNow();
+    borne::placement::Request demande{
+        .screens = ecrans, .panel = geometry(), .frame = borne::placement::frameOf(*this)};
+    demande.zoom = devicePixelRatioF();
+    if (!dejaMontree_) {
+        const auto& f = borne::vue::fenetre();
+        demande.panel = QRect(f.gauche, f.haut, f.largeurClient, f.hauteurClient);
+    }
+    if (banc_) {
+        demande.bench = QSize(borne::bench::BenchWindow::kWidth, borne::bench::BenchWindow::kHeight);
+        demande.remembered = borne::bench::BenchWindow::remembered();
+    }
+    const borne::placement::Places places = borne::placement::place(demande);
+    // The panel is exactly as wide as the area, unless a small screen at a large zoom narrows the window.
+    zone_->setHorizontalScrollBarPolicy(places.panel.width() < borne::vue::fenetre().largeurClient
+                                            ? Qt::ScrollBarAsNeeded
+                                            : Qt::ScrollBarAlwaysOff);
+    poser(*this, places.panel, demande.frame);
+    if (banc_ && places.bench) poser(*banc_, *places.bench, demande.frame);
+}
+
 borne::bench::BenchWindow& TForm1::banc() {
-    if (!banc_) banc_ = std::make_unique<borne::bench::BenchWindow>(*travailleur_, *this);
+    if (!banc_) {
+        banc_ = std::make_unique<borne::bench::BenchWindow>(*travailleur_);
+        placer();
+    }
     banc_->show();
     banc_->raise();
     return *banc_;
@@ -201,6 +235,7 @@ void TForm1::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (dejaMontree_) return;
     dejaMontree_ = true;
+    if (banc_) banc_->raise(); // opened with the window (--bench): over the panel when they overlap
     // The form was stored scrolled down.
     zone_->verticalScrollBar()->setValue(borne::vue::fenetre().defilement);
 }

@@ -58,6 +58,9 @@ private:
     // The keys of a person in front of a class: Space, N, + and -, F2, the digits. Shortcuts, so that an
     // edit with the focus keeps its keys.
     void installerRaccourcis();
+    // Both windows wholly on a screen: the panel at its stored place (or where it was moved) and, when
+    // open, the bench beside it or over its right part.
+    void placer();
     // "paused", "x2": what holds, after the stored title and the controller's name.
     void majTitre();
 

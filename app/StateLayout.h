@@ -10,6 +10,7 @@ namespace borne::bench {
 struct NodePlace {
     int state;
     double x, y, width, height; // centre and size
+    const char* label;          // the number and the name, in lines; the turn count follows it
 };
 
 struct EdgePlace {

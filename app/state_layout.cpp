@@ -2,15 +2,17 @@
 //   borne-state-layout graph OUT         writes the graph of the states and the transitions the table allows
 //   borne-state-layout source PLAIN OUT  turns Graphviz's plain output of that graph into StateLayout's
 //   source
+#include "base/Codes.h"
 #include "control/Codes.h"
 #include "control/TableEtats.h"
-#include "base/Codes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -22,14 +24,44 @@ std::string shortName(int state) {
     return n.starts_with("ETAT_") ? n.substr(5) : n;
 }
 
+// What a box says: the number and the name, broken at underscores into lines of at most 14 letters
+// where it can, so that the diagram is narrow enough for its labels to be read at the bench's width.
+std::string label(int state) {
+    std::string out = std::to_string(state);
+    std::size_t lineStart = 0;
+    char joint = ' ';
+    const std::string name = shortName(state);
+    for (std::string_view rest = name; !rest.empty();) {
+        const std::size_t end = std::min(rest.find('_'), rest.size());
+        if (joint == '_' && out.size() - lineStart + 1 + end > 14) {
+            joint = '\n';
+            lineStart = out.size() + 1;
+        }
+        out += joint;
+        out += rest.substr(0, end);
+        joint = '_';
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return out;
+}
+
+// A label as C++ and as Graphviz write it: its line ends escaped.
+std::string escaped(const std::string& text) {
+    std::string e;
+    for (const char c : text)
+        e += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return e;
+}
+
 int graph(std::ostream& out) {
+    // The boxes are sized for 12-point labels, which the program draws at 12 pixels at the least.
     out << "digraph states {\n"
-           "  nodesep=0.2; ranksep=0.4;\n"
-           "  node [shape=box, style=rounded, fontname=\"Helvetica\", fontsize=10];\n"
+           "  nodesep=0.1; ranksep=0.2;\n"
+           "  node [shape=box, style=rounded, fontname=\"Helvetica\", fontsize=12, margin=\"0.06,0.03\"];\n"
            "  { rank=same; s0; s15; s16; s17; }\n";
     for (int s = 0; s < NB_ETATS; ++s)
-        // The label only sizes the box: the program draws the name and the turn count itself.
-        out << "  s" << s << " [label=\"" << s << ' ' << shortName(s) << "\\n99999 turns\"];\n";
+        // The label sizes the box, with room for the turn count the program writes after it.
+        out << "  s" << s << " [label=\"" << escaped(label(s)) << "  99999\"];\n";
     for (int s = 0; s < NB_ETATS; ++s)
         for (int t = 0; t < NB_ETATS; ++t)
             if (borne::transitionPermise(s, t)) out << "  s" << s << " -> s" << t << ";\n";
@@ -63,8 +95,13 @@ int source(const char* file, std::ostream& out) {
             std::string name;
             double x, y, w, h;
             l >> name >> x >> y >> w >> h;
-            nodes << "    {" << state(name) << ", " << x * kPoints << ", " << (height - y) * kPoints << ", "
-                  << w * kPoints << ", " << h * kPoints << "},\n";
+            const int s = state(name);
+            if (s < 0 || s >= NB_ETATS) {
+                std::fprintf(stderr, "borne-state-layout: no state %s\n", name.c_str());
+                return 1;
+            }
+            nodes << "    {" << s << ", " << x * kPoints << ", " << (height - y) * kPoints << ", "
+                  << w * kPoints << ", " << h * kPoints << ", \"" << escaped(label(s)) << "\"},\n";
             ++nbNodes;
         } else if (kind == "edge") {
             std::string tail, head;

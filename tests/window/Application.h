@@ -6,7 +6,9 @@
 #include "journal/FichierJournal.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStyleFactory>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +17,17 @@ namespace borne::test {
 // Every test linked into the program, inside the application object.
 inline int runWindowTests(int argc, char** argv) {
     FichierJournal::ignorerSignaux(); // as every program that journals, before any thread
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+#ifdef BORNE_TEST_SCREEN
+    // Offscreen on a classroom's 1920x1080 screen, where the main window fits at its stored place.
+    if (platform.isEmpty() || platform == "offscreen")
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" BORNE_TEST_SCREEN);
+#else
+    if (platform.isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    // What the windows remember (the bench's place) stays in the run, out of the user's settings.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     ::testing::InitGoogleTest(&argc, argv);

@@ -10,8 +10,10 @@
 #include "app/Programme.h"
 #include "panel/PanneauOperateur.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -60,7 +62,15 @@ int main(int argc, char** argv) {
     const QString sortie = QString::fromLocal8Bit(argv[1]);
     const int delai = argc > 2 ? std::atoi(argv[2]) : 1600;
     const bool entree = argc > 3 && std::strcmp(argv[3], "entry") == 0;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen, on a screen large enough for both windows at their full size at every zoom pictured
+    // (the windows are placed wholly on the screen: a small one would shrink them).
+    QTemporaryFile ecran;
+    const QByteArray plateforme = qgetenv("QT_QPA_PLATFORM");
+    if ((plateforme.isEmpty() || plateforme == "offscreen") && ecran.open()) {
+        ecran.write(R"({"screens": [{"name": "capture", "x": 0, "y": 0, "width": 3840, "height": 2160}]})");
+        ecran.flush();
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(ecran.fileName()));
+    }
     bool enregistree = false;
     int argcQt = 1;
     demarrage.fenetreMontree = [&](TForm1& fenetre) {
