@@ -57,13 +57,15 @@ QString shortName(int state) {
 // A turn in two short lines, which wrap rather than scroll sideways: its number, instant and states,
 // then its events and the rows it took.
 QString compactTurn(const TurnRecord& t) {
-    QStringList rows;
+    QStringList rows, events;
+    for (const std::string& e : t.events)
+        events << QString::fromStdString(e);
     for (const auto& [state, rank] : t.rows)
         rows << QStringLiteral("%1.%2").arg(state).arg(rank);
     return QStringLiteral("%1  %2 ms  %3 -> %4\n    %5%6")
         .arg(t.number)
         .arg(t.start)
-        .arg(shortName(t.startState), shortName(t.endState), QString::fromStdString(t.events),
+        .arg(shortName(t.startState), shortName(t.endState), events.join(' '),
              rows.isEmpty() ? QString() : QStringLiteral("  rows ") + rows.join(' '));
 }
 
