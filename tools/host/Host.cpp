@@ -7,6 +7,7 @@
 #include "tools/host/Link.h"
 #include "tools/protocol/Line.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,22 @@ std::unordered_map<const void*, int>& objects() {
     return o;
 }
 int lastNumber = 0;
+
+// The controller while it runs, and the state and mode the bench was last told: the bench sees the state
+// as of each request, as the terminal's own controller shows it at any instant of its turn.
+const Controleur* current = nullptr;
+int toldEtat = INT_MIN;
+int toldMode = INT_MIN;
+
+void tellState() {
+    if (current == nullptr) return;
+    const int etat = current->etatCourant();
+    const int mode = current->modeCourant();
+    if (etat == toldEtat && mode == toldMode) return;
+    toldEtat = etat;
+    toldMode = mode;
+    channel().put("state\t" + std::to_string(etat) + "\t" + std::to_string(mode));
+}
 
 // The bench is gone or spoke out of turn: nothing more can be done for it.
 [[noreturn]] void over(int status) {
@@ -66,10 +83,12 @@ void destroyed(const void* self) {
 }
 
 void send(const std::string& line) {
+    tellState();
     channel().put(line);
 }
 
 std::vector<std::string> ask(const std::string& line) {
+    tellState();
     channel().put(line);
     const std::string answer = nextLine();
     if (answer == "stop") throw ArretDemande{};
@@ -150,10 +169,15 @@ int run(const char* plugin) {
             if (f[0] == "start" && !controller) {
                 controller.reset(e->creer());
                 if (e->ditLignes) controller->observer(&teller);
+                current = controller.get();
                 channel().put(stateLine("ready", *controller));
+                toldEtat = controller->etatCourant();
+                toldMode = controller->modeCourant();
             } else if (f[0] == "turn" && controller) {
                 controller->Tour();
                 channel().put(stateLine("done", *controller));
+                toldEtat = controller->etatCourant();
+                toldMode = controller->modeCourant();
             } else if (f[0] == "values" && controller) {
                 const ValeursTravail v = controller->valeurs();
                 channel().put("values\t" + std::to_string(static_cast<int>(v.etat)) + "\t" + std::to_string(v.nbEssais) +
@@ -174,6 +198,9 @@ int run(const char* plugin) {
                 v.codeMasque = terminal(text);
                 v.nbVehicules = integer(std::string(f[8]));
                 channel().put(std::string("installed\t") + (controller->installerValeurs(v) ? "1" : "0"));
+                // The bench takes the state from the values it installed; what it was told is that.
+                toldEtat = controller->etatCourant();
+                toldMode = controller->modeCourant();
             } else {
                 over(0); // end, or a command out of turn: the bench is done with this session
             }

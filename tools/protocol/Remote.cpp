@@ -389,6 +389,10 @@ void Remote::request(const std::vector<std::string_view>& f) {
             observer_->finDecision(etat);
         else
             observer_->ligne(etat, static_cast<int>(integer(f[2], 1, 1000)));
+    } else if (verb == "state") {
+        count(2);
+        etat_ = static_cast<Etat>(integer(f[1], INT_MIN, INT_MAX));
+        mode_ = static_cast<Mode>(integer(f[2], INT_MIN, INT_MAX));
     } else if (verb == "error") {
         count(1);
         broken("failed: " + text(f[1]));
@@ -608,6 +612,7 @@ bool Remote::installerValeurs(const ValeursTravail& v) {
         if (f[0] != "installed" || f.size() != 2) malformed("the answer to install must be installed and 1 field");
         const bool taken = integer(f[1], 0, 1) == 1;
         if (taken && supervision_ != nullptr) supervision_->installerNbVehicules(v.nbVehicules);
+        if (taken) etat_ = v.etat;
         return taken;
     });
 }
