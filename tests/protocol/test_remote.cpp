@@ -145,3 +145,16 @@ TEST_F(Remote, AClassControllerStartsAfreshForEveryFolder) {
     }
     EXPECT_NE(first.find("22 passed, 0 failed"), std::string::npos) << first;
 }
+
+// A plug-in built against other headers is refused naming both fingerprints, in process and hosted.
+TEST_F(Remote, APlugInBuiltAgainstOtherHeadersIsRefused) {
+    std::ofstream("run.scn") << "turn\n";
+    const Ran inProcess = bench({"--controller", BORNE_STALE, "run.scn"});
+    const Ran hosted = bench({"--suite", "run.scn", "--controllers", BORNE_STALE});
+    for (const Ran& r : {inProcess, hosted}) {
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find("built against the controller interface 0123456789ab; this borne's is "),
+                  std::string::npos)
+            << r.err;
+    }
+}

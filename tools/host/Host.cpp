@@ -154,6 +154,10 @@ int run(const char* plugin) {
     if (e->version != VERSION_CONTROLEUR)
         fail("was built for version " + std::to_string(e->version) + " of the controller interface; this borne takes " +
              std::to_string(VERSION_CONTROLEUR) + ": build it again against this borne");
+    const std::string built = e->empreinte != nullptr ? std::string(e->empreinte).substr(0, 40) : "(none)";
+    if (built != BORNE_EMPREINTE_INTERFACE)
+        fail("was built against the controller interface " + built + "; this borne's is " BORNE_EMPREINTE_INTERFACE
+             ": build it again against this borne");
     std::string features;
     if (e->ditLignes) features = "rows";
     if (e->decritValeurs) features += features.empty() ? "values" : ",values";
