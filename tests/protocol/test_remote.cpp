@@ -158,3 +158,13 @@ TEST_F(Remote, APlugInBuiltAgainstOtherHeadersIsRefused) {
             << r.err;
     }
 }
+
+// borne-host gives a plug-in the terminal's classes and nothing else: one that reaches the panel itself
+// does not load, and the symbol it lacks is named.
+TEST_F(Remote, AHostedPlugInThatReachesThePanelDoesNotLoad) {
+    std::ofstream("run.scn") << "turn\n";
+    const Ran r = bench({"--suite", "run.scn", "--controllers", BORNE_PANEL});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("panel.so: the controller failed: does not load: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("undefined symbol: borne::panneau()"), std::string::npos) << r.err;
+}

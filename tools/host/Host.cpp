@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <memory>
@@ -140,11 +141,27 @@ bool flag(const std::string& f) {
     return f == "1";
 }
 
+// The loader's message with the symbol it lacks as the source names it: a plug-in that reaches past the
+// terminal's classes (the panel, say) is told which name.
+std::string readable(std::string message) {
+    const std::string marker = "undefined symbol: ";
+    const auto at = message.find(marker);
+    if (at == std::string::npos) return message;
+    const auto from = at + marker.size();
+    auto to = message.find_first_of(" \t,", from);
+    if (to == std::string::npos) to = message.size();
+    int status = 0;
+    char* name = abi::__cxa_demangle(message.substr(from, to - from).c_str(), nullptr, nullptr, &status);
+    if (status == 0 && name != nullptr) message.replace(from, to - from, name);
+    std::free(name);
+    return message;
+}
+
 int run(const char* plugin) {
     void* library = ::dlopen(plugin, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* why = ::dlerror();
-        fail(std::string("does not load: ") + (why != nullptr ? why : "unknown error"));
+        fail("does not load: " + readable(why != nullptr ? why : "unknown error"));
     }
     using Entree = const EntreeControleur* (*)();
     auto entree = reinterpret_cast<Entree>(::dlsym(library, NOM_ENTREE_CONTROLEUR));
