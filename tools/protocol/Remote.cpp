@@ -3,10 +3,12 @@
 #include "base/Texte.h"
 #include "config/tConfiguration.h"
 #include "control/Attente.h"
+#include "control/Codes.h"
 #include "control/tClavier.h"
 #include "control/tSupervision.h"
 #include "control/tSystemeBarriere.h"
 #include "journal/tDebug.h"
+#include "panel/PanneauOperateur.h"
 #include "tools/protocol/Line.h"
 
 #include <cerrno>
@@ -151,9 +153,17 @@ private:
     std::string text(std::string_view field); // UTF-8 to the terminal's Windows-1252
     std::int64_t integer(std::string_view field, std::int64_t low, std::int64_t high);
     void answer(const std::string& line) {
+        if (captured_ != nullptr) {
+            *captured_ = line;
+            return;
+        }
         if (transcript_ != nullptr) std::fprintf(transcript_, "<- %s\n", line.c_str());
         channel_.put(line);
     }
+    // Before `turn` and `resume`, with the `ahead` feature: what each read of each object would answer now.
+    void predict();
+    // A read the controller answered from the bench's prediction: made here as any call, and checked.
+    void took(const std::vector<std::string_view>& f);
     // Why the process ended, once it has (waited for a moment), or what it did to the channel.
     std::string ending(const std::string& otherwise);
     void keepOutput();
@@ -171,6 +181,9 @@ private:
     std::string overWhy_;
     bool rows_ = false;
     bool values_ = false;
+    bool ahead_ = false;
+    std::map<std::pair<std::int64_t, std::string>, std::string> predicted_; // (object, operation): answer
+    std::string* captured_ = nullptr; // an answer made for a check, not for the channel
     Etat etat_ = ETAT_VEHICULE_ABSENT;
     Mode mode_ = MODE_SUPERVISE;
     ObservateurTour* observer_ = nullptr;
@@ -240,6 +253,8 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
                 rows_ = true;
             else if (feature == "values")
                 values_ = true;
+            else if (feature == "ahead")
+                ahead_ = true;
             else
                 malformed("unknown feature \"" + std::string(feature.substr(0, 40)) + "\"");
             features = comma == std::string_view::npos ? std::string_view() : features.substr(comma + 1);
@@ -402,7 +417,10 @@ void Remote::request(const std::vector<std::string_view>& f) {
             channel_.flush(Clock::now() + std::chrono::milliseconds(50));
             throw;
         }
+        predict();
         answer("resume");
+    } else if (verb == "took") {
+        took(f);
     } else if (verb == "new") {
         create(f);
     } else if (verb == "delete") {
@@ -604,8 +622,69 @@ void Remote::call(const std::vector<std::string_view>& f) {
         it->second);
 }
 
+void Remote::predict() {
+    predicted_.clear();
+    if (!ahead_) return;
+    const PanneauOperateur& p = panneau();
+    const auto key = [&p]() -> int {
+        for (const int k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0})
+            if (p.touche(k)->Checked()) return k;
+        return p.CheckBox6.Checked() ? int{TOUCHE_APPEL_GARDIEN} : int{TOUCHE_AUCUNE};
+    };
+    const auto number = [](long long v) { return "=\t" + std::to_string(v); };
+    for (const auto& [n, object] : objects_) {
+        const auto say = [&, n = n](const char* op, const std::string& a) {
+            predicted_[{n, op}] = a;
+            answer("ahead\t" + std::to_string(n) + "\t" + op + "\t" + a.substr(2));
+        };
+        if (std::holds_alternative<std::unique_ptr<tSystemeBarriere>>(object)) {
+            const bool amont = p.CheckBox1.Checked(), aval = p.CheckBox2.Checked();
+            say("LirePositionVehicule", number(amont ? (aval ? VEHICULE_AU_MILIEU : VEHICULE_SUR_BOUCLE_AMONT)
+                                                     : (aval ? VEHICULE_SUR_BOUCLE_AVAL : VEHICULE_ABSENT)));
+            say("LireClavier", number(key()));
+            say("LireCarte", "=\t" + std::string(p.CheckBox10.Checked() ? "1" : "0") + "\t" +
+                                 escaped(versUtf8(CODE_CARTE)));
+        } else if (std::holds_alternative<std::unique_ptr<tClavier>>(object)) {
+            say("LireTouche", number(key()));
+        } else if (const auto* s = std::get_if<std::unique_ptr<tSupervision>>(&object)) {
+            say("LireAutorisation", number(p.CheckBox3.Checked() ? 1 : 0));
+            say("LireEclairage", number(p.CheckBox7.Checked() ? LUMIERE_ACTIVE : 0));
+            say("LireAlarme", number(p.CheckBox8.Checked() ? ALARME_ACTIVE : 0));
+            say("LireMessage", p.CheckBox9.Checked()
+                                   ? "=\t" + std::to_string(MESSAGE_SUPERVISEUR) + "\t" +
+                                         escaped(versUtf8(p.MessageGardien.Text().substr(0, 1023)))
+                                   : std::string("=\t0\t"));
+            say("LireEtatParking",
+                number((*s)->nbVehiculesCourant() == tSupervision::CAPACITE_PARKING ? PARKING_PLEIN : 0));
+        }
+    }
+}
+
+void Remote::took(const std::vector<std::string_view>& f) {
+    if (f.size() != 3) malformed("took takes an object number and an operation");
+    const auto it = predicted_.find({integer(f[1], 1, kMaxObjectNumber), std::string(f[2])});
+    if (it == predicted_.end()) malformed("took an answer the bench did not give ahead");
+    const std::string given = std::move(it->second);
+    predicted_.erase(it);
+    std::string made;
+    captured_ = &made;
+    const std::vector<std::string_view> asCall = {"call", f[1], f[2]};
+    try {
+        call(asCall);
+    } catch (...) {
+        captured_ = nullptr;
+        throw;
+    }
+    captured_ = nullptr;
+    // Exactness is checked, not assumed: a read taken after something changed its input is the controller's.
+    if (made != given)
+        malformed("took the answer given ahead for " + std::string(f[2]) + " after it changed (now \"" +
+                  made.substr(2, 40) + "\")");
+}
+
 void Remote::Tour() {
     guarded([&] {
+        predict();
         answer("turn");
         const auto done = serve("done");
         etat_ = static_cast<Etat>(integer(done[1], INT_MIN, INT_MAX));
