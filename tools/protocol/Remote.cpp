@@ -110,6 +110,40 @@ void reapOrphans() {
     }
 }
 
+// Sandboxes told to end: each exits of its own accord while the bench goes on (its sandbox dies with the
+// bench at worst), is reaped at a later session's end, and is ended for good once past its grace. A
+// process forked since holds a copy of the list, whose processes are not its children: it drops them.
+struct Ending {
+    pid_t pid;
+    Clock::time_point grace;
+};
+
+std::vector<Ending>& endings() {
+    static std::vector<Ending> e;
+    return e;
+}
+
+void reapEndings(bool all) {
+    auto& list = endings();
+    for (auto it = list.begin(); it != list.end();) {
+        int status = 0;
+        const pid_t r = ::waitpid(it->pid, &status, WNOHANG);
+        if (r == it->pid || (r < 0 && errno == ECHILD)) {
+            it = list.erase(it);
+            continue;
+        }
+        if (all || Clock::now() >= it->grace) {
+            ::kill(-it->pid, SIGKILL);
+            ::kill(it->pid, SIGKILL);
+            while (::waitpid(it->pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            it = list.erase(it);
+            continue;
+        }
+        ++it;
+    }
+}
+
 // Raised inside the session's loop; the loop's caller turns it into the fault.
 struct Broken {
     std::string what;
@@ -738,6 +772,14 @@ void Remote::end() noexcept {
         }
         ::close(channel_.fd());
         channel_ = Channel(-1);
+    }
+    if (pid_ > 0 && program_.settings.sandboxed && !over_) {
+        static const bool atExit = std::atexit([] { reapEndings(true); }) == 0;
+        (void)atExit;
+        endings().push_back({pid_, Clock::now() + std::chrono::seconds(2)});
+        pid_ = -1;
+        reapEndings(false);
+        reapOrphans();
     }
     if (pid_ > 0) {
         // A moment to exit of its own accord, then the whole process group ends, the sandbox with it.
