@@ -92,7 +92,7 @@ constexpr std::size_t kKeptOutput = 64u << 10;
 // The sandbox's inner processes can outlive its monitor for a moment, and an orphan waits for the
 // machine's init to reap it, which may be slow: meanwhile it counts against the sandbox user's limit on
 // processes. The process that starts sandboxes adopts its orphans instead, and reaps those of the sandbox
-// user (never one of its own children, which run as itself).
+// users (never one of its own children, which run as itself).
 void adoptOrphans() {
     static pid_t adopter = 0;
     if (adopter == ::getpid()) return;
@@ -105,7 +105,7 @@ void reapOrphans() {
     for (;;) {
         siginfo_t info{};
         if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) return;
-        if (info.si_uid != 65534) return;
+        if (!sandbox::sandboxUser(info.si_uid)) return;
         ::waitpid(info.si_pid, nullptr, WNOHANG);
     }
 }
