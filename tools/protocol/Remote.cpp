@@ -214,6 +214,7 @@ private:
     bool inCommand_ = false;
     const char* turnNoun_ = "turn";
     bool over_ = false; // the session ended: every later command fails at once
+    bool stopped_ = false; // it ended by the bench's stop, told to the controller: it exits of its own accord
     std::string overWhy_;
     bool rows_ = false;
     bool values_ = false;
@@ -462,6 +463,7 @@ void Remote::request(const std::vector<std::string_view>& f) {
         } catch (const ArretDemande&) {
             answer("stop");
             channel_.flush(Clock::now() + std::chrono::milliseconds(50));
+            stopped_ = true;
             throw;
         }
         predict();
@@ -786,7 +788,8 @@ void Remote::end() noexcept {
         ::close(channel_.fd());
         channel_ = Channel(-1);
     }
-    if (pid_ > 0 && program_.settings.sandboxed && !over_) {
+    const bool leaving = !over_ || stopped_; // told to end, and expected to
+    if (pid_ > 0 && program_.settings.sandboxed && leaving) {
         static const bool atExit = std::atexit([] { reapEndings(true); }) == 0;
         (void)atExit;
         endings().push_back({pid_, Clock::now() + std::chrono::seconds(2)});
@@ -797,7 +800,7 @@ void Remote::end() noexcept {
     if (pid_ > 0) {
         // A moment to exit of its own accord, then the whole process group ends, the sandbox with it.
         int status = 0;
-        const auto until = Clock::now() + std::chrono::milliseconds(over_ ? 0 : 100);
+        const auto until = Clock::now() + std::chrono::milliseconds(leaving ? 100 : 0);
         pid_t done = 0;
         while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < until)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
