@@ -170,3 +170,12 @@ TEST_F(Remote, AHostedPlugInThatReachesThePanelDoesNotLoad) {
     EXPECT_NE(r.err.find("panel.so: the controller failed: does not load: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("undefined symbol: borne::panneau()"), std::string::npos) << r.err;
 }
+
+// A class's plug-in is never loaded into the bench: one that ends the process loading it ends only
+// borne-host's, and is refused by name (loaded in the bench, it would end the run silently, exit 0).
+TEST_F(Remote, AClassPlugInIsNeverLoadedIntoTheBench) {
+    std::ofstream("run.scn") << "turn\n";
+    const Ran r = bench({"--suite", "run.scn", "--controllers", BORNE_EXITING});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("exiting.so: the controller ended the process (exit status 0)"), std::string::npos) << r.err;
+}
