@@ -233,8 +233,6 @@ private:
 };
 
 Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
-    if (const char* file = std::getenv("BORNE_PROTOCOL_TRANSCRIPT"); file != nullptr && *file != '\0')
-        transcript_ = std::fopen(file, "ae");
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         throw std::runtime_error(std::string("no channel for a controller: ") + std::strerror(errno));
@@ -267,6 +265,8 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
     pid_ = started->pid;
     output_ = started->output;
     channel_ = Channel(pair[0]);
+    if (const char* file = std::getenv("BORNE_PROTOCOL_TRANSCRIPT"); file != nullptr && *file != '\0')
+        transcript_ = std::fopen(file, "ae");
     guarded([&] {
         auto hello = receive();
         if (hello[0] == "error" && hello.size() == 2) broken("failed: " + text(hello[1]));
@@ -278,9 +278,6 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
             channel_.flush(Clock::now() + std::chrono::milliseconds(100));
             broken("speaks version " + std::string(hello[1].substr(0, 20)) + " of the protocol; the bench speaks " +
                    std::to_string(kVersion));
-        }
-        for (const auto feature : fields(std::string(hello[3]))) {
-            (void)feature;
         }
         std::string_view features = hello[3];
         while (!features.empty()) {
