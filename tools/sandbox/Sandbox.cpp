@@ -199,8 +199,17 @@ std::optional<Started> start(const Launch& launch, std::string& error) {
     const auto strings = launch.sandboxed ? bubblewrapArguments(launch) : launch.argv;
     std::vector<std::string> environment;
     if (!launch.sandboxed) {
+        // A variable the launch sets replaces the bench's own (the first of two is the one a program reads).
+        const auto replaced = [&launch](const char* e) {
+            if (std::strncmp(e, "BORNE_PROTOCOL_FD=", 18) == 0) return true;
+            for (const auto& v : launch.environment) {
+                const auto equals = v.find('=');
+                if (equals != std::string::npos && std::strncmp(e, v.c_str(), equals + 1) == 0) return true;
+            }
+            return false;
+        };
         for (char** e = environ; *e != nullptr; ++e) {
-            if (std::strncmp(*e, "BORNE_PROTOCOL_FD=", 18) != 0) environment.emplace_back(*e);
+            if (!replaced(*e)) environment.emplace_back(*e);
         }
         environment.insert(environment.end(), launch.environment.begin(), launch.environment.end());
         environment.emplace_back("BORNE_PROTOCOL_FD=3");
