@@ -5,7 +5,10 @@ and a byte above 0x7F into Evenement and the display at every turn. Each output 
 standard reader: the turn log split on tabs (escapes undone), the waveform by a small grammar, the JUnit
 report by an XML parser, the grades by a CSV reader, coverage.json by a JSON parser.
 
-usage: separator_texts.py BORNE_SCENARIO CONTROLLER_SO WORK SETTINGS_FOLDER
+A class's controllers run out of the bench's process and reach the display through the terminal's
+classes only: the class is run on the controller built so (HOSTED_SO), which writes the display.
+
+usage: separator_texts.py BORNE_SCENARIO CONTROLLER_SO WORK SETTINGS_FOLDER HOSTED_SO
 """
 import csv
 import json
@@ -17,6 +20,7 @@ import xml.etree.ElementTree as ET
 from pathlib import Path
 
 program, plugin, work, settings = sys.argv[1], Path(sys.argv[2]), Path(sys.argv[3]), Path(sys.argv[4])
+hosted = Path(sys.argv[5])
 TEXT = "a\tb\nc \"d<e&f\\g\u00e9"  # as the controller writes it, in UTF-8
 failures = []
 
@@ -92,7 +96,7 @@ lab.mkdir(parents=True)
 for name in ("Config.cfg", "CHIP.INI"):
     shutil.copy(settings / name, lab / name)
 (lab / "scenario.scn").write_text("turn 2\nexpect Edit1.Text x\n")
-shutil.copy(plugin, work / "=1+1.so")
+shutil.copy(hosted, work / "=1+1.so")
 run("--suite", "lab", "--controllers", "=1+1.so", "--junit", "j.xml", "--grades", "g.csv", status=1)
 cases = ET.parse(work / "j.xml").getroot().iter("failure")
 messages = " ".join((f.get("message") or "") + (f.text or "") for f in cases)

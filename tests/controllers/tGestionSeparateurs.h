@@ -1,7 +1,9 @@
 // The terminal's own cycle, with texts no output may let through as they are: at the start of every
 // turn (for a turn observer) it writes into Evenement, and after every turn into Evenement and the
 // display's first line, a tab, a line end, a space, a double
-// quote, '<', '&', a backslash and a byte above 0x7F. Each output must keep them as data.
+// quote, '<', '&', a backslash and a byte above 0x7F. Each output must keep them as data. Built with
+// SEPARATEURS_HEBERGES, for a class (hosted out of the bench), it writes the display's first line only,
+// through the terminal's tSystemeBarriere.
 #pragma once
 
 #include "control/ObservateurTour.h"
