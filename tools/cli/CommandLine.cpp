@@ -42,6 +42,9 @@ constexpr Option kOptions[] = {
      .in = kScript | kSuite | kSearch,
      .excludes = "--controllers"},
     {.name = "--controllers", .list = &CommandLine::controllers, .in = kClass, .excludes = "--controller"},
+    // One's own controller out of the bench's process, sandboxed; a class's only so, unless refused.
+    {.name = "--sandbox", .on = &CommandLine::sandbox, .in = kScript | kSuite | kSearch, .needs = "--controller"},
+    {.name = "--no-sandbox", .on = &CommandLine::noSandbox, .in = kClass},
     {.name = "--grades", .value = &CommandLine::grades, .in = kClass | kGrade, .file = kClass | kGrade},
     // A gradebook and an autograder's results.json; the latter is one submission's, never a shard's.
     {.name = "--gradebook", .value = &CommandLine::gradebook, .in = kClass | kGrade, .file = kClass | kGrade},

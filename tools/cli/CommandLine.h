@@ -23,11 +23,14 @@ inline constexpr std::string_view kUsage =
     "       either with --coverage DIR: the state table's coverage (coverage.json, coverage.txt, states.dot, "
     "states.svg)\n"
     "       (either with --check RULES: the safety rules in RULES must hold as well)\n"
-    "       (either, and the searches, with --controller FILE: that controller, a plug-in, runs instead of "
-    "the terminal's own)\n"
+    "       (either, and the searches, with --controller FILE [--sandbox]: that controller, a plug-in or a "
+    "program that speaks the protocol, runs instead of the terminal's own; --sandbox: out of process, "
+    "sandboxed)\n"
     "       borne-scenario [-C DIR] --suite [--jobs N] [--shard K/N] [--junit FILE] [--grades FILE.csv] "
-    "[--gradebook FILE.csv] [--gradescope FILE.json] [--timeout SECONDS] PATH... --controllers FILE...\n"
-    "       (the suite on each controller; a FILE that is a folder stands for the *.so files in it)\n"
+    "[--gradebook FILE.csv] [--gradescope FILE.json] [--timeout SECONDS] [--no-sandbox] PATH... --controllers "
+    "FILE...\n"
+    "       (the suite on each controller, each run in a sandbox of its own; a FILE that is a folder stands for "
+    "the *.so files in it)\n"
     "       (a script or --suite with --compare --controller FILE: also run on the terminal's own, the first "
     "difference fails)\n"
     "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--shard K/N] [--junit FILE] "
@@ -53,6 +56,7 @@ struct CommandLine {
     std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage;
     std::optional<std::string> rules;                 // --check; "" when it came last, without its file
     bool requireExpect = false;                       // --require-expect
+    bool sandbox = false, noSandbox = false;          // --sandbox (one's own controller), --no-sandbox (a class)
     std::optional<std::string> gradebook, gradescope; // --gradebook FILE.csv, --gradescope results.json
     std::vector<std::string> operands;
 

@@ -97,7 +97,8 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     const int status = controllers.empty()
                            ? runSuite(s, out, err)
                            : runControllers({s, std::move(controllers), c.grades.value_or(""),
-                                             c.gradebook.value_or(""), c.gradescope.value_or("")},
+                                             c.gradebook.value_or(""), c.gradescope.value_or(""),
+                                             !c.noSandbox},
                                             out, err);
     // Stopped by a signal: what could be said was said as it went.
     return suiteInterruption() != 0 ? status : finish(status, out, err);
@@ -113,11 +114,20 @@ protocol::Settings outsideSettings(const CommandLine& c) {
 }
 
 // --controller's controller, when there is one: a plug-in in process, an executable in a process of its
-// own; false (said on `err`) when it will not load.
+// own; with --sandbox either one out of process in a sandbox. False (said on `err`) when it will not load
+// or the machine cannot sandbox it.
 bool loadController(const CommandLine& c, std::optional<TypeControleur>& controller, std::ostream& err) {
     if (!c.controller) return true;
+    protocol::Settings settings = outsideSettings(c);
+    if (c.sandbox) {
+        if (const auto why = sandbox::unavailable()) {
+            err << "borne-scenario: --sandbox: cannot make a sandbox here: " << *why << '\n';
+            return false;
+        }
+        settings.outOfProcess = settings.sandboxed = true;
+    }
     std::string why;
-    controller = protocol::loadController(*c.controller, outsideSettings(c), why);
+    controller = protocol::loadController(*c.controller, settings, why);
     if (!controller) err << "borne-scenario: --controller " << why << '\n';
     return controller.has_value();
 }
@@ -189,9 +199,16 @@ int runSearch(const CommandLine& c, std::ostream& out, std::ostream& err) {
 int loadControllersOf(const CommandLine& c, std::vector<NamedController>& classControllers, std::ostream& err) {
     if (c.controllers) {
         std::string why;
-        // A class's code is not trusted: sandboxed wherever the machine can.
+        // A class's code is not trusted: always sandboxed, unless the person says otherwise knowingly.
         protocol::Settings settings = outsideSettings(c);
-        settings.sandboxed = !sandbox::unavailable().has_value();
+        if (const auto cannot = sandbox::unavailable(); cannot && !c.noSandbox) {
+            err << "borne-scenario: --controllers: cannot make a sandbox here: " << *cannot
+                << " (--no-sandbox runs the class without one, with your rights)\n";
+            return 2;
+        }
+        settings.sandboxed = !c.noSandbox;
+        // One that cannot even start is that controller's ERROR in every folder; the class goes on.
+        settings.failEachRun = true;
         if (!loadControllers(*c.controllers, classControllers, why, settings)) {
             err << "borne-scenario: --controllers " << why << '\n';
             return 2;

@@ -54,6 +54,8 @@ std::vector<std::string> bubblewrapArguments(const Launch& launch) {
     for (const auto& view : launch.readOnly) {
         a.insert(a.end(), {"--ro-bind", view, view});
     }
+    // Nothing in the sandbox is written: bubblewrap's own root and /dev are made read-only too.
+    a.insert(a.end(), {"--remount-ro", "/dev", "--remount-ro", "/"});
     a.insert(a.end(), {"--setenv", "PATH", "/usr/bin:/bin", "--setenv", "HOME", "/", "--setenv",
                        "BORNE_PROTOCOL_FD", "3", "--setenv", "PYTHONDONTWRITEBYTECODE", "1"});
     for (const auto& variable : launch.environment) {

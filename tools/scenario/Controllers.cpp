@@ -185,11 +185,15 @@ Tally tally(const ClassSettings& settings, const std::vector<FoundScenario>& fol
             const std::vector<ScenarioOutcome>& outcomes, std::ostream& out) {
     const std::vector<NamedController>& controllers = settings.controllers;
     Tally t;
+    // A class run without a sandbox says so in every report, a column of its own in the grades.
+    const std::string unsandboxed = settings.sandboxed ? "" : ",no";
+    if (!settings.sandboxed) t.table = "controller,folder,result,first failure,sandboxed\r\n";
     for (const FoundScenario& f : folders)
         t.book.columns.push_back(f.name);
     for (std::size_t c = 0; c < controllers.size(); ++c) {
         SuiteReport& report = t.reports.emplace_back();
         report.name = controllers[c].name;
+        if (!settings.sandboxed) report.properties.emplace_back("sandboxed", "no");
         Gradebook::Row& row = t.book.rows.emplace_back();
         row.name = controllers[c].name;
         std::size_t passed = 0, failed = 0, broken = 0;
@@ -201,7 +205,7 @@ Tally tally(const ClassSettings& settings, const std::vector<FoundScenario>& fol
             row.cells.push_back(
                 {o.passed, word(o), o.passed ? std::string() : cellOutput(o.summary, o.details)});
             t.table += files::csvCell(controllers[c].name) + ',' + files::csvCell(folders[f].name) + ',' +
-                       word(o) + ',' + files::csvCell(o.passed ? std::string() : o.summary) + "\r\n";
+                       word(o) + ',' + files::csvCell(o.passed ? std::string() : o.summary) + unsandboxed + "\r\n";
         }
         t.seconds += report.seconds;
         if (failed > 0) ++t.caught;
@@ -216,6 +220,7 @@ Tally tally(const ClassSettings& settings, const std::vector<FoundScenario>& fol
     if (settings.suite.shards > 1)
         out << " in shard " << settings.suite.shard << '/' << settings.suite.shards;
     out << '\n';
+    if (!settings.sandboxed) out << "not sandboxed: the controllers ran with the bench's rights (--no-sandbox)\n";
     return t;
 }
 

@@ -31,6 +31,8 @@ struct ClassSettings {
     std::string gradesPath;     // empty: no CSV
     std::string gradebookPath;  // empty: no gradebook
     std::string gradescopePath; // empty: no results.json (one controller only)
+    // false (--no-sandbox): the controllers ran with the bench's rights, and every report says so.
+    bool sandboxed = true;
 };
 
 // One block of lines per controller (headed "== NAME"), the folders skipped, one summary line per

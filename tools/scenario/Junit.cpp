@@ -189,6 +189,13 @@ bool JunitWriter::write(const std::vector<SuiteReport>& suites, double seconds, 
                      "  <testsuite name=\"%s\" tests=\"%zu\" failures=\"%zu\" errors=\"%zu\" skipped=\"0\" "
                      "time=\"%.3f\">\n",
                      xmlText(s.name).c_str(), s.cases.size(), counts[i].first, counts[i].second, s.seconds);
+        if (!s.properties.empty()) {
+            std::fputs("    <properties>\n", f);
+            for (const auto& [name, value] : s.properties)
+                std::fprintf(f, "      <property name=\"%s\" value=\"%s\"/>\n", xmlText(name).c_str(),
+                             xmlText(value).c_str());
+            std::fputs("    </properties>\n", f);
+        }
         for (const CaseReport& c : s.cases)
             writeCase(f, c, s.name, "    ");
         std::fputs("  </testsuite>\n", f);

@@ -25,6 +25,7 @@ struct SuiteReport {
     std::string name; // also the classname of its cases
     double seconds = 0;
     std::vector<CaseReport> cases;
+    std::vector<std::pair<std::string, std::string>> properties; // name, value: a properties element
 };
 
 class JunitWriter {
