@@ -213,6 +213,8 @@ class _Session:
         self.exiger_tour(_quoi(champs))
         self.envoyer(*champs)
         reponse = self.lire()
+        if reponse == ["stop"]:  # the host stopping while the bench carried out the request
+            raise ArretDemande()
         if reponse[0] != "=":
             raise ErreurProtocole(f"{' '.join(str(c) for c in champs[:3])}: the bench answered "
                                   f"{' '.join(reponse)!r}")
