@@ -1,8 +1,7 @@
 # The Debian packages each use of the project needs; sourced by run.sh and test.sh.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config)
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev)
 # graphviz: dot lays out the bench window's state diagram while the window is built.
 WINDOW_PACKAGES=(qt6-base-dev libgl-dev libjpeg-dev fonts-liberation graphviz)
-# python3: the Python controllers (Debian's, the one a sandbox sees); bubblewrap: the sandbox of a controller.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libxml2-utils python3 bubblewrap)
 # Hardening (tools/harden.sh): clang with libFuzzer and its sanitizer runtimes.
 HARDEN_PACKAGES=(clang libclang-rt-14-dev)
