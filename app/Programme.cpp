@@ -7,6 +7,7 @@
 #include "control/Controleur.h"
 #include "journal/FichierJournal.h"
 #include "panel/view/Vue.h"
+#include "tools/protocol/Remote.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -187,7 +188,8 @@ bool chargerGreffon(const Options& options, std::optional<TypeControleur>& greff
     if (!options.controleur && variable.empty()) return true;
     const std::string fichier = options.controleur ? *options.controleur : variable;
     std::string pourquoi;
-    greffon = chargerControleur(fichier, pourquoi);
+    // A plug-in runs in the window's process, an executable in a process of its own.
+    greffon = protocol::loadController(fichier, protocol::Settings{}, pourquoi);
     if (greffon) return true;
     const std::string message = (options.controleur ? "--controller " : "BORNE_CONTROLLER: ") + pourquoi;
     // Said on standard error too: a start from a script or the menu shows no dialog anyone reads.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 // What the access cycle carries from one turn to the next, besides the settings: enough to start a turn
@@ -32,6 +33,12 @@ namespace borne {
 // The interface's version. A plug-in carries the one it was built for and the host refuses any other:
 // raise it whenever this header's classes change in a way a built plug-in would notice.
 inline constexpr int VERSION_CONTROLEUR = 1;
+
+// A controller that runs apart failed in a way its host saw (it broke the protocol, ended, fell silent):
+// what() completes "the controller NAME ..." as the host says it, without "threw".
+struct EchecControleur : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 class Controleur {
 public:

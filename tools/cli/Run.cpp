@@ -4,6 +4,8 @@
 #include "tools/cli/ScriptRun.h"
 #include "tools/grammar/Controls.h"
 #include "tools/grammar/Show.h"
+#include "tools/protocol/Remote.h"
+#include "tools/sandbox/Sandbox.h"
 #include "tools/rules/Rules.h"
 #include "tools/scenario/Bless.h"
 #include "tools/scenario/Controllers.h"
@@ -101,11 +103,21 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     return suiteInterruption() != 0 ? status : finish(status, out, err);
 }
 
-// --controller's plug-in, when there is one; false (said on `err`) when it will not load.
+// How a controller out of process is run: silent no longer than --timeout, or the default.
+protocol::Settings outsideSettings(const CommandLine& c) {
+    protocol::Settings s;
+    if (c.timeout) {
+        if (const auto limit = seconds(*c.timeout)) s.silence = *limit;
+    }
+    return s;
+}
+
+// --controller's controller, when there is one: a plug-in in process, an executable in a process of its
+// own; false (said on `err`) when it will not load.
 bool loadController(const CommandLine& c, std::optional<TypeControleur>& controller, std::ostream& err) {
     if (!c.controller) return true;
     std::string why;
-    controller = chargerControleur(*c.controller, why);
+    controller = protocol::loadController(*c.controller, outsideSettings(c), why);
     if (!controller) err << "borne-scenario: --controller " << why << '\n';
     return controller.has_value();
 }
@@ -182,7 +194,10 @@ int loadControllersOf(const CommandLine& c, std::optional<TypeControleur>& contr
             return usage(err,
                          "--suite with --controllers takes --jobs, --junit, --grades, --timeout and --check");
         std::string why;
-        if (!loadControllers(*c.controllers, classControllers, why)) {
+        // A class's code is not trusted: sandboxed wherever the machine can.
+        protocol::Settings settings = outsideSettings(c);
+        settings.sandboxed = !sandbox::unavailable().has_value();
+        if (!loadControllers(*c.controllers, classControllers, why, settings)) {
             err << "borne-scenario: --controllers " << why << '\n';
             return 2;
         }

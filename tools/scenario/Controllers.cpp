@@ -66,7 +66,7 @@ const char* word(const ScenarioOutcome& o) {
 } // namespace
 
 bool loadControllers(const std::vector<std::string>& files, std::vector<NamedController>& into,
-                     std::string& error) {
+                     std::string& error, const protocol::Settings& settings) {
     std::vector<std::string> all;
     for (const std::string& f : files) {
         if (!isFolder(f)) {
@@ -86,7 +86,9 @@ bool loadControllers(const std::vector<std::string>& files, std::vector<NamedCon
         // The same library twice would be the same results twice.
         const std::string real = files::realPath(f);
         if (!real.empty() && !seen.insert(real).second) continue;
-        auto type = chargerControleur(f, error);
+        protocol::Settings outside = settings;
+        outside.outOfProcess = true;
+        auto type = protocol::loadController(f, outside, error);
         if (!type) return false;
         std::string name = ownFileName(f);
         const std::string given = name;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "control/Controleur.h"
+#include "tools/protocol/Remote.h"
 #include "tools/scenario/Suite.h"
 
 #include <iosfwd>
@@ -18,10 +19,11 @@ struct NamedController {
 };
 
 // Every controller of `files`, loaded: a folder stands for the *.so files in it, in byte order of their
-// names; a file given twice (even under two paths) is loaded once. False, with a message naming the
-// file, when one cannot be loaded or a folder holds none: nothing has run then.
+// names; a file given twice (even under two paths) is loaded once. Each runs out of process, a fresh
+// process for every run, as `settings` say (a plug-in is never loaded into the bench). False, with a
+// message naming the file, when one cannot be loaded or a folder holds none: nothing has run then.
 bool loadControllers(const std::vector<std::string>& files, std::vector<NamedController>& into,
-                     std::string& error);
+                     std::string& error, const protocol::Settings& settings);
 
 struct ClassSettings {
     SuiteSettings suite; // its paths, jobs, limits, rules, JUnit path... for every controller alike

@@ -112,6 +112,9 @@ void Engine::reset(CommandSource& source) {
 std::unique_ptr<borne::Controleur> Engine::build() {
     try {
         return (settings_.controller != nullptr ? *settings_.controller : borne::controleurInterne()).creer();
+    } catch (const borne::EchecControleur& e) {
+        if (hostThrew_) throw;
+        controllerFailed(e.what(), 0);
     } catch (const std::exception& e) {
         if (hostThrew_) throw;
         controllerFailed(std::string("threw \"") + e.what() + "\"", 0);
@@ -131,6 +134,10 @@ void Engine::turnWhilePending(borne::Controleur& controller) {
             controller.Tour();
         } catch (const ArretDemande&) {
             break; // the script ended, or a limit or an observer stopped the run, inside the turn
+        } catch (const borne::EchecControleur& e) {
+            if (hostThrew_) throw;
+            controllerFailed(e.what(), result_.turns + 1);
+            break;
         } catch (const std::exception& e) {
             if (hostThrew_) throw;
             controllerFailed(std::string("threw \"") + e.what() + "\"", result_.turns + 1);

@@ -1,0 +1,201 @@
+// borne-host PLUGIN: runs a controller plug-in out of the bench's process, speaking the protocol on
+// descriptor 3. It gives the plug-in the terminal's classes (Classes.cpp) and links nothing of the
+// terminal but its base: a plug-in that reaches the panel, or any part of the bench, does not load here.
+#include "base/Texte.h"
+#include "control/Attente.h"
+#include "control/Controleur.h"
+#include "tools/host/Link.h"
+#include "tools/protocol/Line.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <memory>
+#include <unordered_map>
+#include <unistd.h>
+
+namespace borne::host {
+
+namespace {
+
+protocol::Channel& channel() {
+    static protocol::Channel c(3);
+    return c;
+}
+
+std::unordered_map<const void*, int>& objects() {
+    static std::unordered_map<const void*, int> o;
+    return o;
+}
+int lastNumber = 0;
+
+// The bench is gone or spoke out of turn: nothing more can be done for it.
+[[noreturn]] void over(int status) {
+    std::fflush(stdout);
+    std::_Exit(status);
+}
+
+std::string nextLine() {
+    std::string line;
+    if (channel().next(line) != protocol::Channel::Got::Line) over(0);
+    return line;
+}
+
+[[noreturn]] void fail(const std::string& what) {
+    channel().put("error\t" + protocol::escaped(versUtf8(what)));
+    channel().flush();
+    over(1);
+}
+
+} // namespace
+
+int created(const void* self) {
+    objects()[self] = ++lastNumber;
+    return lastNumber;
+}
+
+int numberOf(const void* self) {
+    const auto it = objects().find(self);
+    return it == objects().end() ? 0 : it->second;
+}
+
+void destroyed(const void* self) {
+    objects().erase(self);
+}
+
+void send(const std::string& line) {
+    channel().put(line);
+}
+
+std::vector<std::string> ask(const std::string& line) {
+    channel().put(line);
+    const std::string answer = nextLine();
+    if (answer == "stop") throw ArretDemande{};
+    if (answer == "resume") return {};
+    const auto f = protocol::fields(answer);
+    if (f[0] != "=") fail("was answered \"" + answer.substr(0, 40) + "\" where it waited for a result");
+    std::vector<std::string> r;
+    for (std::size_t i = 1; i < f.size(); ++i) {
+        std::string text;
+        protocol::unescaped(f[i], text);
+        r.push_back(std::move(text));
+    }
+    return r;
+}
+
+std::string field(std::string_view cp1252) {
+    return protocol::escaped(versUtf8(cp1252));
+}
+
+std::string field(const char* cp1252) {
+    return field(std::string_view(cp1252 != nullptr ? cp1252 : ""));
+}
+
+std::string terminal(const std::string& text) {
+    return depuisUtf8(text);
+}
+
+int integer(const std::string& field) {
+    return std::atoi(field.c_str());
+}
+
+namespace {
+
+class RowTeller final : public ObservateurTour {
+public:
+    void debutTour(int etat) noexcept override { channel().put("begin\t" + std::to_string(etat)); }
+    void ligne(int etat, int rang) noexcept override {
+        channel().put("row\t" + std::to_string(etat) + "\t" + std::to_string(rang));
+    }
+    void finDecision(int etat) noexcept override { channel().put("decided\t" + std::to_string(etat)); }
+};
+
+std::string stateLine(const char* verb, const Controleur& c) {
+    return std::string(verb) + "\t" + std::to_string(static_cast<int>(c.etatCourant())) + "\t" +
+           std::to_string(static_cast<int>(c.modeCourant()));
+}
+
+bool flag(const std::string& f) {
+    return f == "1";
+}
+
+int run(const char* plugin) {
+    void* library = ::dlopen(plugin, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        const char* why = ::dlerror();
+        fail(std::string("does not load: ") + (why != nullptr ? why : "unknown error"));
+    }
+    using Entree = const EntreeControleur* (*)();
+    auto entree = reinterpret_cast<Entree>(::dlsym(library, NOM_ENTREE_CONTROLEUR));
+    if (entree == nullptr) fail(std::string("is not a borne controller (no ") + NOM_ENTREE_CONTROLEUR + " entry point)");
+    const EntreeControleur* e = entree();
+    if (e == nullptr || e->creer == nullptr) fail("is not a borne controller (its entry point gives no controller)");
+    if (e->version != VERSION_CONTROLEUR)
+        fail("was built for version " + std::to_string(e->version) + " of the controller interface; this borne takes " +
+             std::to_string(VERSION_CONTROLEUR) + ": build it again against this borne");
+    std::string features;
+    if (e->ditLignes) features = "rows";
+    if (e->decritValeurs) features += features.empty() ? "values" : ",values";
+    channel().put("hello\t" + std::to_string(protocol::kVersion) + "\t" + protocol::escaped(versUtf8(e->classe)) +
+                  "\t" + features);
+    if (nextLine().rfind("welcome\t", 0) != 0) over(0);
+    RowTeller teller;
+    std::unique_ptr<Controleur> controller;
+    try {
+        for (;;) {
+            const std::string command = nextLine();
+            const auto f = protocol::fields(command);
+            if (f[0] == "start" && !controller) {
+                controller.reset(e->creer());
+                if (e->ditLignes) controller->observer(&teller);
+                channel().put(stateLine("ready", *controller));
+            } else if (f[0] == "turn" && controller) {
+                controller->Tour();
+                channel().put(stateLine("done", *controller));
+            } else if (f[0] == "values" && controller) {
+                const ValeursTravail v = controller->valeurs();
+                channel().put("values\t" + std::to_string(static_cast<int>(v.etat)) + "\t" + std::to_string(v.nbEssais) +
+                              "\t" + (v.carteRefusee ? "1" : "0") + "\t" + (v.codeRefuse ? "1" : "0") + "\t" +
+                              std::to_string(v.nbChiffres) + "\t" + field(v.codeSaisi) + "\t" + field(v.codeMasque) +
+                              "\t" + std::to_string(v.nbVehicules));
+            } else if (f[0] == "install" && controller && f.size() == 9) {
+                ValeursTravail v;
+                std::string text;
+                v.etat = static_cast<Etat>(integer(std::string(f[1])));
+                v.nbEssais = integer(std::string(f[2]));
+                v.carteRefusee = flag(std::string(f[3]));
+                v.codeRefuse = flag(std::string(f[4]));
+                v.nbChiffres = integer(std::string(f[5]));
+                protocol::unescaped(f[6], text);
+                v.codeSaisi = terminal(text);
+                protocol::unescaped(f[7], text);
+                v.codeMasque = terminal(text);
+                v.nbVehicules = integer(std::string(f[8]));
+                channel().put(std::string("installed\t") + (controller->installerValeurs(v) ? "1" : "0"));
+            } else {
+                over(0); // end, or a command out of turn: the bench is done with this session
+            }
+        }
+    } catch (const ArretDemande&) {
+        over(0);
+    } catch (const std::exception& x) {
+        fail(std::string("threw \"") + x.what() + "\"");
+    } catch (...) {
+        fail("threw an exception that is not a standard exception");
+    }
+    return 0;
+}
+
+} // namespace
+
+} // namespace borne::host
+
+int main(int argc, char** argv) {
+    if (argc != 2 || ::fcntl(3, F_GETFD) < 0) {
+        std::fprintf(stderr, "usage: borne-host PLUGIN (started by the bench, with its channel on descriptor 3)\n");
+        return 2;
+    }
+    return borne::host::run(argv[1]);
+}
