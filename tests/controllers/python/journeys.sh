@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Controllers in Python on the bench, run out of process through the protocol:
+#   journeys.sh RUNNER REFERENCE_PLUGIN WORK
+# the terminal's controller in Python (tGestionBarriere.py) passes every journey, --compare finds no
+# difference from the terminal's own on the journeys and the timing folders, and the rows it tells give
+# the coverage the terminal's source built as a plug-in gives; the Python starting point passes its lab.
+set -u
+runner=$1 reference=$2 work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../../.." && pwd)
+scenarios=$root/tests/scenarios
+python=$here/tGestionBarriere.py
+rm -rf "$work" && mkdir -p "$work"
+fail() { echo "FAILED: $*"; exit 1; }
+# A suite that passed: exit 0, every folder PASS, nothing on standard error.
+passed() { [ "$1" = 0 ] && ! grep -qv '^PASS \|^scenarios: ' "$work/out" && [ ! -s "$work/err" ]; }
+
+"$runner" --suite --controller "$python" "$scenarios/journeys" > "$work/out" 2> "$work/err"
+passed $? || fail "journeys: $(cat "$work/out" "$work/err")"
+[ "$(grep -c '^PASS ' "$work/out")" = "$(ls -d "$scenarios"/journeys/*/ | wc -l)" ] || fail "journeys: $(cat "$work/out")"
+
+# The timing folders but alarm-lowering: it reads the state in the middle of a turn, during a boom
+# movement, and a controller out of process tells its state only when its turn is over.
+timing=()
+for folder in "$scenarios"/timing/*/; do
+    [ "$(basename "$folder")" = alarm-lowering ] || timing+=("$folder")
+done
+"$runner" --compare --controller "$python" --suite "$scenarios/journeys" "${timing[@]}" \
+    > "$work/out" 2> "$work/err"
+passed $? || fail "compare: $(cat "$work/out" "$work/err")"
+
+for who in python reference; do
+    controller=$python
+    [ "$who" = reference ] && controller=$reference
+    "$runner" --suite --coverage "$work/$who" --controller "$controller" "$scenarios/journeys" \
+        "${timing[@]}" > "$work/out" 2> "$work/err"
+    [ $? = 0 ] && [ ! -s "$work/err" ] || fail "coverage, $who: $(cat "$work/out" "$work/err")"
+done
+cmp -s "$work/python/coverage.json" "$work/reference/coverage.json" ||
+    fail "coverage differs: $(diff "$work/reference/coverage.txt" "$work/python/coverage.txt" | head -20)"
+
+"$runner" --suite --controller "$root/examples/controller-python/MonControleur.py" \
+    "$root/examples/controller/lab" > "$work/out" 2> "$work/err"
+passed $? || fail "starting point, lab: $(cat "$work/out" "$work/err")"
+exit 0
