@@ -2,8 +2,9 @@
 # Controllers in Python on the bench, run out of process through the protocol:
 #   journeys.sh RUNNER REFERENCE_PLUGIN WORK
 # the terminal's controller in Python (tGestionBarriere.py) passes every journey, --compare finds no
-# difference from the terminal's own on the journeys and the timing folders, and the rows it tells give
-# the coverage the terminal's source built as a plug-in gives; the Python starting point passes its lab.
+# difference from the terminal's own on the journeys and the timing folders, the rows it tells give the
+# coverage the terminal's source built as a plug-in gives, and its working values make the search find
+# what it finds on the terminal's own; the Python starting point passes its lab.
 set -u
 runner=$1 reference=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
@@ -38,6 +39,13 @@ for who in python reference; do
 done
 cmp -s "$work/python/coverage.json" "$work/reference/coverage.json" ||
     fail "coverage differs: $(diff "$work/reference/coverage.txt" "$work/python/coverage.txt" | head -20)"
+
+# Its working values, given and taken back by the search: the shortest way to three tries, as the
+# terminal's own finds it.
+cp "$root/examples/supervised/Config.cfg" "$root/examples/supervised/CHIP.INI" "$work"
+(cd "$work" && "$runner" --reach 2.2 > reach.terminal && "$runner" --controller "$python" --reach 2.2 > reach.python) \
+    2> "$work/err" || fail "reach: $(cat "$work/err")"
+cmp -s "$work/reach.terminal" "$work/reach.python" || fail "reach: $(diff "$work/reach.terminal" "$work/reach.python")"
 
 "$runner" --suite --controller "$root/examples/controller-python/MonControleur.py" \
     "$root/examples/controller/lab" > "$work/out" 2> "$work/err"
