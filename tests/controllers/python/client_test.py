@@ -179,6 +179,8 @@ class Session(unittest.TestCase):
             ("""
              class C:
                  def Tour(self): pass
+                 def etatCourant(self): return 0
+                 def modeCourant(self): return 0
              executer(C)
              """, """
              > hello | 1 | C | 
@@ -189,6 +191,9 @@ class Session(unittest.TestCase):
             ("""
              class C:
                  def __init__(self): tSystemeBarriere().Afficher("x" * 5000, "")
+                 def Tour(self): pass
+                 def etatCourant(self): return 0
+                 def modeCourant(self): return 0
              executer(C)
              """, """
              > hello | 1 | C | 
@@ -221,6 +226,15 @@ class Session(unittest.TestCase):
                 status, rest, out, err = self.run_session(controller(source), transcript)
                 self.assertEqual((status, rest, out), (want_status, "", want_out))
                 self.assertIn("Traceback", err)
+
+    def test_a_class_without_the_shape_never_says_hello(self):
+        status, rest, out, err = self.run_session(controller("""
+            class C:
+                def Tour(self): pass
+            executer(C)
+            """), "")
+        self.assertEqual((status, rest, err), (1, "", "executer(C): a controller's class needs etatCourant(), "
+                                                      "modeCourant()\n"))
 
     def test_stop_ends_quietly(self):
         # Out of a wait the host stops: nothing more is sent, even by a controller catching Exception.

@@ -573,6 +573,11 @@ def executer(classe) -> None:
         print(f"{sys.argv[0]}: a controller for borne; run it with borne: borne --controller FILE, or "
               "borne-scenario --controller FILE SCRIPT", file=sys.stderr)
         raise SystemExit(2)
+    manque = [m for m in ("Tour", "etatCourant", "modeCourant") if not callable(getattr(classe, m, None))]
+    if manque:
+        print(f"executer({getattr(classe, '__name__', classe)}): a controller's class needs "
+              f"{', '.join(m + '()' for m in manque)}", file=sys.stderr)
+        raise SystemExit(1)
     s = _session = _Session(int(fd))
     try:
         _session_entiere(s, classe)
