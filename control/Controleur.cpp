@@ -16,6 +16,10 @@ const TypeControleur& controleurInterne() {
     return interne;
 }
 
+const char* empreinteInterface() noexcept {
+    return BORNE_EMPREINTE_INTERFACE;
+}
+
 std::optional<TypeControleur> chargerControleur(const std::string& chemin, std::string& erreur) {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -61,6 +65,12 @@ std::optional<TypeControleur> chargerControleur(const std::string& chemin, std::
         erreur = chemin + ": built for version " + std::to_string(e->version) +
                  " of the controller interface; this borne takes version " +
                  std::to_string(VERSION_CONTROLEUR) + ": build it again against this borne";
+        return std::nullopt;
+    }
+    if (e->empreinte == nullptr || std::string_view(e->empreinte) != empreinteInterface()) {
+        erreur = chemin + ": built against the controller interface " +
+                 (e->empreinte != nullptr ? std::string(e->empreinte).substr(0, 40) : std::string("(none)")) +
+                 "; this borne's is " + empreinteInterface() + ": build it again against this borne";
         return std::nullopt;
     }
     auto creer = e->creer;

@@ -32,7 +32,7 @@ namespace borne {
 
 // The interface's version. A plug-in carries the one it was built for and the host refuses any other:
 // raise it whenever this header's classes change in a way a built plug-in would notice.
-inline constexpr int VERSION_CONTROLEUR = 1;
+inline constexpr int VERSION_CONTROLEUR = 2;
 
 // A controller that runs apart failed in a way its host saw (it broke the protocol, ended, fell silent):
 // what() completes "the controller NAME ..." as the host says it, without "threw".
@@ -130,20 +130,28 @@ const TypeControleur& controleurInterne();
 std::optional<TypeControleur> chargerControleur(const std::string& chemin, std::string& erreur);
 
 // What a plug-in exports, under the C name borne_controleur: `version` comes first in every version, so
-// a host reads it before anything else.
+// a host reads it before anything else. `empreinte` is the fingerprint of the headers it was built
+// against (borne_add_controller gives it, hashed from their contents when the build is configured).
 struct EntreeControleur {
     int version;
     const char* classe;
     Controleur* (*creer)();
     bool ditLignes;
     bool decritValeurs;
+    const char* empreinte;
 };
+
+// The fingerprint of the headers this borne was built with: a plug-in built against others is refused.
+const char* empreinteInterface() noexcept;
 
 } // namespace borne
 
 // The plug-in's one exported symbol, and its generator: borne_add_controller writes one line,
 // BORNE_CONTROLEUR(Classe), after the class's header.
 inline constexpr const char* NOM_ENTREE_CONTROLEUR = "borne_controleur";
+#ifndef BORNE_EMPREINTE_INTERFACE
+#define BORNE_EMPREINTE_INTERFACE "unknown"
+#endif
 // The wrapper is instantiated for a type in an anonymous namespace: local to the plug-in, whereas the
 // program exports its own ControleurDe<tGestionBarriere>, whose vtable would otherwise stand in for the
 // plug-in's and run the program's turn on the plug-in's object.
@@ -156,6 +164,7 @@ inline constexpr const char* NOM_ENTREE_CONTROLEUR = "borne_controleur";
         static const borne::EntreeControleur entree{                                                         \
             borne::VERSION_CONTROLEUR, #Classe,                                                              \
             []() -> borne::Controleur* { return new ControleurGreffonBorne(); },                             \
-            ControleurGreffonBorne::AVEC_LIGNES, ControleurGreffonBorne::AVEC_VALEURS};                      \
+            ControleurGreffonBorne::AVEC_LIGNES, ControleurGreffonBorne::AVEC_VALEURS,                       \
+            BORNE_EMPREINTE_INTERFACE};                                                                      \
         return &entree;                                                                                      \
     }

@@ -1,7 +1,8 @@
-// The terminal's own source built as a plug-in (reference.so) and the built-in controller give the same
-// bytes: every script of the project's scenario folders and 2,400 random ones over every mode, run by
-// borne-scenario's program with the trace, the turn log, the waveform and the rules, then the whole
-// suite with coverage, then the searches.
+// The terminal's own source built as a plug-in (reference.so), in process and hosted out of process by
+// borne-host behind the protocol, and the built-in controller give the same bytes: every script of the
+// project's scenario folders and 2,400 random ones over every mode, run by borne-scenario's program with
+// the trace, the turn log, the waveform and the rules, then the whole suite with coverage, then the
+// searches.
 #include "base/Codes.h"
 #include "tests/support/Common.h"
 #include "tests/support/Sandbox.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <random>
 #include <sstream>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace borne;
@@ -21,6 +23,20 @@ namespace {
 
 const fs::path kScenarios = BORNE_SCENARIOS;
 const fs::path kExamples = BORNE_EXAMPLES;
+
+// The reference hosted out of process: a program that runs borne-host on it, which the bench runs as it
+// runs any controller that speaks the protocol.
+const char* hostedReference() {
+    static const struct Hosted {
+        std::string path = (fs::temp_directory_path() / ("borne-hosted-" + std::to_string(::getpid()))).string();
+        Hosted() {
+            std::ofstream(path) << "#!/bin/sh\nexec '" BORNE_HOST_PROGRAM "' '" BORNE_REFERENCE "'\n";
+            fs::permissions(path, fs::perms::owner_all);
+        }
+        ~Hosted() { fs::remove(path); }
+    } hosted;
+    return hosted.path.c_str();
+}
 
 // Everything a run leaves: its exit status, its two streams and the files it wrote.
 struct Outputs {
@@ -195,8 +211,11 @@ TEST_F(Identity, EveryScriptOfTheProjectGivesTheSameBytes) {
                                     ? script.parent_path()
                                     : kScenarios / "runner/supervised";
         settingsFrom(folder);
-        for (const bool changesOnly : {false, true})
+        for (const bool changesOnly : {false, true}) {
             EXPECT_EQ(compareScript(script, changesOnly, kExamples / "breaks.rules"), "") << script;
+            EXPECT_EQ(compareScript(script, changesOnly, kExamples / "breaks.rules", hostedReference()), "")
+                << script << " hosted";
+        }
         ++scripts;
     }
     EXPECT_GE(scripts, 35);
@@ -226,6 +245,7 @@ TEST_F(Identity, TheProjectsSuiteGivesTheSameReport) {
     EXPECT_EQ(builtIn.texts.at("coverage/coverage.txt").find("\nrows: 0 of"), std::string::npos);
     EXPECT_EQ(builtIn.texts.at("coverage/coverage.txt").find("\nrows: not told"), std::string::npos);
     EXPECT_EQ(difference(builtIn, run(arguments, BORNE_REFERENCE, files)), "");
+    EXPECT_EQ(difference(builtIn, run(arguments, hostedReference(), files)), "");
 }
 
 // The searches, from each mode's example folder: the same journeys, folders and verdicts.
@@ -241,9 +261,10 @@ TEST_F(Identity, TheSearchesGiveTheSameAnswers) {
         for (const auto& arguments : searches) {
             const Outputs builtIn = run(arguments, nullptr, {});
             const auto generated = generatedFiles();
-            const Outputs plugIn = run(arguments, BORNE_REFERENCE, {});
-            EXPECT_EQ(difference(builtIn, plugIn), "") << mode << ' ' << arguments.front();
-            EXPECT_EQ(generated, generatedFiles()) << mode;
+            for (const char* plugIn : {BORNE_REFERENCE, hostedReference()}) {
+                EXPECT_EQ(difference(builtIn, run(arguments, plugIn, {})), "") << mode << ' ' << arguments.front();
+                EXPECT_EQ(generated, generatedFiles()) << mode;
+            }
         }
     }
 }
@@ -262,6 +283,10 @@ TEST_P(RandomIdentity, RandomScriptsGiveTheSameBytes) {
         const std::string different = compareScript("random.scn", i % 2 == 1, kExamples / "breaks.rules");
         ASSERT_EQ(different, "") << "BORNE_SEED=" << seed << ", script " << i << ":\n"
                                  << test::readFile("random.scn");
+        const std::string hosted =
+            compareScript("random.scn", i % 2 == 1, kExamples / "breaks.rules", hostedReference());
+        ASSERT_EQ(hosted, "") << "hosted, BORNE_SEED=" << seed << ", script " << i << ":\n"
+                              << test::readFile("random.scn");
     }
 }
 

@@ -40,10 +40,13 @@ protected:
     Ran run(const std::string& text, const std::string& script = "turn 2\n") {
         std::ofstream("run.scn") << script;
         std::ofstream("Config.cfg") << "mode=0\n";
+        return bench({"--timeout", "1", "--controller", controller(text), "run.scn"});
+    }
+    static Ran bench(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), "borne-scenario");
         std::istringstream in;
         std::ostringstream out, err;
-        const int status = cli::run({"borne-scenario", "--timeout", "1", "--controller", controller(text), "run.scn"},
-                                    in, out, err);
+        const int status = cli::run(arguments, in, out, err);
         return {status, out.str(), err.str()};
     }
 };
@@ -125,4 +128,43 @@ TEST_F(Remote, AControllerThatCannotSayHelloIsRefusedAtLoad) {
         EXPECT_NE(r.err.find("borne-scenario: --controller "), std::string::npos) << c.mistake << '\n' << r.err;
         EXPECT_NE(r.err.find(c.said), std::string::npos) << c.mistake << '\n' << r.err;
     }
+}
+
+// A class's controller runs in a fresh process for every folder: one that counts its start-ups in a static
+// passes every journey, with the same report whatever --jobs is (in one process it fails from its second
+// folder on).
+TEST_F(Remote, AClassControllerStartsAfreshForEveryFolder) {
+    std::string first;
+    for (const char* jobs : {"1", "2", "4"}) {
+        const Ran r = bench({"--suite", "--jobs", jobs, BORNE_SCENARIOS "/journeys", "--controllers", BORNE_COUNTING});
+        EXPECT_EQ(r.status, 0) << jobs << '\n' << r.out << r.err;
+        if (first.empty())
+            first = r.out;
+        else
+            EXPECT_EQ(r.out, first) << jobs;
+    }
+    EXPECT_NE(first.find("22 passed, 0 failed"), std::string::npos) << first;
+}
+
+// A plug-in built against other headers is refused naming both fingerprints, in process and hosted.
+TEST_F(Remote, APlugInBuiltAgainstOtherHeadersIsRefused) {
+    std::ofstream("run.scn") << "turn\n";
+    const Ran inProcess = bench({"--controller", BORNE_STALE, "run.scn"});
+    const Ran hosted = bench({"--suite", "run.scn", "--controllers", BORNE_STALE});
+    for (const Ran& r : {inProcess, hosted}) {
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find("built against the controller interface 0123456789ab; this borne's is "),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+// borne-host gives a plug-in the terminal's classes and nothing else: one that reaches the panel itself
+// does not load, and the symbol it lacks is named.
+TEST_F(Remote, AHostedPlugInThatReachesThePanelDoesNotLoad) {
+    std::ofstream("run.scn") << "turn\n";
+    const Ran r = bench({"--suite", "run.scn", "--controllers", BORNE_PANEL});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("panel.so: the controller failed: does not load: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("undefined symbol: borne::panneau()"), std::string::npos) << r.err;
 }

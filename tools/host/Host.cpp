@@ -7,9 +7,11 @@
 #include "tools/host/Link.h"
 #include "tools/protocol/Line.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <memory>
@@ -30,6 +32,22 @@ std::unordered_map<const void*, int>& objects() {
     return o;
 }
 int lastNumber = 0;
+
+// The controller while it runs, and the state and mode the bench was last told: the bench sees the state
+// as of each request, as the terminal's own controller shows it at any instant of its turn.
+const Controleur* current = nullptr;
+int toldEtat = INT_MIN;
+int toldMode = INT_MIN;
+
+void tellState() {
+    if (current == nullptr) return;
+    const int etat = current->etatCourant();
+    const int mode = current->modeCourant();
+    if (etat == toldEtat && mode == toldMode) return;
+    toldEtat = etat;
+    toldMode = mode;
+    channel().put("state\t" + std::to_string(etat) + "\t" + std::to_string(mode));
+}
 
 // The bench is gone or spoke out of turn: nothing more can be done for it.
 [[noreturn]] void over(int status) {
@@ -66,10 +84,12 @@ void destroyed(const void* self) {
 }
 
 void send(const std::string& line) {
+    tellState();
     channel().put(line);
 }
 
 std::vector<std::string> ask(const std::string& line) {
+    tellState();
     channel().put(line);
     const std::string answer = nextLine();
     if (answer == "stop") throw ArretDemande{};
@@ -121,11 +141,27 @@ bool flag(const std::string& f) {
     return f == "1";
 }
 
+// The loader's message with the symbol it lacks as the source names it: a plug-in that reaches past the
+// terminal's classes (the panel, say) is told which name.
+std::string readable(std::string message) {
+    const std::string marker = "undefined symbol: ";
+    const auto at = message.find(marker);
+    if (at == std::string::npos) return message;
+    const auto from = at + marker.size();
+    auto to = message.find_first_of(" \t,", from);
+    if (to == std::string::npos) to = message.size();
+    int status = 0;
+    char* name = abi::__cxa_demangle(message.substr(from, to - from).c_str(), nullptr, nullptr, &status);
+    if (status == 0 && name != nullptr) message.replace(from, to - from, name);
+    std::free(name);
+    return message;
+}
+
 int run(const char* plugin) {
     void* library = ::dlopen(plugin, RTLD_NOW | RTLD_LOCAL);
     if (library == nullptr) {
         const char* why = ::dlerror();
-        fail(std::string("does not load: ") + (why != nullptr ? why : "unknown error"));
+        fail("does not load: " + readable(why != nullptr ? why : "unknown error"));
     }
     using Entree = const EntreeControleur* (*)();
     auto entree = reinterpret_cast<Entree>(::dlsym(library, NOM_ENTREE_CONTROLEUR));
@@ -135,6 +171,10 @@ int run(const char* plugin) {
     if (e->version != VERSION_CONTROLEUR)
         fail("was built for version " + std::to_string(e->version) + " of the controller interface; this borne takes " +
              std::to_string(VERSION_CONTROLEUR) + ": build it again against this borne");
+    const std::string built = e->empreinte != nullptr ? std::string(e->empreinte).substr(0, 40) : "(none)";
+    if (built != BORNE_EMPREINTE_INTERFACE)
+        fail("was built against the controller interface " + built + "; this borne's is " BORNE_EMPREINTE_INTERFACE
+             ": build it again against this borne");
     std::string features;
     if (e->ditLignes) features = "rows";
     if (e->decritValeurs) features += features.empty() ? "values" : ",values";
@@ -150,10 +190,15 @@ int run(const char* plugin) {
             if (f[0] == "start" && !controller) {
                 controller.reset(e->creer());
                 if (e->ditLignes) controller->observer(&teller);
+                current = controller.get();
                 channel().put(stateLine("ready", *controller));
+                toldEtat = controller->etatCourant();
+                toldMode = controller->modeCourant();
             } else if (f[0] == "turn" && controller) {
                 controller->Tour();
                 channel().put(stateLine("done", *controller));
+                toldEtat = controller->etatCourant();
+                toldMode = controller->modeCourant();
             } else if (f[0] == "values" && controller) {
                 const ValeursTravail v = controller->valeurs();
                 channel().put("values\t" + std::to_string(static_cast<int>(v.etat)) + "\t" + std::to_string(v.nbEssais) +
@@ -174,6 +219,9 @@ int run(const char* plugin) {
                 v.codeMasque = terminal(text);
                 v.nbVehicules = integer(std::string(f[8]));
                 channel().put(std::string("installed\t") + (controller->installerValeurs(v) ? "1" : "0"));
+                // The bench takes the state from the values it installed; what it was told is that.
+                toldEtat = controller->etatCourant();
+                toldMode = controller->modeCourant();
             } else {
                 over(0); // end, or a command out of turn: the bench is done with this session
             }

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -83,6 +84,27 @@ using Object = std::variant<std::unique_ptr<tDebug>, std::unique_ptr<tConfigurat
 constexpr std::size_t kMaxObjects = 64;
 constexpr std::int64_t kMaxObjectNumber = 1000000;
 constexpr std::size_t kKeptOutput = 64u << 10;
+
+// The sandbox's inner processes can outlive its monitor for a moment, and an orphan waits for the
+// machine's init to reap it, which may be slow: meanwhile it counts against the sandbox user's limit on
+// processes. The process that starts sandboxes adopts its orphans instead, and reaps those of the sandbox
+// user (never one of its own children, which run as itself).
+void adoptOrphans() {
+    static pid_t adopter = 0;
+    if (adopter == ::getpid()) return;
+    adopter = ::getpid();
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+}
+
+void reapOrphans() {
+    if (::geteuid() != 0) return;
+    for (;;) {
+        siginfo_t info{};
+        if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) return;
+        if (info.si_uid != 65534) return;
+        ::waitpid(info.si_pid, nullptr, WNOHANG);
+    }
+}
 
 // Raised inside the session's loop; the loop's caller turns it into the fault.
 struct Broken {
@@ -173,6 +195,7 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
     }
     launch.channel = pair[1];
     launch.sandboxed = program.settings.sandboxed;
+    if (launch.sandboxed) adoptOrphans();
     launch.limits = program.settings.limits;
     std::string error;
     const auto started = sandbox::start(launch, error);
@@ -389,6 +412,10 @@ void Remote::request(const std::vector<std::string_view>& f) {
             observer_->finDecision(etat);
         else
             observer_->ligne(etat, static_cast<int>(integer(f[2], 1, 1000)));
+    } else if (verb == "state") {
+        count(2);
+        etat_ = static_cast<Etat>(integer(f[1], INT_MIN, INT_MAX));
+        mode_ = static_cast<Mode>(integer(f[2], INT_MIN, INT_MAX));
     } else if (verb == "error") {
         count(1);
         broken("failed: " + text(f[1]));
@@ -608,6 +635,7 @@ bool Remote::installerValeurs(const ValeursTravail& v) {
         if (f[0] != "installed" || f.size() != 2) malformed("the answer to install must be installed and 1 field");
         const bool taken = integer(f[1], 0, 1) == 1;
         if (taken && supervision_ != nullptr) supervision_->installerNbVehicules(v.nbVehicules);
+        if (taken) etat_ = v.etat;
         return taken;
     });
 }
@@ -635,6 +663,7 @@ void Remote::end() noexcept {
             }
         }
         pid_ = -1;
+        if (program_.settings.sandboxed) reapOrphans();
     }
     if (output_ >= 0) {
         ::close(output_);

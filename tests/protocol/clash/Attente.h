@@ -1,0 +1,2 @@
+// A header of the student named like one of borne own.
+#pragma once

@@ -1,0 +1,1 @@
+// Never compiled: configuring the folder stops first.

@@ -1,0 +1,7 @@
+#include "tGestionPanneau.h"
+
+#include "panel/PanneauOperateur.h"
+
+void tGestionPanneau::Tour() {
+    borne::panneau().Edit1.setText("direct");
+}
