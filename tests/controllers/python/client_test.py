@@ -139,13 +139,13 @@ class Session(unittest.TestCase):
 
     def test_failures_become_one_error_line(self):
         cases = [
-            # An exception of the controller: what it sent before goes first, then its last line.
+            # An exception of the controller: what it sent before goes first (texts escaped), then its last line.
             ("""
              class C:
                  def __init__(self): self.s = tSystemeBarriere()
                  def Tour(self):
                      print("mine")
-                     self.s.Afficher("a", "b")
+                     self.s.Afficher("a\\tb\\\\", "é\\n")
                      1 / 0
                  def etatCourant(self): return 0
                  def modeCourant(self): return 0
@@ -157,7 +157,7 @@ class Session(unittest.TestCase):
              > new | 1 | tSystemeBarriere
              > ready | 0 | 0
              < turn
-             > call | 1 | Afficher | a | b
+             > call | 1 | Afficher | a\\tb\\\\ | é\\n
              > error | ZeroDivisionError: division by zero
              """, 1, "mine\n"),
             # The bench's own mistakes: a command the session does not know, a version it does not speak.
