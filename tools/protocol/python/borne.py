@@ -115,12 +115,12 @@ class ArretDemande(BaseException):
     BaseException so that `except Exception` in a controller lets it pass; never catch it."""
 
 
-class ErreurProtocole(Exception):
+class ErreurProtocole(BaseException):
     """The bench said something this module cannot follow, or the controller asked for something the
-    protocol cannot carry."""
+    protocol cannot carry: the session cannot go on. A BaseException, as ArretDemande."""
 
 
-class _CanalFerme(Exception):
+class _CanalFerme(BaseException):
     """The bench closed the channel: the session is over."""
 
 
