@@ -129,6 +129,10 @@ std::string lireOptions(int& argc, char** argv, Options& o) {
             o.banc = true;
             continue;
         }
+        if (a == "--sandbox") {
+            o.isole = true;
+            continue;
+        }
         const bool vitesse = a == "--speed" || a.starts_with("--speed=");
         const bool zoom = a == "--zoom" || a.starts_with("--zoom=");
         if (a == "--controller" || a.starts_with("--controller=")) {
@@ -188,8 +192,11 @@ bool chargerGreffon(const Options& options, std::optional<TypeControleur>& greff
     if (!options.controleur && variable.empty()) return true;
     const std::string fichier = options.controleur ? *options.controleur : variable;
     std::string pourquoi;
-    // A plug-in runs in the window's process, an executable in a process of its own.
-    greffon = protocol::loadController(fichier, protocol::Settings{}, pourquoi);
+    // A plug-in runs in the window's process unless --sandbox, an executable in a process of its own.
+    protocol::Settings reglages;
+    reglages.outOfProcess = options.isole;
+    reglages.sandboxed = options.isole;
+    greffon = protocol::loadController(fichier, reglages, pourquoi);
     if (greffon) return true;
     const std::string message = (options.controleur ? "--controller " : "BORNE_CONTROLLER: ") + pourquoi;
     // Said on standard error too: a start from a script or the menu shows no dialog anyone reads.

@@ -18,14 +18,17 @@ struct Options {
     // --controller FILE: a controller built apart runs in place of the terminal's own. Unset: the
     // BORNE_CONTROLLER variable decides; set, it wins over the variable.
     std::optional<std::string> controleur = std::nullopt;
+    // --sandbox: that controller runs out of process, sandboxed, even when it is a plug-in.
+    bool isole = false;
 };
 
-// Reads --speed F, --paused, --bench, --zoom F and --controller FILE (also as --speed=F) out of the
+// Reads --speed F, --paused, --bench, --zoom F, --controller FILE and --sandbox (also as --speed=F) out of the
 // arguments, leaving the others to Qt. Returns what is wrong for the user to read, or "" when all is well.
 std::string lireOptions(int& argc, char** argv, Options& o);
 inline constexpr const char* USAGE_OPTIONS =
     "usage: borne [--speed F] [--paused] [--bench] [--zoom F]\n"
-    "             [--controller FILE]   (or BORNE_CONTROLLER=FILE: a controller plug-in runs instead)";
+    "             [--controller FILE]   (or BORNE_CONTROLLER=FILE: a controller plug-in or program runs instead)\n"
+    "             [--sandbox]           (that controller runs out of process, in a sandbox)";
 
 struct Demarrage {
     Options options;

@@ -5,6 +5,7 @@
 
 #include "control/Controleur.h"
 #include "tests/support/Common.h"
+#include "tools/protocol/Remote.h"
 
 #include <QMessageBox>
 #include <QProcess>
@@ -108,6 +109,28 @@ INSTANTIATE_TEST_SUITE_P(
         std::erase(name, '-');
         return name;
     });
+
+// A controller in a process of its own that breaks the protocol in its first turn: the error display
+// names it and what it sent, and the window stays up with the panel as its start-up left it.
+TEST_F(ControllerInWindow, ThatBreaksTheProtocolIsNamedAndTheWindowStays) {
+    writeSettings(MODE_SUPERVISE);
+    std::ofstream("bad.sh") << "#!/bin/sh\nprintf 'hello\\t1\\tbad\\t\\n' >&3\nread -r w <&3\nread -r s <&3\n"
+                               "printf 'new\\t1\\ttSystemeBarriere\\ncall\\t1\\tAfficher\\tBONJOUR\\t-\\n"
+                               "ready\\t0\\t0\\n' >&3\nread -r t <&3\nprintf 'bogus\\n' >&3\nsleep 5\n";
+    fs::permissions("bad.sh", fs::perms::owner_all);
+    std::string why;
+    const auto type = protocol::loadController("bad.sh", protocol::Settings{}, why);
+    ASSERT_TRUE(type) << why;
+    Dialogs dialogs;
+    fenetre = std::make_unique<TForm1>(nullptr, Options{}, &*type);
+    fenetre->show();
+    ASSERT_TRUE(waitUntil([&] { return !dialogs.texts.empty(); })) << "no error display";
+    EXPECT_EQ(dialogs.texts, std::vector<std::string>{"controller bad.sh stopped in ETAT_VEHICULE_ABSENT: broke the "
+                                                      "protocol at line 5 of its session: unknown request \"bogus\""});
+    ASSERT_TRUE(threadBarriere->wait(2000));
+    EXPECT_EQ(panneau().Edit1.Text(), "BONJOUR");
+    EXPECT_TRUE(fenetre->isVisible());
+}
 
 // The program itself, as a child process in this test's folder. Unless it is to crash, it is ended by
 // SIGTERM (the close box's stop, which also ends an error dialog's loop) once it has said why it refuses

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -148,7 +150,10 @@ private:
     void call(const std::vector<std::string_view>& f);
     std::string text(std::string_view field); // UTF-8 to the terminal's Windows-1252
     std::int64_t integer(std::string_view field, std::int64_t low, std::int64_t high);
-    void answer(const std::string& line) { channel_.put(line); }
+    void answer(const std::string& line) {
+        if (transcript_ != nullptr) std::fprintf(transcript_, "<- %s\n", line.c_str());
+        channel_.put(line);
+    }
     // Why the process ended, once it has (waited for a moment), or what it did to the channel.
     std::string ending(const std::string& otherwise);
     void keepOutput();
@@ -172,9 +177,14 @@ private:
     std::map<std::int64_t, Object> objects_;
     tSupervision* supervision_ = nullptr; // the link last made, whose count of cars the values carry
     std::string scratch_;
+    // BORNE_PROTOCOL_TRANSCRIPT=FILE: every line of every session appended there, "->" from the controller,
+    // "<-" from the bench (the documents' transcript is made so).
+    std::FILE* transcript_ = nullptr;
 };
 
 Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
+    if (const char* file = std::getenv("BORNE_PROTOCOL_TRANSCRIPT"); file != nullptr && *file != '\0')
+        transcript_ = std::fopen(file, "ae");
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         throw std::runtime_error(std::string("no channel for a controller: ") + std::strerror(errno));
@@ -337,6 +347,7 @@ std::vector<std::string_view> Remote::receive() {
         case Channel::Got::Failed: broken(ending("stopped reading its channel"));
         }
         ++lineNumber_;
+        if (transcript_ != nullptr) std::fprintf(transcript_, "-> %s\n", scratch_.c_str());
         if (!validUtf8(scratch_)) malformed("invalid UTF-8");
         if (!scratch_.empty() && scratch_.back() == '\r') malformed("a CR before the LF");
         return fields(scratch_);
@@ -671,6 +682,10 @@ void Remote::end() noexcept {
     }
     objects_.clear();
     supervision_ = nullptr;
+    if (transcript_ != nullptr) {
+        std::fclose(transcript_);
+        transcript_ = nullptr;
+    }
 }
 
 } // namespace
@@ -688,20 +703,11 @@ std::string hostProgram() {
 
 std::optional<TypeControleur> loadController(const std::string& path, const Settings& settings, std::string& error) {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        error = path + ": no such file";
-        return std::nullopt;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = path + ": not a controller (not a file)";
-        return std::nullopt;
-    }
-    const bool library = isSharedLibrary(path);
-    if (library && !settings.outOfProcess) return chargerControleur(path, error);
-    if (!library && ::access(path.c_str(), X_OK) != 0) {
-        error = path + ": neither a shared library nor an executable file";
-        return std::nullopt;
-    }
+    const bool file = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    const bool library = file && isSharedLibrary(path);
+    const bool executable = file && !library && ::access(path.c_str(), X_OK) == 0;
+    // What is neither runs nowhere: the loader's refusals say why (no such file, not a shared library).
+    if (!executable && (!library || !settings.outOfProcess)) return chargerControleur(path, error);
     Program program;
     program.path = absolute(path);
     program.name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
