@@ -108,6 +108,7 @@ SUPERVISED = """
     > row | 0 | 1
     > call | 3 | FermerBarriere
     > row | 0 | 5
+    > state | 1 | 0
     > decided | 1
     > wait | 500
     < resume
@@ -227,14 +228,22 @@ class Session(unittest.TestCase):
                 self.assertEqual((status, rest, out), (want_status, "", want_out))
                 self.assertIn("Traceback", err)
 
-    def test_a_class_without_the_shape_never_says_hello(self):
+    def test_sessions_that_never_start(self):
+        # A class without the controller's shape says so instead of hello; a bench that only wanted the
+        # features ends the session after welcome.
+        lacking = "executer(C): a controller's class needs etatCourant(), modeCourant()"
         status, rest, out, err = self.run_session(controller("""
             class C:
                 def Tour(self): pass
             executer(C)
             """), "")
-        self.assertEqual((status, rest, err), (1, "", "executer(C): a controller's class needs etatCourant(), "
-                                                      "modeCourant()\n"))
+        self.assertEqual((status, rest, err), (1, f"error\t{lacking}\n", lacking + "\n"))
+        status, rest, out, err = self.run_session(REFERENCE, """
+            > hello | 1 | tGestionBarriere | rows,values
+            < welcome | 1
+            < end
+            """)
+        self.assertEqual((status, rest, err), (0, "", ""))
 
     def test_stop_ends_quietly(self):
         # Out of a wait the host stops: nothing more is sent, even by a controller catching Exception.

@@ -158,6 +158,8 @@ class _Session:
         self._entree = os.fdopen(fd, "rb", buffering=1 << 16, closefd=False)
         self._sortie = bytearray()
         self.active = False  # inside start or turn: the only time requests may be sent
+        self.controleur = None  # once built: its state is told before each request that follows a change
+        self.dit: tuple[int, int] | None = None  # the state and mode the bench was last told
         self._prochain = 1
         self._libres: list[int] = []
         self._a_supprimer: list[int] = []
@@ -210,7 +212,7 @@ class _Session:
         return [_lire_champ(c) for c in texte.split("\t")]
 
     def demander(self, *champs) -> list[str]:
-        self.exiger_tour(_quoi(champs))
+        self.avant_requete(_quoi(champs))
         self.envoyer(*champs)
         reponse = self.lire()
         if reponse == ["stop"]:  # the host stopping while the bench carried out the request
@@ -221,13 +223,24 @@ class _Session:
         return reponse[1:]
 
     def requete(self, *champs) -> None:
-        self.exiger_tour(_quoi(champs))
+        self.avant_requete(_quoi(champs))
         self.envoyer(*champs)
 
-    def exiger_tour(self, quoi: str) -> None:
+    def avant_requete(self, quoi: str) -> None:
         if not self.active:
             raise RuntimeError(f"{quoi}: the terminal's objects act only during the start-up and the turns, "
                                "not in valeurs() or installerValeurs()")
+        # The bench sees the state as of each request, as the terminal's own shows it at any instant.
+        if self.controleur is not None:
+            etat, mode = _nombre(self.controleur.etatCourant()), _nombre(self.controleur.modeCourant())
+            if (etat, mode) != self.dit:
+                self.dit = (etat, mode)
+                self.envoyer("state", etat, mode)
+
+    def etat_dit(self, verbe: str) -> None:
+        """Sends `ready` or `done`, which tell the state and the mode."""
+        self.dit = (_nombre(self.controleur.etatCourant()), _nombre(self.controleur.modeCourant()))
+        self.envoyer(verbe, *self.dit)
 
     def nouvel_objet(self) -> int:
         if self._libres:
@@ -282,7 +295,7 @@ def attendre(ms: int) -> None:
     if not 0 <= ms <= 60000:
         raise ValueError(f"attendre({ms}): from 0 to 60000 ms")
     s = _la_session()
-    s.exiger_tour("attendre")
+    s.avant_requete("attendre")
     s.envoyer("wait", ms)
     reponse = s.lire()
     if reponse == ["stop"]:
@@ -298,7 +311,7 @@ class _Objet:
 
     def __init__(self, *arguments):
         s = _la_session()
-        s.exiger_tour(self._classe)
+        s.avant_requete(self._classe)
         self._id = s.nouvel_objet()
         s.envoyer("new", self._id, self._classe, *arguments)
 
@@ -532,13 +545,17 @@ def _session_entiere(s: _Session, classe) -> None:
         raise ErreurProtocole("the bench refused the session: " + " ".join(reponse[1:]))
     if reponse != ["welcome", str(VERSION_PROTOCOLE)]:
         raise ErreurProtocole(f"hello: the bench answered {' '.join(reponse)!r}")
-    if s.lire() != ["start"]:
-        raise ErreurProtocole("the bench did not start the controller")
+    commande = s.lire()
+    if commande == ["end"]:  # the bench only wanted the features
+        return
+    if commande != ["start"]:
+        raise ErreurProtocole(f"the bench did not start the controller: {' '.join(commande)!r}")
     s.active = True
     controleur = classe()
     if lignes:
         controleur.observer(_Observateur())
-    s.envoyer("ready", _nombre(controleur.etatCourant()), _nombre(controleur.modeCourant()))
+    s.controleur = controleur
+    s.etat_dit("ready")
     s.active = False
     while True:
         commande = s.lire()
@@ -546,7 +563,7 @@ def _session_entiere(s: _Session, classe) -> None:
         if verbe == "turn" and len(commande) == 1:
             s.active = True
             controleur.Tour()
-            s.envoyer("done", _nombre(controleur.etatCourant()), _nombre(controleur.modeCourant()))
+            s.etat_dit("done")
             s.active = False
         elif verbe == "values" and len(commande) == 1 and valeurs:
             v = controleur.valeurs()
@@ -556,6 +573,8 @@ def _session_entiere(s: _Session, classe) -> None:
         elif verbe == "install" and valeurs:
             pris = controleur.installerValeurs(_valeurs_lues(commande[1:]))
             s.envoyer("installed", 1 if pris else 0)
+            # The bench takes the state from the values it installed.
+            s.dit = (_nombre(controleur.etatCourant()), _nombre(controleur.modeCourant()))
         elif verbe == "end" and len(commande) == 1:
             s.vider()
             return
@@ -573,12 +592,19 @@ def executer(classe) -> None:
         print(f"{sys.argv[0]}: a controller for borne; run it with borne: borne --controller FILE, or "
               "borne-scenario --controller FILE SCRIPT", file=sys.stderr)
         raise SystemExit(2)
+    s = _session = _Session(int(fd))
     manque = [m for m in ("Tour", "etatCourant", "modeCourant") if not callable(getattr(classe, m, None))]
     if manque:
-        print(f"executer({getattr(classe, '__name__', classe)}): a controller's class needs "
-              f"{', '.join(m + '()' for m in manque)}", file=sys.stderr)
+        # Said instead of hello: the controller cannot start.
+        texte = (f"executer({getattr(classe, '__name__', classe)}): a controller's class needs "
+                 f"{', '.join(m + '()' for m in manque)}")
+        print(texte, file=sys.stderr)
+        try:
+            s._ligne(("error", texte))
+            s.vider()
+        except (ErreurProtocole, _CanalFerme, OSError):
+            pass
         raise SystemExit(1)
-    s = _session = _Session(int(fd))
     try:
         _session_entiere(s, classe)
         statut = 0
