@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Controllers in Python on the bench, run out of process through the protocol:
 #   journeys.sh RUNNER REFERENCE_PLUGIN WORK
-# the terminal's controller in Python (tGestionBarriere.py) passes every journey, --compare finds no
-# difference from the terminal's own on the journeys and the timing folders, the rows it tells give the
-# coverage the terminal's source built as a plug-in gives, and its working values make the search find
-# what it finds on the terminal's own; the Python starting point passes its lab.
+# the terminal's controller in Python (tGestionBarriere.py) passes every journey, alone and in a class;
+# --compare finds no difference from the terminal's own on the journeys and the timing folders; the rows
+# it tells give the coverage the terminal's source built as a plug-in gives; its working values make the
+# search find what it finds on the terminal's own; the Python starting point passes its lab.
 set -u
 runner=$1 reference=$2 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,9 +16,17 @@ fail() { echo "FAILED: $*"; exit 1; }
 # A suite that passed: exit 0, every folder PASS, nothing on standard error.
 passed() { [ "$1" = 0 ] && ! grep -qv '^PASS \|^scenarios: ' "$work/out" && [ ! -s "$work/err" ]; }
 
+journeys=$(ls -d "$scenarios"/journeys/*/ | wc -l)
 "$runner" --suite --controller "$python" "$scenarios/journeys" > "$work/out" 2> "$work/err"
 passed $? || fail "journeys: $(cat "$work/out" "$work/err")"
-[ "$(grep -c '^PASS ' "$work/out")" = "$(ls -d "$scenarios"/journeys/*/ | wc -l)" ] || fail "journeys: $(cat "$work/out")"
+[ "$(grep -c '^PASS ' "$work/out")" = "$journeys" ] || fail "journeys: $(cat "$work/out")"
+
+# In a class, each controller in a sandbox of its own where the machine can make one, beside the
+# terminal's source built as a plug-in.
+"$runner" --suite "$scenarios/journeys" --controllers "$python" "$reference" > "$work/out" 2> "$work/err"
+[ $? = 0 ] && grep -qx "tGestionBarriere.py: $journeys passed, 0 failed" "$work/out" &&
+    grep -qx "$(basename "$reference"): $journeys passed, 0 failed" "$work/out" ||
+    fail "class: $(cat "$work/out" "$work/err")"
 
 # The timing folders read the state in the middle of turns (alarm-lowering, during a boom movement).
 "$runner" --compare --controller "$python" --suite "$scenarios/journeys" "$scenarios/timing" \
