@@ -31,8 +31,7 @@ int asked(const void* self, const char* operation) {
 } // namespace
 
 void borne::attendre(int ms) {
-    const auto r = ask("wait\t" + std::to_string(ms));
-    (void)r;
+    waited(ms);
 }
 
 // ---- tSystemeBarriere

@@ -14,6 +14,8 @@ int created(const void* self);
 int numberOf(const void* self);
 void destroyed(const void* self);
 
+// A wait: sent, and the turn goes on (its `resume` is read with the next answer, a `stop` ends there).
+void waited(int ms);
 // A request without an answer.
 void send(const std::string& line);
 // A request that waits for its answer ("=" and the result's fields, escapes undone), which it returns.

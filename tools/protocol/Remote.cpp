@@ -3,10 +3,12 @@
 #include "base/Texte.h"
 #include "config/tConfiguration.h"
 #include "control/Attente.h"
+#include "control/Codes.h"
 #include "control/tClavier.h"
 #include "control/tSupervision.h"
 #include "control/tSystemeBarriere.h"
 #include "journal/tDebug.h"
+#include "panel/PanneauOperateur.h"
 #include "tools/protocol/Line.h"
 
 #include <cerrno>
@@ -108,6 +110,40 @@ void reapOrphans() {
     }
 }
 
+// Sandboxes told to end: each exits of its own accord while the bench goes on (its sandbox dies with the
+// bench at worst), is reaped at a later session's end, and is ended for good once past its grace. A
+// process forked since holds a copy of the list, whose processes are not its children: it drops them.
+struct Ending {
+    pid_t pid;
+    Clock::time_point grace;
+};
+
+std::vector<Ending>& endings() {
+    static std::vector<Ending> e;
+    return e;
+}
+
+void reapEndings(bool all) {
+    auto& list = endings();
+    for (auto it = list.begin(); it != list.end();) {
+        int status = 0;
+        const pid_t r = ::waitpid(it->pid, &status, WNOHANG);
+        if (r == it->pid || (r < 0 && errno == ECHILD)) {
+            it = list.erase(it);
+            continue;
+        }
+        if (all || Clock::now() >= it->grace) {
+            ::kill(-it->pid, SIGKILL);
+            ::kill(it->pid, SIGKILL);
+            while (::waitpid(it->pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            it = list.erase(it);
+            continue;
+        }
+        ++it;
+    }
+}
+
 // Raised inside the session's loop; the loop's caller turns it into the fault.
 struct Broken {
     std::string what;
@@ -142,7 +178,8 @@ private:
         broken("broke the protocol at line " + std::to_string(lineNumber_) + " of its session: " + why);
     }
     // The next line, fields split; the end of the channel, a line too long or silence are the controller's.
-    std::vector<std::string_view> receive();
+    std::vector<std::string_view> receive(Clock::time_point deadline);
+    std::vector<std::string_view> receive() { return receive(Clock::now() + program_.settings.silence); }
     // Serves requests until the line whose verb is `answer` (ready, done), which it gives back.
     std::vector<std::string_view> serve(std::string_view answer);
     void request(const std::vector<std::string_view>& f);
@@ -151,9 +188,17 @@ private:
     std::string text(std::string_view field); // UTF-8 to the terminal's Windows-1252
     std::int64_t integer(std::string_view field, std::int64_t low, std::int64_t high);
     void answer(const std::string& line) {
+        if (captured_ != nullptr) {
+            *captured_ = line;
+            return;
+        }
         if (transcript_ != nullptr) std::fprintf(transcript_, "<- %s\n", line.c_str());
         channel_.put(line);
     }
+    // Before `turn` and `resume`, with the `ahead` feature: what each read of each object would answer now.
+    void predict();
+    // A read the controller answered from the bench's prediction: made here as any call, and checked.
+    void took(const std::vector<std::string_view>& f);
     // Why the process ended, once it has (waited for a moment), or what it did to the channel.
     std::string ending(const std::string& otherwise);
     void keepOutput();
@@ -167,10 +212,14 @@ private:
     std::uint64_t lineNumber_ = 0;
     std::size_t requests_ = 0;
     bool inCommand_ = false;
+    const char* turnNoun_ = "turn";
     bool over_ = false; // the session ended: every later command fails at once
     std::string overWhy_;
     bool rows_ = false;
     bool values_ = false;
+    bool ahead_ = false;
+    std::map<std::pair<std::int64_t, std::string>, std::string> predicted_; // (object, operation): answer
+    std::string* captured_ = nullptr; // an answer made for a check, not for the channel
     Etat etat_ = ETAT_VEHICULE_ABSENT;
     Mode mode_ = MODE_SUPERVISE;
     ObservateurTour* observer_ = nullptr;
@@ -240,6 +289,8 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
                 rows_ = true;
             else if (feature == "values")
                 values_ = true;
+            else if (feature == "ahead")
+                ahead_ = true;
             else
                 malformed("unknown feature \"" + std::string(feature.substr(0, 40)) + "\"");
             features = comma == std::string_view::npos ? std::string_view() : features.substr(comma + 1);
@@ -321,8 +372,7 @@ std::string Remote::ending(const std::string& otherwise) {
     return what;
 }
 
-std::vector<std::string_view> Remote::receive() {
-    const auto deadline = Clock::now() + program_.settings.silence;
+std::vector<std::string_view> Remote::receive(Clock::time_point deadline) {
     for (;;) {
         // The output is drained while waiting, so a chatty controller never blocks on its own prints.
         Channel::Got got;
@@ -330,7 +380,10 @@ std::vector<std::string_view> Remote::receive() {
             pollfd p[2] = {{channel_.fd(), POLLIN, 0}, {output_, POLLIN, 0}};
             if (!channel_.flush(deadline)) broken(ending("stopped reading its channel"));
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) broken("said nothing within the limit of " + seconds(program_.settings.silence));
+            if (left <= 0)
+                broken((inCommand_ ? "did not end its " + std::string(turnNoun_) + " within the limit of "
+                                   : std::string("said nothing within the limit of ")) +
+                       seconds(program_.settings.silence));
             const int r = ::poll(p, 2, static_cast<int>(std::min<long long>(left, 1000000)) + 1);
             if (r < 0 && errno != EINTR) broken("could not be read: " + std::string(std::strerror(errno)));
             if (r > 0 && p[1].revents != 0) keepOutput();
@@ -340,7 +393,10 @@ std::vector<std::string_view> Remote::receive() {
         switch (got) {
         case Channel::Got::Line: break;
         case Channel::Got::Closed: broken(ending("closed its channel"));
-        case Channel::Got::Late: broken("said nothing within the limit of " + seconds(program_.settings.silence));
+        case Channel::Got::Late:
+            broken((inCommand_ ? "did not end its " + std::string(turnNoun_) + " within the limit of "
+                               : std::string("said nothing within the limit of ")) +
+                   seconds(program_.settings.silence));
         case Channel::Got::TooLong:
             ++lineNumber_;
             malformed("a line longer than " + std::to_string(kMaxLine) + " bytes");
@@ -356,9 +412,13 @@ std::vector<std::string_view> Remote::receive() {
 
 std::vector<std::string_view> Remote::serve(std::string_view answerVerb) {
     inCommand_ = true;
+    turnNoun_ = answerVerb == "ready" ? "start-up" : "turn";
     requests_ = 0;
+    // The whole start-up or turn has the limit, less the time the bench spends on its requests (waits on
+    // a real clock, boom movements): a controller that drips its lines is as late as a silent one.
+    auto deadline = Clock::now() + program_.settings.silence;
     for (;;) {
-        auto f = receive();
+        auto f = receive(deadline);
         if (f[0] == answerVerb) {
             if (f.size() != 3) malformed(std::string(answerVerb) + " takes 2 fields");
             inCommand_ = false;
@@ -367,7 +427,9 @@ std::vector<std::string_view> Remote::serve(std::string_view answerVerb) {
         if (++requests_ > program_.settings.requestsPerCommand)
             broken("made more than " + std::to_string(program_.settings.requestsPerCommand) +
                    " requests in one " + (answerVerb == "ready" ? "start-up" : "turn"));
+        const auto before = Clock::now();
         request(f);
+        deadline += Clock::now() - before;
     }
 }
 
@@ -402,7 +464,10 @@ void Remote::request(const std::vector<std::string_view>& f) {
             channel_.flush(Clock::now() + std::chrono::milliseconds(50));
             throw;
         }
+        predict();
         answer("resume");
+    } else if (verb == "took") {
+        took(f);
     } else if (verb == "new") {
         create(f);
     } else if (verb == "delete") {
@@ -604,8 +669,69 @@ void Remote::call(const std::vector<std::string_view>& f) {
         it->second);
 }
 
+void Remote::predict() {
+    predicted_.clear();
+    if (!ahead_) return;
+    const PanneauOperateur& p = panneau();
+    const auto key = [&p]() -> int {
+        for (const int k : {1, 2, 3, 4, 5, 6, 7, 8, 9, 0})
+            if (p.touche(k)->Checked()) return k;
+        return p.CheckBox6.Checked() ? int{TOUCHE_APPEL_GARDIEN} : int{TOUCHE_AUCUNE};
+    };
+    const auto number = [](long long v) { return "=\t" + std::to_string(v); };
+    for (const auto& [n, object] : objects_) {
+        const auto say = [&, n = n](const char* op, const std::string& a) {
+            predicted_[{n, op}] = a;
+            answer("ahead\t" + std::to_string(n) + "\t" + op + "\t" + a.substr(2));
+        };
+        if (std::holds_alternative<std::unique_ptr<tSystemeBarriere>>(object)) {
+            const bool amont = p.CheckBox1.Checked(), aval = p.CheckBox2.Checked();
+            say("LirePositionVehicule", number(amont ? (aval ? VEHICULE_AU_MILIEU : VEHICULE_SUR_BOUCLE_AMONT)
+                                                     : (aval ? VEHICULE_SUR_BOUCLE_AVAL : VEHICULE_ABSENT)));
+            say("LireClavier", number(key()));
+            say("LireCarte", "=\t" + std::string(p.CheckBox10.Checked() ? "1" : "0") + "\t" +
+                                 escaped(versUtf8(CODE_CARTE)));
+        } else if (std::holds_alternative<std::unique_ptr<tClavier>>(object)) {
+            say("LireTouche", number(key()));
+        } else if (const auto* s = std::get_if<std::unique_ptr<tSupervision>>(&object)) {
+            say("LireAutorisation", number(p.CheckBox3.Checked() ? 1 : 0));
+            say("LireEclairage", number(p.CheckBox7.Checked() ? LUMIERE_ACTIVE : 0));
+            say("LireAlarme", number(p.CheckBox8.Checked() ? ALARME_ACTIVE : 0));
+            say("LireMessage", p.CheckBox9.Checked()
+                                   ? "=\t" + std::to_string(MESSAGE_SUPERVISEUR) + "\t" +
+                                         escaped(versUtf8(p.MessageGardien.Text().substr(0, 1023)))
+                                   : std::string("=\t0\t"));
+            say("LireEtatParking",
+                number((*s)->nbVehiculesCourant() == tSupervision::CAPACITE_PARKING ? PARKING_PLEIN : 0));
+        }
+    }
+}
+
+void Remote::took(const std::vector<std::string_view>& f) {
+    if (f.size() != 3) malformed("took takes an object number and an operation");
+    const auto it = predicted_.find({integer(f[1], 1, kMaxObjectNumber), std::string(f[2])});
+    if (it == predicted_.end()) malformed("took an answer the bench did not give ahead");
+    const std::string given = std::move(it->second);
+    predicted_.erase(it);
+    std::string made;
+    captured_ = &made;
+    const std::vector<std::string_view> asCall = {"call", f[1], f[2]};
+    try {
+        call(asCall);
+    } catch (...) {
+        captured_ = nullptr;
+        throw;
+    }
+    captured_ = nullptr;
+    // Exactness is checked, not assumed: a read taken after something changed its input is the controller's.
+    if (made != given)
+        malformed("took the answer given ahead for " + std::string(f[2]) + " after it changed (now \"" +
+                  made.substr(2, 40) + "\")");
+}
+
 void Remote::Tour() {
     guarded([&] {
+        predict();
         answer("turn");
         const auto done = serve("done");
         etat_ = static_cast<Etat>(integer(done[1], INT_MIN, INT_MAX));
@@ -659,6 +785,14 @@ void Remote::end() noexcept {
         }
         ::close(channel_.fd());
         channel_ = Channel(-1);
+    }
+    if (pid_ > 0 && program_.settings.sandboxed && !over_) {
+        static const bool atExit = std::atexit([] { reapEndings(true); }) == 0;
+        (void)atExit;
+        endings().push_back({pid_, Clock::now() + std::chrono::seconds(2)});
+        pid_ = -1;
+        reapEndings(false);
+        reapOrphans();
     }
     if (pid_ > 0) {
         // A moment to exit of its own accord, then the whole process group ends, the sandbox with it.
