@@ -14,20 +14,21 @@ for _ in $(seq "$loops"); do cat "$here/traffic.scn"; done > "$scratch/traffic.s
 turns=$(( loops * $(grep -c '^turn' "$here/traffic.scn") ))
 export PYTHONPATH=$root/tools/protocol/python PYTHONDONTWRITEBYTECODE=1
 
-# Seconds of wall time for one run of the script by CONTROLLER; the run must meet every expectation.
+# "WALL CPU": seconds of wall time and of CPU (the runner's and the controller's) for one run of the
+# script by CONTROLLER; the run must meet every expectation.
 timed() {
     rm -f "$scratch/Log.txt"
-    local start end
-    start=$(date +%s.%N)
-    (cd "$scratch" && "$runner" --controller "$1" traffic.scn > out 2>&1) ||
+    local TIMEFORMAT='%R %U %S' times
+    times=$( { time (cd "$scratch" && "$runner" --controller "$1" traffic.scn > out 2>&1) ; } 2>&1 ) ||
         { echo "bench_python: $1 failed: $(tail -3 "$scratch/out")" >&2; exit 1; }
-    end=$(date +%s.%N)
-    awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+    echo "$times" | awk '{ print $1, $2 + $3 }'
 }
 
 python=$(timed "$root/tests/controllers/python/tGestionBarriere.py")
 plugin=$(timed "$reference")
 printf 'bench_python: %d turns of mixed traffic\n' "$turns"
-rate() { awk -v n="$turns" -v s="$1" 'BEGIN { printf "%.0f turns per second (%.1f s)", n / s, s }'; }
+rate() {
+    echo "$1" | awk -v n="$turns" '{ printf "%.0f turns per second (%.1f s), %.0f per CPU second (%.2f s)", n / $1, $1, n / $2, $2 }'
+}
 echo "Python controller, out of process: $(rate "$python")"
 echo "reference plug-in, in process:     $(rate "$plugin")"

@@ -60,7 +60,7 @@ def controller(source):
 # Start-up and first turn of the terminal's own controller, supervised, a car arriving: the requests in
 # the order the terminal makes them, rows told, the French text in UTF-8.
 SUPERVISED = """
-    > hello | 1 | tGestionBarriere | rows,values
+    > hello | 1 | tGestionBarriere | rows,values,ahead
     < welcome | 1
     < start
     > new | 1 | tDebug | Log.txt
@@ -85,15 +85,17 @@ SUPERVISED = """
     > call | 3 | FermerBarriere
     > call | 3 | EteindreAfficheur
     > ready | 0 | 0
+    < ahead | 3 | LirePositionVehicule | 1
+    < ahead | 3 | LireCarte | 0 | 6082
+    < ahead | 3 | LireClavier | 255
+    < ahead | 4 | LireMessage | 0 | a\\tb
+    < ahead | 4 | LireEclairage | 0
     < turn
     > begin | 0
-    > call | 3 | LirePositionVehicule
-    < = | 1
+    > took | 3 | LirePositionVehicule
     > call | 1 | NoterEvenement | 1
-    > call | 3 | LireCarte
-    < = | 0 | 6082
-    > call | 3 | LireClavier
-    < = | 255
+    > took | 3 | LireCarte
+    > took | 3 | LireClavier
     > call | 4 | LireAlarme
     < = | 0
     > call | 4 | LireMessage
@@ -111,10 +113,10 @@ SUPERVISED = """
     > state | 1 | 0
     > decided | 1
     > wait | 500
-    < resume
     > call | 1 | NoterEtat | 1
     > call | 1 | Ecrire
     > done | 1 | 0
+    < resume
     < values
     > values | 1 | 1 | 0 | 0 | 0 |  |  | 0
     < install | 2 | 2 | 1 | 0 | 3 | 123\\t4 | **\\\\ | 1
@@ -152,7 +154,7 @@ class Session(unittest.TestCase):
                  def modeCourant(self): return 0
              executer(C)
              """, """
-             > hello | 1 | C | 
+             > hello | 1 | C | ahead
              < welcome | 1
              < start
              > new | 1 | tSystemeBarriere
@@ -170,7 +172,7 @@ class Session(unittest.TestCase):
                  def observer(self, o): pass
              executer(C)
              """, """
-             > hello | 1 | C | rows
+             > hello | 1 | C | rows,ahead
              < welcome | 1
              < start
              > ready | 0 | 0
@@ -184,7 +186,7 @@ class Session(unittest.TestCase):
                  def modeCourant(self): return 0
              executer(C)
              """, """
-             > hello | 1 | C | 
+             > hello | 1 | C | ahead
              < refused | version 2 only
              > error | borne.ErreurProtocole: the bench refused the session: version 2 only
              """, 1, ""),
@@ -197,7 +199,7 @@ class Session(unittest.TestCase):
                  def modeCourant(self): return 0
              executer(C)
              """, """
-             > hello | 1 | C | 
+             > hello | 1 | C | ahead
              < welcome | 1
              < start
              > new | 1 | tSystemeBarriere
@@ -213,7 +215,7 @@ class Session(unittest.TestCase):
                  def installerValeurs(self, v): return False
              executer(C)
              """, """
-             > hello | 1 | C | values
+             > hello | 1 | C | values,ahead
              < welcome | 1
              < start
              > new | 1 | tSystemeBarriere
@@ -239,20 +241,23 @@ class Session(unittest.TestCase):
             """), "")
         self.assertEqual((status, rest, err), (1, f"error\t{lacking}\n", lacking + "\n"))
         status, rest, out, err = self.run_session(REFERENCE, """
-            > hello | 1 | tGestionBarriere | rows,values
+            > hello | 1 | tGestionBarriere | rows,values,ahead
             < welcome | 1
             < end
             """)
         self.assertEqual((status, rest, err), (0, "", ""))
 
     def test_stop_ends_quietly(self):
-        # Out of a wait the host stops: nothing more is sent, even by a controller catching Exception.
+        # The host stops during a wait gone past: the next read ends the session, and nothing more is
+        # sent, even by a controller catching Exception.
         source = """
             class C:
                 def __init__(self): self.d = tDebug("Log.txt")
                 def Tour(self):
+                    attendre(500)
                     try:
-                        attendre(500)
+                        self.d.NoterEtat(1)
+                        tClavier().LireTouche()
                     except Exception:
                         self.d.Ecrire()
                 def etatCourant(self): return 0
@@ -260,13 +265,16 @@ class Session(unittest.TestCase):
             executer(C)
             """
         status, rest, out, err = self.run_session(controller(source), """
-            > hello | 1 | C | 
+            > hello | 1 | C | ahead
             < welcome | 1
             < start
             > new | 1 | tDebug | Log.txt
             > ready | 0 | 0
             < turn
             > wait | 500
+            > call | 1 | NoterEtat | 1
+            > new | 2 | tClavier
+            > call | 2 | LireTouche
             < stop
             """)
         self.assertEqual((status, rest, err), (0, "", ""))
@@ -281,7 +289,7 @@ class Session(unittest.TestCase):
             executer(C)
             """
         status, rest, out, err = self.run_session(controller(source), """
-            > hello | 1 | C | 
+            > hello | 1 | C | ahead
             < welcome | 1
             < start
             > ready | 0 | 0
@@ -289,13 +297,12 @@ class Session(unittest.TestCase):
             > new | 1 | tClavier
             > call | 1 | LireTouche
             < = | 255
-            > delete | 1
             > done | 0 | 0
             < turn
+            > delete | 1
             > new | 1 | tClavier
             > call | 1 | LireTouche
             < = | 3
-            > delete | 1
             > done | 0 | 0
             < end
             """)

@@ -125,14 +125,8 @@ class _CanalFerme(BaseException):
 
 
 _LONGUEUR_MAX = 4096  # bytes of a line, its LF included
-_ECHAPPEMENTS = {"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"}
+_ECHAPPEMENTS = str.maketrans({"\\": "\\\\", "\t": "\\t", "\n": "\\n", "\r": "\\r"})
 _SENS = {"\\": "\\", "t": "\t", "n": "\n", "r": "\r"}
-
-
-def _echapper(texte: str) -> str:
-    if not any(c in texte for c in _ECHAPPEMENTS):
-        return texte
-    return "".join(_ECHAPPEMENTS.get(c, c) for c in texte)
 
 
 def _lire_champ(champ: str) -> str:
@@ -160,22 +154,23 @@ class _Session:
         self.active = False  # inside start or turn: the only time requests may be sent
         self.controleur = None  # once built: its state is told before each request that follows a change
         self.dit: tuple[int, int] | None = None  # the state and mode the bench was last told
+        # What the bench said ahead that reads answer, (object, operation) -> fields: those that hold now,
+        # and those given since the last `turn` or `resume`, which hold from the next one on.
+        self.ahead: dict[tuple[int, str], list[str]] = {}
+        self._a_venir: dict[tuple[int, str], list[str]] = {}
+        self._attentes = 0  # waits sent whose `resume` is still to read
         self._prochain = 1
         self._libres: list[int] = []
         self._a_supprimer: list[int] = []
 
     # Writes that need no answer wait in _sortie until something is read.
     def envoyer(self, *champs) -> None:
-        if self._a_supprimer and self.active:
-            a_supprimer, self._a_supprimer = self._a_supprimer, []
-            for obj in a_supprimer:
-                self._ligne(("delete", str(obj)))
-                self._libres.append(obj)
         self._ligne(champs)
 
     def _ligne(self, champs) -> None:
         try:
-            ligne = ("\t".join(_echapper(c) if isinstance(c, str) else str(c) for c in champs) + "\n").encode()
+            ligne = ("\t".join([c.translate(_ECHAPPEMENTS) if isinstance(c, str) else str(c) for c in champs])
+                     + "\n").encode()
         except UnicodeEncodeError as e:
             raise ErreurProtocole(f"{champs[0]}: a text that is not valid Unicode ({e.reason})") from None
         if len(ligne) > _LONGUEUR_MAX:
@@ -195,6 +190,23 @@ class _Session:
             self._sortie.clear()
 
     def lire(self) -> list[str]:
+        """The bench's next line but the answers given ahead and the `resume` of a wait gone past."""
+        while True:
+            champs = self._ligne_lue()
+            if champs in (["resume"], ["turn"]):
+                self.ahead, self._a_venir = self._a_venir, {}
+            if champs == ["resume"] and self._attentes > 0:
+                self._attentes -= 1
+                continue
+            if champs == ["stop"]:
+                raise ArretDemande()
+            if champs[0] != "ahead":
+                return champs
+            if len(champs) < 4:
+                raise ErreurProtocole(f"an ahead line without a result: {' '.join(champs)!r}")
+            self._a_venir[(_entier(champs[1]), champs[2])] = champs[3:]
+
+    def _ligne_lue(self) -> list[str]:
         self.vider()
         try:
             ligne = self._entree.readline(_LONGUEUR_MAX + 1)
@@ -213,10 +225,19 @@ class _Session:
 
     def demander(self, *champs) -> list[str]:
         self.avant_requete(_quoi(champs))
+        if champs[0] == "call" and len(champs) == 3:
+            cle = (champs[1], champs[2])
+            donne = self.ahead.pop(cle, None)
+            if donne is not None:
+                # Taken from what the bench gave ahead: it still makes the call, and checks the answer.
+                if cle[1] in _LECTURES_CLAVIER:
+                    self.ahead = {c: v for c, v in self.ahead.items() if c[1] not in _LECTURES_CLAVIER}
+                self.envoyer("took", *cle)
+                return donne
+        self.ahead.clear()
         self.envoyer(*champs)
         reponse = self.lire()
-        if reponse == ["stop"]:  # the host stopping while the bench carried out the request
-            raise ArretDemande()
+        self.ahead.clear()  # given before this call was made, which may change them
         if reponse[0] != "=":
             raise ErreurProtocole(f"{' '.join(str(c) for c in champs[:3])}: the bench answered "
                                   f"{' '.join(reponse)!r}")
@@ -224,12 +245,20 @@ class _Session:
 
     def requete(self, *champs) -> None:
         self.avant_requete(_quoi(champs))
+        if champs[0] == "wait" or champs[0] == "call" and champs[2] not in _SANS_EFFET:
+            self.ahead.clear()
         self.envoyer(*champs)
 
     def avant_requete(self, quoi: str) -> None:
         if not self.active:
             raise RuntimeError(f"{quoi}: the terminal's objects act only during the start-up and the turns, "
                                "not in valeurs() or installerValeurs()")
+        if self._a_supprimer:
+            a_supprimer, self._a_supprimer = self._a_supprimer, []
+            self.ahead.clear()
+            for obj in a_supprimer:
+                self.envoyer("delete", obj)
+                self._libres.append(obj)
         # The bench sees the state as of each request, as the terminal's own shows it at any instant.
         if self.controleur is not None:
             etat, mode = _nombre(self.controleur.etatCourant()), _nombre(self.controleur.modeCourant())
@@ -255,6 +284,14 @@ class _Session:
 
 
 _session: _Session | None = None
+
+# Reads the bench may answer ahead; those that take the keypad's keys, so that taking one changes the
+# others; and the calls that change nothing a read answers, which keep what was given ahead.
+_LECTURES = frozenset({"LirePositionVehicule", "LireClavier", "LireCarte", "LireTouche", "LireAutorisation",
+                       "LireEclairage", "LireAlarme", "LireMessage", "LireEtatParking"})
+_LECTURES_CLAVIER = frozenset({"LireClavier", "LireTouche"})
+_SANS_EFFET = _LECTURES | {"Afficher", "AllumerEclairage", "EteindreEclairage", "ArreterMoteur",
+                           "AllumerAfficheur", "EteindreAfficheur", "NoterEtat", "NoterEvenement", "Ecrire"}
 
 
 def _quoi(champs) -> str:
@@ -289,19 +326,15 @@ def _entier(champ: str) -> int:
 
 
 def attendre(ms: int) -> None:
-    """Blocks the turn for `ms` milliseconds (0 to 60000) of the host's clock. Raises ArretDemande when
-    the host is stopping."""
+    """The turn waits `ms` milliseconds (0 to 60000) of the host's clock. The bench makes nothing the
+    controller asks after it until the wait is over, so the controller goes on without waiting for it;
+    when the host is stopping, the next read raises ArretDemande and nothing asked since is made."""
     ms = _nombre(ms)
     if not 0 <= ms <= 60000:
         raise ValueError(f"attendre({ms}): from 0 to 60000 ms")
     s = _la_session()
-    s.avant_requete("attendre")
-    s.envoyer("wait", ms)
-    reponse = s.lire()
-    if reponse == ["stop"]:
-        raise ArretDemande()
-    if reponse != ["resume"]:
-        raise ErreurProtocole(f"wait: the bench answered {' '.join(reponse)!r}")
+    s.requete("wait", ms)
+    s._attentes += 1
 
 
 # ---- The terminal's classes ----
@@ -311,8 +344,9 @@ class _Objet:
 
     def __init__(self, *arguments):
         s = _la_session()
-        s.avant_requete(self._classe)
+        s.avant_requete(f"new {self._classe}")
         self._id = s.nouvel_objet()
+        s.ahead.clear()
         s.envoyer("new", self._id, self._classe, *arguments)
 
     def __del__(self):
@@ -538,7 +572,7 @@ def _valeurs_lues(champs: list[str]) -> ValeursTravail:
 
 def _session_entiere(s: _Session, classe) -> None:
     lignes, valeurs = _fonctions(classe)
-    fonctions = ",".join(f for f, oui in (("rows", lignes), ("values", valeurs)) if oui)
+    fonctions = ",".join(f for f, oui in (("rows", lignes), ("values", valeurs), ("ahead", True)) if oui)
     s.envoyer("hello", VERSION_PROTOCOLE, classe.__name__, fonctions)
     reponse = s.lire()
     if reponse[0] == "refused":
