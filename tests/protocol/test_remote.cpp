@@ -99,9 +99,18 @@ TEST_F(Remote, EachMistakeIsTheControllersFaultInOneLine) {
         {"endless requests", onTurn("while :; do printf 'call\\t1\\tArreterMoteur\\n'; done >&3"),
          "made more than 100000 requests in one turn"},
         {"no ready", std::string(kPrelude) + "printf 'done\\t0\\t0\\n' >&3; sleep 5", "during start-up"},
+        {"an answer taken that was not given ahead", onTurn("printf 'took\\t1\\tLireClavier\\n' >&3; sleep 5"),
+         "took an answer the bench did not give ahead in turn 1"},
+        // Given ahead the key ticked, it reads the keypad itself (which unticks the key), then takes it.
+        {"an answer ahead taken after it changed",
+         "#!/bin/sh\nprintf 'hello\\t1\\tshell\\tahead\\n' >&3\nread -r w <&3\nread -r s <&3\n"
+         "printf 'new\\t1\\ttSystemeBarriere\\nready\\t0\\t0\\n' >&3\n"
+         "while read -r c <&3; do case \"$c\" in ahead*) ;; turn) printf 'call\\t1\\tLireClavier\\n' >&3; "
+         "read -r a <&3; printf 'took\\t1\\tLireClavier\\n' >&3; sleep 5;; *) exit 0;; esac; done\n",
+         "took the answer given ahead for LireClavier after it changed (now \"255\") in turn 1"},
     };
     for (const auto& c : cases) {
-        const Ran r = run(c.text);
+        const Ran r = run(c.text, "tick CheckBox18\nturn 2\n");
         EXPECT_EQ(r.status, 1) << c.mistake << '\n' << r.err;
         EXPECT_NE(r.err.find("the controller controller.sh "), std::string::npos) << c.mistake << '\n' << r.err;
         EXPECT_NE(r.err.find(c.said), std::string::npos) << c.mistake << '\n' << r.err;
@@ -169,4 +178,13 @@ TEST_F(Remote, AHostedPlugInThatReachesThePanelDoesNotLoad) {
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_NE(r.err.find("panel.so: the controller failed: does not load: "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("undefined symbol: borne::panneau()"), std::string::npos) << r.err;
+}
+
+// A class's plug-in is never loaded into the bench: one that ends the process loading it ends only
+// borne-host's, and is refused by name (loaded in the bench, it would end the run silently, exit 0).
+TEST_F(Remote, AClassPlugInIsNeverLoadedIntoTheBench) {
+    std::ofstream("run.scn") << "turn\n";
+    const Ran r = bench({"--suite", "run.scn", "--controllers", BORNE_EXITING});
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find("exiting.so: the controller ended the process (exit status 0)"), std::string::npos) << r.err;
 }

@@ -92,7 +92,7 @@ constexpr std::size_t kKeptOutput = 64u << 10;
 // The sandbox's inner processes can outlive its monitor for a moment, and an orphan waits for the
 // machine's init to reap it, which may be slow: meanwhile it counts against the sandbox user's limit on
 // processes. The process that starts sandboxes adopts its orphans instead, and reaps those of the sandbox
-// user (never one of its own children, which run as itself).
+// users (never one of its own children, which run as itself).
 void adoptOrphans() {
     static pid_t adopter = 0;
     if (adopter == ::getpid()) return;
@@ -105,7 +105,7 @@ void reapOrphans() {
     for (;;) {
         siginfo_t info{};
         if (::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == 0) return;
-        if (info.si_uid != 65534) return;
+        if (!sandbox::sandboxUser(info.si_uid)) return;
         ::waitpid(info.si_pid, nullptr, WNOHANG);
     }
 }
@@ -214,6 +214,7 @@ private:
     bool inCommand_ = false;
     const char* turnNoun_ = "turn";
     bool over_ = false; // the session ended: every later command fails at once
+    bool stopped_ = false; // it ended by the bench's stop, told to the controller: it exits of its own accord
     std::string overWhy_;
     bool rows_ = false;
     bool values_ = false;
@@ -232,8 +233,6 @@ private:
 };
 
 Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
-    if (const char* file = std::getenv("BORNE_PROTOCOL_TRANSCRIPT"); file != nullptr && *file != '\0')
-        transcript_ = std::fopen(file, "ae");
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         throw std::runtime_error(std::string("no channel for a controller: ") + std::strerror(errno));
@@ -266,6 +265,8 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
     pid_ = started->pid;
     output_ = started->output;
     channel_ = Channel(pair[0]);
+    if (const char* file = std::getenv("BORNE_PROTOCOL_TRANSCRIPT"); file != nullptr && *file != '\0')
+        transcript_ = std::fopen(file, "ae");
     guarded([&] {
         auto hello = receive();
         if (hello[0] == "error" && hello.size() == 2) broken("failed: " + text(hello[1]));
@@ -277,9 +278,6 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
             channel_.flush(Clock::now() + std::chrono::milliseconds(100));
             broken("speaks version " + std::string(hello[1].substr(0, 20)) + " of the protocol; the bench speaks " +
                    std::to_string(kVersion));
-        }
-        for (const auto feature : fields(std::string(hello[3]))) {
-            (void)feature;
         }
         std::string_view features = hello[3];
         while (!features.empty()) {
@@ -462,6 +460,7 @@ void Remote::request(const std::vector<std::string_view>& f) {
         } catch (const ArretDemande&) {
             answer("stop");
             channel_.flush(Clock::now() + std::chrono::milliseconds(50));
+            stopped_ = true;
             throw;
         }
         predict();
@@ -786,7 +785,8 @@ void Remote::end() noexcept {
         ::close(channel_.fd());
         channel_ = Channel(-1);
     }
-    if (pid_ > 0 && program_.settings.sandboxed && !over_) {
+    const bool leaving = !over_ || stopped_; // told to end, and expected to
+    if (pid_ > 0 && program_.settings.sandboxed && leaving) {
         static const bool atExit = std::atexit([] { reapEndings(true); }) == 0;
         (void)atExit;
         endings().push_back({pid_, Clock::now() + std::chrono::seconds(2)});
@@ -797,7 +797,7 @@ void Remote::end() noexcept {
     if (pid_ > 0) {
         // A moment to exit of its own accord, then the whole process group ends, the sandbox with it.
         int status = 0;
-        const auto until = Clock::now() + std::chrono::milliseconds(over_ ? 0 : 100);
+        const auto until = Clock::now() + std::chrono::milliseconds(leaving ? 100 : 0);
         pid_t done = 0;
         while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < until)
             std::this_thread::sleep_for(std::chrono::microseconds(200));

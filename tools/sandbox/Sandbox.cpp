@@ -17,8 +17,15 @@ namespace borne::sandbox {
 namespace {
 
 // Who a sandbox runs as when the bench is root: the limit on processes is not enforced for root, and a
-// user of its own keeps the controller from anything only root may touch.
-constexpr uid_t kUnprivileged = 65534;
+// user of its own keeps the controller from anything only root may touch. The limit counts every process
+// of that user on the machine, so each sandbox has a user of its own, from its process number: one that
+// forks all it may leaves its neighbours theirs.
+constexpr uid_t kFirstUnprivileged = 200000;
+constexpr uid_t kUnprivilegedUsers = 400000;
+
+uid_t unprivileged() {
+    return kFirstUnprivileged + static_cast<uid_t>(::getpid()) % kUnprivilegedUsers;
+}
 
 constexpr const char* kBubblewrap = "/usr/bin/bwrap";
 
@@ -63,7 +70,7 @@ std::vector<std::string> bubblewrapArguments(const Launch& launch) {
 // (a checkout under /root) keeps the sandbox root's, in a user namespace without capabilities, and then
 // the limit on processes is the one thing root is not held to. Async-signal-safe: a forked child
 // checks it, as that user, and reports on a pipe.
-bool readableByUnprivileged(const Launch& launch) {
+bool readableByUnprivileged(const Launch& launch, uid_t user) {
     int report[2];
     if (::pipe(report) != 0) return false;
     const pid_t pid = ::fork();
@@ -71,7 +78,7 @@ bool readableByUnprivileged(const Launch& launch) {
     if (pid == 0) {
         ::close(report[0]);
         char ok = 1;
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0) ok = 0;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0) ok = 0;
         if (ok != 0 && ::access(launch.argv[0].c_str(), X_OK) != 0) ok = 0;
         for (const auto& view : launch.readOnly) {
             if (ok != 0 && ::access(view.c_str(), R_OK) != 0) ok = 0;
@@ -123,8 +130,9 @@ void setLimit(int resource, rlim_t value) {
         setLimit(RLIMIT_NOFILE, launch.limits.openFiles);
         setLimit(RLIMIT_FSIZE, 0);
         setLimit(RLIMIT_CORE, 0);
-        if (::geteuid() == 0 && readableByUnprivileged(launch)) {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivileged) != 0 || ::setuid(kUnprivileged) != 0)
+        const uid_t user = unprivileged();
+        if (::geteuid() == 0 && readableByUnprivileged(launch, user)) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
                 ::_exit(126);
         }
     }
@@ -133,6 +141,10 @@ void setLimit(int resource, rlim_t value) {
 }
 
 } // namespace
+
+bool sandboxUser(uid_t user) noexcept {
+    return user >= kFirstUnprivileged && user < kFirstUnprivileged + kUnprivilegedUsers;
+}
 
 std::optional<std::string> unavailable() {
     static std::once_flag once;
@@ -187,8 +199,17 @@ std::optional<Started> start(const Launch& launch, std::string& error) {
     const auto strings = launch.sandboxed ? bubblewrapArguments(launch) : launch.argv;
     std::vector<std::string> environment;
     if (!launch.sandboxed) {
+        // A variable the launch sets replaces the bench's own (the first of two is the one a program reads).
+        const auto replaced = [&launch](const char* e) {
+            if (std::strncmp(e, "BORNE_PROTOCOL_FD=", 18) == 0) return true;
+            for (const auto& v : launch.environment) {
+                const auto equals = v.find('=');
+                if (equals != std::string::npos && std::strncmp(e, v.c_str(), equals + 1) == 0) return true;
+            }
+            return false;
+        };
         for (char** e = environ; *e != nullptr; ++e) {
-            if (std::strncmp(*e, "BORNE_PROTOCOL_FD=", 18) != 0) environment.emplace_back(*e);
+            if (!replaced(*e)) environment.emplace_back(*e);
         }
         environment.insert(environment.end(), launch.environment.begin(), launch.environment.end());
         environment.emplace_back("BORNE_PROTOCOL_FD=3");

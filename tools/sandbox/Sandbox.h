@@ -39,6 +39,9 @@ struct Started {
 // controller in this process.
 std::optional<Started> start(const Launch& launch, std::string& error);
 
+// Whether `user` is one a sandbox runs as (when the bench is root, each sandbox has its own).
+bool sandboxUser(uid_t user) noexcept;
+
 // Why this machine cannot make a sandbox (no bubblewrap, no user namespaces...), or nothing when it can.
 // Checked once per process.
 std::optional<std::string> unavailable();
