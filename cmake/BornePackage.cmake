@@ -40,3 +40,9 @@ install(FILES ${PROJECT_BINARY_DIR}/package/borneConfig.cmake ${PROJECT_BINARY_D
 # The student's starting point, beside the package it builds against (not among the modes' settings).
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/controller/
         DESTINATION ${CMAKE_INSTALL_DATADIR}/borne/controller PATTERN build EXCLUDE)
+# The same in Python, and the module a Python controller imports (`borne`, found through PYTHONPATH).
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/examples/controller-python/MonControleur.py
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/borne/controller-python)
+install(FILES ${PROJECT_SOURCE_DIR}/examples/controller-python/README.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/borne/controller-python)
+install(FILES ${PROJECT_SOURCE_DIR}/tools/protocol/python/borne.py DESTINATION ${CMAKE_INSTALL_DATADIR}/borne/python)

@@ -6,7 +6,7 @@
 #     must pass the project's journeys, and (against the tree) fail one once a text of its turn changes;
 #   - the starting point examples/controller (its installed copy for an install), built from its own
 #     folder, must pass its lab and fail a journey that needs the states it leaves to write (exit 1:
-#     failed, not broken).
+#     failed, not broken); the Python one beside it gives the same verdicts.
 # Both are compiled with the project's warnings, as errors, in WORK, emptied first: a folder that keeps its
 # path from one run to the next, so that a compiler cache finds what it compiled there the last time.
 set -euo pipefail
@@ -81,4 +81,14 @@ code=$?
 set -e
 [ "$code" = 1 ] ||
     { cat "$scratch/journey.out" >&2; fail "the starting point on entry-by-code: exit $code, not 1"; }
+
+# The starting point in Python (its installed copy for an install) is the same start: on its lab and the
+# journeys, the same verdicts and the same first failures as the C++ one.
+python_start="$(dirname "$example_source")/controller-python/MonControleur.py"
+[ -x "$python_start" ] || fail "no executable Python starting point at $python_start"
+for start in "$example" "$python_start"; do
+    "$runner" --suite --controller "$start" "$example_source/lab" "$journeys" >>"$scratch/$(basename "$start").out" 2>&1 || true
+done
+diff -u "$scratch/mon_controleur.so.out" "$scratch/MonControleur.py.out" >&2 ||
+    fail "the Python starting point differs from the C++ one"
 tail -n1 "$scratch/own.out" "$scratch/lab.out"
