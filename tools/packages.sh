@@ -1,5 +1,7 @@
 # The Debian packages each use of the project needs; sourced by run.sh and test.sh.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config)
+# help2man writes the manual pages from the programs' --help; dpkg-dev's dpkg-shlibdeps (with file, which
+# tells it the programs) gives the Debian package its Depends.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config help2man dpkg-dev file)
 # graphviz: dot lays out the bench window's state diagram while the window is built.
 WINDOW_PACKAGES=(qt6-base-dev libgl-dev libjpeg-dev fonts-liberation graphviz)
 TEST_PACKAGES=(libgtest-dev libgmock-dev libxml2-utils)
