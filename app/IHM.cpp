@@ -155,7 +155,8 @@ void TForm1::surveillerJournal() {
         if (erreur == 0) return;
         guet->stop();
         const QString message =
-            QStringLiteral("The journal is not being written: cannot write %1: %2.\nThe terminal goes on without it.")
+            QStringLiteral(
+                "The journal is not being written: cannot write %1: %2.\nThe terminal goes on without it.")
                 .arg(QDir::current().absoluteFilePath(QStringLiteral("Log.txt")),
                      QString::fromLocal8Bit(std::strerror(erreur)));
         std::fprintf(stderr, "borne: %s\n", qPrintable(message.section(QLatin1Char('\n'), 0, 0)));

@@ -23,7 +23,8 @@ struct Options {
 };
 
 // Reads --speed F, --paused, --bench, --zoom F and --controller FILE (also as --speed=F), --help and
-// --version out of the arguments, leaving the others to Qt. Returns what is wrong for the user to read, or "" when all is well.
+// --version out of the arguments, leaving the others to Qt. Returns what is wrong for the user to read, or ""
+// when all is well.
 std::string lireOptions(int& argc, char** argv, Options& o);
 inline constexpr const char* USAGE_OPTIONS =
     "usage: borne [--speed F] [--paused] [--bench] [--zoom F]\n"

@@ -27,8 +27,10 @@ find_program(BORNE_HELP2MAN help2man)
 if(NOT BORNE_HELP2MAN)
     message(WARNING "help2man not found: no manual pages (tools/packages.sh installs it)")
 endif()
+# A sanitizer's build or a cross build is never packaged, and its programs are not to be run while
+# building.
 function(borne_manual_page program file summary)
-    if(NOT BORNE_HELP2MAN)
+    if(NOT BORNE_HELP2MAN OR NOT BORNE_SANITIZE STREQUAL "" OR CMAKE_CROSSCOMPILING)
         return()
     endif()
     set(page ${PROJECT_BINARY_DIR}/man/${program}.1)

@@ -148,7 +148,7 @@ fi
     { cat lab.out >&2; fail "the starting point fails its lab"; }
 
 # Removed, it leaves nothing behind.
-dpkg_root --purge borne
+dpkg_root --remove borne # as `apt remove` does: no configuration file is kept back
 left="$(cd "$root" && find . -mindepth 1 ! -path './var' ! -path './var/lib' ! -path './var/lib/dpkg' \
     ! -path './var/lib/dpkg/*')"
 [ -z "$left" ] || fail "left after removal: $left"

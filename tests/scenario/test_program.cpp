@@ -424,7 +424,8 @@ TEST_F(ScenarioProgram, AJournalThatCannotBeWrittenIsNoPass) {
         EXPECT_EQ(run({"s.scn"}), writable ? 0 : 2);
         EXPECT_EQ(out.str(), "expectations: 1 passed, 0 failed\n");
         const std::string reason = "borne-scenario: cannot write the journal " +
-                                   (std::filesystem::current_path() / "Log.txt").string() + ": Is a directory\n";
+                                   (std::filesystem::current_path() / "Log.txt").string() +
+                                   ": Is a directory\n";
         EXPECT_EQ(errors.str(), writable ? "" : reason);
 
         EXPECT_EQ(run({"--suite", "s"}), writable ? 0 : 2);

@@ -37,7 +37,8 @@ protected:
 };
 
 TEST_F(UnwritableJournal, TheWindowSaysItOnceAndTheTerminalGoesOn) {
-    ASSERT_TRUE(waitUntil([] { return notices() == 1; })) << "the window did not say the journal is not written";
+    ASSERT_TRUE(waitUntil([] { return notices() == 1; }))
+        << "the window did not say the journal is not written";
     const auto* avis = fenetre->findChild<QMessageBox*>("JournalNonEcrit");
     ASSERT_NE(avis, nullptr);
     EXPECT_TRUE(avis->text().contains("Log.txt: Is a directory")) << avis->text().toStdString();

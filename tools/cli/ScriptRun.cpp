@@ -256,11 +256,13 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
         out.flush(); // so that a merged output ends with the reason
         std::error_code ignored;
         err << "borne-scenario: cannot write the journal "
-            << (std::filesystem::current_path(ignored) / kJournalFile).string() << ": " << std::strerror(journalError)
-            << '\n';
+            << (std::filesystem::current_path(ignored) / kJournalFile).string() << ": "
+            << std::strerror(journalError) << '\n';
     }
-    return finish(lost || journalError != 0 ? 2 : result.ok() && broken == 0 && difference.empty() ? 0 : 1, out,
-                  err);
+    const int status = lost || journalError != 0                          ? 2
+                       : result.ok() && broken == 0 && difference.empty() ? 0
+                                                                          : 1;
+    return finish(status, out, err);
 }
 
 } // namespace
