@@ -19,7 +19,7 @@ public:
     // the open, the write and the close, except to take back a line that could not go in whole.
     static bool ajouter(const char* nom, std::string_view ligne);
 
-    // Why the first line since oublierEchec() (or the start) did not reach the file, as an errno value,
+    // Why the first call since oublierEchec() (or the start) did not reach the file, as an errno value,
     // or 0 when every one did: what the programs around the terminal tell their users, since the terminal
     // itself goes on without a word. A call refused after the stop is no failure. For the whole process.
     static int premierEchec() noexcept;
