@@ -12,10 +12,16 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QDir>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <cstdio>
+#include <cstring>
 
 TForm1* Form1 = nullptr;
 
@@ -101,6 +107,7 @@ TForm1::TForm1(QWidget* Owner, const borne::Options& options, const borne::TypeC
     suivreCadence(options);
     installerRaccourcis();
     majTitre();
+    surveillerJournal();
     // The worker last: its controller writes the start picture into the panel the window now shows.
     travailleur_ = new MyThread(false, controleur);
     threadBarriere = travailleur_;
@@ -172,6 +179,28 @@ void TForm1::majTitre() {
     }
     if (windowTitle() != titre) setWindowTitle(titre);
     if (banc_) banc_->timeChanged();
+}
+
+void TForm1::surveillerJournal() {
+    borne::FichierJournal::oublierEchec(); // this terminal's journal, not an earlier one's
+    auto* guet = new QTimer(this);
+    QObject::connect(guet, &QTimer::timeout, this, [this, guet] {
+        const int erreur = borne::FichierJournal::premierEchec();
+        if (erreur == 0) return;
+        guet->stop();
+        const QString message =
+            QStringLiteral(
+                "The journal is not being written: cannot write %1: %2.\nThe terminal goes on without it.")
+                .arg(QDir::current().absoluteFilePath(QStringLiteral("Log.txt")),
+                     QString::fromLocal8Bit(std::strerror(erreur)));
+        std::fprintf(stderr, "borne: %s\n", qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+        auto* avis = new QMessageBox(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok, this);
+        avis->setObjectName(QStringLiteral("JournalNonEcrit"));
+        avis->setAttribute(Qt::WA_DeleteOnClose);
+        avis->setModal(false);
+        avis->show();
+    });
+    guet->start(500);
 }
 
 void TForm1::installerRaccourcis() {

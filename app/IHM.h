@@ -63,6 +63,9 @@ private:
     void placer();
     // "paused", "x2": what holds, after the stored title and the controller's name.
     void majTitre();
+    // The terminal goes on without a word when its journal cannot be written: the window says so, once,
+    // in a dialog that does not hold anything up.
+    void surveillerJournal();
 
     QScrollArea* zone_ = nullptr;
     borne::HorlogeCadencee* cadence_ = nullptr;

@@ -133,6 +133,10 @@ std::string lireOptions(int& argc, char** argv, Options& o) {
             o.isole = true;
             continue;
         }
+        if (a == "-h" || a == "--help" || a == "--version") {
+            (a == "--version" ? o.version : o.aide) = true;
+            continue;
+        }
         const bool vitesse = a == "--speed" || a.starts_with("--speed=");
         const bool zoom = a == "--zoom" || a.starts_with("--zoom=");
         if (a == "--controller" || a.starts_with("--controller=")) {

@@ -38,6 +38,13 @@ bool commencer() {
 
 std::atomic<bool> g_signauxIgnores{false};
 
+std::atomic<int> g_premierEchec{0};
+
+void noterEchec(int erreur) {
+    int aucun = 0;
+    g_premierEchec.compare_exchange_strong(aucun, erreur != 0 ? erreur : EIO);
+}
+
 // Takes back the `n` bytes of a line that could not be written whole. Appending leaves the file's
 // offset at their end; they are cut only if they are still the file's last bytes, since a line that
 // another writer appended after them is not ours to cut. A pipe or a device keeps no fragment to cut:
@@ -61,6 +68,7 @@ bool ecrireTout(int fd, std::string_view ligne) {
         const ssize_t n = ecrire(fd, ligne.data() + ecrits, ligne.size() - ecrits);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+            noterEchec(n < 0 ? errno : EIO);
             if (ecrits > 0) couper(fd, ecrits);
             return false;
         }
@@ -92,15 +100,25 @@ bool FichierJournal::ajouter(const char* nom, std::string_view ligne) {
     const int fd =
         g_ouvrir.load()(nom, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     bool ecrit = false;
+    if (fd < 0) noterEchec(errno);
     if (fd >= 0) {
         // A stop that came while the open was held up: the line has not begun, and now never does. Once
         // its write has begun, a line ends whole (or is taken back), whenever the disk lets it.
         if (!ligne.empty() && (g_etat.load() & kArrete) == 0) ecrit = ecrireTout(fd, ligne);
         const bool ferme = ::close(fd) == 0;
+        if (!ferme && ecrit) noterEchec(errno);
         ecrit = ecrit && ferme;
     }
     g_etat.fetch_sub(1);
     return ecrit;
+}
+
+int FichierJournal::premierEchec() noexcept {
+    return g_premierEchec.load();
+}
+
+void FichierJournal::oublierEchec() noexcept {
+    g_premierEchec.store(0);
 }
 
 bool FichierJournal::arreter() noexcept {

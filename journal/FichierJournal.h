@@ -19,6 +19,12 @@ public:
     // the open, the write and the close, except to take back a line that could not go in whole.
     static bool ajouter(const char* nom, std::string_view ligne);
 
+    // Why the first call since oublierEchec() (or the start) did not reach the file, as an errno value,
+    // or 0 when every one did: what the programs around the terminal tell their users, since the terminal
+    // itself goes on without a word. A call refused after the stop is no failure. For the whole process.
+    static int premierEchec() noexcept;
+    static void oublierEchec() noexcept;
+
     // SIGPIPE (a pipe whose reader has gone) and SIGXFSZ (a file-size limit) would end the process from
     // inside a write: every program that journals ignores both, once, at the start of main() and before
     // its threads. A signal the program already handles its own way is left to it. Should a program

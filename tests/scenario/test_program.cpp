@@ -516,3 +516,39 @@ TEST(TurnLogFormat, EventsAreEscapedSoThatEveryLineHasSevenFieldsAndReadsBack) {
                                   .status = "cut"}),
               "1\t0\tS\ta\\sb c\\td\tE\t0.1 0.3\tcut");
 }
+
+// The terminal goes on without a word when Log.txt cannot be written; a run there is no pass: it says
+// why, and ends with status 2, a script as a suite. With a journal that can be written, the same runs pass.
+TEST_F(ScenarioProgram, AJournalThatCannotBeWrittenIsNoPass) {
+    const std::string text = "tick CheckBox1\nturn 2\nexpect etat ETAT_ATTENTE_AUTORISATION\n";
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable ? "a journal that can be written" : "a folder in Log.txt's place");
+        std::filesystem::remove_all("Log.txt");
+        std::filesystem::remove_all("s");
+        writeSettings(0);
+        script("s.scn", text);
+        std::filesystem::create_directories("s/entry");
+        for (const char* file : {"Config.cfg", "CHIP.INI"})
+            std::filesystem::copy_file(file, std::string("s/entry/") + file);
+        script("s/entry/scenario.scn", text);
+        if (!writable) {
+            std::filesystem::create_directory("Log.txt");
+            std::filesystem::create_directory("s/entry/Log.txt");
+        }
+
+        EXPECT_EQ(run({"s.scn"}), writable ? 0 : 2);
+        EXPECT_EQ(out.str(), "expectations: 1 passed, 0 failed\n");
+        const std::string reason = "borne-scenario: cannot write the journal " +
+                                   (std::filesystem::current_path() / "Log.txt").string() +
+                                   ": Is a directory\n";
+        EXPECT_EQ(errors.str(), writable ? "" : reason);
+
+        EXPECT_EQ(run({"--suite", "s"}), writable ? 0 : 2);
+        if (writable) {
+            EXPECT_NE(out.str().find("PASS entry"), std::string::npos) << out.str();
+        } else {
+            EXPECT_NE(out.str().find("ERROR entry: cannot write "), std::string::npos) << out.str();
+            EXPECT_NE(out.str().find("/Log.txt: Is a directory\n"), std::string::npos) << out.str();
+        }
+    }
+}

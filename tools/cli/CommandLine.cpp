@@ -200,6 +200,8 @@ private:
             if (files.empty()) stop(CommandLine::Stop::refusal, a + " needs at least one FILE");
         } else if (a == "-h" || a == "--help") {
             stop(CommandLine::Stop::help);
+        } else if (a == "--version") {
+            stop(CommandLine::Stop::version);
         } else if (isOption(a)) {
             unknown(a);
         } else {

@@ -43,6 +43,19 @@ inline constexpr std::string_view kUsage =
     "       borne-scenario --generate DIR [--within N]\n"
     "       borne-scenario --check RULES --explore [--within N] [--save DIR]\n";
 
+// What --help adds to the usage: what the program does, the options every program has, the exit status.
+inline constexpr std::string_view kHelp =
+    "Replays scripts against the car-park terminal's controller, without a window and in virtual time: one\n"
+    "script, a suite of scenario folders, a lab's grades, or a search of the journeys a person could make.\n"
+    "The terminal reads its settings (Config.cfg, CHIP.INI) in the current folder and appends its\n"
+    "journal to Log.txt there.\n"
+    "\n"
+    "  -h, --help     print this help and exit\n"
+    "  --version      print the version and the controller interface version, and exit\n"
+    "\n"
+    "Exit status: 0 every expectation met; 1 an expectation failed (or a scenario, a rule, a comparison);\n"
+    "2 bad usage, a file that cannot be read or written (Log.txt included), an error of the bench.\n";
+
 // The searches' lines of the usage, which a refused search repeats.
 inline constexpr std::string_view kSearchUsage = kUsage.substr(kUsage.find("       borne-scenario --reach"));
 
@@ -69,8 +82,9 @@ struct CommandLine {
 
     // A search option without its value (or --within out of range) is refused whatever the command.
     std::optional<std::string> searchRefusal;
-    // The first of: an unknown option, an option without its value, --help. Said when no search is asked.
-    enum class Stop { none, help, refusal };
+    // The first of: an unknown option, an option without its value, --help, --version. Said when no
+    // search is asked.
+    enum class Stop { none, help, version, refusal };
     Stop stop = Stop::none;
     std::string stopMessage;
 

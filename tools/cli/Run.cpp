@@ -14,6 +14,7 @@
 #include "tools/scenario/Suite.h"
 #include "tools/scenario/Tidy.h"
 #include "tools/search/Commands.h"
+#include "tools/version/Version.h"
 
 #include <unistd.h>
 
@@ -220,7 +221,11 @@ int loadControllersOf(const CommandLine& c, std::vector<NamedController>& classC
 // The runner's commands: a script, a suite, a lab's grades, blessing, tidying, the list of controls.
 int runRunner(const CommandLine& c, std::istream& in, std::ostream& out, std::ostream& err) {
     if (c.stop == CommandLine::Stop::help) {
-        out << kUsage;
+        out << kUsage << '\n' << kHelp;
+        return finish(0, out, err);
+    }
+    if (c.stop == CommandLine::Stop::version) {
+        out << versionText("borne-scenario");
         return finish(0, out, err);
     }
     if (c.stop == CommandLine::Stop::refusal) return usage(err, c.stopMessage);

@@ -1,5 +1,6 @@
 #include "tools/cli/ScriptRun.h"
 
+#include "journal/FichierJournal.h"
 #include "tools/cli/Run.h"
 #include "tools/coverage/Report.h"
 #include "tools/files/Files.h"
@@ -7,6 +8,7 @@
 #include "tools/scenario/Compare.h"
 #include "tools/scenario/CoverageWatch.h"
 #include "tools/scenario/Engine.h"
+#include "tools/scenario/Folder.h"
 #include "tools/scenario/Isolation.h"
 #include "tools/scenario/RuleObserver.h"
 #include "tools/scenario/Trace.h"
@@ -232,7 +234,10 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
     std::optional<Comparison> comparison;
     if (o.compare && !startComparison(comparison, text, settings, engine, err)) return 2;
     TextSource source(text, panneau());
+    // The terminal goes on without a word when its journal cannot be written: the run then is no pass.
+    FichierJournal::oublierEchec();
     const RunResult result = engine.run(source);
+    const int journalError = FichierJournal::premierEchec();
     std::string difference;
     if (comparison && !endComparison(*comparison, difference, err)) return 2;
 
@@ -251,7 +256,17 @@ int runChecked(const CommandLine& o, const TypeControleur* controller, const std
         out << "compared with the terminal's own: " << (difference.empty() ? "no difference" : "differs")
             << '\n';
     out << "expectations: " << result.passed << " passed, " << result.failed << " failed\n";
-    return finish(lost ? 2 : result.ok() && broken == 0 && difference.empty() ? 0 : 1, out, err);
+    if (journalError != 0) {
+        out.flush(); // so that a merged output ends with the reason
+        std::error_code ignored;
+        err << "borne-scenario: cannot write the journal "
+            << (std::filesystem::current_path(ignored) / kJournalFile).string() << ": "
+            << std::strerror(journalError) << '\n';
+    }
+    const int status = lost || journalError != 0                          ? 2
+                       : result.ok() && broken == 0 && difference.empty() ? 0
+                                                                          : 1;
+    return finish(status, out, err);
 }
 
 } // namespace

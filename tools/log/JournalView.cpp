@@ -2,11 +2,13 @@
 
 #include "journal/tDebug.h"
 #include "tools/files/Csv.h"
+#include "tools/version/Version.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <ostream>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,7 +68,11 @@ constexpr const char* kUsage =
     "  event separated by tabs; --csv writes CSV with a header row instead. A line\n"
     "  that is not a journal line is shown with its bytes escaped. \"-\" reads\n"
     "  standard input. Exit status: 0 every line was a journal line, 1 some were\n"
-    "  not, 2 bad usage or a file that could not be read.\n";
+    "  not, 2 bad usage or a file that could not be read.\n"
+    "\n"
+    "  --csv        CSV with a header row\n"
+    "  -h, --help   print this help and exit\n"
+    "  --version    print the version and the controller interface version, and exit\n";
 
 // Reads a whole file (or standard input for "-") into the converter. False, with the reason in `why`,
 // when it cannot be read; what was read before a failure has been converted all the same.
@@ -222,8 +228,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             options = false;
         } else if (options && a == "--csv") {
             format = Format::Csv;
-        } else if (options && (a == "-h" || a == "--help")) {
-            out << kUsage;
+        } else if (options && (a == "-h" || a == "--help" || a == "--version")) {
+            out << (a == "--version" ? versionText("borne-log") : std::string(kUsage));
             out.flush();
             if (out) return 0;
             err << "borne-log: cannot write the output\n";

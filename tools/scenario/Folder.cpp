@@ -10,7 +10,6 @@
 #include "journal/FichierJournal.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -320,43 +319,6 @@ ScenarioOutcome benchError(std::string summary) {
     return o;
 }
 
-// The terminal says nothing when its journal cannot be written, and a scenario may mean it (a folder in
-// Log.txt's place). A scratch place without room is the bench's fault, though: the journal's calls are
-// watched for the errors that say so.
-bool noRoom(int e) {
-    return e == ENOSPC || e == EDQUOT || e == EFBIG || e == EIO || e == EMFILE || e == ENFILE || e == ENOMEM;
-}
-
-class JournalWatch {
-public:
-    JournalWatch() {
-        first_ = 0;
-        previous_ = FichierJournal::remplacerAppels({watchedOpen, watchedWrite});
-    }
-    ~JournalWatch() { FichierJournal::remplacerAppels(previous_); }
-    JournalWatch(const JournalWatch&) = delete;
-    JournalWatch& operator=(const JournalWatch&) = delete;
-    int firstError() const { return first_; }
-
-private:
-    static void note(int e) {
-        if (noRoom(e) && first_ == 0) first_ = e;
-        errno = e;
-    }
-    static int watchedOpen(const char* name, int flags, mode_t mode) {
-        const int fd = previous_.ouvrir(name, flags, mode);
-        if (fd < 0) note(errno);
-        return fd;
-    }
-    static ssize_t watchedWrite(int fd, const void* bytes, std::size_t n) {
-        const ssize_t r = previous_.ecrire(fd, bytes, n);
-        if (r < 0) note(errno);
-        return r;
-    }
-    static inline FichierJournal::Appels previous_{};
-    static inline std::atomic<int> first_{0};
-};
-
 // One scenario's run as it goes: what is read before it, what it leaves to be judged on.
 struct Attempt {
     std::string text; // the script
@@ -456,11 +418,13 @@ std::optional<ScenarioOutcome> runWatched(const std::string& run, const Scenario
     TextSource source(a.text, panneau());
     int journalError = 0;
     try {
-        std::optional<Recording::Tap> tap; // before the watch: the two calls are put back in turn
+        std::optional<Recording::Tap> tap;
         if (a.controllerRun) tap.emplace(*a.controllerRun);
-        const JournalWatch watch;
+        // The terminal goes on without a word when its journal cannot be written (a full disk, a folder
+        // in Log.txt's place): the run is then no pass, whoever's fault it is.
+        FichierJournal::oublierEchec();
         result = engine.run(source);
-        journalError = watch.firstError();
+        journalError = FichierJournal::premierEchec();
         a.haveJournal = readRegular(kJournalFile, a.journal, error);
     } catch (const std::exception& e) {
         result.failed = -1;
