@@ -134,7 +134,10 @@ void setLimit(int resource, rlim_t value) {
         ::signal(s, SIG_DFL);
     }
     if (launch.sandboxed) {
+#ifndef BORNE_SANITIZED
+        // A sanitizer's runtime maps terabytes of shadow it never touches: under one, no address limit.
         setLimit(RLIMIT_AS, launch.limits.memoryBytes);
+#endif
         setLimit(RLIMIT_CPU, launch.limits.cpuSeconds);
         setLimit(RLIMIT_NPROC, launch.limits.processes);
         setLimit(RLIMIT_NOFILE, launch.limits.openFiles);
