@@ -118,9 +118,10 @@ struct Ending {
     Clock::time_point grace;
 };
 
+// Never destroyed: the handler that ends the last of them at exit may run after every static's end.
 std::vector<Ending>& endings() {
-    static std::vector<Ending> e;
-    return e;
+    static auto* e = new std::vector<Ending>;
+    return *e;
 }
 
 void reapEndings(bool all) {
