@@ -253,6 +253,20 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
         if (settings.suite.shard == 1) out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
     const Tally t = tally(settings, folders, outcomes, out);
+    if (settings.suite.results) {
+        RunResults results;
+        results.seconds = t.seconds;
+        for (const FoundScenario& f : folders)
+            results.columns.push_back(f.name);
+        for (std::size_t c = 0; c < settings.controllers.size(); ++c) {
+            results.rows.push_back(settings.controllers[c].name);
+            for (std::size_t f = 0; f < folders.size(); ++f) {
+                const ScenarioOutcome& o = outcomes[c * folders.size() + f];
+                results.pairs.push_back({c, f, word(o), true, folders[f], &settings.controllers[c].type, o});
+            }
+        }
+        settings.suite.results(std::move(results));
+    }
     const std::string& gradesPath = settings.gradesPath;
     std::string unwritten; // the message names the file alone, as it always has
     if (!gradesPath.empty() && !files::writeWhole(gradesPath, t.table, unwritten)) {

@@ -289,6 +289,18 @@ int report(const SuiteSettings& settings, const std::vector<FoundScenario>& list
         out << (countsWhole ? ":\n" : " (without the scenarios whose run died):\n");
         out << coverage::summary(counts);
     }
+    if (settings.results) {
+        RunResults results;
+        results.rows.emplace_back();
+        results.seconds = seconds;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            results.columns.push_back(list[i].name);
+            const ScenarioOutcome& o = *outcomes[i];
+            results.pairs.push_back(
+                {0, i, o.passed ? "PASS" : o.error ? "ERROR" : "FAIL", true, list[i], settings.controller, o});
+        }
+        settings.results(std::move(results));
+    }
     out << "scenarios: " << passed << " passed, " << list.size() - passed - errors << " failed";
     if (errors > 0) out << ", " << errors << (errors == 1 ? " error" : " errors");
     out << '\n';
