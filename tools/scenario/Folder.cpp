@@ -520,6 +520,10 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         if (auto fault = runTerminalFirst(scenario, run, copy, settings, a)) return *fault;
     }
     if (auto fault = runWatched(run, settings, counts, result, a)) return *fault;
+    std::string error;
+    if (!settings.detailPrefix.empty() && a.haveJournal &&
+        !files::writeWhole(settings.detailPrefix + ".log", a.journal, error))
+        return benchError(error);
     if (auto failure = judge(scenario, result, a)) return *failure;
 
     if (!settings.journalCopy.empty() && a.haveJournal) {

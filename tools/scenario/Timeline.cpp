@@ -11,9 +11,10 @@ namespace borne::scenario {
 
 namespace {
 
-bool followed(const Controle& c) {
-    return std::any_of(std::begin(kTimelineControls), std::end(kTimelineControls),
-                       [&](const char* name) { return c.nom() == std::string_view(name); });
+bool followed(const Controle& c, Propriete p) {
+    const std::string name = c.nom() + '.' + nomPropriete(p);
+    return std::any_of(std::begin(kTimelineSignals), std::end(kTimelineSignals),
+                       [&](const char* signal) { return name == signal; });
 }
 
 // A line per change: a controller's text holding a line break or a tab shows it as '?'.
@@ -30,9 +31,8 @@ void TimelineWriter::starting(Engine&) {
     // The panel's stored values: what the first writes are compared with, and the start of each line.
     held_.clear();
     for (const Controle* c : panneau().controles()) {
-        if (!followed(*c)) continue;
         for (Propriete p : PROPRIETES)
-            if (proprieteDe(c->genre(), p)) {
+            if (proprieteDe(c->genre(), p) && followed(*c, p)) {
                 held_[{c, p}] = c->lire(p);
                 out_ << "0\t" << c->nom() << '.' << nomPropriete(p) << '\t' << oneLine(c->lire(p)) << '\n';
             }
@@ -40,7 +40,7 @@ void TimelineWriter::starting(Engine&) {
 }
 
 void TimelineWriter::wrote(const Ecriture& e, std::int64_t at) {
-    if (!followed(e.controle)) return;
+    if (!followed(e.controle, e.propriete)) return;
     Valeur& before = held_[{&e.controle, e.propriete}];
     if (before == e.valeur) return;
     before = e.valeur;

@@ -1,5 +1,5 @@
 // The panel's main controls over a run, for a report's timelines: both display lines, the boom's
-// sensors, the lamps, the loops (whoever wrote them, the script included) and the controller's state,
+// sensors (CheckBox4, CheckBox5), the lamps, the loops (whoever wrote them, the script included) and the controller's state,
 // one line per change:
 //   1500	Edit2.Text	code : *
 //   2000	etat	ETAT_ATTENTE_AUTORISATION
@@ -16,9 +16,10 @@
 
 namespace borne::scenario {
 
-// The controls a timeline follows, in the order a report draws them.
-inline constexpr const char* kTimelineControls[] = {"Edit1",  "Edit2",  "CheckBox4", "CheckBox5", "Shape1",
-                                                    "Shape2", "Shape3", "CheckBox1", "CheckBox2"};
+// What a timeline follows, in the order a report draws it (the state comes last, as "etat").
+inline constexpr const char* kTimelineSignals[] = {
+    "Edit1.Text",         "Edit2.Text",         "CheckBox4.Checked",  "CheckBox5.Checked", "Shape1.Brush.Color",
+    "Shape2.Brush.Color", "Shape3.Brush.Color", "CheckBox1.Checked", "CheckBox2.Checked"};
 
 class TimelineWriter final : public RunObserver {
 public:
