@@ -49,6 +49,11 @@ TEST_F(CommandLine, RefusalsNameTheirFirstProblemWhicheverCommandIsAsked) {
         {{"--explore"}, "--explore goes with --check RULES", 's'},
         {{"--reach", "S3", "--save", "x"}, "--save goes with --check RULES --explore", 's'},
         {{"--explore", "--check"}, "--check needs a RULES file", '-'},
+        // A report is of a run of many folders.
+        {{"a.scn", "--report", "r"}, "--report goes with --suite or --grade", 'a'},
+        {{"--bless", "x", "--report", "r"}, "--bless takes --jobs, --timeout and --check only", 'a'},
+        {{"--tidy", "a.scn", "--report", "r"}, "--tidy takes one recorded SCRIPT", 'a'},
+        {{"--suite", "x", "--report"}, "--report needs a value", 'a'},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.arguments;
