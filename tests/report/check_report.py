@@ -113,6 +113,9 @@ def lab_report(page, scenario, grading, work):
           == "expect Moteur.Text ON", "the failing line of the script is marked")
     check(page.js("document.querySelector('#pair-view h2').textContent").startswith(HOSTILE + " / "),
           "the hostile name as text on its page")
+    # The third student's journal stops short of the expected one: the lines that differ are marked.
+    page.js("location.hash = '#'; document.querySelector('#grid tbody tr[data-row=\"2\"] td[data-verdict=\"FAIL\"] a').click()")
+    check(page.js("document.querySelectorAll('.journals tr.differs').length") == 3, "the journals' differing lines")
     opened_cleanly(page, report, "the lab's pages")
 
 
@@ -144,6 +147,11 @@ def comparison_report(page, scenario, controllers, lab, work):
         check(t["mark"] is not None and t["mark"] == timelines[0]["mark"] and t["said"],
               "the first difference marked at the same instant on both")
     check(page.js("document.querySelectorAll('.journals tr').length") > 1, "the journals side by side")
+    turn = re.search(r"turn (\d+) at", printed).group(1)
+    check(page.js("document.querySelectorAll('.listing tr.marked')[1].cells[1].textContent") == turn,
+          "the turn log marks the turn of the difference")
+    check(page.js("document.querySelector('.listing tr.marked td:nth-child(2)').textContent").startswith("turn"),
+          "the script marks the turn command that ran it")
     opened_cleanly(page, report, "the comparison's pages")
 
 

@@ -90,6 +90,9 @@ public:
     }
     int finish(int status, report::Request request, std::ostream& out, std::ostream& err) {
         if (!results_) return status;
+        // A plain suite's one row: the controller it ran, the terminal's own when unnamed.
+        if (results_->rows.size() == 1 && results_->rows.front().empty() && c_.controller)
+            results_->rows.front() = c_.controller->substr(c_.controller->rfind('/') + 1);
         if (request.rerun.jobs == 0) request.rerun.jobs = coreCount();
         request.settings = settings();
         report::Model model = report::gather(std::move(*results_), request, out);
@@ -166,6 +169,7 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     if (!report.prepare(err)) return 2;
     s.results = report.reader();
     s.countCoverage = static_cast<bool>(s.results);
+    s.reportFolder = c.report.value_or("");
     const bool ofClass = !controllers.empty();
     // Kept to the end: the report runs some pairs again on these controllers.
     const ClassSettings ofControllers{s, std::move(controllers), c.grades.value_or(""), c.gradebook.value_or(""),

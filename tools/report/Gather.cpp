@@ -1,5 +1,6 @@
 #include "tools/report/Gather.h"
 
+#include "tools/files/Files.h"
 #include "tools/scenario/Folder.h"
 #include "tools/scenario/Timeline.h"
 
@@ -24,8 +25,10 @@ namespace {
 
 // Lines shown on each side of the line a page points at.
 constexpr std::size_t kAround = 6;
-// A journal longer than this shows its first lines only: a report stays readable and small.
+// A journal longer than this shows its first lines only, a timeline its first changes of each signal: a
+// report stays readable and small, even for a script of a million turns.
 constexpr std::size_t kMaxJournalLines = 400;
+constexpr std::size_t kMaxChanges = 2000;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> r;
@@ -76,20 +79,40 @@ std::optional<std::pair<std::uint64_t, std::int64_t>> turnAndTime(std::string su
     return std::make_pair(turn, static_cast<std::int64_t>(*ms));
 }
 
-// The turns a script has ended before its line `line` when it counts them itself (`turn N` only): the
-// turn its expectation there looks at. 0 when it cannot be told (an `until` before it).
+// The turns a script's line asks for: N for `turn N`, 1 for `turn`, 0 for another command; nothing for
+// `until`, whose turns only the run knows.
+std::optional<std::uint64_t> turnsOf(std::string_view line) {
+    line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+    if (line.starts_with("until")) return std::nullopt;
+    if (!line.starts_with("turn") || (line.size() > 4 && line[4] != ' ' && line[4] != '\t')) return 0;
+    const std::size_t digits = line.find_first_not_of(" \t", 4);
+    const auto n = digits == std::string_view::npos ? std::optional<long long>(1) : number(line, digits);
+    return n && *n > 0 ? static_cast<std::uint64_t>(*n) : 1;
+}
+
+// The turns a script has ended before its line `line`: the turn an expectation there looks at. 0 when it
+// cannot be told (an `until` before it).
 std::uint64_t turnsBefore(const std::vector<std::string>& script, std::size_t line) {
     std::uint64_t turns = 0;
     for (std::size_t i = 0; i + 1 < line && i < script.size(); ++i) {
-        std::string_view l = script[i];
-        l.remove_prefix(std::min(l.find_first_not_of(" \t"), l.size()));
-        if (l.starts_with("until")) return 0;
-        if (!l.starts_with("turn") || (l.size() > 4 && l[4] != ' ' && l[4] != '\t')) continue;
-        const std::size_t digits = l.find_first_not_of(" \t", 4);
-        const auto n = digits == std::string_view::npos ? std::optional<long long>(1) : number(l, digits);
-        turns += n ? static_cast<std::uint64_t>(*n) : 1;
+        const auto n = turnsOf(script[i]);
+        if (!n) return 0;
+        turns += *n;
     }
     return turns;
+}
+
+// The script's line whose `turn` runs turn `turn` (from 1): where a comparison's difference happened.
+// 0 when it cannot be told.
+std::size_t lineOfTurn(const std::vector<std::string>& script, std::uint64_t turn) {
+    std::uint64_t turns = 0;
+    for (std::size_t i = 0; turn > 0 && i < script.size(); ++i) {
+        const auto n = turnsOf(script[i]);
+        if (!n) return 0;
+        turns += *n;
+        if (turns >= turn) return i + 1;
+    }
+    return 0;
 }
 
 Excerpt around(const std::vector<std::string>& all, std::size_t marked) {
@@ -116,9 +139,14 @@ std::vector<std::string> journal(const std::string& bytes) {
     return r;
 }
 
+// A file a run left, or the script it ran; nothing when it is missing or larger than a page should show
+// (a runaway script's turn log), so that the report goes on without it.
 std::optional<std::string> read(const std::string& path) {
     std::string content, error;
-    if (!scenario::readRegularFile(path, content, error)) return std::nullopt;
+    files::ReadLimits limits;
+    limits.maxBytes = std::uintmax_t{16} << 20;
+    limits.regularOnly = true;
+    if (!files::readWhole(path, content, error, limits)) return std::nullopt;
     return content;
 }
 
@@ -139,6 +167,7 @@ std::optional<Timeline> timeline(const std::string& path) {
             t.signals.push_back(name);
             t.changes.emplace_back();
         }
+        if (t.changes[it->second].size() >= kMaxChanges) continue;
         t.changes[it->second].emplace_back(*at, line.substr(b + 1));
         t.end = std::max<std::int64_t>(t.end, *at);
     }
@@ -237,7 +266,10 @@ Model gather(scenario::RunResults&& results, const Request& request, std::ostrea
             p.run.script.empty() ? p.run.path + "/" + scenario::kScriptFile : p.run.script;
         if (const auto text = p.ran || !p.run.script.empty() ? read(script) : std::nullopt) {
             const std::vector<std::string> all = lines(*text);
-            d.script = around(all, scriptLine(p.outcome.summary));
+            std::size_t line = scriptLine(p.outcome.summary);
+            if (const auto parted = turnAndTime(p.outcome.summary); line == 0 && parted)
+                line = lineOfTurn(all, parted->first);
+            d.script = around(all, line);
             d.turns.marked = static_cast<std::size_t>(turnsBefore(all, d.script.marked));
         }
         if (p.ran) detailed.push_back(&p);

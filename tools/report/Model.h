@@ -46,7 +46,6 @@ struct Cell {
 };
 
 struct Model {
-    std::string title;
     std::string kind;                 // "suite", "grade", "controllers", "compare"
     std::string rowsAre, columnsAre;  // "student", "exercise"...
     std::string date, version;

@@ -7,6 +7,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 namespace borne::report {
@@ -98,8 +102,7 @@ std::string toJson(const Model& m) {
     json settings = json::array();
     for (const auto& [name, value] : m.settings)
         settings.push_back({name, value});
-    const json j = {{"title", m.title},
-                    {"kind", m.kind},
+    const json j = {{"kind", m.kind},
                     {"rowsAre", m.rowsAre},
                     {"columnsAre", m.columnsAre},
                     {"date", m.date},
@@ -118,15 +121,37 @@ std::string toJson(const Model& m) {
 }
 
 bool prepareSite(const std::string& dir, std::string& error) {
-    if (!coverage::prepareFolder(dir, error)) {
-        error = "--report: " + error;
-        return false;
+    // Checked, not made: a run refused afterwards (a report among the suite's inputs) leaves nothing.
+    const fs::path d(dir);
+    std::error_code ec;
+    const auto status = fs::status(d, ec);
+    if (dir.empty()) {
+        error = "--report needs a folder";
+    } else if (fs::exists(status) && !fs::is_directory(status)) {
+        error = "--report: " + dir + " exists and is not a folder";
+    } else if (fs::exists(status) && ::access(dir.c_str(), W_OK | X_OK) != 0) {
+        error = "--report: cannot write in " + dir + ": " + std::strerror(errno);
+    } else if (!fs::exists(status)) {
+        std::string name = dir;
+        while (name.size() > 1 && name.back() == '/')
+            name.pop_back();
+        fs::path parent = fs::path(name).parent_path();
+        if (parent.empty()) parent = ".";
+        if (!fs::is_directory(parent, ec))
+            error = "--report: cannot create " + dir + ": no folder " + parent.string();
+        else if (::access(parent.c_str(), W_OK | X_OK) != 0)
+            error = "--report: cannot create " + dir + ": " + std::strerror(errno);
     }
-    return true;
+    return error.empty();
 }
 
 bool writeSite(const Model& model, const std::string& dir, std::string& error) {
     const fs::path d(dir);
+    std::error_code ec;
+    if (!fs::is_directory(d, ec) && !fs::create_directory(d, ec)) {
+        error = "cannot create " + dir + ": " + ec.message();
+        return false;
+    }
     std::string why;
     const auto svg = coverage::toSvg(coverage::plainDot(), dir, why);
     const json diagram = svg ? json(bareSvg(*svg)) : json(nullptr);

@@ -114,6 +114,8 @@ std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScena
     if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, writtenPath(s.junitPath));
     for (const auto& [option, path] : more)
         if (problem.empty() && !path.empty()) problem = check(option, path, writtenPath(path));
+    if (problem.empty() && !s.reportFolder.empty())
+        problem = check("--report", s.reportFolder, writtenPath(s.reportFolder + "/index.html"));
     // A coverage path that is not a folder is refused as such, and nothing is written there.
     struct stat st;
     if (problem.empty() && !s.coverageFolder.empty() &&

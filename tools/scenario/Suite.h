@@ -57,6 +57,7 @@ struct SuiteSettings {
     bool countCoverage = false; // each outcome carries its run's coverage, with or without a folder for it
     std::string detailFolder;   // set: each run leaves there INDEX.turns, INDEX.timeline and INDEX.log
     ResultsReader results;      // set: told every pair's result at the end
+    std::string reportFolder;   // --report's folder: refused among the inputs as the other outputs are
 };
 
 // "K/N" with 1 <= K <= N.

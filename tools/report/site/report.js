@@ -271,7 +271,9 @@
     }
     if (at !== null && at !== undefined) {
       s.append(svg("line", { class: "difference", x1: x(at), x2: x(at), y1: top - 4, y2: axis - 8 }));
-      s.append(svg("text", { x: x(at) + 4, y: top - 8, fill: "#d00" }, "first difference, " + at + " ms"));
+      const near = x(at) > width - 200;
+      s.append(svg("text", { x: near ? x(at) - 4 : x(at) + 4, y: top - 8, fill: "#d00",
+        "text-anchor": near ? "end" : "start" }, "first difference, " + at + " ms"));
     }
     return s;
   }
@@ -285,9 +287,10 @@
     view.append(el("h2", {}, rowName(d.row) + " / " + shown(columns[d.column]) + ": ",
       el("span", { class: "v " + d.verdict }, SYMBOL[d.verdict] + " " + d.verdict)));
     view.append(el("p", { class: "first-difference", id: "first-difference" }, shown(d.summary)));
-    if (d.details) view.append(el("pre", {}, shown(d.details, true)));
+    if (d.details && d.details !== d.summary + "\n") view.append(el("pre", {}, shown(d.details, true)));
     if (d.script.lines.length) {
-      view.append(el("h3", {}, "The script" + (d.script.marked ? ", around line " + d.script.marked : "")));
+      view.append(el("h3", {}, "The script" + (d.script.marked ? ", around line " + d.script.marked : "") +
+        (d.script.marked && d.differenceAt !== null ? " (the turn where the runs parted)" : "")));
       view.append(listing(d.script, d.script.marked));
     }
     if (d.turns.lines.length) {
