@@ -1,5 +1,5 @@
 """Opens a report folder's page in a headless Chromium and prints how long it took to be ready, and to
-sort the grid by a column and back by name (each the median of five).
+sort the grid by a column and back by name (each the median of five), then to open a pair's page.
 Usage: browser.py FOLDER"""
 
 import os
@@ -30,10 +30,15 @@ def main():
                 document.querySelector('#grid th[data-key="name"]').click();
                 requestAnimationFrame(() => setTimeout(() => done((performance.now() - start) / 1000)));
             })"""))
+        start = time.monotonic()
+        page.js("location.hash = document.querySelector('#grid td[data-verdict=\"FAIL\"] a').getAttribute('href')")
+        page.wait("document.querySelector('#first-difference') !== null")
+        opened = time.monotonic() - start
         rows = page.js("document.querySelectorAll('#grid tbody tr').length")
         errors = page.errors
-    print("browser: %d rows; loaded and ready in %.3f s, sorted twice and drawn in %.3f s (medians of 5)%s"
-          % (rows, statistics.median(loads), statistics.median(sorts), "" if not errors else "; errors: %r" % errors))
+    print("browser: %d rows; loaded and ready in %.3f s, sorted twice and drawn in %.3f s (medians of 5); "
+          "a pair's page in %.3f s%s" % (rows, statistics.median(loads), statistics.median(sorts), opened,
+                                          "" if not errors else "; errors: %r" % errors))
     return 1 if errors else 0
 
 

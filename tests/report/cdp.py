@@ -126,6 +126,14 @@ class Page:
             raise RuntimeError("in the page: " + json.dumps(r["exceptionDetails"])[:400])
         return r["result"].get("value")
 
+    def wait(self, expression, timeout=10):
+        """Waits until `expression` holds in the page (a pair's page reads its file first)."""
+        deadline = time.monotonic() + timeout
+        while not self.js(expression):
+            if time.monotonic() > deadline:
+                raise TimeoutError("the page never got to: " + expression)
+            time.sleep(0.02)
+
     def type(self, text):
         self.call("Input.insertText", {"text": text}, session=True)
 

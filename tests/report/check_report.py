@@ -106,6 +106,7 @@ def lab_report(page, scenario, grading, work):
 
     # The hostile student's failed exercise: its summary as the terminal printed it, its script's line.
     page.js("document.querySelector('#grid tbody tr[data-row=\"0\"] td[data-verdict=\"FAIL\"] a').click()")
+    page.wait("document.querySelector('#pair-view h2') !== null")
     printed = re.search(rb"^FAIL .*1-entry-by-code: (.*)$", out, re.M).group(1).decode()
     check(page.js("document.querySelector('#first-difference').textContent") == printed,
           "the pair's page shows the failure as printed: " + printed)
@@ -115,6 +116,8 @@ def lab_report(page, scenario, grading, work):
           "the hostile name as text on its page")
     # The third student's journal stops short of the expected one: the lines that differ are marked.
     page.js("location.hash = '#'; document.querySelector('#grid tbody tr[data-row=\"2\"] td[data-verdict=\"FAIL\"] a').click()")
+    page.wait("document.querySelector('#pair-view h2') !== null && "
+              "document.querySelector('#pair-view h2').textContent.startsWith('carol')")
     check(page.js("document.querySelectorAll('.journals tr.differs').length") == 3, "the journals' differing lines")
     opened_cleanly(page, report, "the lab's pages")
 
@@ -131,6 +134,7 @@ def comparison_report(page, scenario, controllers, lab, work):
     check(grid(page) == [["reference.so", "PASS", "PASS", "PASS"], ["wrong-display-text.so", "FAIL", "FAIL", "PASS"]],
           "the comparison's grid: %r" % grid(page))
     page.js("document.querySelector('#grid tbody tr[data-row=\"1\"] td[data-verdict=\"FAIL\"] a').click()")
+    page.wait("document.querySelector('#timelines') !== null")
     printed = re.search(rb"^FAIL entry-by-code: (.*)$", out, re.M).group(1).decode()
     check(page.js("document.querySelector('#first-difference').textContent") == printed,
           "the first difference as printed: " + printed)

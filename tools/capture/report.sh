@@ -27,5 +27,5 @@ photo() { # OUT URL WIDTH HEIGHT
     echo "$1"
 }
 photo "$racine/docs/report-class.png" "file://$dossier/class/index.html" 1100 900
-# The second pair that did not pass: the controller's next-driver, first parted at turn 23.
-photo "$racine/docs/report-compare.png" "file://$dossier/compare/index.html#pair/1" 1250 1300
+# The controller's entry-by-code, first parted from the terminal at turn 6.
+photo "$racine/docs/report-compare.png" "file://$dossier/compare/index.html#pair/0/0" 1250 1300

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
 
 namespace borne::report {
 
@@ -20,20 +21,45 @@ using nlohmann::json;
 
 namespace {
 
-json excerpt(const Excerpt& e) {
-    return {{"first", e.first}, {"lines", e.lines}, {"marked", e.marked}};
+// Every line and value of the pages once: a class's journals, turn logs and timelines repeat the same
+// lines from pair to pair, and the page reads them by number.
+class Strings {
+public:
+    std::size_t operator()(const std::string& text) {
+        const auto [it, added] = index_.try_emplace(text, all_.size());
+        if (added) all_.push_back(text);
+        return it->second;
+    }
+    json lines(const std::vector<std::string>& lines) {
+        json r = json::array();
+        for (const std::string& l : lines)
+            r.push_back((*this)(l));
+        return r;
+    }
+    const std::vector<std::string>& all() const { return all_; }
+
+private:
+    std::unordered_map<std::string, std::size_t> index_;
+    std::vector<std::string> all_;
+};
+
+json excerpt(const Excerpt& e, Strings& strings) {
+    return {{"first", e.first}, {"lines", strings.lines(e.lines)}, {"marked", e.marked}};
 }
 
-json timeline(const std::optional<Timeline>& t) {
+// A run's main controls in time: [END, [NAME, AT, VALUE, AT, VALUE...]...], names and values by number.
+json timeline(const std::optional<Timeline>& t, Strings& strings) {
     if (!t) return nullptr;
     json signals = json::array();
     for (std::size_t i = 0; i < t->signals.size(); ++i) {
-        json changes = json::array();
-        for (const auto& [at, value] : t->changes[i])
-            changes.push_back({at, value});
-        signals.push_back({{"name", t->signals[i]}, {"changes", std::move(changes)}});
+        json signal = json::array({strings(t->signals[i])});
+        for (const auto& [at, value] : t->changes[i]) {
+            signal.push_back(at);
+            signal.push_back(strings(value));
+        }
+        signals.push_back(std::move(signal));
     }
-    return {{"end", t->end}, {"signals", std::move(signals)}};
+    return json::array({t->end, std::move(signals)});
 }
 
 template <class T> json optional(const std::optional<T>& v) {
@@ -75,27 +101,58 @@ std::string bareSvg(const std::string& svg) {
 
 } // namespace
 
+namespace {
+
+json detailJson(const Detail& d, Strings& strings) {
+    const auto journal = [&](const std::optional<std::vector<std::string>>& lines) {
+        return lines ? strings.lines(*lines) : json(nullptr);
+    };
+    return {{"row", d.row},
+            {"column", d.column},
+            {"verdict", d.verdict},
+            {"summary", strings(d.summary)},
+            // Most often the summary and a line break: not said twice.
+            {"details", d.details == d.summary + "\n" ? std::string() : d.details},
+            {"script", excerpt(d.script, strings)},
+            {"turnsHeader", d.turnsHeader},
+            {"turns", excerpt(d.turns, strings)},
+            {"expectedName", d.expectedName},
+            {"actualName", d.actualName},
+            {"expected", journal(d.expected)},
+            {"actual", journal(d.actual)},
+            {"reference", timeline(d.reference, strings)},
+            {"run", timeline(d.run, strings)},
+            {"differenceAt", optional(d.differenceAt)}};
+}
+
+std::string dump(const json& j) {
+    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Each column's pairs that did not pass, in the order of the column's cells: a cell names its pair by its
+// place there. A column's pairs share most of their lines (an exercise's expected journal, its turns).
+std::vector<std::vector<std::size_t>> pairsOfColumns(const Model& m) {
+    std::vector<std::vector<std::size_t>> columns(m.columns.size());
+    for (std::size_t r = 0; r < m.rows.size(); ++r)
+        for (std::size_t c = 0; c < m.columns.size(); ++c)
+            if (const int d = m.cells[r * m.columns.size() + c].detail; d >= 0)
+                columns[c].push_back(static_cast<std::size_t>(d));
+    return columns;
+}
+
+} // namespace
+
 std::string toJson(const Model& m) {
+    Strings strings;
+    const auto pairs = pairsOfColumns(m);
+    std::vector<long long> place(m.details.size(), -1);
+    for (const auto& column : pairs)
+        for (std::size_t k = 0; k < column.size(); ++k)
+            place[column[k]] = static_cast<long long>(k);
     json cells = json::array();
     for (const Cell& c : m.cells)
-        cells.push_back({c.verdict, c.summary, c.detail});
-    json details = json::array();
-    for (const Detail& d : m.details)
-        details.push_back({{"row", d.row},
-                           {"column", d.column},
-                           {"verdict", d.verdict},
-                           {"summary", d.summary},
-                           {"details", d.details},
-                           {"script", excerpt(d.script)},
-                           {"turnsHeader", d.turnsHeader},
-                           {"turns", excerpt(d.turns)},
-                           {"expectedName", d.expectedName},
-                           {"actualName", d.actualName},
-                           {"expected", optional(d.expected)},
-                           {"actual", optional(d.actual)},
-                           {"reference", timeline(d.reference)},
-                           {"run", timeline(d.run)},
-                           {"differenceAt", optional(d.differenceAt)}});
+        cells.push_back({c.verdict, c.summary.empty() ? -1 : static_cast<long long>(strings(c.summary)),
+                         c.detail < 0 ? -1 : place[static_cast<std::size_t>(c.detail)]});
     json rowCoverage = json::array();
     for (const coverage::Coverage& c : m.rowCoverage)
         rowCoverage.push_back(covered(c));
@@ -112,12 +169,29 @@ std::string toJson(const Model& m) {
                     {"rows", m.rows},
                     {"columns", m.columns},
                     {"cells", std::move(cells)},
-                    {"details", std::move(details)},
+                    {"strings", strings.all()},
                     {"note", m.note},
                     {"table", table()},
                     {"classCoverage", m.classCoverage ? covered(*m.classCoverage) : json(nullptr)},
                     {"rowCoverage", std::move(rowCoverage)}};
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return dump(j);
+}
+
+namespace {
+
+std::string pairsJson(const Model& m, const std::vector<std::size_t>& pairs) {
+    Strings strings;
+    json details = json::array();
+    for (std::size_t d : pairs)
+        details.push_back(detailJson(m.details[d], strings));
+    return dump({{"details", std::move(details)}, {"strings", strings.all()}});
+}
+
+} // namespace
+
+std::string columnJson(const Model& m, std::size_t column) {
+    const auto columns = pairsOfColumns(m);
+    return pairsJson(m, columns.at(column));
 }
 
 bool prepareSite(const std::string& dir, std::string& error) {
@@ -163,6 +237,20 @@ bool writeSite(const Model& model, const std::string& dir, std::string& error) {
                                         {"report.js", kReportJs},
                                         {"data.js", data}})
         if (!files::writeWhole(d / name, content, error)) return false;
+    // A pair's page reads its column's file only: the class page loads the grid alone, whatever the class.
+    const fs::path pairs = d / "pairs";
+    fs::remove_all(pairs, ec);
+    if (!fs::create_directory(pairs, ec)) {
+        error = "cannot create " + pairs.string() + ": " + ec.message();
+        return false;
+    }
+    const auto columns = pairsOfColumns(model);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].empty()) continue;
+        const std::string script = "window.BORNE_PAIRS = window.BORNE_PAIRS || {};\nwindow.BORNE_PAIRS[" +
+                                   std::to_string(c) + "] = " + pairsJson(model, columns[c]) + ";\n";
+        if (!files::writeWhole(pairs / (std::to_string(c) + ".js"), script, error)) return false;
+    }
     return true;
 }
 

@@ -33,6 +33,10 @@
   }
 
   const rows = R.rows, columns = R.columns, nc = columns.length;
+  // Lines and values come as numbers into a table of texts: the grid's, or the column's of a pair's page.
+  let strings = R.strings;
+  const text = (i) => strings[i];
+  const texts = (list) => list === null ? null : list.map(text);
   const cell = (r, c) => R.cells[r * nc + c];
   const rowName = (r) => rows[r] === "" ? "the terminal's own" : shown(rows[r]);
   const passedIn = (r) => { let n = 0; for (let c = 0; c < nc; ++c) if (cell(r, c)[0] === "PASS") ++n; return n; };
@@ -62,9 +66,10 @@
     for (let r = 0; r < rows.length; ++r) {
       const tr = el("tr", { "data-row": String(r) }, el("td", { class: "name" }, rowName(r)));
       for (let c = 0; c < nc; ++c) {
-        const [verdict, summary, detail] = cell(r, c);
+        const [verdict, summaryIndex, detail] = cell(r, c);
+        const summary = summaryIndex < 0 ? "" : R.strings[summaryIndex];
         const mark = detail >= 0
-          ? el("a", { class: "v " + verdict, href: "#pair/" + detail, title: shown(summary) }, SYMBOL[verdict])
+          ? el("a", { class: "v " + verdict, href: "#pair/" + c + "/" + detail, title: shown(summary) }, SYMBOL[verdict])
           : el("span", { class: "v " + verdict, title: verdict }, SYMBOL[verdict] || "?");
         tr.append(el("td", { "data-verdict": verdict }, mark));
       }
@@ -197,7 +202,7 @@
     const t = el("table", { class: "listing" });
     const split = (line) => header ? line.split("\t") : [line];
     if (header) t.append(el("tr", {}, el("th", {}, ""), ...split(header).map((h) => el("th", {}, shown(h)))));
-    excerpt.lines.forEach((line, i) => {
+    excerpt.lines.map(text).forEach((line, i) => {
       const n = excerpt.first + i;
       t.append(el("tr", n === marked ? { class: "marked" } : {}, el("td", { class: "n" }, String(n)),
         ...split(line).map((v) => el("td", {}, shown(v)))));
@@ -206,7 +211,7 @@
   }
 
   function journals(d) {
-    const a = d.expected || [], b = d.actual || [];
+    const a = texts(d.expected) || [], b = texts(d.actual) || [];
     const t = el("table", { class: "listing journals" },
       el("tr", {}, el("th", {}, ""), el("th", {}, shown(d.expectedName) + " journal"),
         el("th", {}, ""), el("th", {}, shown(d.actualName) + " journal")));
@@ -229,7 +234,12 @@
   }
 
   // One run's main controls in time, on a scale shared with the other run.
-  function timeline(title, t, end, at) {
+  function timeline(title, [, list], end, at) {
+    const t = { signals: list.map(([name, ...flat]) => {
+      const changes = [];
+      for (let k = 0; k < flat.length; k += 2) changes.push([flat[k], flat[k + 1]]);
+      return { name: text(name), changes };
+    }) };
     const left = 150, width = 1100, lane = 20, top = 22;
     const x = (ms) => left + (ms / end) * (width - left - 10);
     const height = top + t.signals.length * lane + 24;
@@ -239,7 +249,8 @@
       const y = top + i * lane;
       s.append(svg("text", { x: 0, y: y + 14, class: "label" }, signal.name));
       const changes = signal.changes;
-      changes.forEach(([from, value], k) => {
+      changes.forEach(([from, index], k) => {
+        const value = text(index);
         const to = k + 1 < changes.length ? changes[k + 1][0] : end;
         const x0 = x(from), x1 = Math.max(x(to), x0 + 1);
         const colour = cssColour(value);
@@ -278,16 +289,30 @@
     return s;
   }
 
-  function pair(index) {
-    const d = R.details[index];
+  // A pair's page: its column's file is read first, once (a script beside the page, as data.js).
+  function pair(column, k) {
     const view = $("pair-view");
+    const loaded = window.BORNE_PAIRS && window.BORNE_PAIRS[column];
+    if (!loaded) {
+      if (!(column < nc)) return missing(view);
+      view.replaceChildren(el("p", {}, "Reading the pair\u2026"));
+      const script = el("script", { src: "pairs/" + column + ".js" });
+      script.addEventListener("load", () => {
+        if (window.BORNE_PAIRS && window.BORNE_PAIRS[column]) route(); else missing(view);
+      });
+      script.addEventListener("error", () => missing(view));
+      document.head.append(script);
+      return;
+    }
+    strings = loaded.strings;
+    const d = loaded.details[k];
     view.replaceChildren();
-    if (!d) { view.append(el("p", {}, "No such pair."), el("a", { href: "#" }, "Back")); return; }
+    if (!d) return missing(view);
     view.append(el("p", {}, el("a", { href: "#" }, "\u2190 the whole report")));
     view.append(el("h2", {}, rowName(d.row) + " / " + shown(columns[d.column]) + ": ",
       el("span", { class: "v " + d.verdict }, SYMBOL[d.verdict] + " " + d.verdict)));
-    view.append(el("p", { class: "first-difference", id: "first-difference" }, shown(d.summary)));
-    if (d.details && d.details !== d.summary + "\n") view.append(el("pre", {}, shown(d.details, true)));
+    view.append(el("p", { class: "first-difference", id: "first-difference" }, shown(text(d.summary))));
+    if (d.details) view.append(el("pre", {}, shown(d.details, true)));
     if (d.script.lines.length) {
       view.append(el("h3", {}, "The script" + (d.script.marked ? ", around line " + d.script.marked : "") +
         (d.script.marked && d.differenceAt !== null ? " (the turn where the runs parted)" : "")));
@@ -302,7 +327,7 @@
       view.append(el("div", { class: "wide" }, journals(d)));
     }
     if (d.run) {
-      const end = Math.max(d.run.end, d.reference ? d.reference.end : 0) + 500;
+      const end = Math.max(d.run[0], d.reference ? d.reference[0] : 0) + 500;
       view.append(el("h3", {}, "The panel's main controls in time"));
       const box = el("div", { id: "timelines" });
       if (d.reference) box.append(timeline("the terminal's own", d.reference, end, d.differenceAt));
@@ -311,11 +336,15 @@
     }
   }
 
+  function missing(view) {
+    view.replaceChildren(el("p", {}, "No such pair in this report."), el("a", { href: "#" }, "Back"));
+  }
+
   function route() {
-    const m = /^#pair\/(\d+)$/.exec(location.hash);
+    const m = /^#pair\/(\d+)\/(\d+)$/.exec(location.hash);
     $("class-view").hidden = !!m;
     $("pair-view").hidden = !m;
-    if (m) { pair(Number(m[1])); window.scrollTo(0, 0); }
+    if (m) { pair(Number(m[1]), Number(m[2])); window.scrollTo(0, 0); }
   }
 
   header();
