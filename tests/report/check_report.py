@@ -103,6 +103,10 @@ def lab_report(page, scenario, grading, work):
     check(page.js("document.querySelectorAll('#diagram g.node').length") == 18, "the diagram's 18 states")
     check(page.js("document.querySelectorAll('#diagram g.node[data-taken=\"1\"]').length") > 0,
           "states the class took are coloured")
+    taken = lambda: page.js("document.querySelectorAll('#table-rows .taken').length")
+    everyone = taken()
+    page.js("{ const s = document.querySelector('#diagram-of'); s.value = '2'; s.dispatchEvent(new Event('change')) }")
+    check(0 < taken() < everyone, "one student's rows are fewer than the class's: %d of %d" % (taken(), everyone))
 
     # The hostile student's failed exercise: its summary as the terminal printed it, its script's line.
     page.js("document.querySelector('#grid tbody tr[data-row=\"0\"] td[data-verdict=\"FAIL\"] a').click()")

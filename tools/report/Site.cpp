@@ -90,7 +90,10 @@ json table() {
     for (int s = 0; s < NB_ETATS; ++s)
         for (int t = 0; t < NB_ETATS; ++t)
             if (coverage::allowed(s, t)) allowed.push_back({s, t});
-    return {{"states", std::move(states)}, {"rowCount", coverage::ROW_COUNT}, {"allowed", std::move(allowed)}};
+    json rows = json::array();
+    for (const coverage::Row& r : coverage::rows())
+        rows.push_back(coverage::rowId(r));
+    return {{"states", std::move(states)}, {"rows", std::move(rows)}, {"allowed", std::move(allowed)}};
 }
 
 // The SVG without its XML prolog and doctype: the page parses it as it is, fetching nothing.

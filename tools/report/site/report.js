@@ -169,6 +169,9 @@
   function colour() {
     const v = $("diagram-of").value;
     const cov = v === "" ? R.classCoverage : R.rowCoverage[Number(v)];
+    const told = new Set(cov && cov.rows ? cov.rows : []);
+    $("table-rows").replaceChildren(...R.table.rows.map((id) =>
+      el("span", { class: told.has(id) ? "taken" : "untaken", "data-row-id": id }, id + " ")));
     const states = cov ? cov.states : [];
     const taken = new Set((cov ? cov.transitions : []).map(([a, b]) => a + "->" + b));
     const paint = (g, on) => {
@@ -192,7 +195,7 @@
       $("diagram-tally").textContent = "states " + reached + " of " + R.table.states.length + ", transitions " +
         [...taken].filter((t) => R.table.allowed.some(([a, b]) => a + "->" + b === t)).length + " of " +
         R.table.allowed.length + ", rows " + (cov.rows === null ? "not told by this controller"
-          : cov.rows.length + " of " + R.table.rowCount);
+          : cov.rows.length + " of " + R.table.rows.length);
     }
   }
 
