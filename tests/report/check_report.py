@@ -163,11 +163,16 @@ def comparison_report(page, scenario, controllers, lab, work):
     opened_cleanly(page, report, "the comparison's pages")
 
 
-def bad_folder(scenario, grading, work):
+def bad_folders(scenario, grading, lab, work):
     open(os.path.join(work, "a-file"), "w").close()
     code, out, err = run([scenario, "--grade", os.path.join(grading, "lab"), "submissions", "--report", "a-file"], work)
     check(code == 2 and out == b"" and b"--report: " in err and b"is not a folder" in err,
           "a report over a file is refused before the run: %r" % err)
+    shutil.copytree(lab, os.path.join(work, "lab"))
+    code, out, err = run([scenario, "--suite", "lab", "--report", "lab/wrong-code/report"], work)
+    check(code == 2 and out == b"" and b"--report lab/wrong-code/report would write" in err
+          and not os.path.exists(os.path.join(work, "lab", "wrong-code", "report")),
+          "a report into a scenario folder is refused, nothing made: %r" % err)
 
 
 def main():
@@ -178,7 +183,7 @@ def main():
             lab_report(page, scenario, grading, work)
         with cdp.Page() as page:
             comparison_report(page, scenario, controllers, lab, work)
-        bad_folder(scenario, grading, work)
+        bad_folders(scenario, grading, lab, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     print("%d checks failed" % len(failures) if failures else "all checks passed")
