@@ -235,9 +235,9 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
     // The K-th of N slices of the controllers, as --suite slices its folders.
     ClassSettings settings = whole;
     const std::size_t count = whole.controllers.size();
+    const std::size_t first = count * (whole.suite.shard - 1) / whole.suite.shards;
     settings.controllers.assign(
-        whole.controllers.begin() +
-            static_cast<std::ptrdiff_t>(count * (whole.suite.shard - 1) / whole.suite.shards),
+        whole.controllers.begin() + static_cast<std::ptrdiff_t>(first),
         whole.controllers.begin() +
             static_cast<std::ptrdiff_t>(count * whole.suite.shard / whole.suite.shards));
     std::vector<FoundScenario> folders;
@@ -262,7 +262,8 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
             results.rows.push_back(settings.controllers[c].name);
             for (std::size_t f = 0; f < folders.size(); ++f) {
                 const ScenarioOutcome& o = outcomes[c * folders.size() + f];
-                results.pairs.push_back({c, f, word(o), true, folders[f], &settings.controllers[c].type, o});
+                // The caller's controller, which outlives this slice of them.
+                results.pairs.push_back({c, f, word(o), true, folders[f], &whole.controllers[first + c].type, o});
             }
         }
         settings.suite.results(std::move(results));
