@@ -50,9 +50,15 @@ TEST_F(CommandLine, RefusalsNameTheirFirstProblemWhicheverCommandIsAsked) {
         {{"--reach", "S3", "--save", "x"}, "--save goes with --check RULES --explore", 's'},
         {{"--explore", "--check"}, "--check needs a RULES file", '-'},
         // A report is of a run of many folders.
-        {{"a.scn", "--report", "r"}, "--report goes with --suite or --grade", 'a'},
-        {{"--bless", "x", "--report", "r"}, "--bless takes --jobs, --timeout and --check only", 'a'},
-        {{"--tidy", "a.scn", "--report", "r"}, "--tidy takes one recorded SCRIPT", 'a'},
+        {{"a.scn", "--report", "r"},
+         "--report does not go with a script (it goes with --suite, --suite --controllers or --grade)",
+         'a'},
+        {{"--bless", "x", "--report", "r"},
+         "--report does not go with --bless (it goes with --suite, --suite --controllers or --grade)",
+         'a'},
+        {{"--tidy", "a.scn", "--report", "r"},
+         "--report does not go with --tidy (it goes with --suite, --suite --controllers or --grade)",
+         'a'},
         {{"--suite", "x", "--report"}, "--report needs a value", 'a'},
     };
     for (const Case& c : cases) {
