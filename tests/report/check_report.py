@@ -75,6 +75,8 @@ def lab_report(page, scenario, grading, work):
     expected = [[HOSTILE, "FAIL", "ERROR"], ["alice", "PASS", "PASS"], [ODD_SHOWN, "FAIL", "MISSING"]]
     check(grid(page) == expected, "the lab's grid: %r" % grid(page))
     check(page.js("document.querySelectorAll('img, iframe, object').length") == 0, "a name made no element")
+    check("sandboxed: no" in page.js("document.querySelector('#facts').textContent"),
+          "a lab's answers run on the terminal's own, unsandboxed")
     check(page.js("document.querySelector('#tally').textContent").endswith(
         "Most often not passed: 1-entry-by-code (2 of 3)."), "the exercise most failed is named")
     check(page.js("[...document.querySelectorAll('#grid tfoot td')].map(td => td.textContent)") ==
@@ -137,6 +139,9 @@ def comparison_report(page, scenario, controllers, lab, work):
     opened_cleanly(page, report, "the comparison's page")
     check(grid(page) == [["reference.so", "PASS", "PASS", "PASS"], ["wrong-display-text.so", "FAIL", "FAIL", "PASS"]],
           "the comparison's grid: %r" % grid(page))
+    facts = page.js("document.querySelector('#facts').textContent")
+    check(("sandboxed: yes" if shutil.which("bwrap") else "sandboxed: no") in facts,
+          "a class's controllers sandboxed where bubblewrap is: " + facts)
     page.js("document.querySelector('#grid tbody tr[data-row=\"1\"] td[data-verdict=\"FAIL\"] a').click()")
     page.wait("document.querySelector('#timelines') !== null")
     printed = re.search(rb"^FAIL entry-by-code: (.*)$", out, re.M).group(1).decode()

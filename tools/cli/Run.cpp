@@ -129,7 +129,8 @@ int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
     if (!report.prepare(err)) return 2;
     g.results = report.reader();
     const int status = runGrade(g, out, err);
-    report::Request request{"grade", "student", "exercise", {}, {}};
+    // Only the terminal's own runs the answers: nothing of a student's but the scripts, which are data.
+    report::Request request{"grade", "student", "exercise", {}, {}, false};
     request.rerun.jobs = g.jobs;
     request.rerun.wallLimit = g.wallLimit;
     request.rerun.rules = g.rules;
@@ -178,7 +179,10 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     // Stopped by a signal: what could be said was said as it went.
     if (suiteInterruption() != 0) return status;
     report::Request request{c.compare ? "compare" : ofClass ? "controllers" : "suite",
-                            ofClass ? "controller" : "controller run", "folder", {}, s};
+                            ofClass ? "controller" : "controller run", "folder", {}, s,
+                            // A class's controllers run sandboxed wherever the machine can; --controller's
+                            // does not.
+                            ofClass && !sandbox::unavailable().has_value()};
     status = report.finish(status, std::move(request), out, err);
     return finish(status, out, err);
 }

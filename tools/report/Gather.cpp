@@ -235,6 +235,7 @@ Model gather(scenario::RunResults&& results, const Request& request, std::ostrea
     m.rowsAre = request.rowsAre;
     m.columnsAre = request.columnsAre;
     m.settings = request.settings;
+    m.sandboxed = request.sandboxed;
     m.date = today();
     m.version = BORNE_VERSION;
     m.rows = std::move(results.rows);

@@ -7,6 +7,7 @@
 #include "tools/scenario/Suite.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +19,7 @@ struct Request {
     std::string rowsAre, columnsAre; // what a row and a column stand for
     std::vector<std::pair<std::string, std::string>> settings; // the run's settings, as the page lists them
     scenario::SuiteSettings rerun;   // jobs, limits and rules the pairs ran with
+    std::optional<bool> sandboxed;   // whether the controllers ran in a sandbox; nothing: not known
 };
 
 // `out` is flushed before the second runs start (their workers are forked).

@@ -49,7 +49,7 @@ struct Model {
     std::string kind;                 // "suite", "grade", "controllers", "compare"
     std::string rowsAre, columnsAre;  // "student", "exercise"...
     std::string date, version;
-    std::optional<bool> sandboxed;    // unknown until the run can say
+    std::optional<bool> sandboxed;    // whether the controllers ran in a sandbox; nothing: not known
     std::vector<std::pair<std::string, std::string>> settings;
     std::vector<std::string> rows, columns;
     std::vector<Cell> cells;          // row by row
