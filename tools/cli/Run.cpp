@@ -180,9 +180,9 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     if (suiteInterruption() != 0) return status;
     report::Request request{c.compare ? "compare" : ofClass ? "controllers" : "suite",
                             ofClass ? "controller" : "controller run", "folder", {}, s,
-                            // A class's controllers run sandboxed wherever the machine can; --controller's
-                            // does not.
-                            ofClass && !sandbox::unavailable().has_value()};
+                            // A class's controllers run sandboxed unless --no-sandbox; --controller's with
+                            // --sandbox.
+                            ofClass ? !c.noSandbox : c.sandbox};
     status = report.finish(status, std::move(request), out, err);
     return finish(status, out, err);
 }
