@@ -5,7 +5,8 @@
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev help2man dpkg-dev file)
 # graphviz: dot lays out the bench window's state diagram while the window is built.
 WINDOW_PACKAGES=(qt6-base-dev libgl-dev libjpeg-dev fonts-liberation graphviz)
-# python3 and bubblewrap: controllers in Python, and the sandbox a class's controllers run in.
-TEST_PACKAGES=(libgtest-dev libgmock-dev libxml2-utils python3 bubblewrap)
+# python3 and bubblewrap: controllers in Python, and the sandbox a class's controllers run in;
+# chromium-headless-shell: the report pages opened in a real browser (tests/report/, with python3).
+TEST_PACKAGES=(libgtest-dev libgmock-dev libxml2-utils python3 bubblewrap chromium-headless-shell)
 # Hardening (tools/harden.sh): clang with libFuzzer and its sanitizer runtimes.
 HARDEN_PACKAGES=(clang libclang-rt-14-dev)

@@ -49,6 +49,17 @@ TEST_F(CommandLine, RefusalsNameTheirFirstProblemWhicheverCommandIsAsked) {
         {{"--explore"}, "--explore goes with --check RULES", 's'},
         {{"--reach", "S3", "--save", "x"}, "--save goes with --check RULES --explore", 's'},
         {{"--explore", "--check"}, "--check needs a RULES file", '-'},
+        // A report is of a run of many folders.
+        {{"a.scn", "--report", "r"},
+         "--report does not go with a script (it goes with --suite, --suite --controllers or --grade)",
+         'a'},
+        {{"--bless", "x", "--report", "r"},
+         "--report does not go with --bless (it goes with --suite, --suite --controllers or --grade)",
+         'a'},
+        {{"--tidy", "a.scn", "--report", "r"},
+         "--report does not go with --tidy (it goes with --suite, --suite --controllers or --grade)",
+         'a'},
+        {{"--suite", "x", "--report"}, "--report needs a value", 'a'},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.arguments;

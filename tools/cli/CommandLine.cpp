@@ -54,6 +54,8 @@ constexpr Option kOptions[] = {
      .excludes = "--shard",
      .file = kClass | kGrade},
     {.name = "--require-expect", .on = &CommandLine::requireExpect, .in = kGrade},
+    // A report page of the run, a folder of files.
+    {.name = "--report", .value = &CommandLine::report, .in = kSuite | kClass | kGrade, .folder = kSuite | kClass | kGrade},
     {.name = "--compare",
      .on = &CommandLine::compare,
      .in = kScript | kSuite | kClass,

@@ -36,6 +36,7 @@ inline constexpr std::string_view kUsage =
     "       borne-scenario --grade LAB SUBMISSIONS [--jobs N] [--shard K/N] [--junit FILE] "
     "[--grades FILE.csv] [--gradebook FILE.csv] [--gradescope FILE.json] [--require-expect] "
     "[--timeout SECONDS] [--check RULES]\n"
+    "       (--suite, --suite --controllers and --grade with --report DIR: also a report page, DIR/index.html)\n"
     "       borne-scenario --bless [--jobs N] [--timeout SECONDS] PATH...   (writes each expected/Log.txt)\n"
     "       borne-scenario --controls   (every control a script can name)\n"
     "       borne-scenario [-C DIR] --tidy SCRIPT   (a recorded script rewritten for people, checked)\n"
@@ -66,7 +67,8 @@ struct CommandLine {
          tidy = false, compare = false;
     std::optional<std::string> controller;               // --controller: a plug-in's file
     std::optional<std::vector<std::string>> controllers; // --controllers: plug-ins' files, folders of them
-    std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage;
+    std::optional<std::string> grades, vcd, junit, jobs, shard, timeout, turns, directory, coverage,
+        report;
     std::optional<std::string> rules;                 // --check; "" when it came last, without its file
     bool requireExpect = false;                       // --require-expect
     bool sandbox = false, noSandbox = false;          // --sandbox (one's own controller), --no-sandbox (a class)

@@ -7,6 +7,8 @@
 #include "tools/grammar/Show.h"
 #include "tools/protocol/Remote.h"
 #include "tools/sandbox/Sandbox.h"
+#include "tools/report/Gather.h"
+#include "tools/report/Site.h"
 #include "tools/rules/Rules.h"
 #include "tools/scenario/Bless.h"
 #include "tools/scenario/Controllers.h"
@@ -48,6 +50,65 @@ bool rulesFor(const CommandLine& c, std::chrono::milliseconds wallLimit, search:
     return true;
 }
 
+// --report DIR: the folder checked before the run, the pairs' results kept as the run tells them, and the
+// site written once the run is over. The run's own outputs and its exit status stay as they are, unless
+// the site cannot be written.
+class ReportOutput {
+public:
+    explicit ReportOutput(const CommandLine& c) : c_(c) {}
+
+    // False (said on `err`) when DIR cannot take a report.
+    bool prepare(std::ostream& err) const {
+        std::string error;
+        if (!c_.report || report::prepareSite(*c_.report, error)) return true;
+        err << "borne-scenario: " << error << '\n';
+        return false;
+    }
+    scenario::ResultsReader reader() {
+        if (!c_.report) return nullptr;
+        return [this](scenario::RunResults&& r) { results_ = std::move(r); };
+    }
+    // The run's settings as the page lists them.
+    std::vector<std::pair<std::string, std::string>> settings() const {
+        std::vector<std::pair<std::string, std::string>> s;
+        std::string operands;
+        for (const std::string& o : c_.operands)
+            operands += (operands.empty() ? "" : " ") + o;
+        s.emplace_back(c_.grade ? "--grade" : "--suite", operands);
+        if (c_.controller) s.emplace_back("--controller", *c_.controller);
+        if (c_.controllers) {
+            std::string files;
+            for (const std::string& f : *c_.controllers)
+                files += (files.empty() ? "" : " ") + f;
+            s.emplace_back("--controllers", files);
+        }
+        if (c_.compare) s.emplace_back("--compare", "yes");
+        for (const auto& [name, value] : {std::pair{"--jobs", &c_.jobs}, {"--timeout", &c_.timeout},
+                                          {"--check", &c_.rules}, {"--junit", &c_.junit}, {"--grades", &c_.grades}})
+            if (*value) s.emplace_back(name, **value);
+        return s;
+    }
+    int finish(int status, report::Request request, std::ostream& out, std::ostream& err) {
+        if (!results_) return status;
+        // A plain suite's one row: the controller it ran, the terminal's own when unnamed.
+        if (results_->rows.size() == 1 && results_->rows.front().empty() && c_.controller)
+            results_->rows.front() = c_.controller->substr(c_.controller->rfind('/') + 1);
+        if (request.rerun.jobs == 0) request.rerun.jobs = coreCount();
+        request.settings = settings();
+        report::Model model = report::gather(std::move(*results_), request, out);
+        std::string error;
+        if (!report::writeSite(model, *c_.report, error)) {
+            err << "borne-scenario: --report: " << error << '\n';
+            return 2;
+        }
+        return status;
+    }
+
+private:
+    const CommandLine& c_;
+    std::optional<scenario::RunResults> results_;
+};
+
 int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
     if (c.operands.size() != 2) return usage(err, "--grade needs LAB and SUBMISSIONS");
     GradeSettings g;
@@ -64,7 +125,17 @@ int runGradeFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
     if (c.timeout) g.wallLimit = *seconds(*c.timeout);
     search::RuleSet rules;
     if (!rulesFor(c, g.wallLimit, rules, g.rules, g.rulesName, err)) return 2;
-    return finish(runGrade(g, out, err), out, err);
+    ReportOutput report(c);
+    if (!report.prepare(err)) return 2;
+    g.results = report.reader();
+    const int status = runGrade(g, out, err);
+    // Only the terminal's own runs the answers: nothing of a student's but the scripts, which are data.
+    report::Request request{"grade", "student", "exercise", {}, {}, false};
+    request.rerun.jobs = g.jobs;
+    request.rerun.wallLimit = g.wallLimit;
+    request.rerun.rules = g.rules;
+    request.rerun.rulesName = g.rulesName;
+    return finish(report.finish(status, std::move(request), out, err), out, err);
 }
 
 int runBlessFrom(const CommandLine& c, std::ostream& out, std::ostream& err) {
@@ -95,14 +166,25 @@ int runSuiteFrom(const CommandLine& c, const TypeControleur* controller,
     s.compare = c.compare;
     search::RuleSet rules;
     if (!rulesFor(c, s.wallLimit, rules, s.rules, s.rulesName, err)) return 2;
-    const int status = controllers.empty()
-                           ? runSuite(s, out, err)
-                           : runControllers({s, std::move(controllers), c.grades.value_or(""),
-                                             c.gradebook.value_or(""), c.gradescope.value_or(""),
-                                             !c.noSandbox},
-                                            out, err);
+    ReportOutput report(c);
+    if (!report.prepare(err)) return 2;
+    s.results = report.reader();
+    s.countCoverage = static_cast<bool>(s.results);
+    s.reportFolder = c.report.value_or("");
+    const bool ofClass = !controllers.empty();
+    // Kept to the end: the report runs some pairs again on these controllers.
+    const ClassSettings ofControllers{s, std::move(controllers), c.grades.value_or(""), c.gradebook.value_or(""),
+                                      c.gradescope.value_or(""), !c.noSandbox};
+    int status = ofClass ? runControllers(ofControllers, out, err) : runSuite(s, out, err);
     // Stopped by a signal: what could be said was said as it went.
-    return suiteInterruption() != 0 ? status : finish(status, out, err);
+    if (suiteInterruption() != 0) return status;
+    report::Request request{c.compare ? "compare" : ofClass ? "controllers" : "suite",
+                            ofClass ? "controller" : "controller run", "folder", {}, s,
+                            // A class's controllers run sandboxed unless --no-sandbox; --controller's with
+                            // --sandbox.
+                            ofClass ? !c.noSandbox : c.sandbox};
+    status = report.finish(status, std::move(request), out, err);
+    return finish(status, out, err);
 }
 
 // How a controller out of process is run: silent no longer than --timeout, or the default.

@@ -278,6 +278,43 @@ std::string toDot(const Coverage& coverage) {
     return out;
 }
 
+std::string plainDot() {
+    std::string out = "digraph states {\n"
+                      "  node [shape=box, style=rounded, fontname=\"Helvetica\", fontsize=10];\n"
+                      "  edge [fontname=\"Helvetica\", fontsize=9];\n";
+    for (int s = 0; s < NB_ETATS; ++s)
+        out += "  s" + std::to_string(s) + " [label=\"" + std::to_string(s) + " " + stateName(s) + "\"];\n";
+    out += "  { rank=same; s0; s15; s16; s17; }\n";
+    forEachTransition(Counts{}, [&](int s, int t, std::uint64_t) {
+        out += "  s" + std::to_string(s) + " -> s" + std::to_string(t) + " [label=\"" + transitionRows(s, t) +
+               "\"];\n";
+    });
+    return out + "}\n";
+}
+
+std::optional<std::string> toSvg(const std::string& dotText, const std::string& folder, std::string& why) {
+    const auto dot = onPath("dot");
+    if (!dot) {
+        why = "Graphviz's dot is not on the PATH (on Debian: apt-get install graphviz)";
+        return std::nullopt;
+    }
+    const fs::path dir(folder);
+    const std::string input = (dir / ".states.dot.tmp").string(), output = (dir / ".states.svg.tmp").string();
+    std::string failure, said;
+    if (!files::writeWhole(input, dotText, why)) return std::nullopt;
+    const bool ran = runDot(*dot, input, output, failure, said);
+    std::remove(input.c_str());
+    std::string svg;
+    if (ran && failure.empty()) files::readWhole(output, svg, failure);
+    std::remove(output.c_str());
+    if (!ran) failure = std::strerror(errno);
+    if (!failure.empty()) {
+        why = failure;
+        return std::nullopt;
+    }
+    return svg;
+}
+
 std::string summary(const Coverage& coverage) {
     auto line = [told = coverage.rowsTold()](const Counts& c) {
         std::string r =

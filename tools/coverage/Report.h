@@ -5,6 +5,7 @@
 #include "tools/coverage/Coverage.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace borne::coverage {
@@ -15,6 +16,13 @@ std::string toDot(const Coverage& coverage);
 // A few lines to print after a run: one per mode that ran and one for the total, each "rows N of M,
 // transitions N of M, states N of M", indented by two spaces.
 std::string summary(const Coverage& coverage);
+
+// Every state and every transition the table allows, as Graphviz reads them (states s0... labelled with
+// their names, transitions with their rows), uncoloured: for a page that colours them itself.
+std::string plainDot();
+// `dot` laid out as SVG by Graphviz's dot, through scratch files in `folder`; nothing, with the reason in
+// `why`, when dot is not on the PATH or fails.
+std::optional<std::string> toSvg(const std::string& dot, const std::string& folder, std::string& why);
 
 // Makes sure `dir` is a folder one can write in, creating it (not its parents) when it is missing, so
 // that a run can refuse a bad folder before it starts. False with the reason in `error`.

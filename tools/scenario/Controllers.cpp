@@ -235,9 +235,9 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
     // The K-th of N slices of the controllers, as --suite slices its folders.
     ClassSettings settings = whole;
     const std::size_t count = whole.controllers.size();
+    const std::size_t first = count * (whole.suite.shard - 1) / whole.suite.shards;
     settings.controllers.assign(
-        whole.controllers.begin() +
-            static_cast<std::ptrdiff_t>(count * (whole.suite.shard - 1) / whole.suite.shards),
+        whole.controllers.begin() + static_cast<std::ptrdiff_t>(first),
         whole.controllers.begin() +
             static_cast<std::ptrdiff_t>(count * whole.suite.shard / whole.suite.shards));
     std::vector<FoundScenario> folders;
@@ -253,6 +253,21 @@ int runControllers(const ClassSettings& whole, std::ostream& out, std::ostream& 
         if (settings.suite.shard == 1) out << "skipped: " << folder << " (no " << kScriptFile << ")\n";
 
     const Tally t = tally(settings, folders, outcomes, out);
+    if (settings.suite.results) {
+        RunResults results;
+        results.seconds = t.seconds;
+        for (const FoundScenario& f : folders)
+            results.columns.push_back(f.name);
+        for (std::size_t c = 0; c < settings.controllers.size(); ++c) {
+            results.rows.push_back(settings.controllers[c].name);
+            for (std::size_t f = 0; f < folders.size(); ++f) {
+                const ScenarioOutcome& o = outcomes[c * folders.size() + f];
+                // The caller's controller, which outlives this slice of them.
+                results.pairs.push_back({c, f, word(o), true, folders[f], &whole.controllers[first + c].type, o});
+            }
+        }
+        settings.suite.results(std::move(results));
+    }
     const std::string& gradesPath = settings.gradesPath;
     std::string unwritten; // the message names the file alone, as it always has
     if (!gradesPath.empty() && !files::writeWhole(gradesPath, t.table, unwritten)) {

@@ -5,6 +5,8 @@
 #include "tools/grammar/Show.h"
 #include "tools/scenario/CoverageWatch.h"
 #include "tools/scenario/RuleObserver.h"
+#include "tools/scenario/Timeline.h"
+#include "tools/scenario/TurnLog.h"
 #include "tools/scenario/Vcd.h"
 
 #include "journal/FichierJournal.h"
@@ -16,6 +18,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
@@ -405,6 +409,16 @@ std::optional<ScenarioOutcome> runWatched(const std::string& run, const Scenario
     runSettings.progress = settings.progress;
     Engine engine(runSettings, messages);
     if (!settings.vcdPath.empty()) engine.watch(vcd);
+    std::ofstream turns, timeline;
+    std::optional<TurnLog> turnLog;
+    std::optional<TimelineWriter> timelineWriter;
+    if (!settings.detailPrefix.empty()) {
+        turns.open(settings.detailPrefix + ".turns", std::ios::binary | std::ios::trunc);
+        timeline.open(settings.detailPrefix + ".timeline", std::ios::binary | std::ios::trunc);
+        if (!turns || !timeline) return benchError("cannot write " + settings.detailPrefix + ".*: " + why());
+        engine.watch(turnLog.emplace(turns));
+        engine.watch(timelineWriter.emplace(timeline));
+    }
     if (a.controllerRun) engine.watch(*a.controllerRun);
     CoverageWatch coverageWatch(counts);
     if (settings.coverage) engine.watch(coverageWatch);
@@ -433,6 +447,8 @@ std::optional<ScenarioOutcome> runWatched(const std::string& run, const Scenario
     }
     if (::chdir("/") != 0) return benchError("cannot leave " + run);
     if (!settings.vcdPath.empty() && !vcd.close(error)) return benchError(error);
+    if (!settings.detailPrefix.empty() && (!turns.flush() || !timeline.flush()))
+        return benchError("cannot write " + settings.detailPrefix + ".*");
     if (journalError != 0)
         return benchError("cannot write " + join(run, kJournalFile) + ": " + std::strerror(journalError));
 
@@ -504,6 +520,10 @@ ScenarioOutcome runIn(const FoundScenario& scenario, const std::string& run, con
         if (auto fault = runTerminalFirst(scenario, run, copy, settings, a)) return *fault;
     }
     if (auto fault = runWatched(run, settings, counts, result, a)) return *fault;
+    std::string error;
+    if (!settings.detailPrefix.empty() && a.haveJournal &&
+        !files::writeWhole(settings.detailPrefix + ".log", a.journal, error))
+        return benchError(error);
     if (auto failure = judge(scenario, result, a)) return *failure;
 
     if (!settings.journalCopy.empty() && a.haveJournal) {

@@ -64,6 +64,9 @@ struct ScenarioSettings {
     const borne::TypeControleur* controller = nullptr; // the controller to run; nullptr: the terminal's own
     bool compare = false; // the script runs on the terminal's own too; the first difference fails it
     RunProgress* progress = nullptr;                   // where the run stands, kept up to date when set
+    // Set: the run also leaves PREFIX.turns (its turn log), PREFIX.timeline (its main controls in time)
+    // and PREFIX.log (the journal it wrote), for a report that shows why it failed.
+    std::string detailPrefix;
 };
 
 // A regular file's whole content; anything else is refused unread, so nothing can block on it.

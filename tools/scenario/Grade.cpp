@@ -51,6 +51,7 @@ struct Pair {
     std::optional<std::size_t> run; // its place in the runs, when it runs
     bool reported = false;
     ScenarioOutcome outcome; // summary and details of anything but a pass
+    std::string answer;      // the one answer's script, when there is one
 };
 
 bool isFolder(const std::string& path) {
@@ -347,6 +348,7 @@ void addPairs(Roll& roll, const GradeSettings& settings, std::size_t s, const st
             pair.outcome.summary = why;
         } else {
             const std::string journal = settings.lab + "/" + ex + "/" + kExpectedFolder + "/" + kJournalFile;
+            pair.answer = submissions + "/" + student + "/" + answers[e][0];
             prepare(pair, folder + "/" + answers[e][0], exists(journal), requiredBy);
             if (pair.result == Result::Pass) {
                 pair.run = roll.runs.size();
@@ -379,6 +381,7 @@ bool runPairs(Roll& roll, const GradeSettings& settings, std::ostream& out, std:
     suite.wallLimit = settings.wallLimit;
     suite.rules = settings.rules;
     suite.rulesName = settings.rulesName;
+    suite.countCoverage = static_cast<bool>(settings.results);
     std::vector<ScenarioOutcome> outcomes;
     const auto read = [&](std::size_t i, const ScenarioOutcome& o) {
         Pair& p = roll.pairs[roll.pairOfRun[i]];
@@ -493,6 +496,20 @@ int runGrade(const GradeSettings& settings, std::ostream& out, std::ostream& err
     Gradebook book{"student", roll.exercises, {}};
     double seconds = 0;
     const bool allPassed = tally(roll, grades, reports, book, seconds, out);
+    if (settings.results) {
+        RunResults results;
+        results.seconds = seconds;
+        results.columns = roll.exercises;
+        for (const Student& s : roll.students)
+            results.rows.push_back(s.name);
+        for (const Pair& p : roll.pairs)
+            results.pairs.push_back({p.student, p.exercise, word(p.result), p.run.has_value(),
+                                     FoundScenario{lab + "/" + roll.exercises[p.exercise],
+                                                   roll.students[p.student].name + "/" + roll.exercises[p.exercise],
+                                                   {}, p.answer},
+                                     nullptr, p.outcome});
+        settings.results(std::move(results));
+    }
     if (grades != nullptr) {
         const bool ok = std::ferror(grades) == 0;
         if (std::fclose(grades) != 0 || !ok) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "tools/rules/Rules.h"
+#include "tools/scenario/Suite.h"
 
 #include <chrono>
 #include <iosfwd>
@@ -39,6 +40,7 @@ struct GradeSettings {
     // ignored entries in the first slice only.
     unsigned shard = 1;
     unsigned shards = 1;
+    ResultsReader results; // set: told every pair's result at the end
 };
 
 // The lab's grading settings file, in LAB.

@@ -114,6 +114,8 @@ std::string outputOverInput(const SuiteSettings& s, const std::vector<FoundScena
     if (!s.junitPath.empty()) problem = check("--junit", s.junitPath, writtenPath(s.junitPath));
     for (const auto& [option, path] : more)
         if (problem.empty() && !path.empty()) problem = check(option, path, writtenPath(path));
+    if (problem.empty() && !s.reportFolder.empty())
+        problem = check("--report", s.reportFolder, writtenPath(s.reportFolder + "/index.html"));
     // A coverage path that is not a folder is refused as such, and nothing is written there.
     struct stat st;
     if (problem.empty() && !s.coverageFolder.empty() &&
@@ -288,6 +290,18 @@ int report(const SuiteSettings& settings, const std::vector<FoundScenario>& list
         out << "coverage in " << settings.coverageFolder;
         out << (countsWhole ? ":\n" : " (without the scenarios whose run died):\n");
         out << coverage::summary(counts);
+    }
+    if (settings.results) {
+        RunResults results;
+        results.rows.emplace_back();
+        results.seconds = seconds;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            results.columns.push_back(list[i].name);
+            const ScenarioOutcome& o = *outcomes[i];
+            results.pairs.push_back(
+                {0, i, o.passed ? "PASS" : o.error ? "ERROR" : "FAIL", true, list[i], settings.controller, o});
+        }
+        settings.results(std::move(results));
     }
     out << "scenarios: " << passed << " passed, " << list.size() - passed - errors << " failed";
     if (errors > 0) out << ", " << errors << (errors == 1 ? " error" : " errors");

@@ -19,6 +19,24 @@
 
 namespace borne::scenario {
 
+// One pair of a run of many folders (a folder, a student's exercise, a controller's folder) as a report
+// shows it: where it sits in the grid, its verdict word as the run printed it, and what ran.
+struct PairResult {
+    std::size_t row = 0, column = 0;
+    std::string verdict; // PASS, FAIL, ERROR, MISSING
+    bool ran = false;    // `run` ran (a missing or refused answer did not)
+    FoundScenario run;
+    const borne::TypeControleur* controller = nullptr; // nullptr: the terminal's own
+    ScenarioOutcome outcome;
+};
+struct RunResults {
+    std::vector<std::string> rows, columns; // rows: students, controllers; columns: exercises, folders
+    std::vector<PairResult> pairs;
+    double seconds = 0;
+};
+// Given the results of a run that ended whole, before its exit status is known.
+using ResultsReader = std::function<void(RunResults&&)>;
+
 struct SuiteSettings {
     std::vector<std::string> paths;
     unsigned jobs = 0; // 0: one per core
@@ -36,6 +54,10 @@ struct SuiteSettings {
     // (a class's controllers run in one pool).
     std::vector<const borne::TypeControleur*> controllerOfRun;
     bool compare = false; // each folder runs on the terminal's own too; the first difference fails it
+    bool countCoverage = false; // each outcome carries its run's coverage, with or without a folder for it
+    std::string detailFolder;   // set: each run leaves there INDEX.turns, INDEX.timeline and INDEX.log
+    ResultsReader results;      // set: told every pair's result at the end
+    std::string reportFolder;   // --report's folder: refused among the inputs as the other outputs are
 };
 
 // "K/N" with 1 <= K <= N.

@@ -79,9 +79,10 @@ std::string vcdPathFor(const SuiteSettings& s, const FoundScenario& f) {
             progress->line.store(0);
         }
         s.vcdPath = vcdPathFor(settings, list[index]);
-        s.coverage = !settings.coverageFolder.empty();
+        s.coverage = !settings.coverageFolder.empty() || settings.countCoverage;
         if (!settings.journalFolder.empty())
             s.journalCopy = settings.journalFolder + "/" + std::to_string(index);
+        if (!settings.detailFolder.empty()) s.detailPrefix = settings.detailFolder + "/" + std::to_string(index);
         if (!s.vcdPath.empty()) makeParents(s.vcdPath);
         const ScenarioOutcome o = runScenario(list[index], scratch, s);
         if (!sendOutcome(results, index, o)) ::_exit(3);
