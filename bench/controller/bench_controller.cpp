@@ -12,6 +12,7 @@
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "tests/support/ScratchFolder.h"
+#include "tests/support/Traffic.h"
 #include "tools/grammar/Grammar.h"
 
 #include <algorithm>
@@ -32,33 +33,6 @@ using namespace borne;
 constexpr long kTurnsPerRound = 20000;
 constexpr int kRounds = 7;
 constexpr int kLoads = 25;
-
-// One car in by code, one out; the lane is empty and the boom down at both ends.
-constexpr const char* kTraffic = R"(tick CheckBox1
-turn
-tick CheckBox18
-turn
-tick CheckBox21
-turn
-tick CheckBox19
-turn
-tick CheckBox13
-turn 3
-tick CheckBox2
-turn
-untick CheckBox1
-turn
-untick CheckBox2
-turn 3
-tick CheckBox2
-turn 2
-tick CheckBox1
-turn
-untick CheckBox2
-turn
-untick CheckBox1
-turn 3
-)";
 
 double cpuSeconds() {
     timespec t{};
@@ -156,7 +130,7 @@ bool timeLoads(const fs::path& folder, std::vector<double>& loads, std::string& 
 
 int main() {
     FichierJournal::ignorerSignaux();
-    const scenario::Script traffic = scenario::parse(kTraffic);
+    const scenario::Script traffic = scenario::parse(bench::kCarInAndOut);
     if (traffic.errorCount != 0) {
         std::fprintf(stderr, "bench_controller: the traffic script is faulty\n");
         return 1;

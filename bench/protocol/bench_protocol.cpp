@@ -10,6 +10,7 @@
 #include "journal/FichierJournal.h"
 #include "panel/PanneauOperateur.h"
 #include "tests/support/ScratchFolder.h"
+#include "tests/support/Traffic.h"
 #include "tools/grammar/Grammar.h"
 #include "tools/protocol/Remote.h"
 #include "tools/sandbox/Sandbox.h"
@@ -32,32 +33,6 @@ using namespace borne;
 constexpr long kTurnsPerRound = 5000;
 constexpr int kRounds = 3;
 constexpr int kCopies = 50;
-
-constexpr const char* kTraffic = R"(tick CheckBox1
-turn
-tick CheckBox18
-turn
-tick CheckBox21
-turn
-tick CheckBox19
-turn
-tick CheckBox13
-turn 3
-tick CheckBox2
-turn
-untick CheckBox1
-turn
-untick CheckBox2
-turn 3
-tick CheckBox2
-turn 2
-tick CheckBox1
-turn
-untick CheckBox2
-turn
-untick CheckBox1
-turn 3
-)";
 
 // Turns per second of one round: a controller built on a fresh panel (not timed), then turned.
 double round(const std::vector<scenario::Command>& traffic, const TypeControleur& type) {
@@ -110,7 +85,7 @@ double classRun(const fs::path& copies, bool sandboxed, std::string& error) {
 
 int main() {
     FichierJournal::ignorerSignaux();
-    const scenario::Script traffic = scenario::parse(kTraffic);
+    const scenario::Script traffic = scenario::parse(bench::kCarInAndOut);
     const auto sandboxMissing = sandbox::unavailable();
     std::string error;
     struct Variant {
