@@ -30,7 +30,7 @@ struct Counts {
     int transitionsOutsideTable() const noexcept;
 };
 
-class Coverage : public ObservateurTour {
+class Coverage final : public ObservateurTour {
 public:
     // The mode the following turns run in (the controller's, so 1 for a broken configuration). A mode
     // that has been set is listed in the reports even when no turn ran in it.
