@@ -233,6 +233,17 @@ private:
     std::FILE* transcript_ = nullptr;
 };
 
+// The Python client's folder: installed beside the programs (share/borne/python), else the source tree's
+// outside a package; empty when there is none.
+std::string pythonClient() {
+    const std::string installed = folderOf(absolute("/proc/self/exe")) + "/" BORNE_PYTHON_INSTALLED;
+    if (::access((installed + "/borne.py").c_str(), R_OK) == 0) return absolute(installed);
+#ifdef BORNE_PYTHON_CLIENT
+    if (::access(BORNE_PYTHON_CLIENT, R_OK) == 0) return BORNE_PYTHON_CLIENT;
+#endif
+    return {};
+}
+
 Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
@@ -244,13 +255,11 @@ Remote::Remote(const Program& program, bool helloOnly) : program_(program) {
     } else {
         launch.argv = {program.path};
         launch.readOnly = {program.path};
-#ifdef BORNE_PYTHON_CLIENT
         // The Python client ships with borne: a script imports it as `borne` wherever it is.
-        if (::access(BORNE_PYTHON_CLIENT, R_OK) == 0) {
-            launch.readOnly.push_back(BORNE_PYTHON_CLIENT);
-            launch.environment.push_back(std::string("PYTHONPATH=") + BORNE_PYTHON_CLIENT);
+        if (const std::string client = pythonClient(); !client.empty()) {
+            launch.readOnly.push_back(client);
+            launch.environment.push_back("PYTHONPATH=" + client);
         }
-#endif
     }
     launch.channel = pair[1];
     launch.sandboxed = program.settings.sandboxed;
