@@ -72,6 +72,10 @@ std::vector<std::string> bubblewrapArguments(const Launch& launch) {
         a.insert(a.end(), {"--setenv", variable.substr(0, equals), variable.substr(equals + 1)});
     }
     a.emplace_back("--");
+    // The limit on processes is set inside, in the sandbox's own user namespace, where it counts that
+    // sandbox's processes only: set on bubblewrap, it would count every process of the person running
+    // the bench (a desktop session has more than a controller may), and the namespace could not be made.
+    a.insert(a.end(), {"/usr/bin/prlimit", "--nproc=" + std::to_string(launch.limits.processes), "--"});
     a.insert(a.end(), launch.argv.begin(), launch.argv.end());
     return a;
 }
@@ -139,7 +143,6 @@ void setLimit(int resource, rlim_t value) {
         setLimit(RLIMIT_AS, launch.limits.memoryBytes);
 #endif
         setLimit(RLIMIT_CPU, launch.limits.cpuSeconds);
-        setLimit(RLIMIT_NPROC, launch.limits.processes);
         setLimit(RLIMIT_NOFILE, launch.limits.openFiles);
         setLimit(RLIMIT_FSIZE, 0);
         setLimit(RLIMIT_CORE, 0);
@@ -147,6 +150,8 @@ void setLimit(int resource, rlim_t value) {
         if (::geteuid() == 0 && readableByUnprivileged(launch, user)) {
             if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)
                 ::_exit(126);
+            // A user of its own: the limit counts this sandbox only, bubblewrap's own processes with it.
+            setLimit(RLIMIT_NPROC, launch.limits.processes);
         }
     }
     ::execve(argv[0], argv.data(), envp.data());
